@@ -1,0 +1,30 @@
+// Who answers the D2XX calls: a real adapter through libftdi1, or the simulated adapter.
+// Exactly one provider is installed when a program starts; tests swap it per case.
+#pragma once
+
+#include <memory>
+
+#include "d2xx.h"
+
+class D2xxProvider {
+public:
+    virtual ~D2xxProvider() = default;
+    virtual FT_STATUS open(int deviceNumber, FT_HANDLE* handle) = 0;
+    virtual FT_STATUS close(FT_HANDLE handle) = 0;
+    virtual FT_STATUS read(FT_HANDLE handle, void* buffer, DWORD toRead, DWORD* returned) = 0;
+    virtual FT_STATUS write(FT_HANDLE handle, const void* buffer, DWORD toWrite,
+                            DWORD* written) = 0;
+    virtual FT_STATUS setBaudRate(FT_HANDLE handle, ULONG baudRate) = 0;
+    virtual FT_STATUS setTimeouts(FT_HANDLE handle, ULONG readTimeoutMs, ULONG writeTimeoutMs) = 0;
+    virtual FT_STATUS setLatencyTimer(FT_HANDLE handle, UCHAR latencyMs) = 0;
+    virtual FT_STATUS setBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) = 0;
+    virtual FT_STATUS getBitMode(FT_HANDLE handle, UCHAR* mode) = 0;
+};
+
+// Installs the provider that the FT_* calls forward to; the previous one is destroyed.
+// With no provider installed every call fails with FT_DEVICE_NOT_OPENED.
+void installD2xxProvider(std::unique_ptr<D2xxProvider> provider);
+D2xxProvider* installedD2xxProvider();
+
+// The provider for a real adapter: the first FTDI device on the USB bus, through libftdi1.
+std::unique_ptr<D2xxProvider> makeLibftdiProvider();

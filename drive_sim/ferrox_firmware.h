@@ -1,0 +1,54 @@
+// The Ferrox firmware as the configuration program sees it: a parameter store, identification
+// and diagnosis values, the commands of the firmware, and room for the scope and step test.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+
+#include "personality.h"
+
+namespace drive_sim {
+
+class FerroxFirmware;
+
+// Commands served by an add-on of the firmware (the scope and the step test).
+class FerroxExtension {
+public:
+    virtual ~FerroxExtension() = default;
+    virtual void powerUp(FerroxFirmware& firmware) = 0;
+    // Returns true when it took the command and filled the answer.
+    virtual bool execute(FerroxFirmware& firmware, uint8_t command, uint16_t value,
+                         Answer& answer) = 0;
+};
+
+class FerroxFirmware : public DrivePersonality {
+public:
+    FerroxFirmware();
+    ~FerroxFirmware() override;
+
+    void powerUp() override;
+    Answer execute(uint8_t command, uint16_t value) override;
+    uint32_t powerUpReply() const override;
+
+    // The running parameter store (what commands 51 and 52 touch).
+    uint16_t param(uint16_t number) const;
+    void setParam(uint16_t number, uint16_t value);
+    // Sets a value in the running and in the stored set, as if it came from the factory.
+    void setStoredParam(uint16_t number, uint16_t value);
+    // Internal readings of command 120 (210 temperature, 220 high-voltage supply).
+    void setReading(uint16_t selector, uint16_t value);
+
+    bool powerStageEnabled() const;
+    int storeCount() const;       // how often command 3 stored the settings
+    int faultClearCount() const;  // how often command 20 cleared faults
+
+    void setExtension(std::unique_ptr<FerroxExtension> extension);
+    FerroxExtension* extension() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace drive_sim

@@ -1,0 +1,31 @@
+// The --simulate[=KEY=VALUE,...] option of both programs and the simulated drive it builds.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ferrox_firmware.h"
+#include "sim_adapter.h"
+
+namespace drive_sim {
+
+enum class DriveMode { Firmware, Bootloader };
+
+struct SimOptions {
+    DriveMode mode = DriveMode::Firmware;
+    bool powered = true;
+    double bitErrorRate = 0.0;
+    double latencyMs = 0.25;  // small, but enough to watch progress
+};
+
+// Parses "mode=firmware,power=off,ber=1e-3,latency=1" on top of the defaults in `options`.
+// An empty text keeps the defaults. Returns false with a message in `error` on a bad key or value.
+bool parseSimOptions(const std::string& text, SimOptions& options, std::string& error);
+
+// The Ferrox firmware with its scope and step-test add-on, as the simulated drive runs it.
+std::unique_ptr<FerroxFirmware> makeFerroxFirmware();
+
+// An adapter wired to the drive the options describe, ready to install as the D2XX provider.
+std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options);
+
+}  // namespace drive_sim

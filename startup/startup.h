@@ -1,0 +1,38 @@
+// What both programs do before their window opens: the command line, the D2XX provider
+// (real adapter or simulated drive) and the widget style.
+#pragma once
+
+#include <string>
+
+#include "sim_options.h"
+
+class QApplication;
+
+struct ProgramInfo {
+    const char* name;     // executable name, e.g. "morvane"
+    const char* version;  // e.g. "1.0.0"
+    const char* summary;  // one line for --help
+    drive_sim::SimOptions simDefaults;
+};
+
+struct StartupChoice {
+    bool exitNow = false;  // --help, --version or a refused option
+    int exitCode = 0;
+    bool simulate = false;
+    drive_sim::SimOptions sim;
+};
+
+// True when the command line asks only for text: answer it before any window system is touched.
+bool asksForHelpOrVersion(int argc, char** argv);
+
+// Call after the application object has taken its own options out of argv.
+// Reads --help, --version and --simulate[=KEY=VALUE,...]. Help and version go to standard
+// output; a refused option gets a message on standard error and exit code 2.
+StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info);
+
+// Installs the simulated drive or the libftdi1 adapter as the D2XX provider.
+void installProvider(const StartupChoice& choice);
+
+// "Plastique" where the toolkit has it, otherwise "Fusion"; says so on standard error when
+// neither exists and the platform default stays.
+void applyWidgetStyle(QApplication& app);

@@ -1,0 +1,54 @@
+// Answers the modal boxes that a workflow opens, so that GUI tests run unattended, and records
+// what each box said. It polls for the active modal widget from the moment it is constructed,
+// so it is armed before the first box opens and goes on for the boxes that follow.
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <vector>
+
+struct SeenBox {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
+class MessageBoxWatcher : public QObject {
+    Q_OBJECT
+
+public:
+    MessageBoxWatcher();
+    ~MessageBoxWatcher() override;
+
+    const std::vector<SeenBox>& boxes() const { return boxes_; }
+    QStringList texts() const;
+    void clear() { boxes_.clear(); }
+
+    // Runs while a message box is open, before it is answered (e.g. to power-cycle the
+    // simulated drive while the "Connecting" box is shown). Receives the box's index.
+    void onBoxOpen(std::function<void(int index, QMessageBox* box)> hook);
+
+    // The answers for the file dialogs that open, in order: a path, or an empty text to cancel.
+    void answerFileDialogs(const QStringList& paths);
+    int fileDialogsSeen() const { return fileDialogsSeen_; }
+
+    // Waits (running the event loop) until `count` boxes were seen or the time ran out.
+    bool waitForBoxes(int count, int timeoutMs = 5000);
+
+private:
+    void poll();
+
+    QTimer timer_;
+    std::vector<SeenBox> boxes_;
+    std::function<void(int, QMessageBox*)> hook_;
+    QStringList fileAnswers_;
+    int fileDialogsSeen_ = 0;
+};
+
+// gtest helpers: the boxes as "icon|title|text" lines, easy to compare and to read in a failure.
+QString describeBox(const SeenBox& box);
+QStringList describeBoxes(const MessageBoxWatcher& watcher);
