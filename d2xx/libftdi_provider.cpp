@@ -1,3 +1,184 @@
-// TEMPORARY placeholder until the libftdi1 provider lands; replaced in this change.
+// A real adapter through libftdi1: the first FTDI device on the bus, in synchronous bit-bang.
+#include <libftdi1/ftdi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <set>
+#include <thread>
+
 #include "provider.h"
-std::unique_ptr<D2xxProvider> makeLibftdiProvider() { return nullptr; }
+
+namespace {
+constexpr int kFtdiVendor = 0x0403;
+
+class LibftdiProvider : public D2xxProvider {
+public:
+    ~LibftdiProvider() override {
+        for (ftdi_context* context : open_) {
+            ftdi_usb_close(context);
+            ftdi_free(context);
+        }
+    }
+
+    FT_STATUS open(int deviceNumber, FT_HANDLE* handle) override {
+        if (deviceNumber != 0 || !handle) {
+            return FT_DEVICE_NOT_FOUND;
+        }
+        ftdi_context* context = ftdi_new();
+        if (!context) {
+            return FT_INSUFFICIENT_RESOURCES;
+        }
+        context->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
+        ftdi_device_list* devices = nullptr;
+        int found = ftdi_usb_find_all(context, &devices, kFtdiVendor, 0);
+        if (found <= 0 || !devices) {
+            ftdi_list_free(&devices);
+            ftdi_free(context);
+            return FT_DEVICE_NOT_FOUND;
+        }
+        int result = ftdi_usb_open_dev(context, devices->dev);
+        ftdi_list_free(&devices);
+        if (result < 0) {
+            if (result == -8) {
+                std::fprintf(stderr,
+                             "No permission to use the FTDI adapter: install the udev rule "
+                             "d2xx/99-kmr-ftdi.rules as the README describes.\n");
+            }
+            ftdi_free(context);
+            return FT_DEVICE_NOT_OPENED;
+        }
+        open_.insert(context);
+        *handle = context;
+        return FT_OK;
+    }
+
+    FT_STATUS close(FT_HANDLE handle) override {
+        ftdi_context* context = find(handle);
+        if (!context) {
+            return FT_INVALID_HANDLE;
+        }
+        open_.erase(context);
+        ftdi_usb_close(context);
+        ftdi_free(context);
+        return FT_OK;
+    }
+
+    FT_STATUS read(FT_HANDLE handle, void* buffer, DWORD toRead, DWORD* returned) override {
+        ftdi_context* context = find(handle);
+        if (returned) {
+            *returned = 0;
+        }
+        if (!context || !buffer) {
+            return FT_INVALID_HANDLE;
+        }
+        // ftdi_read_data returns what has arrived, often nothing; wait like D2XX until all
+        // bytes are in or the read time-out expired.
+        auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(readTimeoutMs_);
+        DWORD got = 0;
+        auto* bytes = static_cast<unsigned char*>(buffer);
+        while (got < toRead) {
+            int n = ftdi_read_data(context, bytes + got, int(toRead - got));
+            if (n < 0) {
+                if (returned)
+                    *returned = got;
+                return FT_IO_ERROR;
+            }
+            got += DWORD(n);
+            if (got < toRead) {
+                if (std::chrono::steady_clock::now() >= deadline)
+                    break;
+                if (n == 0)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        }
+        if (returned) {
+            *returned = got;
+        }
+        return FT_OK;
+    }
+
+    FT_STATUS write(FT_HANDLE handle, const void* buffer, DWORD toWrite, DWORD* written) override {
+        ftdi_context* context = find(handle);
+        if (written) {
+            *written = 0;
+        }
+        if (!context || !buffer) {
+            return FT_INVALID_HANDLE;
+        }
+        const auto* bytes = static_cast<const unsigned char*>(buffer);
+        DWORD sent = 0;
+        while (sent < toWrite) {
+            int n = ftdi_write_data(context, bytes + sent, int(toWrite - sent));
+            if (n <= 0) {
+                if (written)
+                    *written = sent;
+                return FT_IO_ERROR;
+            }
+            sent += DWORD(n);
+        }
+        if (written) {
+            *written = sent;
+        }
+        return FT_OK;
+    }
+
+    FT_STATUS setBaudRate(FT_HANDLE handle, ULONG baudRate) override {
+        ftdi_context* context = find(handle);
+        if (!context)
+            return FT_INVALID_HANDLE;
+        // libftdi multiplies the rate by 4 in bit-bang mode; D2XX callers mean the plain rate.
+        int rate = int(baudRate / 4 ? baudRate / 4 : 1);
+        return ftdi_set_baudrate(context, rate) < 0 ? FT_INVALID_BAUD_RATE : FT_OK;
+    }
+
+    FT_STATUS setTimeouts(FT_HANDLE handle, ULONG readTimeoutMs, ULONG writeTimeoutMs) override {
+        ftdi_context* context = find(handle);
+        if (!context)
+            return FT_INVALID_HANDLE;
+        readTimeoutMs_ = readTimeoutMs;
+        context->usb_read_timeout = int(readTimeoutMs);
+        context->usb_write_timeout = int(writeTimeoutMs);
+        return FT_OK;
+    }
+
+    FT_STATUS setLatencyTimer(FT_HANDLE handle, UCHAR latencyMs) override {
+        ftdi_context* context = find(handle);
+        if (!context)
+            return FT_INVALID_HANDLE;
+        return ftdi_set_latency_timer(context, latencyMs) < 0 ? FT_IO_ERROR : FT_OK;
+    }
+
+    FT_STATUS setBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) override {
+        ftdi_context* context = find(handle);
+        if (!context)
+            return FT_INVALID_HANDLE;
+        unsigned char ftdiMode = mode == 4   ? BITMODE_SYNCBB
+                                 : mode == 1 ? BITMODE_BITBANG
+                                             : BITMODE_RESET;
+        if (ftdi_set_bitmode(context, mask, ftdiMode) < 0)
+            return FT_IO_ERROR;
+        return ftdi_tcioflush(context) < 0 ? FT_IO_ERROR : FT_OK;
+    }
+
+    FT_STATUS getBitMode(FT_HANDLE handle, UCHAR* mode) override {
+        ftdi_context* context = find(handle);
+        if (!context || !mode)
+            return FT_INVALID_HANDLE;
+        return ftdi_read_pins(context, mode) < 0 ? FT_IO_ERROR : FT_OK;
+    }
+
+private:
+    ftdi_context* find(FT_HANDLE handle) const {
+        auto* context = static_cast<ftdi_context*>(handle);
+        return open_.count(context) ? context : nullptr;
+    }
+
+    std::set<ftdi_context*> open_;
+    ULONG readTimeoutMs_ = 1000;
+};
+}  // namespace
+
+std::unique_ptr<D2xxProvider> makeLibftdiProvider() {
+    return std::make_unique<LibftdiProvider>();
+}

@@ -1,5 +1,6 @@
 #include "message_box_watcher.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -67,7 +68,7 @@ void MessageBoxWatcher::poll() {
             dialog->reject();
         } else {
             dialog->selectFile(answer);
-            dialog->accept();
+            static_cast<QDialog*>(dialog)->accept();  // protected in QFileDialog
         }
     }
 }

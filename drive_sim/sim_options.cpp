@@ -1,0 +1,115 @@
+// The --simulate option: its KEY=VALUE list, and the simulated drive it describes.
+#include "sim_options.h"
+
+#include <chrono>
+#include <cmath>
+#include <locale>
+#include <sstream>
+
+#include "bootloader.h"
+
+namespace drive_sim {
+
+namespace {
+// Numbers are read in the C locale whatever the desktop's locale, so "1e-3" and "0.5" always
+// mean the same.
+bool parseNumber(const std::string& text, double& number) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    in >> number;
+    return !text.empty() && !in.fail() && in.peek() == std::char_traits<char>::eof() &&
+           std::isfinite(number);
+}
+
+bool applyOption(const std::string& key, const std::string& value, SimOptions& options,
+                 std::string& error) {
+    if (key == "mode") {
+        if (value == "firmware") {
+            options.mode = DriveMode::Firmware;
+        } else if (value == "bootloader") {
+            options.mode = DriveMode::Bootloader;
+        } else {
+            error = "mode must be firmware or bootloader, not '" + value + "'";
+            return false;
+        }
+        return true;
+    }
+    if (key == "power") {
+        if (value == "on" || value == "off") {
+            options.powered = value == "on";
+            return true;
+        }
+        error = "power must be on or off, not '" + value + "'";
+        return false;
+    }
+    double number = 0.0;
+    if (key == "ber") {
+        if (!parseNumber(value, number) || number < 0.0 || number > 1.0) {
+            error = "ber must be a number from 0 to 1, not '" + value + "'";
+            return false;
+        }
+        options.bitErrorRate = number;
+        return true;
+    }
+    if (key == "latency") {
+        if (!parseNumber(value, number) || number < 0.0) {
+            error = "latency must be a number of milliseconds, 0 or more, not '" + value + "'";
+            return false;
+        }
+        options.latencyMs = number;
+        return true;
+    }
+    error = "unknown key '" + key + "' (the keys are mode, power, ber and latency)";
+    return false;
+}
+}  // namespace
+
+bool parseSimOptions(const std::string& text, SimOptions& options, std::string& error) {
+    SimOptions parsed = options;  // a refused text leaves the caller's options untouched
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(',', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string entry = text.substr(start, end - start);
+        size_t equals = entry.find('=');
+        if (entry.empty() || equals == std::string::npos || equals == 0) {
+            error = "expected KEY=VALUE, not '" + entry + "'";
+            return false;
+        }
+        if (!applyOption(entry.substr(0, equals), entry.substr(equals + 1), parsed, error)) {
+            return false;
+        }
+        start = end + 1;
+        if (end + 1 == text.size()) {
+            error = "expected KEY=VALUE after the last ','";
+            return false;
+        }
+    }
+    options = parsed;
+    return true;
+}
+
+std::unique_ptr<FerroxFirmware> makeFerroxFirmware() {
+    return std::make_unique<FerroxFirmware>();
+}
+
+std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options) {
+    std::unique_ptr<DrivePersonality> drive;
+    if (options.mode == DriveMode::Bootloader) {
+        drive = makeBootloader();
+    } else {
+        drive = makeFerroxFirmware();
+    }
+    LinkFaults faults;
+    if (!options.powered) {
+        faults.line = LineFault::StuckHigh;  // no drive on the line: the pull-up wins
+    }
+    faults.bitErrorRate = options.bitErrorRate;
+    faults.seed = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    return std::make_unique<SimulatedAdapter>(std::move(drive), std::move(faults),
+                                              options.latencyMs);
+}
+
+}  // namespace drive_sim

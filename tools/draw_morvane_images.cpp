@@ -1,0 +1,179 @@
+// Paints the four images compiled into morvane: the window icon, the two file action icons and
+// the vertical logo strip beside the axis tabs. Run by hand; the output is committed in resources/.
+//   draw_morvane_images [OUTPUT_DIR]   (default: the current directory)
+#include <QDir>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+const QColor kDeepBlue(16, 52, 110);
+const QColor kSteel(70, 120, 190);
+const QColor kAmber(240, 170, 40);
+
+QImage blank(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// A motor face seen end-on: housing, shaft, and an arrow round it for the turning axis.
+QImage drawWindowIcon() {
+    QImage image = blank(64, 64);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    QLinearGradient plate(0, 0, 0, 64);
+    plate.setColorAt(0, kSteel);
+    plate.setColorAt(1, kDeepBlue);
+    p.setPen(QPen(kDeepBlue.darker(140), 1.5));
+    p.setBrush(plate);
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+
+    QRadialGradient housing(QPointF(28, 26), 26);
+    housing.setColorAt(0, QColor(235, 238, 245));
+    housing.setColorAt(1, QColor(150, 160, 180));
+    p.setPen(QPen(QColor(40, 40, 60), 1.5));
+    p.setBrush(housing);
+    p.drawEllipse(QPointF(32, 32), 19, 19);
+
+    p.setBrush(QColor(60, 60, 75));
+    p.drawEllipse(QPointF(32, 32), 5, 5);
+
+    // The turning arrow, three quarters round, ending in a head.
+    QPen arrow(kAmber, 4, Qt::SolidLine, Qt::RoundCap);
+    p.setPen(arrow);
+    p.setBrush(Qt::NoBrush);
+    QRectF ring(32 - 12, 32 - 12, 24, 24);
+    p.drawArc(ring, 90 * 16, 270 * 16);
+    QPainterPath head;
+    head.moveTo(44, 32);
+    head.lineTo(39, 26);
+    head.lineTo(49, 26);
+    head.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAmber);
+    p.drawPath(head);
+    return image;
+}
+
+// An open folder with its flap tilted forward.
+QImage drawOpenIcon() {
+    QImage image = blank(32, 32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor edge(120, 80, 10);
+    p.setPen(QPen(edge, 1));
+    p.setBrush(QColor(220, 170, 60));
+    QPainterPath back;
+    back.moveTo(3, 8);
+    back.lineTo(11, 8);
+    back.lineTo(13, 10);
+    back.lineTo(25, 10);
+    back.lineTo(25, 26);
+    back.lineTo(3, 26);
+    back.closeSubpath();
+    p.drawPath(back);
+
+    p.setBrush(QColor(250, 245, 230));
+    p.drawRect(QRectF(6, 6, 16, 14));
+
+    p.setBrush(QColor(250, 205, 90));
+    QPainterPath flap;
+    flap.moveTo(3, 26);
+    flap.lineTo(8, 15);
+    flap.lineTo(30, 15);
+    flap.lineTo(25, 26);
+    flap.closeSubpath();
+    p.drawPath(flap);
+    return image;
+}
+
+// A diskette: body, shutter and label.
+QImage drawSaveIcon() {
+    QImage image = blank(32, 32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(kDeepBlue.darker(150), 1));
+    p.setBrush(kSteel);
+    QPainterPath body;
+    body.moveTo(4, 4);
+    body.lineTo(25, 4);
+    body.lineTo(28, 7);
+    body.lineTo(28, 28);
+    body.lineTo(4, 28);
+    body.closeSubpath();
+    p.drawPath(body);
+
+    p.setBrush(QColor(200, 205, 215));
+    p.drawRect(QRectF(9, 4, 13, 8));
+    p.setBrush(kDeepBlue);
+    p.drawRect(QRectF(17, 5.5, 3, 5));
+
+    p.setBrush(QColor(250, 250, 250));
+    p.drawRect(QRectF(8, 16, 16, 12));
+    p.setPen(QPen(QColor(150, 150, 170), 1));
+    p.drawLine(QPointF(10, 20), QPointF(22, 20));
+    p.drawLine(QPointF(10, 24), QPointF(22, 24));
+    return image;
+}
+
+// The program's name written upwards on a strip, with a small axis symbol at the foot.
+QImage drawLogoStrip() {
+    QImage image = blank(24, 186);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+
+    QLinearGradient strip(0, 0, 24, 0);
+    strip.setColorAt(0, kDeepBlue);
+    strip.setColorAt(1, kSteel);
+    p.setPen(Qt::NoPen);
+    p.setBrush(strip);
+    p.drawRoundedRect(QRectF(0, 0, 24, 186), 6, 6);
+
+    p.setPen(QPen(kAmber, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(12, 172), 6, 6);
+    p.drawLine(QPointF(12, 172), QPointF(12 + 6 * std::cos(0.8), 172 - 6 * std::sin(0.8)));
+
+    p.save();
+    p.translate(17, 156);
+    p.rotate(-90);
+    QFont font("DejaVu Sans");
+    font.setPixelSize(14);
+    font.setBold(true);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 2);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(0, -14, 150, 18), Qt::AlignLeft | Qt::AlignVCenter, "MORVANE");
+    p.restore();
+    return image;
+}
+
+bool save(const QImage& image, const QDir& dir, const char* name, const char* format) {
+    const QString path = dir.filePath(name);
+    if (!image.save(path, format)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("wrote %s (%dx%d)\n", qPrintable(path), image.width(), image.height());
+    return true;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
+    bool ok = save(drawWindowIcon(), dir, "velmora64x64.png", "PNG");
+    ok = save(drawOpenIcon(), dir, "fileopen.xpm", "XPM") && ok;
+    ok = save(drawSaveIcon(), dir, "filesave.xpm", "XPM") && ok;
+    ok = save(drawLogoStrip(), dir, "logoWideUp24wide.png", "PNG") && ok;
+    return ok ? 0 : 1;
+}
