@@ -1,0 +1,79 @@
+// The libftdi1 provider on a machine with no adapter plugged in, and bad handles through both
+// providers.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "d2xx.h"
+#include "ferrox_firmware.h"
+#include "provider.h"
+#include "sim_adapter.h"
+
+namespace {
+// Every call that takes a handle, made with `handle`; all of them must fail and none may crash.
+void expectEveryHandleCallFails(FT_HANDLE handle) {
+    UCHAR bytes[4] = {9, 1, 8, 0};
+    UCHAR mode = 0;
+    DWORD count = 0;
+    EXPECT_NE(FT_Write(handle, bytes, 4, &count), FT_OK);
+    EXPECT_EQ(count, 0u);
+    EXPECT_NE(FT_Read(handle, bytes, 4, &count), FT_OK);
+    EXPECT_EQ(count, 0u);
+    EXPECT_NE(FT_SetBaudRate(handle, 10000), FT_OK);
+    EXPECT_NE(FT_SetTimeouts(handle, 1000, 1000), FT_OK);
+    EXPECT_NE(FT_SetLatencyTimer(handle, 4), FT_OK);
+    EXPECT_NE(FT_SetBitMode(handle, 0x09, 4), FT_OK);
+    EXPECT_NE(FT_GetBitMode(handle, &mode), FT_OK);
+    EXPECT_NE(FT_Close(handle), FT_OK);
+}
+
+// A pointer that was never a handle of any provider.
+FT_HANDLE strayHandle() {
+    static int somewhere = 0;
+    return &somewhere;
+}
+}  // namespace
+
+TEST(LibftdiProvider, OpenWithoutAnAdapterFailsAndLeavesNoUsableHandle) {
+    installD2xxProvider(makeLibftdiProvider());
+    FT_HANDLE handle = nullptr;
+    FT_STATUS status = FT_Open(0, &handle);
+    if (status == FT_OK) {
+        FT_Close(handle);
+        GTEST_SKIP() << "an FTDI adapter is plugged in";
+    }
+    EXPECT_NE(status, FT_OK);
+    expectEveryHandleCallFails(handle);
+    FT_HANDLE preset = strayHandle();
+    EXPECT_NE(FT_Open(0, &preset), FT_OK);
+    expectEveryHandleCallFails(preset);
+    EXPECT_NE(FT_Open(1, &handle), FT_OK);  // only the first device is ever opened
+    EXPECT_NE(FT_Open(0, nullptr), FT_OK);
+    installD2xxProvider(nullptr);
+}
+
+TEST(BadHandles, NullAndStrayHandlesFailCleanlyThroughBothProviders) {
+    installD2xxProvider(makeLibftdiProvider());
+    expectEveryHandleCallFails(nullptr);
+    expectEveryHandleCallFails(strayHandle());
+
+    installD2xxProvider(std::make_unique<drive_sim::SimulatedAdapter>(
+        std::make_unique<drive_sim::FerroxFirmware>()));
+    expectEveryHandleCallFails(nullptr);
+    expectEveryHandleCallFails(strayHandle());
+    installD2xxProvider(nullptr);
+}
+
+TEST(BadHandles, ClosedSimulatedHandleFailsCleanly) {
+    installD2xxProvider(std::make_unique<drive_sim::SimulatedAdapter>(
+        std::make_unique<drive_sim::FerroxFirmware>()));
+    FT_HANDLE handle = nullptr;
+    ASSERT_EQ(FT_Open(0, &handle), FT_OK);
+    ASSERT_EQ(FT_SetBitMode(handle, 0x09, 4), FT_OK);
+    ASSERT_EQ(FT_Close(handle), FT_OK);
+    expectEveryHandleCallFails(handle);
+    installD2xxProvider(nullptr);
+}
