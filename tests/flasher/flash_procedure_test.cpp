@@ -17,17 +17,6 @@ using drive_sim::Answer;
 using drive_sim::BootloaderSettings;
 
 namespace {
-const QString kSuccessBox =
-    "information|Results|Flashing successful, drive memory verified! Now close Tressel, restart "
-    "drive logic supply and configure drive with Orrick/Morvane.";
-const QString kFailedBox = "warning|Results|Flashing failed. Restart drive power and try again.";
-const QString kUnexpectedBox =
-    "critical|Error|Flashing failed, drive in unexpected state. Restart drive power and try "
-    "again.";
-const QString kLostBox =
-    "critical|CRC error|Connection to drive lost, data checksum error. <br>Ensure that you have "
-    "sufficient noise shielding in cables.";
-
 // Erase and programming times that give the waits a different number of polling cycles.
 BootloaderSettings quickBootloader() {
     BootloaderSettings settings;

@@ -19,6 +19,23 @@ BootloaderBench installBootloader(drive_sim::BootloaderSettings settings,
     return {adapter, ref};
 }
 
+const QString kConnectingBox =
+    "information|Connecting|USB adapter found. <br><br><b>Restart drive logic voltage now</b> to "
+    "estabilish  connection:<br>&nbsp;&nbsp;1. Power-off drive logic voltage (if "
+    "powered)<br>&nbsp;&nbsp;2. Power-up drive logic voltage<br>&nbsp;&nbsp;3. Press "
+    "Ok<br><br><b>Make sure</b> there is nothing connected to CMD connector <b>and</b> USB adapter "
+    "is connected to SPI connector. Note: this program doesn't support KMR-10 model.";
+const QString kSuccessBox =
+    "information|Results|Flashing successful, drive memory verified! Now close Tressel, restart "
+    "drive logic supply and configure drive with Orrick/Morvane.";
+const QString kFailedBox = "warning|Results|Flashing failed. Restart drive power and try again.";
+const QString kUnexpectedBox =
+    "critical|Error|Flashing failed, drive in unexpected state. Restart drive power and try "
+    "again.";
+const QString kLostBox =
+    "critical|CRC error|Connection to drive lost, data checksum error. <br>Ensure that you have "
+    "sufficient noise shielding in cables.";
+
 namespace {
 class HookedBootloader : public drive_sim::DrivePersonality {
 public:

@@ -20,6 +20,13 @@ inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
 
+// The boxes of the flasher, as describeBox() writes them.
+extern const QString kConnectingBox;
+extern const QString kSuccessBox;
+extern const QString kFailedBox;
+extern const QString kUnexpectedBox;
+extern const QString kLostBox;
+
 struct BootloaderBench {
     drive_sim::SimulatedAdapter& adapter;
     drive_sim::SimulatedBootloader& bootloader;
