@@ -47,11 +47,11 @@ struct SimulatedBootloader::Impl {
     int busyFrames = 0;
     uint8_t statusAfterBusy = kIdle;
     uint16_t setupWord = 0;
-    std::vector<uint16_t> packet;         // data words since the last program command
-    bool packetOverrun = false;           // data words that came while busy or past 72
+    std::vector<uint16_t> packet;  // data words since the last program command
+    bool packetOverrun = false;    // data words that came while busy or past 72
     bool erasedSincePowerUp = false;
     size_t nextAddress = 0;
-    std::vector<uint16_t> written;        // every good packet's words since the erase, in order
+    std::vector<uint16_t> written;  // every good packet's words since the erase, in order
     int eraseCount = 0;
     int packetsProgrammed = 0;
     int badPackets = 0;
@@ -134,8 +134,8 @@ struct SimulatedBootloader::Impl {
     }
 
     bool verifies() const {
-        if (settings.failVerification || !erasedSincePowerUp || badPackets > 0 ||
-            !packet.empty() || packetOverrun) {
+        if (settings.failVerification || !erasedSincePowerUp || badPackets > 0 || !packet.empty() ||
+            packetOverrun) {
             return false;
         }
         return std::equal(written.begin(), written.end(), flash.begin());

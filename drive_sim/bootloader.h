@@ -18,10 +18,10 @@ struct BootloaderSettings {
     int programBusyFrames = 4;    // frames one packet keeps it busy
 
     // Faults.
-    bool busyForever = false;         // an erase or a packet never finishes
-    uint16_t faultBits = 0;           // the answer to the fault-bit request
+    bool busyForever = false;                // an erase or a packet never finishes
+    uint16_t faultBits = 0;                  // the answer to the fault-bit request
     bool unexpectedStatusAfterBusy = false;  // leaves the busy state with status 0, not 1
-    bool failVerification = false;    // the verification says no whatever the memory holds
+    bool failVerification = false;           // the verification says no whatever the memory holds
 };
 
 class SimulatedBootloader : public DrivePersonality {

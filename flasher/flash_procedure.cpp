@@ -53,8 +53,9 @@ bool bootloaderIsReady(LinkErrorWindow& window, bool& error) {
             window.linkErrorParent(), "Error",
             translated(window, "Drive not in bootloader mode. Restart drive power and try again."),
             QMessageBox::Ok);
-        printLine("\nDrive not in bootloader mode? Check CLR jumper and reset drive. Hit enter to "
-                  "exit");
+        printLine(
+            "\nDrive not in bootloader mode? Check CLR jumper and reset drive. Hit enter to "
+            "exit");
         return false;
     }
     if (replyValue(answer) != 0) {

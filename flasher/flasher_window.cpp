@@ -38,10 +38,9 @@ QStatusBar* Morvane::linkErrorStatusBar() {
 
 void Morvane::on_openfirmware_clicked() {
     // The toolkit's own dialog, the same on every desktop (and one that tests can answer).
-    const QString name =
-        QFileDialog::getOpenFileName(this, tr("Open File"), QString(),
-                                     tr("VL firmware files (*.vlf)"), nullptr,
-                                     QFileDialog::DontUseNativeDialog);
+    const QString name = QFileDialog::getOpenFileName(this, tr("Open File"), QString(),
+                                                      tr("VL firmware files (*.vlf)"), nullptr,
+                                                      QFileDialog::DontUseNativeDialog);
     if (name.isEmpty()) {
         return;
     }

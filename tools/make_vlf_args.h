@@ -8,8 +8,8 @@ namespace vlf {
 
 struct MakeVlfRequest {
     std::string output;
-    std::string binary;       // packets from this file, when given
-    long packetCount = -1;    // otherwise this many packets of the pattern
+    std::string binary;     // packets from this file, when given
+    long packetCount = -1;  // otherwise this many packets of the pattern
     uint32_t seed = 1;
     uint16_t setupWord = 0;
     bool help = false;

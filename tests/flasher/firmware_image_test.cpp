@@ -72,8 +72,8 @@ TEST_F(LoadImage, WordsAreLittleEndian) {
 }
 
 TEST_F(LoadImage, FourteenByteImageWithoutPackets) {
-    std::vector<uint8_t> bytes = {'V', 'L', 'F', 'W', 0xAA, 0xBB, 0xCC, 0xDD,
-                                  0,   0,   0x34, 0x12, 0xFE, 0xFF};
+    std::vector<uint8_t> bytes = {'V',  'L', 'F', 'W',  0xAA, 0xBB, 0xCC,
+                                  0xDD, 0,   0,   0x34, 0x12, 0xFE, 0xFF};
     std::string err;
     ASSERT_EQ(load(bytes, err), kImageLoaded);
     EXPECT_EQ(err, "File checksum 65534\n");

@@ -269,9 +269,9 @@ TEST_F(FlashProcedure, OddVerdictIsSuccessAndEvenIsFailure) {
         uint16_t verdict;
         QString box;
     };
-    for (const Case& c : {Case{0x0001, kSuccessBox}, Case{0x0003, kSuccessBox},
-                          Case{0xFFFF, kSuccessBox}, Case{0x0000, kFailedBox},
-                          Case{0x0002, kFailedBox}, Case{0xFFFE, kFailedBox}}) {
+    for (const Case& c :
+         {Case{0x0001, kSuccessBox}, Case{0x0003, kSuccessBox}, Case{0xFFFF, kSuccessBox},
+          Case{0x0000, kFailedBox}, Case{0x0002, kFailedBox}, Case{0xFFFE, kFailedBox}}) {
         installHookedBootloader(
             [&c](uint8_t command, uint16_t, Answer& answer) {
                 if (command == 22) {

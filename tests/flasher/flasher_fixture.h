@@ -39,7 +39,8 @@ BootloaderBench installBootloader(drive_sim::BootloaderSettings settings = {},
 // Sees every answer of the bootloader before it goes out and may change it (a corrupted reply,
 // an odd verdict, a fault word that appears later).
 using AnswerHook = std::function<void(uint8_t command, uint16_t value, drive_sim::Answer& answer)>;
-BootloaderBench installHookedBootloader(AnswerHook hook, drive_sim::BootloaderSettings settings = {},
+BootloaderBench installHookedBootloader(AnswerHook hook,
+                                        drive_sim::BootloaderSettings settings = {},
                                         drive_sim::LinkFaults faults = {});
 
 // An answer whose CRC fails, with the same bits otherwise.

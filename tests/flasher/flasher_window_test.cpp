@@ -100,10 +100,11 @@ TEST_F(FlasherWindow, SupportedVersionsConnect) {
         statusTexts.clear();
         Console console = connect();
         EXPECT_EQ(describeBoxes(*watcher), QStringList{kConnectingBox});
-        EXPECT_EQ(commandsFrom(bench.adapter), std::vector<int>({1, 1, 1, 1, 1, 1, 11, 1, 1, 1, 1}));
-        EXPECT_EQ(statusTexts, QStringList({"Connecting to drive...",
-                                            "Conneced. Bootloader version " +
-                                                QString::number(version)}));
+        EXPECT_EQ(commandsFrom(bench.adapter),
+                  std::vector<int>({1, 1, 1, 1, 1, 1, 11, 1, 1, 1, 1}));
+        EXPECT_EQ(statusTexts,
+                  QStringList({"Connecting to drive...",
+                               "Conneced. Bootloader version " + QString::number(version)}));
         EXPECT_EQ(buttonStates(*window), "CO-");
         EXPECT_EQ(console.err, "");
     }
@@ -129,7 +130,8 @@ TEST_F(FlasherWindow, DriveRunningItsFirmwareIsRefused) {
 }
 
 TEST_F(FlasherWindow, SilentLineIsNoDataEitherWay) {
-    for (drive_sim::LineFault line : {drive_sim::LineFault::StuckHigh, drive_sim::LineFault::StuckLow}) {
+    for (drive_sim::LineFault line :
+         {drive_sim::LineFault::StuckHigh, drive_sim::LineFault::StuckLow}) {
         drive_sim::LinkFaults faults;
         faults.line = line;
         BootloaderBench bench = installBootloader({}, faults);

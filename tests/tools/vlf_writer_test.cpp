@@ -111,8 +111,8 @@ TEST(VlfWriter, DemoImageLoads) {
 TEST(MakeVlfArgs, PatternOrBinaryIntoOneOutput) {
     vlf::MakeVlfRequest request;
     std::string error;
-    ASSERT_TRUE(parse({"--packets=120", "--seed=0x10", "--setup=0xC001", "out.vlf"}, request,
-                      error))
+    ASSERT_TRUE(
+        parse({"--packets=120", "--seed=0x10", "--setup=0xC001", "out.vlf"}, request, error))
         << error;
     EXPECT_EQ(request.packetCount, 120);
     EXPECT_EQ(request.seed, 16u);
