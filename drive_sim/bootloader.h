@@ -1,10 +1,54 @@
-// The drive's bootloader, as the flasher talks to it.
+// The drive's bootloader, as the flasher talks to it: a status byte in every reply (1 idle, 0x30
+// bits while erasing or programming), its version, and a flash memory modelled as a chip has it:
+// erasing sets every word to 0xFFFF, programming can only clear bits.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "personality.h"
 
 namespace drive_sim {
+
+struct BootloaderSettings {
+    uint16_t version = 109;
+    size_t flashWords = 0x40000;  // 256 Ki words: room for 3640 packets
+    int eraseBusyFrames = 40;     // frames the erase keeps the bootloader busy
+    int programBusyFrames = 4;    // frames one packet keeps it busy
+
+    // Faults.
+    bool busyForever = false;                // an erase or a packet never finishes
+    uint16_t faultBits = 0;                  // the answer to the fault-bit request
+    bool unexpectedStatusAfterBusy = false;  // leaves the busy state with status 0, not 1
+    bool failVerification = false;           // the verification says no whatever the memory holds
+};
+
+class SimulatedBootloader : public DrivePersonality {
+public:
+    explicit SimulatedBootloader(BootloaderSettings settings = {});
+    ~SimulatedBootloader() override;
+
+    void powerUp() override;
+    Answer execute(uint8_t command, uint16_t value) override;
+    uint32_t powerUpReply() const override;
+
+    BootloaderSettings& settings();
+
+    // The flash memory; it keeps its contents across power cycles, as flash does.
+    const std::vector<uint16_t>& flash() const;
+    uint16_t setupWord() const;
+    int eraseCount() const;
+    int packetsProgrammed() const;  // good packets since the last erase
+    int badPackets() const;         // packets since the last erase that went wrong
+    bool busy() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 std::unique_ptr<DrivePersonality> makeBootloader();
-}
+std::unique_ptr<SimulatedBootloader> makeBootloader(BootloaderSettings settings);
+
+}  // namespace drive_sim

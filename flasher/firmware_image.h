@@ -1,0 +1,43 @@
+// The firmware image in memory and the loader of .vlf image files.
+// A file is: "VLFW", two words the flasher ignores, the packet count N, the setup word, N packets
+// of 72 little-endian words, and a checksum word that is printed but never checked here (the
+// bootloader's verification is the integrity check).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+constexpr int kPacketWords = 72;
+constexpr int kPacketBytes = 2 * kPacketWords;
+
+// The one image of the program; packet k's word j is words[72 * k + j].
+struct FirmwareImage {
+    uint16_t packetCount = 0;
+    uint16_t setupWord = 0;
+    std::unique_ptr<uint16_t[]> words;  // one block for all packets
+};
+extern FirmwareImage firmwareImage;
+
+// Back to the state of program start: no image (tests load many images in one process).
+void resetFirmwareImage();
+
+// Loader results; anything but Loaded means the image must not be used.
+enum LoadResult : int {
+    kImageLoaded = 0,
+    kWrongFileType = 3,
+    kCannotOpen = 4,
+    kDamagedHeader = 5,
+    kNoMemory = 6,
+    kDamagedPackets = 8,
+    kMissingChecksum = 10,
+};
+
+// Hands out the block for `wordCount` packet words, or null when there is no memory.
+using WordBlockAllocator = std::unique_ptr<uint16_t[]> (*)(size_t wordCount);
+
+// Reads the file at `path` (8-bit, in the file system's encoding) into firmwareImage and returns
+// one of the results above, with its message on standard error. The file is always closed.
+int loadImage(const char* path);
+// The same with another allocator, so that a failed allocation can be tried.
+int loadImageUsing(const char* path, WordBlockAllocator allocate);

@@ -1,0 +1,22 @@
+// Writing the loaded firmware image into the drive through its bootloader: checks, setup word,
+// erase, the packets one by one, and the bootloader's verification. Runs on the GUI thread and
+// lets events through once per packet only.
+#pragma once
+
+#include <chrono>
+
+class LinkErrorWindow;
+
+// 0 when the verification was reached (its verdict is shown in a box), -1 when it stopped
+// earlier; every outcome has been shown to the user when it returns.
+int flashImage(LinkErrorWindow& window);
+
+// Polls the bootloader until its busy bits clear. 0 when it became idle, -1 when the link was
+// reported lost, -2 when it left the busy state in another state or stayed busy too long.
+int waitForIdle(LinkErrorWindow& window);
+
+// An erase takes a few seconds at most and a packet milliseconds; a bootloader still busy after
+// this long is not coming back, and the user is told to restart it instead of watching a hang.
+constexpr std::chrono::milliseconds kDefaultIdleTimeLimit{30000};
+void setIdleTimeLimit(std::chrono::milliseconds limit);
+std::chrono::milliseconds idleTimeLimit();

@@ -1,0 +1,72 @@
+// The window itself, its two states, opening the image file, flashing and closing. Connect
+// lives in connect_workflow.cpp.
+#include "flasher_window.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "drive_link.h"
+#include "firmware_image.h"
+#include "flash_procedure.h"
+
+Morvane::Morvane() {
+    ui.setupUi(this);
+    setConnected(false);
+    imageLoaded = false;
+}
+
+void Morvane::setConnected(bool connected) {
+    if (!connected) {
+        ui.openfirmware->setEnabled(false);
+        ui.startflash->setEnabled(false);
+    } else if (imageLoaded) {
+        ui.startflash->setEnabled(true);
+    } else {
+        ui.openfirmware->setEnabled(true);
+    }
+}
+
+QWidget* Morvane::linkErrorParent() {
+    return this;
+}
+
+QStatusBar* Morvane::linkErrorStatusBar() {
+    return ui.statusbar;
+}
+
+void Morvane::on_openfirmware_clicked() {
+    // The toolkit's own dialog, the same on every desktop (and one that tests can answer).
+    const QString name = QFileDialog::getOpenFileName(this, tr("Open File"), QString(),
+                                                      tr("VL firmware files (*.vlf)"), nullptr,
+                                                      QFileDialog::DontUseNativeDialog);
+    if (name.isEmpty()) {
+        return;
+    }
+    ui.statusbar->showMessage(name + tr(" selected"));
+    // The file system's own encoding, so that any name the dialog can show can also be opened.
+    if (loadImage(QFile::encodeName(name).constData()) != kImageLoaded) {
+        QMessageBox::warning(this, "Error", tr("Unable to load file or wrong type"),
+                             QMessageBox::Ok);
+        return;
+    }
+    ui.startflash->setEnabled(true);
+    ui.openfirmware->setEnabled(false);
+    imageLoaded = true;
+}
+
+void Morvane::on_startflash_clicked() {
+    ui.statusbar->showMessage(tr("Flashing firmware..."), 3000);
+    ui.startflash->setEnabled(false);
+    ui.connectButton->setEnabled(false);
+    flashImage(*this);  // shows every outcome itself
+    // Whatever the procedure found, see whether the drive still answers.
+    reportLinkError(*this, false);
+    ui.connectButton->setEnabled(true);
+}
+
+void Morvane::closeEvent(QCloseEvent* event) {
+    closeLink();
+    event->accept();
+}

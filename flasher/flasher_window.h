@@ -1,0 +1,30 @@
+// The flasher's main window: Connect finds a supported bootloader, Open firmware file loads one
+// image, Flash firmware writes it. The buttons only let the user go forward in that order.
+#pragma once
+
+#include <QMainWindow>
+
+#include "link_error_report.h"
+#include "ui_flasher_window.h"
+
+class Morvane : public QMainWindow, public LinkErrorWindow {
+    Q_OBJECT
+
+public:
+    Morvane();
+
+    // True: offer the next step (Flash when an image is loaded, else Open). False: neither.
+    void setConnected(bool connected) override;
+
+    QWidget* linkErrorParent() override;
+    QStatusBar* linkErrorStatusBar() override;
+
+    Ui::MainWindow ui;
+    bool imageLoaded = false;  // set by the first successful load, never cleared
+
+private slots:
+    void on_openfirmware_clicked();
+    void on_connectButton_clicked();
+    void on_startflash_clicked();
+    void closeEvent(QCloseEvent* event) override;
+};

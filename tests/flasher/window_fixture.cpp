@@ -1,0 +1,51 @@
+#include "window_fixture.h"
+
+#include <QStatusBar>
+#include <QtTest/QTest>
+
+#include "vlf_writer.h"
+
+QString buttonStates(const Morvane& window) {
+    QString states;
+    states += window.ui.connectButton->isEnabled() ? "C" : "-";
+    states += window.ui.openfirmware->isEnabled() ? "O" : "-";
+    states += window.ui.startflash->isEnabled() ? "F" : "-";
+    return states;
+}
+
+void FlasherWindowTest::SetUp() {
+    FlasherTest::SetUp();
+    window = std::make_unique<Morvane>();
+    QObject::connect(window->ui.statusbar, &QStatusBar::messageChanged,
+                     [this](const QString& text) {
+                         if (!text.isEmpty()) {
+                             statusTexts << text;
+                         }
+                     });
+    window->show();
+    watcher = std::make_unique<MessageBoxWatcher>();
+}
+
+void FlasherWindowTest::TearDown() {
+    watcher.reset();
+    captureConsole([this] { window.reset(); });
+    FlasherTest::TearDown();
+}
+
+void FlasherWindowTest::click(QWidget* button) {
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void FlasherWindowTest::openFile(const QString& file) {
+    watcher->answerFileDialogs({file});
+    click(window->ui.openfirmware);
+}
+
+std::vector<uint16_t> FlasherWindowTest::writeImage(const std::string& file, size_t packets) {
+    vlf::ImageSpec spec;
+    spec.setupWord = 0x0042;
+    spec.words = vlf::patternPackets(packets, 11);
+    std::string error;
+    EXPECT_TRUE(vlf::writeImage(file, spec, error)) << error;
+    return spec.words;
+}

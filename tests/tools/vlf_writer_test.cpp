@@ -1,0 +1,164 @@
+// The producer of image files, and its files read back by the flasher's own loader.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "firmware_image.h"
+#include "make_vlf_args.h"
+#include "output_capture.h"
+#include "vlf_writer.h"
+
+namespace {
+int loadQuietly(const std::string& path) {
+    OutputCapture capture;
+    return loadImage(path.c_str());
+}
+
+bool parse(std::vector<const char*> args, vlf::MakeVlfRequest& request, std::string& error) {
+    args.insert(args.begin(), "make_vlf");
+    return vlf::parseMakeVlfArgs(int(args.size()), args.data(), request, error);
+}
+}  // namespace
+
+TEST(VlfWriter, BinaryBecomesLittleEndianWordsPaddedToWholePackets) {
+    std::vector<uint16_t> words = vlf::packetsFromBinary({0x34, 0x12, 0x78, 0x56, 0xAB});
+    ASSERT_EQ(words.size(), 72u);
+    EXPECT_EQ(words[0], 0x1234);
+    EXPECT_EQ(words[1], 0x5678);
+    EXPECT_EQ(words[2], 0xFFAB) << "an odd last byte gets 0xFF above it";
+    for (size_t i = 3; i < words.size(); ++i) {
+        ASSERT_EQ(words[i], 0xFFFF) << i;
+    }
+    EXPECT_TRUE(vlf::packetsFromBinary({}).empty());
+    EXPECT_EQ(vlf::packetsFromBinary(std::vector<uint8_t>(144, 0)).size(), 72u);
+    EXPECT_EQ(vlf::packetsFromBinary(std::vector<uint8_t>(145, 0)).size(), 144u);
+}
+
+TEST(VlfWriter, PatternIsReproducibleAndDependsOnTheSeed) {
+    EXPECT_EQ(vlf::patternPackets(2, 5), vlf::patternPackets(2, 5));
+    EXPECT_NE(vlf::patternPackets(2, 5), vlf::patternPackets(2, 6));
+    EXPECT_EQ(vlf::patternPackets(3, 5).size(), 3u * 72);
+}
+
+TEST(VlfWriter, ChecksumIsTheWrappingSumOfThePacketWords) {
+    EXPECT_EQ(vlf::checksumWord({}), 0);
+    EXPECT_EQ(vlf::checksumWord({0xFFFF, 0x0002}), 0x0001);
+    EXPECT_EQ(vlf::checksumWord({0x1000, 0x2000, 0x0034}), 0x3034);
+}
+
+TEST(VlfWriter, HeaderLayout) {
+    vlf::ImageSpec spec;
+    spec.reservedFirst = 0xA1A2;
+    spec.reservedSecond = 0xB1B2;
+    spec.setupWord = 0xC1C2;
+    spec.words.assign(144, 0x0101);
+    std::vector<uint8_t> file;
+    std::string error;
+    ASSERT_TRUE(vlf::encodeImage(spec, file, error)) << error;
+    ASSERT_EQ(file.size(), 14u + 288);
+    EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 12),
+              std::vector<uint8_t>({'V', 'L', 'F', 'W', 0xA2, 0xA1, 0xB2, 0xB1, 2, 0, 0xC2, 0xC1}));
+    EXPECT_EQ(file[file.size() - 2], 0x90);  // 144 * 0x0101 = 0x9090
+    EXPECT_EQ(file[file.size() - 1], 0x90);
+}
+
+TEST(VlfWriter, RefusesWhatNoImageCanHold) {
+    std::vector<uint8_t> file;
+    std::string error;
+    vlf::ImageSpec partial;
+    partial.words.assign(71, 0);
+    EXPECT_FALSE(vlf::encodeImage(partial, file, error));
+    EXPECT_EQ(error, "the packet words are not a whole number of 72-word packets");
+    vlf::ImageSpec huge;
+    huge.words.assign(65536u * 72, 0);
+    EXPECT_FALSE(vlf::encodeImage(huge, file, error));
+    EXPECT_EQ(error, "an image holds at most 65535 packets, not 65536");
+}
+
+TEST(VlfWriter, WrittenImagesLoadBack) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string path = QDir(dir.path()).filePath("round.vlf").toStdString();
+    for (size_t packets : {0, 1, 17}) {
+        vlf::ImageSpec spec;
+        spec.setupWord = uint16_t(0x0300 + packets);
+        spec.words = vlf::patternPackets(packets, 9);
+        std::string error;
+        ASSERT_TRUE(vlf::writeImage(path, spec, error)) << error;
+        ASSERT_EQ(loadQuietly(path), kImageLoaded);
+        EXPECT_EQ(firmwareImage.packetCount, packets);
+        EXPECT_EQ(firmwareImage.setupWord, spec.setupWord);
+        EXPECT_TRUE(std::equal(spec.words.begin(), spec.words.end(), firmwareImage.words.get()));
+    }
+    std::string error;
+    EXPECT_FALSE(vlf::writeImage(QDir(dir.path()).filePath("no/such/dir.vlf").toStdString(),
+                                 vlf::ImageSpec{}, error));
+    EXPECT_NE(error.find("cannot create"), std::string::npos);
+    resetFirmwareImage();
+}
+
+TEST(VlfWriter, DemoImageLoads) {
+    ASSERT_EQ(loadQuietly(KMR_DEMO_IMAGE), kImageLoaded);
+    EXPECT_EQ(firmwareImage.packetCount, 120);
+    EXPECT_EQ(firmwareImage.setupWord, 0x0001);
+    std::vector<uint16_t> pattern = vlf::patternPackets(120, 1);
+    EXPECT_TRUE(std::equal(pattern.begin(), pattern.end(), firmwareImage.words.get()));
+    resetFirmwareImage();
+}
+
+TEST(MakeVlfArgs, PatternOrBinaryIntoOneOutput) {
+    vlf::MakeVlfRequest request;
+    std::string error;
+    ASSERT_TRUE(
+        parse({"--packets=120", "--seed=0x10", "--setup=0xC001", "out.vlf"}, request, error))
+        << error;
+    EXPECT_EQ(request.packetCount, 120);
+    EXPECT_EQ(request.seed, 16u);
+    EXPECT_EQ(request.setupWord, 0xC001);
+    EXPECT_EQ(request.output, "out.vlf");
+    EXPECT_TRUE(request.binary.empty());
+
+    ASSERT_TRUE(parse({"out.vlf", "--binary=fw.bin"}, request, error)) << error;
+    EXPECT_EQ(request.binary, "fw.bin");
+    EXPECT_EQ(request.packetCount, -1);
+
+    ASSERT_TRUE(parse({"--help"}, request, error));
+    EXPECT_TRUE(request.help);
+}
+
+TEST(MakeVlfArgs, RefusedCommandLines) {
+    struct Case {
+        std::vector<const char*> args;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {{"--packets=1"}, "no output file given"},
+        {{"out.vlf"}, "give either --packets or --binary"},
+        {{"--packets=1", "--binary=x", "out.vlf"}, "give either --packets or --binary"},
+        {{"--packets=65536", "out.vlf"}, "--packets needs a count from 0 to 65535, not '65536'"},
+        {{"--packets=-1", "out.vlf"}, "--packets needs a count from 0 to 65535, not '-1'"},
+        {{"--setup=0x10000", "--packets=1", "out.vlf"},
+         "--setup needs a 16-bit number, not '0x10000'"},
+        {{"--seed=abc", "--packets=1", "out.vlf"}, "--seed needs a 32-bit number, not 'abc'"},
+        {{"--binary=", "out.vlf"}, "--binary needs a file name"},
+        {{"--packets=1", "a.vlf", "b.vlf"}, "only one output file, not also 'b.vlf'"},
+        {{"--frobnicate", "out.vlf"}, "unknown option '--frobnicate'"},
+    };
+    for (const Case& c : cases) {
+        vlf::MakeVlfRequest request;
+        std::string error;
+        EXPECT_FALSE(parse(c.args, request, error)) << c.error;
+        EXPECT_EQ(error, c.error);
+    }
+}
+
+TEST(TresselImages, CompiledInImagesDecode) {
+    Q_INIT_RESOURCE(tressel);
+    const QImage icon(":/tressel.ico");
+    EXPECT_EQ(icon.size(), QSize(32, 32));
+    const QImage logo(":/logoTransp128xXX.png");
+    EXPECT_EQ(logo.width(), 128);
+    EXPECT_TRUE(logo.hasAlphaChannel());
+}

@@ -1,0 +1,121 @@
+// Paints the two images compiled into tressel: the logo beside the instructions and the window
+// icon. Run by hand; the output is committed in resources/.
+//   draw_tressel_images [OUTPUT_DIR]   (default: the current directory)
+// The icon is written through the toolkit's ICO plugin (a 32-bit bitmap entry that every ICO
+// reader understands).
+#include <QDir>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <cstdio>
+
+namespace {
+const QColor kDeepBlue(16, 52, 110);
+const QColor kSteel(70, 120, 190);
+const QColor kAmber(240, 170, 40);
+const QColor kChipBody(45, 48, 58);
+
+QImage blank(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// A flash chip with its pins, seen from above, inside `body`.
+void drawChip(QPainter& p, const QRectF& body, int pinsPerSide) {
+    const qreal pinLength = body.width() * 0.12;
+    const qreal pitch = body.height() / (pinsPerSide + 1);
+    const qreal pinWidth = pitch * 0.45;
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(200, 200, 210));
+    for (int i = 1; i <= pinsPerSide; ++i) {
+        const qreal y = body.top() + i * pitch - pinWidth / 2;
+        p.drawRect(QRectF(body.left() - pinLength, y, pinLength, pinWidth));
+        p.drawRect(QRectF(body.right(), y, pinLength, pinWidth));
+    }
+    QLinearGradient shade(body.topLeft(), body.bottomLeft());
+    shade.setColorAt(0, kChipBody.lighter(150));
+    shade.setColorAt(1, kChipBody);
+    p.setBrush(shade);
+    p.setPen(QPen(Qt::black, 1));
+    p.drawRoundedRect(body, body.width() * 0.08, body.width() * 0.08);
+    p.setBrush(QColor(120, 120, 130));
+    p.setPen(Qt::NoPen);
+    const qreal dot = body.width() * 0.12;
+    p.drawEllipse(QRectF(body.left() + dot * 0.6, body.top() + dot * 0.6, dot, dot));
+}
+
+// A downward arrow that ends in the chip: the image going into the drive's memory.
+void drawArrow(QPainter& p, QPointF tip, qreal size) {
+    QPainterPath arrow;
+    arrow.moveTo(tip);
+    arrow.lineTo(tip.x() - size * 0.5, tip.y() - size * 0.45);
+    arrow.lineTo(tip.x() - size * 0.2, tip.y() - size * 0.45);
+    arrow.lineTo(tip.x() - size * 0.2, tip.y() - size);
+    arrow.lineTo(tip.x() + size * 0.2, tip.y() - size);
+    arrow.lineTo(tip.x() + size * 0.2, tip.y() - size * 0.45);
+    arrow.lineTo(tip.x() + size * 0.5, tip.y() - size * 0.45);
+    arrow.closeSubpath();
+    p.setPen(QPen(kAmber.darker(160), 1));
+    p.setBrush(kAmber);
+    p.drawPath(arrow);
+}
+
+QImage drawLogo() {
+    QImage image = blank(128, 96);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+
+    drawChip(p, QRectF(40, 26, 48, 40), 4);
+    drawArrow(p, QPointF(64, 44), 40);
+
+    QFont font("DejaVu Sans");
+    font.setPixelSize(17);
+    font.setBold(true);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 2);
+    p.setFont(font);
+    p.setPen(kDeepBlue);
+    p.drawText(QRectF(0, 70, 128, 24), Qt::AlignCenter, "TRESSEL");
+    p.setPen(QPen(kSteel, 2));
+    p.drawLine(QPointF(14, 93), QPointF(114, 93));
+    return image;
+}
+
+QImage drawIcon() {
+    QImage image = blank(32, 32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient plate(0, 0, 0, 32);
+    plate.setColorAt(0, kSteel);
+    plate.setColorAt(1, kDeepBlue);
+    p.setPen(Qt::NoPen);
+    p.setBrush(plate);
+    p.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
+    drawChip(p, QRectF(10, 13, 12, 14), 3);
+    drawArrow(p, QPointF(16, 21), 16);
+    return image;
+}
+
+bool save(const QImage& image, const QDir& dir, const char* name, const char* format) {
+    const QString path = dir.filePath(name);
+    if (!image.save(path, format)) {
+        std::fprintf(stderr, "could not write %s (is the %s image plugin installed?)\n",
+                     qPrintable(path), format);
+        return false;
+    }
+    std::printf("wrote %s (%dx%d)\n", qPrintable(path), image.width(), image.height());
+    return true;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
+    bool ok = save(drawLogo(), dir, "logoTransp128xXX.png", "PNG");
+    ok = save(drawIcon().convertToFormat(QImage::Format_ARGB32), dir, "tressel.ico", "ICO") && ok;
+    return ok ? 0 : 1;
+}
