@@ -40,8 +40,7 @@ public:
     int readParam(uint16_t number, bool documentMode, bool& error, const QDomElement& root);
     static void setBitFromCheck(const QCheckBox* box, uint16_t& flags, uint16_t mask);
     static void setCheckFromBit(QCheckBox* box, uint16_t value, uint16_t mask);
-    static QDomElement makeParamElement(QDomDocument& document, const QString& tag,
-                                        uint16_t value);
+    static QDomElement makeParamElement(QDomDocument& document, const QString& tag, uint16_t value);
 
     QWidget* linkErrorParent() override;
     QStatusBar* linkErrorStatusBar() override;

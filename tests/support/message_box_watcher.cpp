@@ -7,10 +7,13 @@
 
 MessageBoxWatcher::MessageBoxWatcher() {
     connect(&timer_, &QTimer::timeout, this, &MessageBoxWatcher::poll);
+    connect(&nestedTimer_, &QTimer::timeout, this, &MessageBoxWatcher::poll);
     timer_.start(5);
 }
 
-MessageBoxWatcher::~MessageBoxWatcher() { timer_.stop(); }
+MessageBoxWatcher::~MessageBoxWatcher() {
+    timer_.stop();
+}
 
 QStringList MessageBoxWatcher::texts() const {
     QStringList list;
@@ -24,7 +27,9 @@ void MessageBoxWatcher::onBoxOpen(std::function<void(int, QMessageBox*)> hook) {
     hook_ = std::move(hook);
 }
 
-void MessageBoxWatcher::answerFileDialogs(const QStringList& paths) { fileAnswers_ = paths; }
+void MessageBoxWatcher::answerFileDialogs(const QStringList& paths) {
+    fileAnswers_ = paths;
+}
 
 bool MessageBoxWatcher::waitForBoxes(int count, int timeoutMs) {
     QElapsedTimer clock;
@@ -45,6 +50,18 @@ void MessageBoxWatcher::poll() {
             return;
         }
         box->setProperty("watcherAnswered", true);
+        // The file dialog's own question (replace an existing file?) is the user's yes, not a
+        // message of the workflow.
+        QWidget* owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+        if (qobject_cast<QFileDialog*>(owner)) {
+            ++fileDialogQuestions_;
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+                yes->click();
+            } else {
+                box->accept();
+            }
+            return;
+        }
         boxes_.push_back({box->icon(), box->windowTitle(), box->text()});
         if (hook_) {
             hook_(int(boxes_.size()) - 1, box);
@@ -68,7 +85,17 @@ void MessageBoxWatcher::poll() {
             dialog->reject();
         } else {
             dialog->selectFile(answer);
+            // Accepting may open the dialog's own overwrite question in a nested event loop,
+            // where the polling timer, being busy in this very call, is not fired again; a
+            // second timer answers it.
+            nestedTimer_.start(5);
             static_cast<QDialog*>(dialog)->accept();  // protected in QFileDialog
+            nestedTimer_.stop();
+            // The dialog refuses a name in a folder that does not exist; a user can still type
+            // one, so it is forced through.
+            if (dialog->isVisible()) {
+                static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
+            }
         }
     }
 }
@@ -76,11 +103,21 @@ void MessageBoxWatcher::poll() {
 QString describeBox(const SeenBox& box) {
     const char* icon = "none";
     switch (box.icon) {
-        case QMessageBox::Information: icon = "information"; break;
-        case QMessageBox::Warning: icon = "warning"; break;
-        case QMessageBox::Critical: icon = "critical"; break;
-        case QMessageBox::Question: icon = "question"; break;
-        case QMessageBox::NoIcon: icon = "none"; break;
+        case QMessageBox::Information:
+            icon = "information";
+            break;
+        case QMessageBox::Warning:
+            icon = "warning";
+            break;
+        case QMessageBox::Critical:
+            icon = "critical";
+            break;
+        case QMessageBox::Question:
+            icon = "question";
+            break;
+        case QMessageBox::NoIcon:
+            icon = "none";
+            break;
     }
     return QString("%1|%2|%3").arg(icon, box.title, box.text);
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 struct SeenBox {
@@ -35,6 +36,8 @@ public:
     // The answers for the file dialogs that open, in order: a path, or an empty text to cancel.
     void answerFileDialogs(const QStringList& paths);
     int fileDialogsSeen() const { return fileDialogsSeen_; }
+    // Questions a file dialog asked on its own (overwrite), answered with Yes.
+    int fileDialogQuestions() const { return fileDialogQuestions_; }
 
     // Waits (running the event loop) until `count` boxes were seen or the time ran out.
     bool waitForBoxes(int count, int timeoutMs = 5000);
@@ -43,12 +46,26 @@ private:
     void poll();
 
     QTimer timer_;
+    QTimer nestedTimer_;
     std::vector<SeenBox> boxes_;
     std::function<void(int, QMessageBox*)> hook_;
     QStringList fileAnswers_;
     int fileDialogsSeen_ = 0;
+    int fileDialogQuestions_ = 0;
 };
 
 // gtest helpers: the boxes as "icon|title|text" lines, easy to compare and to read in a failure.
 QString describeBox(const SeenBox& box);
 QStringList describeBoxes(const MessageBoxWatcher& watcher);
+
+// Readable Qt strings in gtest's failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << "{\n";
+    for (const QString& text : list) {
+        *os << "  \"" << text.toStdString() << "\"\n";
+    }
+    *os << "}";
+}

@@ -42,8 +42,10 @@ OutputCapture::OutputCapture() {
 
 OutputCapture::~OutputCapture() {
     stop();
-    if (outFile_ >= 0) close(outFile_);
-    if (errFile_ >= 0) close(errFile_);
+    if (outFile_ >= 0)
+        close(outFile_);
+    if (errFile_ >= 0)
+        close(errFile_);
 }
 
 std::string OutputCapture::out() {

@@ -6,7 +6,7 @@
 
 class OutputCapture {
 public:
-    OutputCapture();  // starts capturing both streams
+    OutputCapture();   // starts capturing both streams
     ~OutputCapture();  // restores them
 
     // What was written since the capture started (flushes first; capturing goes on).

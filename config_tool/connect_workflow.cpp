@@ -1,0 +1,98 @@
+// Connect: open the adapter, have the user restart the drive so that it takes up the link,
+// probe it, identify the drive and its firmware, and import its settings. The window becomes
+// connected only when every step passed; nothing is retried.
+#include <QDomElement>
+#include <QMessageBox>
+#include <QStatusBar>
+
+#include "drive_commands.h"
+#include "drive_link.h"
+#include "morvane.h"
+
+namespace {
+constexpr int kLowestDriveType = 200;
+constexpr int kHighestDriveType = 300;
+constexpr int kLowestFirmware = 2000;
+constexpr int kHighestFirmware = 2500;
+constexpr int kNewestCompatibility = 2000;
+}  // namespace
+
+void Morvane::on_connectButton_clicked() {
+    using namespace ferrox_command;
+    ui.statusbar->showMessage(tr("Connecting to drive..."), 10000);
+    setConnected(false);
+
+    if (!openLink(true)) {
+        QMessageBox::warning(this, "Error", tr("Unable to open USB adapter"), QMessageBox::Ok);
+        return;
+    }
+    QMessageBox::information(
+        this, "Connecting",
+        tr("USB adapter found. <br><br><b>Restart drive logic voltage now</b> to estabilish  "
+           "connection:<br>&nbsp;&nbsp;1. Power-off drive logic voltage (if "
+           "powered)<br>&nbsp;&nbsp;2. Power-up drive logic voltage<br>&nbsp;&nbsp;3. Press "
+           "Ok<br><br><b>Make sure</b> there is nothing connected to CMD connector <b>and</b> USB "
+           "adapter is connected to SPI connector."),
+        QMessageBox::Ok);
+
+    // The first two replies carry whatever the drive produced while it started; only the third
+    // tells whether it answers.
+    bool error = false;
+    transact(kNoOp, 0, error);
+    transact(kNoOp, 0, error);
+    error = false;
+    uint32_t probe = 0;
+    transact(kNoOp, 0, error, &probe);
+
+    if (probe == 0 || probe == 0xFFFFFFFFu) {
+        QMessageBox::warning(this, "Error",
+                             tr("Unable to communicate with drive. No data received from device. "
+                                "<br>Ensure that you have followed the instructions of previous "
+                                "dialog."),
+                             QMessageBox::Ok);
+        return;
+    }
+    if (error) {
+        QMessageBox::warning(this, "Error",
+                             tr("Unable to communicate with drive. Data checksum error. <br>Ensure "
+                                "that you have followed the instructions of previous dialog."),
+                             QMessageBox::Ok);
+        return;
+    }
+
+    // The values are judged as read; a CRC error among these reads surfaces in the link report
+    // below, once they passed.
+    const int driveType = getParam(ferrox_param::kDriveType, error);
+    if (driveType < kLowestDriveType || driveType > kHighestDriveType) {
+        QMessageBox::warning(this, "Error", tr("Unsupported drive type found"), QMessageBox::Ok);
+        return;
+    }
+    firmwareVersion = getParam(ferrox_param::kFirmwareVersion, error);
+    const int compatibility = getParam(ferrox_param::kCompatibilityVersion, error);
+    if (firmwareVersion < kLowestFirmware || firmwareVersion > kHighestFirmware) {
+        QMessageBox::critical(this, "Error",
+                              tr("No Ferrox firmware installed in drive. Please install Ferrox "
+                                 "firmware before using Morvane <b>or</b> use Orrick to "
+                                 "configure."),
+                              QMessageBox::Ok);
+        return;
+    }
+    if (compatibility > kNewestCompatibility) {
+        QMessageBox::critical(
+            this, "Error",
+            tr("Too new Ferrox firmware version found in drive. <br>Please upgrade Morvane."),
+            QMessageBox::Ok);
+        return;
+    }
+    if (reportLinkError(*this, error)) {
+        return;
+    }
+
+    if (importSettings(false, QDomElement())) {
+        return;
+    }
+    ui.statusbar->showMessage(
+        tr("Conneced & settings imported. Firmware version ") + QString::number(firmwareVersion),
+        5000);
+    setConnected(true);
+}

@@ -1,0 +1,39 @@
+// The settings file: an XML document with the type "KMR_ML", the root "SetupFRX", a "FileSpecs"
+// version element and one element per drive parameter. This layer knows the format and the
+// file system; the window's slots (settings_file.cpp) bring in the dialogs and messages.
+#pragma once
+
+#include <QByteArray>
+#include <QDomDocument>
+#include <QDomElement>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+constexpr int kSettingsFileVersion = 100;
+
+struct SettingsDocument {
+    QDomDocument document;
+    QDomElement root;  // already holds "FileSpecs"; the parameters go after it
+};
+SettingsDocument newSettingsDocument();
+
+// The file's text, one element per line. Attributes are written in a fixed order ("Type" before
+// "Value"), so the same settings always give the same bytes; the DOM's own writer orders them
+// by hash.
+QByteArray settingsFileText(const QDomDocument& document);
+
+// ".frx" unless the name already ends so, in any letter case.
+QString withSettingsSuffix(const QString& name);
+
+// Replaces the file only once the whole text is on disk: a failed or interrupted save leaves the
+// file that was there untouched.
+bool writeFileAtomically(const QString& path, const QByteArray& text);
+
+// "Version" of the first "FileSpecs" below the root; 0 when missing or not a number.
+int settingsFileVersion(const QDomElement& root);
+
+// Runs one step of interpreting a loaded document. Nothing below is meant to throw, but a
+// failure that does must not take the program down: it shows "File load failed" and gives false.
+bool guardSettingsLoad(QWidget* parent, const std::function<void()>& step);

@@ -1,0 +1,83 @@
+// What the end-to-end tests of the configuration window share: the wire sequences the window
+// must send, the trace they must print, and a window connected to the simulated drive.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "message_box_watcher.h"
+#include "morvane.h"
+#include "sim_fixture.h"
+
+struct Frame {
+    int command;
+    int value;
+    bool operator==(const Frame& other) const {
+        return command == other.command && value == other.value;
+    }
+};
+void PrintTo(const Frame& frame, std::ostream* os);
+using Frames = std::vector<Frame>;
+
+// The frames the drive received from index `start` on.
+Frames framesSince(const drive_sim::SimulatedAdapter& adapter, size_t start = 0);
+
+Frames operator+(Frames a, const Frames& b);
+Frames noOps(int count);
+Frames readOf(uint16_t number);
+Frames writeOf(uint16_t number, uint16_t value);
+Frames drain();  // the two flushing no-ops of the link report
+// The 19 setting parameters, in wire order.
+std::vector<uint16_t> settingNumbers();
+Frames importFrames();
+Frames connectFrames();  // probe, identification, drain, import
+
+// Rebuilds the trace of a stretch of the frame log, with the parameter lines where they belong;
+// every frame it takes must be the frame the script names.
+class TraceScript {
+public:
+    TraceScript(const std::vector<drive_sim::FrameRecord>& log, size_t start)
+        : log_(log), next_(start) {}
+    TraceScript& frames(int count);
+    TraceScript& read(uint16_t number);
+    TraceScript& write(uint16_t number, uint16_t value);
+    const std::string& text() const { return text_; }
+    bool matchedScript() const { return matched_; }
+
+private:
+    void frameLine();
+    const std::vector<drive_sim::FrameRecord>& log_;
+    size_t next_;
+    std::string text_;
+    bool matched_ = true;
+};
+
+// The messages of the connect workflow and of a lost link, as the watcher describes them.
+extern const QString kConnectingBox;
+extern const QString kLinkLostBox;
+
+// Clicks Connect; the watcher answers the boxes. True when the window ended up connected.
+bool clickConnect(Morvane& window);
+
+// Every setting field's value, for comparing whole forms.
+QStringList formValues(Morvane& window);
+
+// A scratch directory, removed at the end of the test.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    QString path(const QString& name) const;
+    QString root() const { return root_; }
+
+private:
+    QString root_;
+};
+
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
