@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "ferrox_firmware.h"
@@ -41,6 +42,7 @@ public:
 
     // The capture buffer in address order, for tests.
     const std::vector<uint16_t>& buffer() const { return buffer_; }
+    void setBuffer(std::vector<uint16_t> words) { buffer_ = std::move(words); }
     bool armed() const { return armed_; }
     int stepTestCount() const { return stepTests_; }
 

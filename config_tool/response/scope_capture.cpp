@@ -114,7 +114,8 @@ bool downloadScope(bool& error, float* samples) {
     sum += transactRaw(kNoOp, 0, ignored);
     uint32_t driveSum = transactRaw(kNoOp, 0, ignored);
 
-    bool failed = sum != driveSum;
+    // Without a working link every reply reads 0 and the sums agree on nothing.
+    bool failed = sum != driveSum || !linkState.linkGood;
     std::printf(failed ? "Scope data checksum error\n" : "Scope OK\n");
     std::fflush(stdout);
 

@@ -33,7 +33,8 @@ uint16_t startScopeCapture(int divider, int sampleCount, int setting, bool& erro
 uint32_t transactRaw(uint16_t command, uint16_t value, bool& error);
 
 // Reads `scopeSampleCount` samples into `samples` as floats, dumps them as a table on standard
-// error, and returns true when the checksum test failed. Only the opening checksum request
+// error, and returns true when the checksum test failed (also when the link was down, since
+// zeros on both sides prove nothing). Only the opening checksum request
 // reports into `error`. A sample count the working buffer cannot take (odd, below 2, above
 // kScopeBufferSamples) or a download without channels is refused before any traffic: the
 // result is true (nothing verified) and `samples` stays untouched.
