@@ -10,8 +10,9 @@ int main(int argc, char** argv) {
     simDefaults.mode = drive_sim::DriveMode::Firmware;
     const ProgramInfo info{"morvane", "1.0.0",
                            "Configures KMR-20/30 drives running the Ferrox firmware.", simDefaults};
-    // Help and version need no display, so they are answered before the toolkit starts.
-    if (asksForHelpOrVersion(argc, argv)) {
+    // Help, version and a refused option need no display, so they are answered before the
+    // toolkit starts.
+    if (decidedWithoutWindow(argc, argv)) {
         return parseCommandLine(argc, argv, info).exitCode;
     }
 

@@ -20,7 +20,8 @@ void printHelp(const ProgramInfo& info) {
         "                         first FTDI adapter. OPTIONS, separated by commas:\n"
         "                           mode=firmware|bootloader  what the drive runs (default %s)\n"
         "                           power=on|off              drive logic supply (default on)\n"
-        "                           ber=RATE                  bit-error rate of the line, e.g. 1e-3\n"
+        "                           ber=RATE                  bit-error rate of the line, e.g. "
+        "1e-3\n"
         "                           latency=MS                time of one USB transfer (default "
         "%g)\n",
         info.name, info.summary,
@@ -56,7 +57,8 @@ StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info) {
         if (arg == simulate || arg.rfind(simulate + "=", 0) == 0) {
             choice.simulate = true;
             std::string error;
-            std::string settings = arg.size() > simulate.size() ? arg.substr(simulate.size() + 1) : "";
+            std::string settings =
+                arg.size() > simulate.size() ? arg.substr(simulate.size() + 1) : "";
             if (!drive_sim::parseSimOptions(settings, choice.sim, error)) {
                 return refuse(info, error);
             }
@@ -67,11 +69,19 @@ StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info) {
     return choice;
 }
 
-bool asksForHelpOrVersion(int argc, char** argv) {
+bool decidedWithoutWindow(int argc, char** argv) {
+    const std::string simulate = "--simulate=";
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h") ||
-            !std::strcmp(argv[i], "--version")) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
             return true;
+        }
+        if (arg.rfind(simulate, 0) == 0) {
+            drive_sim::SimOptions options;
+            std::string error;
+            if (!drive_sim::parseSimOptions(arg.substr(simulate.size()), options, error)) {
+                return true;
+            }
         }
     }
     return false;
@@ -92,6 +102,7 @@ void applyWidgetStyle(QApplication& app) {
             return;
         }
     }
-    std::fprintf(stderr, "Neither the Plastique nor the Fusion widget style is available; using "
-                         "the platform default.\n");
+    std::fprintf(stderr,
+                 "Neither the Plastique nor the Fusion widget style is available; using "
+                 "the platform default.\n");
 }

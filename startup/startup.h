@@ -22,8 +22,10 @@ struct StartupChoice {
     drive_sim::SimOptions sim;
 };
 
-// True when the command line asks only for text: answer it before any window system is touched.
-bool asksForHelpOrVersion(int argc, char** argv);
+// True when the command line can be answered without a window: --help, --version, or a
+// --simulate value that will be refused. Such a line is parsed before the application object
+// exists, so that it works, and exits with its code, on a machine without a display.
+bool decidedWithoutWindow(int argc, char** argv);
 
 // Call after the application object has taken its own options out of argv.
 // Reads --help, --version and --simulate[=KEY=VALUE,...]. Help and version go to standard

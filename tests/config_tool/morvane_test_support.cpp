@@ -54,6 +54,14 @@ Frames framesSince(const drive_sim::SimulatedAdapter& adapter, size_t start) {
     return frames;
 }
 
+int tracedTransactions(const std::string& out) {
+    int count = 0;
+    for (const QString& line : QString::fromStdString(out).split('\n')) {
+        count += line.size() > 9 && line[3] == ',' && line[9] == ' ';
+    }
+    return count;
+}
+
 Frames operator+(Frames a, const Frames& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;

@@ -27,6 +27,10 @@ using Frames = std::vector<Frame>;
 // The frames the drive received from index `start` on.
 Frames framesSince(const drive_sim::SimulatedAdapter& adapter, size_t start = 0);
 
+// Transactions the host traced: every line that starts like "002,00000". A drive that fell
+// silent logs no frames, so this is how a test counts what was still sent.
+int tracedTransactions(const std::string& out);
+
 Frames operator+(Frames a, const Frames& b);
 Frames noOps(int count);
 Frames readOf(uint16_t number);

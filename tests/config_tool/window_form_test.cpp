@@ -96,10 +96,12 @@ RichText readRich(const QString& html) {
         }
     }
     const QTextCharFormat first = document.begin().begin().fragment().charFormat();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const QStringList families = first.fontFamilies().toStringList();
+    rich.family = families.isEmpty() ? QString() : families.first();
+#else
     rich.family = first.fontFamily();
-    if (rich.family.isEmpty() && !first.fontFamilies().toStringList().isEmpty()) {
-        rich.family = first.fontFamilies().toStringList().first();
-    }
+#endif
     rich.pointSize = first.fontPointSize();
     return rich;
 }

@@ -69,12 +69,24 @@ TEST(CommandLine, BadValuesAndUnknownOptionsAreRefusedWithExitCode2) {
     }
 }
 
-TEST(CommandLine, HelpIsRecognisedBeforeTheWindowSystem) {
-    std::string name = "morvane", help = "--help", other = "--simulate";
-    std::vector<char*> withHelp{&name[0], &other[0], &help[0]};
-    std::vector<char*> without{&name[0], &other[0]};
-    EXPECT_TRUE(asksForHelpOrVersion(int(withHelp.size()), withHelp.data()));
-    EXPECT_FALSE(asksForHelpOrVersion(int(without.size()), without.data()));
+TEST(CommandLine, HelpVersionAndRefusedValuesAreDecidedBeforeTheWindowSystem) {
+    std::string name = "morvane", help = "--help", version = "--version", other = "--simulate",
+                good = "--simulate=ber=1e-3,power=off", bad = "--simulate=latency=-1",
+                qtOption = "-platform";
+    auto decided = [&](std::vector<std::string*> args) {
+        std::vector<char*> argv{&name[0]};
+        for (std::string* arg : args) {
+            argv.push_back(&(*arg)[0]);
+        }
+        return decidedWithoutWindow(int(argv.size()), argv.data());
+    };
+    EXPECT_TRUE(decided({&other, &help}));
+    EXPECT_TRUE(decided({&version}));
+    EXPECT_TRUE(decided({&bad}));
+    EXPECT_FALSE(decided({&other}));
+    EXPECT_FALSE(decided({&good}));
+    // The toolkit's own options are its business, once the application object exists.
+    EXPECT_FALSE(decided({&qtOption, &good}));
 }
 
 TEST(WidgetStyle, PlastiqueWhereAvailableOtherwiseFusion) {

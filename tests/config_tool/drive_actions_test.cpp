@@ -1,0 +1,233 @@
+// Apply, Disable and Drive diagnosis on a connected simulated drive, and each with a lost link.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QStatusBar>
+#include <QtTest/QTest>
+
+#include "drive_link.h"
+#include "morvane_test_support.h"
+#include "output_capture.h"
+
+namespace {
+const QString kSettingsError =
+    "warning|Settings error|<i>Continuous current</i> can't be greater than <i>peak "
+    "current</i>.<br>Correct your settings.";
+const QString kConnectFirst = "information|Diagnosis|Connect first";
+constexpr long kConnectFrameCount = 73;  // probe, identification, drain and import
+
+// A window connected to a fresh simulated drive, with its boxes answered.
+struct ConnectedWindow {
+    FerroxBench bench = installFerroxDrive();
+    Morvane window;
+    MessageBoxWatcher watcher;
+    size_t start = 0;
+
+    ConnectedWindow() {
+        EXPECT_TRUE(clickConnect(window));
+        EXPECT_EQ(long(bench.adapter.frameLog().size()), kConnectFrameCount);
+        watcher.clear();
+        start = bench.adapter.frameLog().size();
+    }
+    Frames frames() const { return framesSince(bench.adapter, start); }
+    // The drive falls silent `frames` frames into the next workflow.
+    void loseLinkAfter(long frames) {
+        bench.adapter.faults().stopAnsweringAfterFrames = kConnectFrameCount + frames;
+    }
+};
+
+void expectLinkLost(ConnectedWindow& c) {
+    EXPECT_EQ(describeBoxes(c.watcher).last(), kLinkLostBox);
+    EXPECT_EQ(c.window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
+    EXPECT_FALSE(c.window.connected);
+    EXPECT_EQ(c.window.firmwareVersion, -1);
+    EXPECT_FALSE(c.window.ui.applyButton->isEnabled());
+}
+}  // namespace
+
+TEST(Apply, WritesEverySettingStoresClearsFaultsAndEnables) {
+    ConnectedWindow c;
+    Morvane& window = c.window;
+    window.ui.gainPM1->setValue(450);
+    window.ui.inductanceM2->setValue(0.05);
+    window.ui.resistanceM1->setValue(50.00);
+    window.ui.slaveAxisM2->setChecked(true);
+    window.ui.invertM1->setChecked(false);
+    OutputCapture capture;
+    QTest::mouseClick(window.ui.applyButton, Qt::LeftButton);
+    const std::string out = capture.out();
+    capture.stop();
+
+    const std::vector<std::pair<uint16_t, uint16_t>> writes = {
+        {80, 0x4004}, {410, 2600}, {411, 6000}, {20, 800},    {401, 375},   {402, 5000}, {61, 4},
+        {202, 700},   {200, 450},  {201, 120},  {8510, 2400}, {8511, 5500}, {8120, 900}, {8501, 8},
+        {8502, 92},   {8161, 2},   {8302, 680}, {8300, 600},  {8301, 110}};
+    Frames expected{{0, 1}};
+    for (const auto& write : writes) {
+        expected = expected + writeOf(write.first, write.second);
+    }
+    expected = expected + drain() + Frames{{3, 0}, {20, 0xFFFF}, {0, 2}} + drain();
+    EXPECT_EQ(c.frames(), expected);
+
+    TraceScript script(c.bench.adapter.frameLog(), c.start);
+    script.frames(1);
+    for (const auto& write : writes) {
+        script.write(write.first, write.second);
+    }
+    script.frames(2 + 3 + 2);
+    EXPECT_TRUE(script.matchedScript());
+    EXPECT_EQ(out, script.text());
+
+    EXPECT_TRUE(c.watcher.boxes().empty());
+    EXPECT_EQ(window.ui.statusbar->currentMessage(), "Parameters set");
+    EXPECT_TRUE(window.connected);
+    EXPECT_EQ(c.bench.firmware.param(200), 450);
+    EXPECT_EQ(c.bench.firmware.param(8501), 8);
+    EXPECT_EQ(c.bench.firmware.storeCount(), 1);
+    EXPECT_EQ(c.bench.firmware.faultClearCount(), 1);
+    EXPECT_TRUE(c.bench.firmware.powerStageEnabled());
+}
+
+TEST(Apply, InvalidCurrentsStopAfterTheDisableAndLeaveTheDriveDisabled) {
+    for (bool secondAxis : {false, true}) {
+        SCOPED_TRACE(secondAxis ? "axis 2" : "axis 1");
+        ConnectedWindow c;
+        QSpinBox* cont = secondAxis ? c.window.ui.contcurrM2 : c.window.ui.contcurrM1;
+        QSpinBox* peak = secondAxis ? c.window.ui.peakcurrM2 : c.window.ui.peakcurrM1;
+        peak->setValue(3000);
+        cont->setValue(3001);
+        QTest::mouseClick(c.window.ui.applyButton, Qt::LeftButton);
+        EXPECT_EQ(describeBoxes(c.watcher), QStringList{kSettingsError});
+        EXPECT_EQ(c.frames(), (Frames{{0, 1}}));
+        EXPECT_FALSE(c.bench.firmware.powerStageEnabled());
+        EXPECT_EQ(c.bench.firmware.storeCount(), 0);
+        EXPECT_EQ(c.window.ui.statusbar->currentMessage(), "Setting parameters...");
+        EXPECT_TRUE(c.window.connected);
+    }
+}
+
+TEST(Apply, LinkLostDuringTheExportOrAfterItIsReportedOnce) {
+    {
+        ConnectedWindow c;
+        c.loseLinkAfter(10);  // inside the settings
+        OutputCapture capture;
+        QTest::mouseClick(c.window.ui.applyButton, Qt::LeftButton);
+        EXPECT_EQ(describeBoxes(c.watcher), QStringList{kLinkLostBox});
+        // The export sends everything, reports, and Apply ends there.
+        EXPECT_EQ(tracedTransactions(capture.out()), 1 + 38 + 2);
+        expectLinkLost(c);
+    }
+    {
+        ConnectedWindow c;
+        c.loseLinkAfter(42);  // the store and later
+        OutputCapture capture;
+        QTest::mouseClick(c.window.ui.applyButton, Qt::LeftButton);
+        EXPECT_EQ(describeBoxes(c.watcher), QStringList{kLinkLostBox});
+        EXPECT_EQ(tracedTransactions(capture.out()), 1 + 38 + 2 + 3 + 2);
+        expectLinkLost(c);
+        EXPECT_NE(c.window.ui.statusbar->currentMessage(), "Parameters set");
+    }
+}
+
+TEST(Disable, SwitchesThePowerStageOffByButtonAndByEsc) {
+    ConnectedWindow c;
+    OutputCapture capture;
+    QTest::mouseClick(c.window.ui.disableButton, Qt::LeftButton);
+    const std::string out = capture.out();
+    capture.stop();
+    EXPECT_EQ(c.frames(), (Frames{{0, 1}} + drain()));
+    EXPECT_FALSE(c.bench.firmware.powerStageEnabled());
+    EXPECT_EQ(c.window.ui.statusbar->currentMessage(), "Disabling drive...");
+    EXPECT_TRUE(c.watcher.boxes().empty());
+    TraceScript script(c.bench.adapter.frameLog(), c.start);
+    EXPECT_EQ(out, script.frames(3).text());
+
+    // Esc is the button's shortcut; it works while the window is connected, and only then.
+    QTest::mouseClick(c.window.ui.applyButton, Qt::LeftButton);
+    ASSERT_TRUE(c.bench.firmware.powerStageEnabled());
+    c.window.show();
+    c.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&c.window));
+    const size_t beforeEsc = c.bench.adapter.frameLog().size();
+    QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : &c.window;
+    QTest::keyClick(focus, Qt::Key_Escape);
+    QTest::qWait(300);  // a shortcut animates the click, which lands 100 ms later
+    EXPECT_EQ(framesSince(c.bench.adapter, beforeEsc), (Frames{{0, 1}} + drain()));
+    EXPECT_FALSE(c.bench.firmware.powerStageEnabled());
+
+    c.window.setConnected(false);
+    const size_t disconnected = c.bench.adapter.frameLog().size();
+    QTest::keyClick(&c.window, Qt::Key_Escape);
+    QTest::qWait(300);
+    EXPECT_TRUE(framesSince(c.bench.adapter, disconnected).empty());
+}
+
+TEST(Disable, LinkLostIsReported) {
+    ConnectedWindow c;
+    c.loseLinkAfter(0);
+    QTest::mouseClick(c.window.ui.disableButton, Qt::LeftButton);
+    EXPECT_EQ(describeBoxes(c.watcher), QStringList{kLinkLostBox});
+    expectLinkLost(c);
+}
+
+TEST(Diagnosis, NeedsAConnectionAndSendsNothingWithout) {
+    FerroxBench bench = installFerroxDrive();
+    Morvane window;
+    MessageBoxWatcher watcher;
+    window.ui.Drive_diagnosis->trigger();
+    EXPECT_EQ(describeBoxes(watcher), QStringList{kConnectFirst});
+    EXPECT_TRUE(bench.adapter.callLog().empty());
+}
+
+TEST(Diagnosis, ReportsTheRegistersAndReadingsInTheirFormats) {
+    ConnectedWindow c;
+    c.bench.firmware.setParam(5100, 0x1000);
+    c.bench.firmware.setParam(5102, 0x0012);
+    c.bench.firmware.setParam(15440, 600);
+    c.bench.firmware.setParam(485, 0xFFFF);
+    c.bench.firmware.setParam(8585, 0x8000);
+    c.bench.firmware.setReading(210, 19500);
+    c.bench.firmware.setReading(220, 0);
+    c.window.ui.Drive_diagnosis->trigger();
+
+    const QString expected =
+        "information|Diagnosis|If requesting support: copy this info to email. Also attach saved "
+        "configuration file and a response graph.\n\nFW version 2210\nStatus register "
+        "0012\nFault register 1000\nFault location 600\nOC level Ax1 -1\nOC level Ax2 "
+        "-32768\nTemperature 19500\nHV voltage 0.0V\n\nSome explanations:\nFault location 120 = "
+        "short circuit or very high current\nFault location 600 = overcurrent, adjust inductance "
+        "and/or resistance\nFault location 35 = logic voltage fault, voltage rise too "
+        "slow\nFault reg. 0040 = HV undervoltage\nFault reg. 0080 = HV overvoltage\nFault reg. "
+        "1000 = Encoder, runaway or stall fault\nTemperatures 11500 ~ 40C, 15550 ~ 55C, 19500 ~ "
+        "75C";
+    EXPECT_EQ(describeBoxes(c.watcher), QStringList{expected});
+    const Frames reads = readOf(5100) + readOf(5102) + readOf(15440) + readOf(485) + readOf(8585);
+    EXPECT_EQ(c.frames(), (reads + Frames{{120, 210}, {120, 220}} + noOps(2) + drain()));
+    EXPECT_TRUE(c.window.connected);
+}
+
+TEST(Diagnosis, HighVoltageKeepsOneDecimal) {
+    ConnectedWindow c;
+    c.bench.firmware.setReading(220, 4826);
+    c.window.ui.Drive_diagnosis->trigger();
+    ASSERT_EQ(c.watcher.boxes().size(), 1u);
+    EXPECT_TRUE(c.watcher.boxes()[0].text.contains("\nHV voltage 48.3V\n"));
+    EXPECT_TRUE(c.watcher.boxes()[0].text.contains("\nTemperature 15550\n"));
+}
+
+TEST(Diagnosis, ShowsWhatArrivedThenReportsTheLostLink) {
+    ConnectedWindow c;
+    c.loseLinkAfter(8);
+    OutputCapture capture;
+    c.window.ui.Drive_diagnosis->trigger();
+    const std::string out = capture.out();
+    capture.stop();
+    const QStringList boxes = describeBoxes(c.watcher);
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_TRUE(boxes[0].startsWith("information|Diagnosis|If requesting support"));
+    EXPECT_TRUE(boxes[0].contains("Status register 0012"));  // read before the loss
+    EXPECT_TRUE(boxes[0].contains("\nHV voltage "));         // the whole report, all the same
+    EXPECT_EQ(boxes[1], kLinkLostBox);
+    EXPECT_EQ(tracedTransactions(out), 15 + 4 + 2);
+    expectLinkLost(c);
+}
