@@ -148,6 +148,9 @@ void FerroxFirmware::setReading(uint16_t selector, uint16_t value) {
 bool FerroxFirmware::powerStageEnabled() const {
     return impl_->enabled;
 }
+uint8_t FerroxFirmware::statusByte() const {
+    return impl_->status();
+}
 int FerroxFirmware::storeCount() const {
     return impl_->storeCount;
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "bootloader.h"
+#include "scope_bench.h"
 
 namespace drive_sim {
 
@@ -92,7 +93,9 @@ bool parseSimOptions(const std::string& text, SimOptions& options, std::string& 
 }
 
 std::unique_ptr<FerroxFirmware> makeFerroxFirmware() {
-    return std::make_unique<FerroxFirmware>();
+    auto firmware = std::make_unique<FerroxFirmware>();
+    firmware->setExtension(std::make_unique<ScopeBench>());
+    return firmware;
 }
 
 std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options) {

@@ -69,6 +69,10 @@ bool plotScales(const QList<QPointF>& curve, int width, int height, PlotScales& 
 }
 
 Plot::Plot(QWidget* parent) : QWidget(parent) {
+    // One pixel wide whatever the painter's transformation, as the toolkit's pens once were.
+    curvePen.setWidth(0);
+    secondCurvePen.setWidth(0);
+    axisPen.setWidth(0);
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
 }

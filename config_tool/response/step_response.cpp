@@ -1,0 +1,76 @@
+#include "step_response.h"
+
+#include <QThread>
+#include <QtGlobal>
+
+#include "plot.h"
+
+namespace {
+// The capture divider sets the span: one time point every (divider + 1) x 50 us.
+const ResponseSpan kSpans[] = {
+    {3, 100, 200, QT_TRANSLATE_NOOP("Morvane", "Time span 100 ms")},
+    {19, 300, 0, QT_TRANSLATE_NOOP("Morvane", "Time span 500 ms")},
+    {79, 1700, 0, QT_TRANSLATE_NOOP("Morvane", "Time span 2000 ms")},
+    {1, 500, 0, nullptr},
+};
+
+void realSleep(unsigned long milliseconds) {
+    QThread::msleep(milliseconds);
+}
+ResponseSleep currentSleep = realSleep;
+}  // namespace
+
+const ResponseSpan& chooseResponseSpan(bool span100, bool span500, bool span2000) {
+    if (span100) {
+        return kSpans[0];
+    }
+    if (span500) {
+        return kSpans[1];
+    }
+    if (span2000) {
+        return kSpans[2];
+    }
+    return kSpans[3];
+}
+
+void setResponseSleep(ResponseSleep sleep) {
+    currentSleep = sleep ? sleep : realSleep;
+}
+
+void responseSleep(unsigned long milliseconds) {
+    currentSleep(milliseconds);
+}
+
+void fillResponseCurves(const float* samples, float currentScale, Plot& posPlot, Plot& torqPlot) {
+    posPlot.firstCurve = QList<QPointF>();
+    posPlot.secondCurve = QList<QPointF>();
+    torqPlot.firstCurve = QList<QPointF>();
+    torqPlot.secondCurve = QList<QPointF>();
+
+    const float divisor = currentScale == 0.0f ? 1.0f : currentScale;
+    for (int k = 0; k < step_response::kSamples; ++k) {
+        const float x = float(k / step_response::kSlots);
+        const float v = samples[k];
+        switch (k % step_response::kSlots) {
+            case 0:
+                torqPlot.addFirstCurvePoint(x, v / divisor);
+                break;
+            case 1:
+                torqPlot.addSecondCurvePoint(x, v / divisor);
+                break;
+            default:
+                posPlot.addFirstCurvePoint(x, v);
+                break;
+        }
+    }
+}
+
+QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs) {
+    if (settlingTimeMs > step_response::kLongestSettlingTime) {
+        return QString::asprintf("Peak error %d counts, undershoot %d counts, settling time>%d ms.",
+                                 int(peakError), int(undershoot),
+                                 step_response::kShownForLongSettling);
+    }
+    return QString::asprintf("Peak error %d counts, undershoot %d counts, settling time %d ms.",
+                             int(peakError), int(undershoot), int(settlingTimeMs));
+}

@@ -1,0 +1,52 @@
+// What the step-response test of the main window needs besides the drive link and the scope:
+// the time-span choices, the blocking waits, the filling of the response curves from the
+// downloaded samples, and the result text.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+class Plot;
+
+namespace step_response {
+constexpr uint16_t kCurrentScale = 5510;  // counts per ampere, signed
+constexpr uint16_t kSettlingTime = 6090;  // ms
+constexpr uint16_t kPeakError = 6091;     // counts
+constexpr uint16_t kUndershoot = 6092;    // counts
+constexpr uint16_t kStartStepTest = 41;   // value: the axis index
+
+// Target current, achieved current and position error, recorded in that slot order.
+constexpr int kPositionErrorChannel = 6;
+constexpr int kTargetCurrentChannel = 1;
+constexpr int kAchievedCurrentChannel = 2;
+constexpr int kSlots = 3;
+constexpr int kTimePoints = 500;
+constexpr int kSamples = kSlots * kTimePoints;
+constexpr int kCaptureSetting = 4;  // parameter 5011
+
+// Settling times from here on are shown as "more than 500 ms".
+constexpr int kLongestSettlingTime = 489;
+constexpr int kShownForLongSettling = 500;
+}  // namespace step_response
+
+struct ResponseSpan {
+    int divider;                 // parameter 5012
+    unsigned long firstWaitMs;   // after the test started
+    unsigned long secondWaitMs;  // after the download
+    const char* label;           // for the dialog's `timespan` label; null: no graphs
+};
+
+// The first span action that is on, in the order 100, 500, 2000 ms; the last row when none is.
+const ResponseSpan& chooseResponseSpan(bool span100, bool span500, bool span2000);
+
+// The test's waits block the GUI thread. Tests put a recorder in place of the real sleep.
+using ResponseSleep = void (*)(unsigned long milliseconds);
+void setResponseSleep(ResponseSleep sleep);  // null restores the real one
+void responseSleep(unsigned long milliseconds);
+
+// Empties all four curves and refills them from the downloaded samples: the position error on
+// `posPlot`, target and achieved current in amperes on `torqPlot`. A current scale of 0 (a
+// drive that reports none) leaves the currents in the drive's counts instead of dividing by 0.
+void fillResponseCurves(const float* samples, float currentScale, Plot& posPlot, Plot& torqPlot);
+
+QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs);

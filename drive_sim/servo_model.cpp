@@ -1,0 +1,133 @@
+#include "servo_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace drive_sim {
+
+using namespace servo;
+
+namespace {
+// Mechanics are integrated in a few sub-steps per servo cycle so the model stays accurate for
+// stiff tunings; the controller itself runs once per cycle, as the drive's does.
+constexpr int kMechanicalSubsteps = 5;
+
+double clampMagnitude(double value, double limit) {
+    return std::max(-limit, std::min(limit, value));
+}
+
+uint16_t toCounts16(double value) {
+    return uint16_t(std::min(65535.0, std::max(0.0, std::round(value))));
+}
+}  // namespace
+
+ServoAxis::ServoAxis(const ServoTuning& tuning)
+    : kp_(tuning.gainP * kAmpsPerCountP),
+      ki_(tuning.gainI * kAmpsPerCountSecondI),
+      kd_(tuning.gainD * kAmpSecondsPerCountD),
+      peakCurrent_(tuning.peakCurrentMa / 1000.0),
+      followErrorLimit_(tuning.followErrorLimit) {}
+
+ServoSample ServoAxis::tick() {
+    // The encoder reports whole counts; the commanded position is 0.
+    int32_t measured = int32_t(std::floor(angle_ * kCountsPerRadian));
+    int32_t error = -measured;
+    if (std::abs(error) > followErrorLimit_) {
+        tripped_ = true;  // a real drive faults and lets go of the shaft
+    }
+
+    double rate = double(error - lastError_) / kTickSeconds;
+    lastError_ = error;
+    double filterStep = kTickSeconds / (kDerivativeFilterSeconds + kTickSeconds);
+    filteredRate_ += (rate - filteredRate_) * filterStep;
+
+    double target = 0.0;
+    if (!tripped_) {
+        integral_ += error * kTickSeconds;
+        // The integral alone may not demand more than the peak current (anti-windup).
+        if (ki_ > 0.0) {
+            integral_ = clampMagnitude(integral_, peakCurrent_ / ki_);
+        }
+        target = kp_ * error + ki_ * integral_ + kd_ * filteredRate_;
+        target = clampMagnitude(target, peakCurrent_);
+    }
+
+    double currentStep = 1.0 - std::exp(-kTickSeconds / kCurrentLagSeconds);
+    current_ += (target - current_) * currentStep;
+
+    double dt = kTickSeconds / kMechanicalSubsteps;
+    for (int i = 0; i < kMechanicalSubsteps; ++i) {
+        double friction = kViscousFriction * velocity_ +
+                          kCoulombFriction * std::tanh(velocity_ / kCoulombVelocity);
+        double torque = kTorqueConstant * current_ + loadTorque_ - friction;
+        velocity_ += torque / kInertia * dt;
+        angle_ += velocity_ * dt;
+    }
+
+    return ServoSample{target, current_, error};
+}
+
+StepMetrics measureStep(const std::vector<int32_t>& errorAfterStep) {
+    StepMetrics metrics;
+    if (errorAfterStep.empty()) {
+        return metrics;
+    }
+    auto peakAt = std::max_element(errorAfterStep.begin(), errorAfterStep.end());
+    double peak = std::max(0, *peakAt);
+    metrics.peakError = toCounts16(peak);
+
+    int32_t deepest = *std::min_element(peakAt, errorAfterStep.end());
+    metrics.undershoot = toCounts16(std::max(0, -deepest));
+
+    double band = std::max(double(kSettlingBandMin), kSettlingBandFraction * peak);
+    size_t lastOutside = errorAfterStep.size();
+    for (size_t i = errorAfterStep.size(); i-- > 0;) {
+        if (std::abs(errorAfterStep[i]) > band) {
+            lastOutside = i;
+            break;
+        }
+    }
+    double windowMs = double(errorAfterStep.size()) * kTickSeconds * 1000.0;
+    if (lastOutside == errorAfterStep.size()) {
+        metrics.settlingTimeMs = 0;
+    } else if (lastOutside + 1 == errorAfterStep.size()) {
+        metrics.settlingTimeMs = toCounts16(windowMs);  // never settled
+    } else {
+        metrics.settlingTimeMs = toCounts16(std::ceil((lastOutside + 1) * kTickSeconds * 1000.0));
+    }
+    return metrics;
+}
+
+StepRun runStepDisturbance(const ServoTuning& tuning, int cyclesPerPoint, int points,
+                           int preTriggerPoints) {
+    StepRun run;
+    cyclesPerPoint = std::max(1, cyclesPerPoint);
+    points = std::max(0, points);
+    long stepCycle = long(std::max(0, preTriggerPoints)) * cyclesPerPoint;
+    long cycles = std::max(long(points) * cyclesPerPoint, stepCycle + kMetricTicks);
+    run.points.reserve(size_t(points));
+
+    ServoAxis axis(tuning);
+    // The load pushes against the positive direction, so the error and the current that holds
+    // the shaft both come out positive.
+    double loadTorque = -kLoadFraction * (tuning.continuousCurrentMa / 1000.0) * kTorqueConstant;
+    std::vector<int32_t> errorAfterStep;
+    errorAfterStep.reserve(kMetricTicks);
+    for (long cycle = 0; cycle < cycles; ++cycle) {
+        if (cycle == stepCycle) {
+            axis.setLoadTorque(loadTorque);
+        }
+        ServoSample sample = axis.tick();
+        if (cycle % cyclesPerPoint == 0 && int(run.points.size()) < points) {
+            run.points.push_back(sample);
+        }
+        if (cycle >= stepCycle && int(errorAfterStep.size()) < kMetricTicks) {
+            errorAfterStep.push_back(sample.positionError);
+        }
+    }
+    run.metrics = measureStep(errorAfterStep);
+    return run;
+}
+
+}  // namespace drive_sim

@@ -1,0 +1,99 @@
+// A small physical model of one servo axis for the drive's step disturbance test: a motor with
+// inertia, torque constant and friction, a current loop that lags its command, and the drive's
+// position PID with its peak-current limit. The drive holds position 0 while a load torque of
+// 75 % of the continuous current steps onto the shaft.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace drive_sim {
+
+// The drive parameters the test uses, in the drive's own units.
+struct ServoTuning {
+    uint16_t gainP = 0;
+    uint16_t gainI = 0;
+    uint16_t gainD = 0;
+    uint16_t continuousCurrentMa = 0;
+    uint16_t peakCurrentMa = 0;
+    uint16_t followErrorLimit = 0;  // counts; beyond it the drive drops the axis
+};
+
+// The constants of the motor, encoder and controller the model stands for.
+namespace servo {
+constexpr double kTickSeconds = 50e-6;  // servo cycle, also the scope's base rate
+constexpr double kCountsPerRadian = 10000.0 / 6.283185307179586;  // 2500-line encoder, x4
+constexpr double kTorqueConstant = 0.05;                          // Nm per A
+constexpr double kInertia = 2.0e-5;                               // kg m^2, motor and coupled load
+constexpr double kViscousFriction = 2.0e-5;                       // Nm per rad/s
+constexpr double kCoulombFriction = 0.004;                        // Nm
+constexpr double kCoulombVelocity = 1.0;        // rad/s over which dry friction builds up
+constexpr double kCurrentLagSeconds = 0.25e-3;  // closed current loop, first order
+constexpr double kDerivativeFilterSeconds = 0.5e-3;
+constexpr double kAmpsPerCountP = 7.0e-5;        // per unit of P gain
+constexpr double kAmpsPerCountSecondI = 0.03;    // per unit of I gain
+constexpr double kAmpSecondsPerCountD = 2.6e-7;  // per unit of D gain
+constexpr double kLoadFraction = 0.75;           // of the continuous current
+}  // namespace servo
+
+// What the drive sees of the axis in one servo cycle.
+struct ServoSample {
+    double targetCurrent = 0.0;    // A, the position controller's output after the limit
+    double achievedCurrent = 0.0;  // A, what the current loop delivers
+    int32_t positionError = 0;     // counts, commanded minus measured position
+};
+
+class ServoAxis {
+public:
+    explicit ServoAxis(const ServoTuning& tuning);
+
+    void setLoadTorque(double newtonMetres) { loadTorque_ = newtonMetres; }
+    // Runs one servo cycle and returns the state at its end.
+    ServoSample tick();
+    bool tripped() const { return tripped_; }
+
+private:
+    double kp_;
+    double ki_;
+    double kd_;
+    double peakCurrent_;
+    int32_t followErrorLimit_;
+
+    double loadTorque_ = 0.0;
+    double angle_ = 0.0;         // rad
+    double velocity_ = 0.0;      // rad/s
+    double current_ = 0.0;       // A
+    double integral_ = 0.0;      // count seconds
+    double filteredRate_ = 0.0;  // counts/s
+    int32_t lastError_ = 0;
+    bool tripped_ = false;
+};
+
+// The test's figures as the drive stores them.
+struct StepMetrics {
+    uint16_t peakError = 0;       // counts, largest error in the direction the load pushes
+    uint16_t undershoot = 0;      // counts, largest swing past zero after the peak
+    uint16_t settlingTimeMs = 0;  // from the step until the error stays inside its band
+};
+
+namespace servo {
+constexpr int kMetricTicks = 10000;            // the figures look at 500 ms after the step
+constexpr int kSettlingBandMin = 3;            // counts; the encoder's own dither stays inside
+constexpr double kSettlingBandFraction = 0.1;  // of the peak error
+}  // namespace servo
+
+// Figures from the error of every servo cycle after the step (one entry per cycle).
+StepMetrics measureStep(const std::vector<int32_t>& errorAfterStep);
+
+struct StepRun {
+    std::vector<ServoSample> points;  // one per `cyclesPerPoint` servo cycles
+    StepMetrics metrics;
+};
+
+// Runs the test and records every `cyclesPerPoint`-th servo cycle, `points` of them: the first
+// `preTriggerPoints` with the axis at rest, the load step right after. The figures always look
+// at the first 500 ms after the step, however short the recording.
+StepRun runStepDisturbance(const ServoTuning& tuning, int cyclesPerPoint, int points,
+                           int preTriggerPoints);
+
+}  // namespace drive_sim
