@@ -19,10 +19,10 @@ QString askFileName(QWidget* parent, const QString& caption, const QString& filt
     QFileDialog dialog(parent, caption, kDefaultFileName, filter);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(mode);
-    if (mode == QFileDialog::AcceptOpen) {
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    } else {
-        dialog.setFileMode(QFileDialog::AnyFile);
+    // Any name is taken, also for opening: a file that is not there gets the program's own
+    // "File not found" instead of a refusal inside the dialog.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (mode == QFileDialog::AcceptSave) {
         dialog.setDefaultSuffix("frx");
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {

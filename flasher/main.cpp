@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
                            "Writes a .vlf firmware image into a KMR drive through its bootloader.",
                            simDefaults};
     // Help and version need no display, so they are answered before the toolkit starts.
-    if (asksForHelpOrVersion(argc, argv)) {
+    if (decidedWithoutWindow(argc, argv)) {
         return parseCommandLine(argc, argv, info).exitCode;
     }
 

@@ -13,12 +13,8 @@
 #include <vector>
 
 #include "bootloader.h"
+#include "message_box_watcher.h"
 #include "sim_adapter.h"
-
-// Readable QStrings in the failures of gtest.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 // The boxes of the flasher, as describeBox() writes them.
 extern const QString kConnectingBox;
