@@ -61,9 +61,8 @@ bool encodeImage(const ImageSpec& spec, std::vector<uint8_t>& file, std::string&
         error = "an image holds at most 65535 packets, not " + std::to_string(packets);
         return false;
     }
-    file.clear();
+    file.assign({'V', 'L', 'F', 'W'});
     file.reserve(14 + spec.words.size() * 2);
-    file.insert(file.end(), {'V', 'L', 'F', 'W'});
     appendWord(file, spec.reservedFirst);
     appendWord(file, spec.reservedSecond);
     appendWord(file, uint16_t(packets));
