@@ -60,9 +60,9 @@ SettingsDocument newSettingsDocument() {
     SettingsDocument settings{QDomDocument("KMR_ML"), QDomElement()};
     settings.root = settings.document.createElement("SetupFRX");
     settings.document.appendChild(settings.root);
-    QDomElement specs = settings.document.createElement("FileSpecs");
-    specs.setAttribute("Version", QString::number(kSettingsFileVersion));
-    settings.root.appendChild(specs);
+    QDomElement fileSpecs = settings.document.createElement("FileSpecs");
+    fileSpecs.setAttribute("Version", QString::number(kSettingsFileVersion));
+    settings.root.appendChild(fileSpecs);
     return settings;
 }
 
@@ -103,12 +103,12 @@ bool writeFileAtomically(const QString& path, const QByteArray& text) {
 }
 
 int settingsFileVersion(const QDomElement& root) {
-    const QDomNodeList specs = root.elementsByTagName("FileSpecs");
-    if (specs.isEmpty()) {
+    const QDomNodeList fileSpecs = root.elementsByTagName("FileSpecs");
+    if (fileSpecs.isEmpty()) {
         return 0;
     }
     bool isNumber = false;
-    const int version = specs.at(0).toElement().attribute("Version").toInt(&isNumber, 10);
+    const int version = fileSpecs.at(0).toElement().attribute("Version").toInt(&isNumber, 10);
     return isNumber ? version : 0;
 }
 

@@ -12,6 +12,8 @@
 namespace drive_sim {
 
 namespace {
+constexpr double kMaxLatencyMs = 1000.0;
+
 // Numbers are read in the C locale whatever the desktop's locale, so "1e-3" and "0.5" always
 // mean the same.
 bool parseNumber(const std::string& text, double& number) {
@@ -53,8 +55,9 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         return true;
     }
     if (key == "latency") {
-        if (!parseNumber(value, number) || number < 0.0) {
-            error = "latency must be a number of milliseconds, 0 or more, not '" + value + "'";
+        // A transfer slower than the link's own read time-out only stalls the program.
+        if (!parseNumber(value, number) || number < 0.0 || number > kMaxLatencyMs) {
+            error = "latency must be a number of milliseconds from 0 to 1000, not '" + value + "'";
             return false;
         }
         options.latencyMs = number;

@@ -16,24 +16,24 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    vlf::ImageSpec spec;
-    spec.setupWord = request.setupWord;
+    vlf::ImageSpec imageSpec;
+    imageSpec.setupWord = request.setupWord;
     if (request.binary.empty()) {
-        spec.words = vlf::patternPackets(size_t(request.packetCount), request.seed);
+        imageSpec.words = vlf::patternPackets(size_t(request.packetCount), request.seed);
     } else {
         std::vector<uint8_t> bytes;
         if (!vlf::readBytes(request.binary, bytes, error)) {
             std::fprintf(stderr, "make_vlf: %s\n", error.c_str());
             return 1;
         }
-        spec.words = vlf::packetsFromBinary(bytes);
+        imageSpec.words = vlf::packetsFromBinary(bytes);
     }
-    if (!vlf::writeImage(request.output, spec, error)) {
+    if (!vlf::writeImage(request.output, imageSpec, error)) {
         std::fprintf(stderr, "make_vlf: %s\n", error.c_str());
         return 1;
     }
     std::printf("wrote %s: %zu packets, setup word 0x%04X, checksum word %u\n",
-                request.output.c_str(), spec.words.size() / vlf::kPacketWords,
-                unsigned(spec.setupWord), unsigned(vlf::checksumWord(spec.words)));
+                request.output.c_str(), imageSpec.words.size() / vlf::kPacketWords,
+                unsigned(imageSpec.setupWord), unsigned(vlf::checksumWord(imageSpec.words)));
     return 0;
 }

@@ -51,32 +51,32 @@ uint16_t checksumWord(const std::vector<uint16_t>& words) {
     return sum;
 }
 
-bool encodeImage(const ImageSpec& spec, std::vector<uint8_t>& file, std::string& error) {
-    if (spec.words.size() % kPacketWords != 0) {
+bool encodeImage(const ImageSpec& imageSpec, std::vector<uint8_t>& file, std::string& error) {
+    if (imageSpec.words.size() % kPacketWords != 0) {
         error = "the packet words are not a whole number of 72-word packets";
         return false;
     }
-    const size_t packets = spec.words.size() / kPacketWords;
+    const size_t packets = imageSpec.words.size() / kPacketWords;
     if (packets > kMaxPackets) {
         error = "an image holds at most 65535 packets, not " + std::to_string(packets);
         return false;
     }
     file.assign({'V', 'L', 'F', 'W'});
-    file.reserve(14 + spec.words.size() * 2);
-    appendWord(file, spec.reservedFirst);
-    appendWord(file, spec.reservedSecond);
+    file.reserve(14 + imageSpec.words.size() * 2);
+    appendWord(file, imageSpec.reservedFirst);
+    appendWord(file, imageSpec.reservedSecond);
     appendWord(file, uint16_t(packets));
-    appendWord(file, spec.setupWord);
-    for (uint16_t word : spec.words) {
+    appendWord(file, imageSpec.setupWord);
+    for (uint16_t word : imageSpec.words) {
         appendWord(file, word);
     }
-    appendWord(file, checksumWord(spec.words));
+    appendWord(file, checksumWord(imageSpec.words));
     return true;
 }
 
-bool writeImage(const std::string& path, const ImageSpec& spec, std::string& error) {
+bool writeImage(const std::string& path, const ImageSpec& imageSpec, std::string& error) {
     std::vector<uint8_t> file;
-    return encodeImage(spec, file, error) && writeBytes(path, file, error);
+    return encodeImage(imageSpec, file, error) && writeBytes(path, file, error);
 }
 
 bool writeBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {

@@ -29,9 +29,9 @@ std::vector<uint16_t> patternPackets(size_t count, uint32_t seed);
 
 uint16_t checksumWord(const std::vector<uint16_t>& words);
 
-// The whole file; false with a reason when the spec cannot be written as an image.
-bool encodeImage(const ImageSpec& spec, std::vector<uint8_t>& file, std::string& error);
-bool writeImage(const std::string& path, const ImageSpec& spec, std::string& error);
+// The whole file; false with a reason when the imageSpec cannot be written as an image.
+bool encodeImage(const ImageSpec& imageSpec, std::vector<uint8_t>& file, std::string& error);
+bool writeImage(const std::string& path, const ImageSpec& imageSpec, std::string& error);
 bool writeBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 bool readBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
 

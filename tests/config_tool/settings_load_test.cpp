@@ -55,8 +55,8 @@ void fillForm(Morvane& window) {
     }
 }
 
-QByteArray settingsText(const QString& specs, const QString& params) {
-    return ("<!DOCTYPE KMR_ML>\n<SetupFRX>\n" + specs + params + "</SetupFRX>\n").toUtf8();
+QByteArray settingsText(const QString& fileSpecs, const QString& params) {
+    return ("<!DOCTYPE KMR_ML>\n<SetupFRX>\n" + fileSpecs + params + "</SetupFRX>\n").toUtf8();
 }
 const QString kSpecs = " <FileSpecs Version=\"100\"/>\n";
 
@@ -94,24 +94,26 @@ TEST(OpenSettings, CancelledDialogChangesNothing) {
 }
 
 TEST(OpenSettings, EachFailureHasItsMessageAndLeavesTheForm) {
-    ScratchDir scratch;
-    writeFile(scratch.path("empty.frx"), "");
-    writeFile(scratch.path("text.frx"), "P gain 500\n");
-    writeFile(scratch.path("broken.frx"), "<!DOCTYPE KMR_ML>\n<SetupFRX>\n <Param80 ");
-    writeFile(scratch.path("other.frx"),
-              "<!DOCTYPE KMR_ML>\n<SetupRX>\n" + param(410, 9).toUtf8() + "</SetupRX>\n");
     const struct {
         const char* name;
+        const char* content;  // nullptr: no such file
         QString box;
     } cases[] = {
-        {"absent.frx", warning("File not found")},
-        {"empty.frx", warning("File read failed")},
-        {"text.frx", warning("File read failed")},
-        {"broken.frx", warning("File read failed")},
-        {"other.frx", warning("Not a Ferrox settings file")},
+        {"absent.frx", nullptr, warning("File not found")},
+        {"empty.frx", "", warning("File read failed")},
+        {"text.frx", "P gain 500\n", warning("File read failed")},
+        {"broken.frx", "<!DOCTYPE KMR_ML>\n<SetupFRX>\n <Param80 ", warning("File read failed")},
+        {"other.frx",
+         "<!DOCTYPE KMR_ML>\n<SetupRX>\n <Param410 Type=\"uint16\" Value=\"9\"/>\n</SetupRX>\n",
+         warning("Not a Ferrox settings file")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        // A folder of its own, so the dialog has no other file to settle on.
+        ScratchDir scratch;
+        if (c.content) {
+            writeFile(scratch.path(c.name), c.content);
+        }
         Morvane window;
         const QStringList before = formValues(window);
         MessageBoxWatcher watcher;
@@ -123,13 +125,18 @@ TEST(OpenSettings, EachFailureHasItsMessageAndLeavesTheForm) {
 }
 
 TEST(OpenSettings, OtherVersionOrNoVersionWarnsAndLoadsAllTheSame) {
-    ScratchDir scratch;
     const QString params = param(410, 1500) + param(8300, 777);
-    writeFile(scratch.path("v101.frx"), settingsText(" <FileSpecs Version=\"101\"/>\n", params));
-    writeFile(scratch.path("nospecs.frx"), settingsText("", params));
-    writeFile(scratch.path("wordy.frx"), settingsText(" <FileSpecs Version=\"one\"/>\n", params));
-    for (const char* name : {"v101.frx", "nospecs.frx", "wordy.frx"}) {
+    const struct {
+        const char* name;
+        QString version;
+    } files[] = {{"v101.frx", " <FileSpecs Version=\"101\"/>\n"},
+                 {"nospecs.frx", ""},
+                 {"wordy.frx", " <FileSpecs Version=\"one\"/>\n"}};
+    for (const auto& file : files) {
+        const char* name = file.name;
         SCOPED_TRACE(name);
+        ScratchDir scratch;  // a folder of its own, so the dialog has no other file to settle on
+        writeFile(scratch.path(name), settingsText(file.version, params));
         Morvane window;
         MessageBoxWatcher watcher;
         openFile(window, watcher, scratch.path(name));

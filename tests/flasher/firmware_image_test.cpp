@@ -8,20 +8,20 @@
 #include "vlf_writer.h"
 
 namespace {
-std::vector<uint8_t> encode(const vlf::ImageSpec& spec) {
+std::vector<uint8_t> encode(const vlf::ImageSpec& imageSpec) {
     std::vector<uint8_t> bytes;
     std::string error;
-    EXPECT_TRUE(vlf::encodeImage(spec, bytes, error)) << error;
+    EXPECT_TRUE(vlf::encodeImage(imageSpec, bytes, error)) << error;
     return bytes;
 }
 
 vlf::ImageSpec patternSpec(size_t packets, uint16_t setupWord = 0xBEEF) {
-    vlf::ImageSpec spec;
-    spec.reservedFirst = 0x1111;
-    spec.reservedSecond = 0x2222;
-    spec.setupWord = setupWord;
-    spec.words = vlf::patternPackets(packets, 3);
-    return spec;
+    vlf::ImageSpec imageSpec;
+    imageSpec.reservedFirst = 0x1111;
+    imageSpec.reservedSecond = 0x2222;
+    imageSpec.setupWord = setupWord;
+    imageSpec.words = vlf::patternPackets(packets, 3);
+    return imageSpec;
 }
 
 std::unique_ptr<uint16_t[]> noMemory(size_t) {
@@ -47,22 +47,22 @@ protected:
 }  // namespace
 
 TEST_F(LoadImage, WholeImageFillsTheImageInFileOrder) {
-    vlf::ImageSpec spec = patternSpec(3);
+    vlf::ImageSpec imageSpec = patternSpec(3);
     std::string err;
-    ASSERT_EQ(load(encode(spec), err), kImageLoaded);
-    EXPECT_EQ(err, "File checksum " + std::to_string(vlf::checksumWord(spec.words)) + "\n");
+    ASSERT_EQ(load(encode(imageSpec), err), kImageLoaded);
+    EXPECT_EQ(err, "File checksum " + std::to_string(vlf::checksumWord(imageSpec.words)) + "\n");
     EXPECT_EQ(firmwareImage.packetCount, 3);
     EXPECT_EQ(firmwareImage.setupWord, 0xBEEF);
     std::vector<uint16_t> loaded(firmwareImage.words.get(), firmwareImage.words.get() + 3 * 72);
-    EXPECT_EQ(loaded, spec.words);
+    EXPECT_EQ(loaded, imageSpec.words);
 }
 
 TEST_F(LoadImage, WordsAreLittleEndian) {
-    vlf::ImageSpec spec;
-    spec.setupWord = 0x0102;
-    spec.words.assign(72, 0x0000);
-    spec.words[0] = 0xA1B2;
-    std::vector<uint8_t> bytes = encode(spec);
+    vlf::ImageSpec imageSpec;
+    imageSpec.setupWord = 0x0102;
+    imageSpec.words.assign(72, 0x0000);
+    imageSpec.words[0] = 0xA1B2;
+    std::vector<uint8_t> bytes = encode(imageSpec);
     ASSERT_EQ(bytes[12], 0xB2);
     ASSERT_EQ(bytes[13], 0xA1);
     std::string err;
@@ -143,13 +143,13 @@ TEST_F(LoadImage, ChecksumIsPrintedNotChecked) {
 }
 
 TEST_F(LoadImage, TrailingBytesAreIgnored) {
-    vlf::ImageSpec spec = patternSpec(1);
-    std::vector<uint8_t> bytes = encode(spec);
+    vlf::ImageSpec imageSpec = patternSpec(1);
+    std::vector<uint8_t> bytes = encode(imageSpec);
     bytes.insert(bytes.end(), {1, 2, 3, 4, 5});
     std::string err;
     ASSERT_EQ(load(bytes, err), kImageLoaded);
     EXPECT_EQ(firmwareImage.packetCount, 1);
-    EXPECT_EQ(err, "File checksum " + std::to_string(vlf::checksumWord(spec.words)) + "\n");
+    EXPECT_EQ(err, "File checksum " + std::to_string(vlf::checksumWord(imageSpec.words)) + "\n");
 }
 
 TEST_F(LoadImage, MissingFileCannotBeOpened) {
@@ -173,14 +173,14 @@ TEST_F(LoadImage, FailedAllocationLeavesNoImage) {
 }
 
 TEST_F(LoadImage, FailedLoadKeepsTheImageBefore) {
-    vlf::ImageSpec spec = patternSpec(2);
+    vlf::ImageSpec imageSpec = patternSpec(2);
     std::string err;
-    ASSERT_EQ(load(encode(spec), err), kImageLoaded);
+    ASSERT_EQ(load(encode(imageSpec), err), kImageLoaded);
     std::vector<uint8_t> shortFile = encode(patternSpec(3));
     shortFile.resize(100);
     EXPECT_EQ(load(shortFile, err), kDamagedPackets);
     EXPECT_EQ(firmwareImage.packetCount, 2);
-    EXPECT_EQ(firmwareImage.words[71], spec.words[71]);
+    EXPECT_EQ(firmwareImage.words[71], imageSpec.words[71]);
 }
 
 TEST_F(LoadImage, TheFileIsClosedOnEveryOutcome) {

@@ -42,10 +42,10 @@ void FlasherWindowTest::openFile(const QString& file) {
 }
 
 std::vector<uint16_t> FlasherWindowTest::writeImage(const std::string& file, size_t packets) {
-    vlf::ImageSpec spec;
-    spec.setupWord = 0x0042;
-    spec.words = vlf::patternPackets(packets, 11);
+    vlf::ImageSpec imageSpec;
+    imageSpec.setupWord = 0x0042;
+    imageSpec.words = vlf::patternPackets(packets, 11);
     std::string error;
-    EXPECT_TRUE(vlf::writeImage(file, spec, error)) << error;
-    return spec.words;
+    EXPECT_TRUE(vlf::writeImage(file, imageSpec, error)) << error;
+    return imageSpec.words;
 }

@@ -84,6 +84,14 @@ void MessageBoxWatcher::poll() {
         if (answer.isEmpty()) {
             dialog->reject();
         } else {
+            // The dialog lists its folder in the background and may move the selection when the
+            // listing arrives; let it settle, then type the answer once more.
+            dialog->selectFile(answer);
+            QElapsedTimer settle;
+            settle.start();
+            while (settle.elapsed() < 150) {
+                QApplication::processEvents(QEventLoop::AllEvents, 10);
+            }
             dialog->selectFile(answer);
             // Accepting may open the dialog's own overwrite question in a nested event loop,
             // where the polling timer, being busy in this very call, is not fired again; a

@@ -49,14 +49,14 @@ TEST(VlfWriter, ChecksumIsTheWrappingSumOfThePacketWords) {
 }
 
 TEST(VlfWriter, HeaderLayout) {
-    vlf::ImageSpec spec;
-    spec.reservedFirst = 0xA1A2;
-    spec.reservedSecond = 0xB1B2;
-    spec.setupWord = 0xC1C2;
-    spec.words.assign(144, 0x0101);
+    vlf::ImageSpec imageSpec;
+    imageSpec.reservedFirst = 0xA1A2;
+    imageSpec.reservedSecond = 0xB1B2;
+    imageSpec.setupWord = 0xC1C2;
+    imageSpec.words.assign(144, 0x0101);
     std::vector<uint8_t> file;
     std::string error;
-    ASSERT_TRUE(vlf::encodeImage(spec, file, error)) << error;
+    ASSERT_TRUE(vlf::encodeImage(imageSpec, file, error)) << error;
     ASSERT_EQ(file.size(), 14u + 288);
     EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 12),
               std::vector<uint8_t>({'V', 'L', 'F', 'W', 0xA2, 0xA1, 0xB2, 0xB1, 2, 0, 0xC2, 0xC1}));
@@ -82,15 +82,16 @@ TEST(VlfWriter, WrittenImagesLoadBack) {
     ASSERT_TRUE(dir.isValid());
     const std::string path = QDir(dir.path()).filePath("round.vlf").toStdString();
     for (size_t packets : {0, 1, 17}) {
-        vlf::ImageSpec spec;
-        spec.setupWord = uint16_t(0x0300 + packets);
-        spec.words = vlf::patternPackets(packets, 9);
+        vlf::ImageSpec imageSpec;
+        imageSpec.setupWord = uint16_t(0x0300 + packets);
+        imageSpec.words = vlf::patternPackets(packets, 9);
         std::string error;
-        ASSERT_TRUE(vlf::writeImage(path, spec, error)) << error;
+        ASSERT_TRUE(vlf::writeImage(path, imageSpec, error)) << error;
         ASSERT_EQ(loadQuietly(path), kImageLoaded);
         EXPECT_EQ(firmwareImage.packetCount, packets);
-        EXPECT_EQ(firmwareImage.setupWord, spec.setupWord);
-        EXPECT_TRUE(std::equal(spec.words.begin(), spec.words.end(), firmwareImage.words.get()));
+        EXPECT_EQ(firmwareImage.setupWord, imageSpec.setupWord);
+        EXPECT_TRUE(
+            std::equal(imageSpec.words.begin(), imageSpec.words.end(), firmwareImage.words.get()));
     }
     std::string error;
     EXPECT_FALSE(vlf::writeImage(QDir(dir.path()).filePath("no/such/dir.vlf").toStdString(),
