@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <cstdint>
 
+#include "file_prompt.h"
 #include "link_error_report.h"
 #include "ui_main_window_form.h"
 
@@ -31,6 +32,7 @@ public:
     int32_t firmwareVersion = -1;
     QDialog plotDialog;
     Ui::PlotDialog* plotForm = nullptr;
+    FilePrompt askFileName = askWithFileDialog;  // for saving and opening settings files
 
     // Settings transfer between the form and the drive or a settings document.
     bool exportSettings(bool documentMode, QDomElement& parent, QDomDocument& document);

@@ -1,7 +1,6 @@
 // Saving and opening settings files. Neither touches the drive, so both work while disconnected.
 #include <QDomDocument>
 #include <QFile>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QStatusBar>
 
@@ -9,26 +8,14 @@
 #include "settings_document.h"
 
 namespace {
-const char* const kDefaultFileName = "Ferroxsettings.frx";
-
-// The toolkit's own dialog rather than the desktop's: it behaves the same everywhere, and
-// saving it appends ".frx" before checking for a file to overwrite, so the overwrite question
-// covers the name that is really written.
-QString askFileName(QWidget* parent, const QString& caption, const QString& filter,
-                    QFileDialog::AcceptMode mode) {
-    QFileDialog dialog(parent, caption, kDefaultFileName, filter);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(mode);
-    // Any name is taken, also for opening: a file that is not there gets the program's own
-    // "File not found" instead of a refusal inside the dialog.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    if (mode == QFileDialog::AcceptSave) {
-        dialog.setDefaultSuffix("frx");
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return QString();
-    }
-    return dialog.selectedFiles().first();
+FileQuestion settingsFileQuestion(const QString& caption, bool forSaving) {
+    FileQuestion question;
+    question.caption = caption;
+    question.startName = "Ferroxsettings.frx";
+    question.filter = QObject::tr("Ferrox files (*.frx)");
+    question.forSaving = forSaving;
+    question.defaultSuffix = "frx";
+    return question;
 }
 }  // namespace
 
@@ -40,8 +27,7 @@ QDomElement Morvane::makeParamElement(QDomDocument& document, const QString& tag
 }
 
 void Morvane::on_Save_configuration_activated() {
-    QString name =
-        askFileName(this, tr("Save File"), tr("Ferrox files (*.frx)"), QFileDialog::AcceptSave);
+    QString name = askFileName(this, settingsFileQuestion(tr("Save File"), true));
     if (name.isEmpty()) {
         ui.statusbar->showMessage(tr("Save cancelled"), 3000);
         return;
@@ -60,8 +46,7 @@ void Morvane::on_Save_configuration_activated() {
 }
 
 void Morvane::on_Open_configuration_activated() {
-    const QString name =
-        askFileName(this, tr("Open File"), tr("Ferrox files (*.frx)"), QFileDialog::AcceptOpen);
+    const QString name = askFileName(this, settingsFileQuestion(tr("Open File"), false));
     if (name.isEmpty()) {
         return;
     }

@@ -4,7 +4,6 @@
 
 #include <QCloseEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QMessageBox>
 
 #include "drive_link.h"
@@ -37,10 +36,10 @@ QStatusBar* Morvane::linkErrorStatusBar() {
 }
 
 void Morvane::on_openfirmware_clicked() {
-    // The toolkit's own dialog, the same on every desktop (and one that tests can answer).
-    const QString name = QFileDialog::getOpenFileName(this, tr("Open File"), QString(),
-                                                      tr("VL firmware files (*.vlf)"), nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
+    FileQuestion question;
+    question.caption = tr("Open File");
+    question.filter = tr("VL firmware files (*.vlf)");
+    const QString name = askFileName(this, question);
     if (name.isEmpty()) {
         return;
     }

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+#include "file_prompt.h"
 #include "link_error_report.h"
 #include "ui_flasher_window.h"
 
@@ -20,7 +21,8 @@ public:
     QStatusBar* linkErrorStatusBar() override;
 
     Ui::MainWindow ui;
-    bool imageLoaded = false;  // set by the first successful load, never cleared
+    bool imageLoaded = false;                    // set by the first successful load, never cleared
+    FilePrompt askFileName = askWithFileDialog;  // for the firmware image
 
 private slots:
     void on_openfirmware_clicked();

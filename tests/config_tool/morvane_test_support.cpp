@@ -189,3 +189,19 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
+
+namespace {
+void answerFilePrompt(Morvane& window, const QString& path) {
+    window.askFileName = [path](QWidget*, const FileQuestion&) { return path; };
+}
+}  // namespace
+
+void saveSettingsAs(Morvane& window, const QString& path) {
+    answerFilePrompt(window, path);
+    window.ui.Save_configuration->trigger();
+}
+
+void openSettings(Morvane& window, const QString& path) {
+    answerFilePrompt(window, path);
+    window.ui.Open_configuration->trigger();
+}

@@ -68,6 +68,11 @@ extern const QString kLinkLostBox;
 // Clicks Connect; the watcher answers the boxes. True when the window ended up connected.
 bool clickConnect(Morvane& window);
 
+// Saves or opens a settings file through the window's menu action, the file prompt answering
+// with `path` (an empty path cancels).
+void saveSettingsAs(Morvane& window, const QString& path);
+void openSettings(Morvane& window, const QString& path);
+
 // Every setting field's value, for comparing whole forms.
 QStringList formValues(Morvane& window);
 

@@ -1,4 +1,4 @@
-// Saving settings files through the window's menu action and its file dialog.
+// Saving settings files through the window's menu action.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -9,6 +9,7 @@
 #include <csignal>
 
 #include "morvane_test_support.h"
+#include "scripted_file_prompt.h"
 #include "settings_document.h"
 
 namespace {
@@ -39,11 +40,6 @@ const char* const kFreshFormFile =
 
 const QString kUnableToWrite = "warning|Error|Unable to open file for writing";
 
-void saveAs(Morvane& window, MessageBoxWatcher& watcher, const QString& path) {
-    watcher.answerFileDialogs({path});
-    window.ui.Save_configuration->trigger();
-}
-
 // Files may grow only to `bytes` while this lives: a write past it fails as on a full disk.
 class FileSizeLimit {
 public:
@@ -69,8 +65,7 @@ TEST(SaveSettings, FreshFormGivesTheTwentyThreeLinesExactly) {
     ScratchDir scratch;
     Morvane window;
     MessageBoxWatcher watcher;
-    saveAs(window, watcher, scratch.path("fresh.frx"));
-    EXPECT_EQ(watcher.fileDialogsSeen(), 1);
+    saveSettingsAs(window, scratch.path("fresh.frx"));
     EXPECT_TRUE(watcher.boxes().empty());
     const QByteArray text = readFile(scratch.path("fresh.frx"));
     EXPECT_EQ(text.toStdString(), kFreshFormFile);
@@ -87,7 +82,7 @@ TEST(SaveSettings, SameFormAlwaysGivesTheSameBytes) {
     QByteArray first;
     for (int i = 0; i < 25; ++i) {
         const QString path = scratch.path(QString("copy%1.frx").arg(i));
-        saveAs(window, watcher, path);
+        saveSettingsAs(window, path);
         const QByteArray text = readFile(path);
         if (i == 0) {
             first = text;
@@ -108,15 +103,15 @@ TEST(SaveSettings, SuffixIsAddedUnlessTheNameEndsInItInAnyCase) {
     ScratchDir scratch;
     Morvane window;
     MessageBoxWatcher watcher;
-    saveAs(window, watcher, scratch.path("mysettings"));
+    saveSettingsAs(window, scratch.path("mysettings"));
     EXPECT_TRUE(QFile::exists(scratch.path("mysettings.frx")));
     EXPECT_FALSE(QFile::exists(scratch.path("mysettings")));
 
-    saveAs(window, watcher, scratch.path("SHOUTED.FRX"));
+    saveSettingsAs(window, scratch.path("SHOUTED.FRX"));
     EXPECT_TRUE(QFile::exists(scratch.path("SHOUTED.FRX")));
     EXPECT_FALSE(QFile::exists(scratch.path("SHOUTED.FRX.frx")));
 
-    saveAs(window, watcher, scratch.path("notes.txt"));
+    saveSettingsAs(window, scratch.path("notes.txt"));
     EXPECT_TRUE(QFile::exists(scratch.path("notes.txt.frx")));
     EXPECT_FALSE(QFile::exists(scratch.path("notes.txt")));
     EXPECT_TRUE(watcher.boxes().empty());
@@ -132,8 +127,17 @@ TEST(SaveSettings, CancelledDialogWritesNothing) {
     ASSERT_TRUE(QDir::setCurrent(scratch.root()));
     Morvane window;
     MessageBoxWatcher watcher;
-    saveAs(window, watcher, "");
-    EXPECT_EQ(watcher.fileDialogsSeen(), 1);
+    ScriptedFilePrompt prompt;
+    prompt.answer({""});
+    window.askFileName = prompt.prompt();
+    window.ui.Save_configuration->trigger();
+    ASSERT_EQ(prompt.asked().size(), 1u);
+    const FileQuestion& asked = prompt.asked().front();
+    EXPECT_EQ(asked.caption, "Save File");
+    EXPECT_EQ(asked.startName, "Ferroxsettings.frx");
+    EXPECT_EQ(asked.filter, "Ferrox files (*.frx)");
+    EXPECT_TRUE(asked.forSaving);
+    EXPECT_EQ(asked.defaultSuffix, "frx");
     EXPECT_EQ(window.ui.statusbar->currentMessage(), "Save cancelled");
     EXPECT_TRUE(QDir(scratch.root()).entryList(QDir::Files).isEmpty());
     EXPECT_TRUE(watcher.boxes().empty());
@@ -145,7 +149,7 @@ TEST(SaveSettings, InvalidCurrentsWriteNothingAndShowNoStatus) {
     Morvane window;
     window.ui.contcurrM2->setValue(4200);
     MessageBoxWatcher watcher;
-    saveAs(window, watcher, scratch.path("rejected.frx"));
+    saveSettingsAs(window, scratch.path("rejected.frx"));
     EXPECT_EQ(describeBoxes(watcher),
               QStringList{"warning|Settings error|<i>Continuous current</i> can't be greater than "
                           "<i>peak current</i>.<br>Correct your settings."});
@@ -158,8 +162,8 @@ TEST(SaveSettings, UnwritablePlacesAreReported) {
     Morvane window;
     MessageBoxWatcher watcher;
     // A folder that does not exist, and one where nobody, not even root, may create files.
-    saveAs(window, watcher, scratch.path("missing/inner.frx"));
-    saveAs(window, watcher, "/proc/kmr-settings.frx");
+    saveSettingsAs(window, scratch.path("missing/inner.frx"));
+    saveSettingsAs(window, "/proc/kmr-settings.frx");
     EXPECT_EQ(describeBoxes(watcher), (QStringList{kUnableToWrite, kUnableToWrite}));
     EXPECT_FALSE(QFile::exists(scratch.path("missing/inner.frx")));
     EXPECT_FALSE(QFile::exists("/proc/kmr-settings.frx"));
@@ -177,10 +181,9 @@ TEST(SaveSettings, SaveThatFailsHalfWayLeavesTheOldFileIntact) {
     MessageBoxWatcher watcher;
     {
         FileSizeLimit limit(200);  // the new text is about 900 bytes
-        saveAs(window, watcher, path);
+        saveSettingsAs(window, path);
     }
     const QStringList boxes = describeBoxes(watcher);
-    EXPECT_EQ(watcher.fileDialogQuestions(), 1);
     ASSERT_FALSE(boxes.isEmpty());
     EXPECT_EQ(boxes.last(), kUnableToWrite);
     EXPECT_EQ(readFile(path), old);
@@ -189,7 +192,7 @@ TEST(SaveSettings, SaveThatFailsHalfWayLeavesTheOldFileIntact) {
 
     // Without the limit the same save replaces the file.
     watcher.clear();
-    saveAs(window, watcher, path);
+    saveSettingsAs(window, path);
     EXPECT_EQ(readFile(path).toStdString(), kFreshFormFile);
     EXPECT_EQ(window.ui.statusbar->currentMessage(), "Configuration saved");
 }

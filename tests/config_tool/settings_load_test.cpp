@@ -1,4 +1,4 @@
-// Opening settings files: round trips through the real dialogs, every failure of the load, and
+// Opening settings files: round trips through the menu actions, every failure of the load, and
 // the lenient lookup of parameters.
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "morvane_test_support.h"
+#include "scripted_file_prompt.h"
 #include "settings_document.h"
 
 namespace {
@@ -18,16 +19,6 @@ QString warning(const QString& text) {
 const QString kVersionWarning =
     warning("Unsupported version of Ferrox settings file. Upgrade Morvane.");
 const QString kMissingParam = warning("Error in config file");
-
-void openFile(Morvane& window, MessageBoxWatcher& watcher, const QString& path) {
-    watcher.answerFileDialogs({path});
-    window.ui.Open_configuration->trigger();
-}
-
-void saveFile(Morvane& window, MessageBoxWatcher& watcher, const QString& path) {
-    watcher.answerFileDialogs({path});
-    window.ui.Save_configuration->trigger();
-}
 
 // A form with every field away from its start value.
 void fillForm(Morvane& window) {
@@ -70,12 +61,12 @@ TEST(OpenSettings, SavedFileLoadsBackIntoExactlyTheSameForm) {
     Morvane source;
     fillForm(source);
     MessageBoxWatcher watcher;
-    saveFile(source, watcher, scratch.path("round.frx"));
+    saveSettingsAs(source, scratch.path("round.frx"));
     ASSERT_TRUE(watcher.boxes().empty());
 
     Morvane target;
     ASSERT_NE(formValues(target), formValues(source));
-    openFile(target, watcher, scratch.path("round.frx"));
+    openSettings(target, scratch.path("round.frx"));
     EXPECT_TRUE(watcher.boxes().empty());
     EXPECT_EQ(formValues(target), formValues(source));
     EXPECT_EQ(target.ui.statusbar->currentMessage(), "Configuration loaded");
@@ -86,8 +77,15 @@ TEST(OpenSettings, CancelledDialogChangesNothing) {
     Morvane window;
     const QStringList before = formValues(window);
     MessageBoxWatcher watcher;
-    openFile(window, watcher, "");
-    EXPECT_EQ(watcher.fileDialogsSeen(), 1);
+    ScriptedFilePrompt prompt;
+    prompt.answer({""});
+    window.askFileName = prompt.prompt();
+    window.ui.Open_configuration->trigger();
+    ASSERT_EQ(prompt.asked().size(), 1u);
+    EXPECT_EQ(prompt.asked().front().caption, "Open File");
+    EXPECT_EQ(prompt.asked().front().startName, "Ferroxsettings.frx");
+    EXPECT_EQ(prompt.asked().front().filter, "Ferrox files (*.frx)");
+    EXPECT_FALSE(prompt.asked().front().forSaving);
     EXPECT_TRUE(watcher.boxes().empty());
     EXPECT_EQ(formValues(window), before);
     EXPECT_EQ(window.ui.statusbar->currentMessage(), "");
@@ -109,7 +107,6 @@ TEST(OpenSettings, EachFailureHasItsMessageAndLeavesTheForm) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        // A folder of its own, so the dialog has no other file to settle on.
         ScratchDir scratch;
         if (c.content) {
             writeFile(scratch.path(c.name), c.content);
@@ -117,7 +114,7 @@ TEST(OpenSettings, EachFailureHasItsMessageAndLeavesTheForm) {
         Morvane window;
         const QStringList before = formValues(window);
         MessageBoxWatcher watcher;
-        openFile(window, watcher, scratch.path(c.name));
+        openSettings(window, scratch.path(c.name));
         EXPECT_EQ(describeBoxes(watcher), QStringList{c.box});
         EXPECT_EQ(formValues(window), before);
         EXPECT_EQ(window.ui.statusbar->currentMessage(), "");
@@ -135,11 +132,11 @@ TEST(OpenSettings, OtherVersionOrNoVersionWarnsAndLoadsAllTheSame) {
     for (const auto& file : files) {
         const char* name = file.name;
         SCOPED_TRACE(name);
-        ScratchDir scratch;  // a folder of its own, so the dialog has no other file to settle on
+        ScratchDir scratch;
         writeFile(scratch.path(name), settingsText(file.version, params));
         Morvane window;
         MessageBoxWatcher watcher;
-        openFile(window, watcher, scratch.path(name));
+        openSettings(window, scratch.path(name));
         const QStringList boxes = describeBoxes(watcher);
         ASSERT_FALSE(boxes.isEmpty());
         EXPECT_EQ(boxes.first(), kVersionWarning);
@@ -155,7 +152,7 @@ TEST(OpenSettings, FileWithoutParametersGivesNineteenBoxesAndTheStandInValue) {
     writeFile(scratch.path("bare.frx"), settingsText(kSpecs, ""));
     Morvane window;
     MessageBoxWatcher watcher;
-    openFile(window, watcher, scratch.path("bare.frx"));
+    openSettings(window, scratch.path("bare.frx"));
     QStringList nineteen;
     for (int i = 0; i < 19; ++i) {
         nineteen << kMissingParam;
@@ -189,7 +186,7 @@ TEST(OpenSettings, ParametersAreFoundWhereverAndInWhateverOrderTheyStand) {
     Morvane source;
     fillForm(source);
     MessageBoxWatcher watcher;
-    saveFile(source, watcher, scratch.path("saved.frx"));
+    saveSettingsAs(source, scratch.path("saved.frx"));
     const QStringList lines = QString::fromUtf8(readFile(scratch.path("saved.frx"))).split('\n');
     ASSERT_EQ(lines.size(), 24);  // 23 lines and the empty rest after the last line feed
     QString shuffled;
@@ -200,7 +197,7 @@ TEST(OpenSettings, ParametersAreFoundWhereverAndInWhateverOrderTheyStand) {
               settingsText(" <Notes Text=\"bench 3\"/>\n" + kSpecs, shuffled));
 
     Morvane target;
-    openFile(target, watcher, scratch.path("shuffled.frx"));
+    openSettings(target, scratch.path("shuffled.frx"));
     EXPECT_TRUE(watcher.boxes().empty());
     EXPECT_EQ(formValues(target), formValues(source));
 }
@@ -213,7 +210,7 @@ TEST(OpenSettings, FirstOfTwoElementsWinsAndOddValuesAreRead) {
                                        " <Param20 Type=\"uint16\"/>\n" + param(200, 70000)));
     Morvane window;
     MessageBoxWatcher watcher;
-    openFile(window, watcher, scratch.path("odd.frx"));
+    openSettings(window, scratch.path("odd.frx"));
     EXPECT_EQ(window.ui.contcurrM1->value(), 1800);
     EXPECT_EQ(window.ui.peakcurrM1->value(), 0);   // no number
     EXPECT_EQ(window.ui.ferrorM1->value(), 1);     // no value: 0, clamped to the minimum

@@ -118,8 +118,7 @@ TEST_F(FlashSession, NoisyLineNeverClaimsAFlashThatDidNotHappen) {
         resetFirmwareImage();
         const std::string file = path(("image" + std::to_string(line.seed) + ".vlf").c_str());
         std::vector<uint16_t> words = writeImage(file, 120);
-        window = std::make_unique<Morvane>();
-        window->show();
+        openNewWindow();
         watcher->clear();
         captureConsole([&] {
             // The user tries Connect up to three times, then opens and flashes.

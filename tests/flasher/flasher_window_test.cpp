@@ -208,7 +208,10 @@ TEST_F(FlasherWindow, CancelledFileDialogChangesNothing) {
     connect();
     const QString status = window->ui.statusbar->currentMessage();
     openFile("");
-    EXPECT_EQ(watcher->fileDialogsSeen(), 1);
+    ASSERT_EQ(filePrompt.asked().size(), 1u);
+    EXPECT_EQ(filePrompt.asked().front().caption, "Open File");
+    EXPECT_EQ(filePrompt.asked().front().filter, "VL firmware files (*.vlf)");
+    EXPECT_FALSE(filePrompt.asked().front().forSaving);
     EXPECT_EQ(window->ui.statusbar->currentMessage(), status);
     EXPECT_EQ(buttonStates(*window), "CO-");
     EXPECT_FALSE(window->imageLoaded);

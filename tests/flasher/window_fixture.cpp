@@ -15,7 +15,13 @@ QString buttonStates(const Morvane& window) {
 
 void FlasherWindowTest::SetUp() {
     FlasherTest::SetUp();
+    openNewWindow();
+    watcher = std::make_unique<MessageBoxWatcher>();
+}
+
+void FlasherWindowTest::openNewWindow() {
     window = std::make_unique<Morvane>();
+    window->askFileName = filePrompt.prompt();
     QObject::connect(window->ui.statusbar, &QStatusBar::messageChanged,
                      [this](const QString& text) {
                          if (!text.isEmpty()) {
@@ -23,7 +29,6 @@ void FlasherWindowTest::SetUp() {
                          }
                      });
     window->show();
-    watcher = std::make_unique<MessageBoxWatcher>();
 }
 
 void FlasherWindowTest::TearDown() {
@@ -37,7 +42,7 @@ void FlasherWindowTest::click(QWidget* button) {
 }
 
 void FlasherWindowTest::openFile(const QString& file) {
-    watcher->answerFileDialogs({file});
+    filePrompt.answer({file});
     click(window->ui.openfirmware);
 }
 

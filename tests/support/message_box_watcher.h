@@ -33,12 +33,6 @@ public:
     // simulated drive while the "Connecting" box is shown). Receives the box's index.
     void onBoxOpen(std::function<void(int index, QMessageBox* box)> hook);
 
-    // The answers for the file dialogs that open, in order: a path, or an empty text to cancel.
-    void answerFileDialogs(const QStringList& paths);
-    int fileDialogsSeen() const { return fileDialogsSeen_; }
-    // Questions a file dialog asked on its own (overwrite), answered with Yes.
-    int fileDialogQuestions() const { return fileDialogQuestions_; }
-
     // Waits (running the event loop) until `count` boxes were seen or the time ran out.
     bool waitForBoxes(int count, int timeoutMs = 5000);
 
@@ -46,12 +40,8 @@ private:
     void poll();
 
     QTimer timer_;
-    QTimer nestedTimer_;
     std::vector<SeenBox> boxes_;
     std::function<void(int, QMessageBox*)> hook_;
-    QStringList fileAnswers_;
-    int fileDialogsSeen_ = 0;
-    int fileDialogQuestions_ = 0;
 };
 
 // gtest helpers: the boxes as "icon|title|text" lines, easy to compare and to read in a failure.

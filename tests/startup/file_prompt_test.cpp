@@ -1,0 +1,68 @@
+// The file dialog behind both windows' prompts: how it is set up, and that cancelling gives an
+// empty name.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
+
+#include "file_prompt.h"
+
+namespace {
+struct SeenDialog {
+    bool seen = false;
+    QString caption;
+    QStringList filters;
+    QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
+    QFileDialog::FileMode fileMode = QFileDialog::ExistingFile;
+    QString defaultSuffix;
+    bool native = true;
+};
+
+// Asks, looks at the dialog that opened and cancels it.
+SeenDialog askAndCancel(const FileQuestion& question, QString& answer) {
+    SeenDialog seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || seen.seen) {
+            return;
+        }
+        seen.seen = true;
+        seen.caption = dialog->windowTitle();
+        seen.filters = dialog->nameFilters();
+        seen.acceptMode = dialog->acceptMode();
+        seen.fileMode = dialog->fileMode();
+        seen.defaultSuffix = dialog->defaultSuffix();
+        seen.native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
+        dialog->reject();
+    });
+    poll.start(5);
+    answer = askWithFileDialog(nullptr, question);
+    return seen;
+}
+}  // namespace
+
+TEST(FilePrompt, SavingDialogAddsTheSuffixAndOpeningTakesAnyName) {
+    FileQuestion question{"Save File", "Ferroxsettings.frx", "Ferrox files (*.frx)", true, "frx"};
+    QString answer = "untouched";
+    SeenDialog seen = askAndCancel(question, answer);
+    ASSERT_TRUE(seen.seen);
+    EXPECT_TRUE(answer.isEmpty());
+    EXPECT_EQ(seen.caption, "Save File");
+    EXPECT_EQ(seen.filters, QStringList{"Ferrox files (*.frx)"});
+    EXPECT_EQ(seen.acceptMode, QFileDialog::AcceptSave);
+    EXPECT_EQ(seen.fileMode, QFileDialog::AnyFile);
+    EXPECT_EQ(seen.defaultSuffix, "frx");
+    EXPECT_FALSE(seen.native);
+
+    question.caption = "Open File";
+    question.forSaving = false;
+    seen = askAndCancel(question, answer);
+    ASSERT_TRUE(seen.seen);
+    EXPECT_TRUE(answer.isEmpty());
+    EXPECT_EQ(seen.acceptMode, QFileDialog::AcceptOpen);
+    EXPECT_EQ(seen.fileMode, QFileDialog::AnyFile);
+    EXPECT_EQ(seen.defaultSuffix, "");  // an opened name is taken as typed
+    EXPECT_FALSE(seen.native);
+}
