@@ -64,7 +64,9 @@ bool DriveFraming::lineHighFor(bool driven) const {
         case LineFault::None:
             break;
     }
-    return silent() || driven;
+    // A drive that fell silent lets the line go high from its next clock edge on (clockFell),
+    // not during the last bit of the last frame it answered.
+    return driven;
 }
 
 bool DriveFraming::dataLineHigh() const {
