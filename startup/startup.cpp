@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QWidget>
 #include <cstdio>
 #include <cstring>
 
@@ -105,4 +106,24 @@ void applyWidgetStyle(QApplication& app) {
     std::fprintf(stderr,
                  "Neither the Plastique nor the Fusion widget style is available; using "
                  "the platform default.\n");
+}
+
+int runProgram(int argc, char** argv, const ProgramInfo& info,
+               const std::function<QWidget*()>& makeWindow) {
+    // Help, version and a refused option need no display, so they are answered before the
+    // toolkit starts.
+    if (decidedWithoutWindow(argc, argv)) {
+        return parseCommandLine(argc, argv, info).exitCode;
+    }
+    QApplication app(argc, argv);
+    const StartupChoice choice = parseCommandLine(argc, argv, info);
+    if (choice.exitNow) {
+        return choice.exitCode;
+    }
+    applyWidgetStyle(app);
+    installProvider(choice);
+    setLinkDialect(info.dialect);
+    QWidget* window = makeWindow();
+    window->show();
+    return app.exec();
 }

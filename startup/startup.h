@@ -2,17 +2,21 @@
 // (real adapter or simulated drive) and the widget style.
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "drive_link.h"
 #include "sim_options.h"
 
 class QApplication;
+class QWidget;
 
 struct ProgramInfo {
     const char* name;     // executable name, e.g. "morvane"
     const char* version;  // e.g. "1.0.0"
     const char* summary;  // one line for --help
     drive_sim::SimOptions simDefaults;
+    LinkDialect dialect;
 };
 
 struct StartupChoice {
@@ -38,3 +42,9 @@ void installProvider(const StartupChoice& choice);
 // "Plastique" where the toolkit has it, otherwise "Fusion"; says so on standard error when
 // neither exists and the platform default stays.
 void applyWidgetStyle(QApplication& app);
+
+// The whole life of a program: answers what needs no window, starts the toolkit, installs the
+// provider, style and link dialect, shows the window `makeWindow` builds and runs until it
+// closes. The window lives until the process ends; closing it closes the adapter.
+int runProgram(int argc, char** argv, const ProgramInfo& info,
+               const std::function<QWidget*()>& makeWindow);

@@ -11,7 +11,8 @@
 #include "startup.h"
 
 namespace {
-const ProgramInfo kInfo{"morvane", "1.0.0", "Drive configuration.", drive_sim::SimOptions{}};
+const ProgramInfo kInfo{"morvane", "1.0.0", "Drive configuration.", drive_sim::SimOptions{},
+                        LinkDialect::Firmware};
 
 StartupChoice parse(std::vector<std::string> args) {
     args.insert(args.begin(), "morvane");
