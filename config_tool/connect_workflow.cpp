@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
+#include "connect_probe.h"
 #include "drive_commands.h"
 #include "drive_link.h"
 #include "morvane.h"
@@ -18,47 +19,10 @@ constexpr int kNewestCompatibility = 2000;
 }  // namespace
 
 void Morvane::on_connectButton_clicked() {
-    using namespace ferrox_command;
-    ui.statusbar->showMessage(tr("Connecting to drive..."), 10000);
-    setConnected(false);
-
-    if (!openLink(true)) {
-        QMessageBox::warning(this, "Error", tr("Unable to open USB adapter"), QMessageBox::Ok);
+    if (!openAndProbeDrive(*this, true, QString())) {
         return;
     }
-    QMessageBox::information(
-        this, "Connecting",
-        tr("USB adapter found. <br><br><b>Restart drive logic voltage now</b> to estabilish  "
-           "connection:<br>&nbsp;&nbsp;1. Power-off drive logic voltage (if "
-           "powered)<br>&nbsp;&nbsp;2. Power-up drive logic voltage<br>&nbsp;&nbsp;3. Press "
-           "Ok<br><br><b>Make sure</b> there is nothing connected to CMD connector <b>and</b> USB "
-           "adapter is connected to SPI connector."),
-        QMessageBox::Ok);
-
-    // The first two replies carry whatever the drive produced while it started; only the third
-    // tells whether it answers.
     bool error = false;
-    transact(kNoOp, 0, error);
-    transact(kNoOp, 0, error);
-    error = false;
-    uint32_t probe = 0;
-    transact(kNoOp, 0, error, &probe);
-
-    if (probe == 0 || probe == 0xFFFFFFFFu) {
-        QMessageBox::warning(this, "Error",
-                             tr("Unable to communicate with drive. No data received from device. "
-                                "<br>Ensure that you have followed the instructions of previous "
-                                "dialog."),
-                             QMessageBox::Ok);
-        return;
-    }
-    if (error) {
-        QMessageBox::warning(this, "Error",
-                             tr("Unable to communicate with drive. Data checksum error. <br>Ensure "
-                                "that you have followed the instructions of previous dialog."),
-                             QMessageBox::Ok);
-        return;
-    }
 
     // The values are judged as read; a CRC error among these reads surfaces in the link report
     // below, once they passed.

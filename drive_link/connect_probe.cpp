@@ -1,0 +1,61 @@
+#include "connect_probe.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QWidget>
+
+#include "drive_link.h"
+#include "link_error_report.h"
+
+namespace {
+constexpr int kConnectingMs = 10000;
+}  // namespace
+
+bool openAndProbeDrive(LinkErrorWindow& window, bool clockHigh, const QString& instructionsNote) {
+    QWidget* parent = window.linkErrorParent();
+    const char* context = parent->metaObject()->className();
+    auto text = [context](const char* source) {
+        return QCoreApplication::translate(context, source);
+    };
+
+    window.linkErrorStatusBar()->showMessage(text("Connecting to drive..."), kConnectingMs);
+    window.setConnected(false);
+    if (!openLink(clockHigh)) {
+        QMessageBox::warning(parent, "Error", text("Unable to open USB adapter"), QMessageBox::Ok);
+        return false;
+    }
+    QMessageBox::information(
+        parent, "Connecting",
+        text("USB adapter found. <br><br><b>Restart drive logic voltage now</b> to estabilish  "
+             "connection:<br>&nbsp;&nbsp;1. Power-off drive logic voltage (if "
+             "powered)<br>&nbsp;&nbsp;2. Power-up drive logic voltage<br>&nbsp;&nbsp;3. Press "
+             "Ok<br><br><b>Make sure</b> there is nothing connected to CMD connector <b>and</b> "
+             "USB adapter is connected to SPI connector.") +
+            instructionsNote,
+        QMessageBox::Ok);
+
+    bool error = false;
+    transact(noOpCommand(), 0, error);
+    transact(noOpCommand(), 0, error);
+    error = false;
+    uint32_t probe = 0;
+    transact(noOpCommand(), 0, error, &probe);
+    if (probe == 0 || probe == 0xFFFFFFFFu) {
+        QMessageBox::warning(parent, "Error",
+                             text("Unable to communicate with drive. No data received from "
+                                  "device. <br>Ensure that you have followed the instructions of "
+                                  "previous dialog."),
+                             QMessageBox::Ok);
+        return false;
+    }
+    if (error) {
+        QMessageBox::warning(parent, "Error",
+                             text("Unable to communicate with drive. Data checksum error. "
+                                  "<br>Ensure that you have followed the instructions of "
+                                  "previous dialog."),
+                             QMessageBox::Ok);
+        return false;
+    }
+    return true;
+}
