@@ -59,6 +59,27 @@ protected:
                              }
                          });
     }
+    struct Run {
+        int result = 0;
+        Console console;
+        std::vector<int> commands;  // what the drive received during the step
+        QStringList boxes;          // what the step showed, answered by a watcher
+    };
+    // Opens the link unless it is open and runs one step of the procedure, the whole flash
+    // unless told otherwise.
+    Run run(const drive_sim::SimulatedAdapter& adapter,
+            int (*step)(LinkErrorWindow&) = flashImage) {
+        if (!linkState.linkOpen) {
+            EXPECT_TRUE(openLink(false));
+        }
+        MessageBoxWatcher watcher;
+        const size_t start = adapter.frameLog().size();
+        Run outcome;
+        outcome.console = captureConsole([&] { outcome.result = step(window); });
+        outcome.commands = commandsFrom(adapter, start);
+        outcome.boxes = describeBoxes(watcher);
+        return outcome;
+    }
     Morvane window;
     QStringList statusTexts;
 };
@@ -67,15 +88,12 @@ protected:
 TEST_F(FlashProcedure, TwoPacketImageGoesOutInOrderAndVerifies) {
     BootloaderBench bench = installBootloader(quickBootloader());
     std::vector<uint16_t> words = useImage(2, 0x4321);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    const size_t start = bench.adapter.frameLog().size();
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, 0);
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, 0);
 
-    EXPECT_EQ(commandsFrom(bench.adapter, start), expectedFlash(2, 2, 1));
+    EXPECT_EQ(flash.commands, expectedFlash(2, 2, 1));
     std::vector<uint16_t> dataWords;
+    const size_t start = bench.adapter.frameLog().size() - flash.commands.size();
     for (size_t i = start; i < bench.adapter.frameLog().size(); ++i) {
         const drive_sim::FrameRecord& frame = bench.adapter.frameLog()[i];
         EXPECT_TRUE(frame.crcOk);
@@ -90,12 +108,12 @@ TEST_F(FlashProcedure, TwoPacketImageGoesOutInOrderAndVerifies) {
         }
     }
     EXPECT_EQ(dataWords, words);
-    EXPECT_EQ(withoutTransactions(capture.out),
+    EXPECT_EQ(withoutTransactions(flash.console.out),
               "SPI init\n\nErasing flash\nIdle\n\nIdleOver\n\nWriting to flash\n"
               "Packet 1/2      \rIdle\n\nIdleOver\n\n"
               "Packet 2/2      \rIdle\n\nIdleOver\n\n\nDone. Verifying\n");
-    EXPECT_EQ(capture.err, "");
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kSuccessBox});
+    EXPECT_EQ(flash.console.err, "");
+    EXPECT_EQ(flash.boxes, QStringList{kSuccessBox});
     EXPECT_EQ(statusTexts, QStringList({"Writing packet 1/2. Please wait!",
                                         "Writing packet 2/2. Please wait!", "Flashing done"}));
     EXPECT_EQ(window.ui.statusbar->currentMessage(), "Flashing done");
@@ -107,31 +125,23 @@ TEST_F(FlashProcedure, TwoPacketImageGoesOutInOrderAndVerifies) {
 TEST_F(FlashProcedure, EveryPacketCostsItsWordsProgramWaitAndCheck) {
     BootloaderBench bench = installBootloader();  // the default erase and programming times
     useImage(3);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    const size_t start = bench.adapter.frameLog().size();
-    int result = 0;
-    captureConsole([&] { result = flashImage(window); });
-    ASSERT_EQ(result, 0);
+    const Run flash = run(bench.adapter);
+    ASSERT_EQ(flash.result, 0);
     // Erase busy for 40 frames: eight polling cycles; a packet busy for 4: two.
-    EXPECT_EQ(commandsFrom(bench.adapter, start), expectedFlash(3, 8, 2));
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kSuccessBox});
+    EXPECT_EQ(flash.commands, expectedFlash(3, 8, 2));
+    EXPECT_EQ(flash.boxes, QStringList{kSuccessBox});
 }
 
 TEST_F(FlashProcedure, ImageWithoutPacketsErasesAndVerifies) {
     BootloaderBench bench = installBootloader(quickBootloader());
     useImage(0);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    const size_t start = bench.adapter.frameLog().size();
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(commandsFrom(bench.adapter, start), expectedFlash(0, 2, 0));
-    EXPECT_EQ(withoutTransactions(capture.out),
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, 0);
+    EXPECT_EQ(flash.commands, expectedFlash(0, 2, 0));
+    EXPECT_EQ(withoutTransactions(flash.console.out),
               "SPI init\n\nErasing flash\nIdle\n\nIdleOver\n\nWriting to flash\n\nDone. "
               "Verifying\n");
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kSuccessBox});
+    EXPECT_EQ(flash.boxes, QStringList{kSuccessBox});
     EXPECT_EQ(statusTexts, QStringList{"Flashing done"});
 }
 
@@ -147,23 +157,19 @@ TEST_F(FlashProcedure, ErrorBeforeThePacketsSurfacesAtTheFirstDataWord) {
         },
         quickBootloader());
     useImage(2);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    const size_t start = bench.adapter.frameLog().size();
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, -1);
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, -1);
     std::vector<int> expected = {25, 1, 1, 5, 9};
     addWait(expected, 2);
     expected.insert(expected.end(), {1, 1, 1, 1, 19, 1, 1});
-    EXPECT_EQ(commandsFrom(bench.adapter, start), expected);
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
+    EXPECT_EQ(flash.commands, expected);
+    EXPECT_EQ(flash.boxes, QStringList{kLostBox});
     EXPECT_EQ(window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
 }
 
 TEST_F(FlashProcedure, ErrorBeforeTheVerificationOfAnEmptyImageIsNeverReported) {
     bool first = true;
-    installHookedBootloader(
+    BootloaderBench bench = installHookedBootloader(
         [&first](uint8_t command, uint16_t, Answer& answer) {
             if (command == 25 && first) {
                 answer = corrupted(answer);
@@ -172,33 +178,26 @@ TEST_F(FlashProcedure, ErrorBeforeTheVerificationOfAnEmptyImageIsNeverReported) 
         },
         quickBootloader());
     useImage(0);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kSuccessBox});
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, 0);
+    EXPECT_EQ(flash.boxes, QStringList{kSuccessBox});
 }
 
 TEST_F(FlashProcedure, DriveRunningItsFirmwareIsNotABootloader) {
     FerroxBench bench = installFerroxDrive();
     useImage(1);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    const size_t start = bench.adapter.frameLog().size();
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(commandsFrom(bench.adapter, start), std::vector<int>({25, 1, 1}));
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, -1);
+    EXPECT_EQ(flash.commands, std::vector<int>({25, 1, 1}));
     // The answer's value field is not zero, yet it is not taken for fault bits.
-    EXPECT_EQ(describeBoxes(watcher),
+    EXPECT_EQ(flash.boxes,
               QStringList{"warning|Error|Drive not in bootloader mode. Restart drive power and "
                           "try again."});
-    EXPECT_EQ(withoutTransactions(capture.out),
+    EXPECT_EQ(withoutTransactions(flash.console.out),
               "SPI init\n\nDrive not in bootloader mode? Check CLR jumper and reset drive. Hit "
               "enter to exit\n");
     // The raw answer fails its CRC on purpose; the trace says so.
-    EXPECT_NE(capture.out.find("001,00000 CRC error  00FFFFFF\n"), std::string::npos);
+    EXPECT_NE(flash.console.out.find("001,00000 CRC error  00FFFFFF\n"), std::string::npos);
 }
 
 TEST_F(FlashProcedure, ActiveFaultBitsStopBeforeTheErase) {
@@ -206,22 +205,18 @@ TEST_F(FlashProcedure, ActiveFaultBitsStopBeforeTheErase) {
     settings.faultBits = 0x0200;
     BootloaderBench bench = installBootloader(settings);
     useImage(1);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    const size_t start = bench.adapter.frameLog().size();
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(commandsFrom(bench.adapter, start), std::vector<int>({25, 1, 1}));
-    EXPECT_EQ(describeBoxes(watcher),
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, -1);
+    EXPECT_EQ(flash.commands, std::vector<int>({25, 1, 1}));
+    EXPECT_EQ(flash.boxes,
               QStringList{"warning|Error|Fault bits active. Restart drive power and try again."});
-    EXPECT_EQ(withoutTransactions(capture.out),
+    EXPECT_EQ(withoutTransactions(flash.console.out),
               "SPI init\n\nBL fault bits active. Reset drive and try again. Hit enter to exit\n");
     EXPECT_EQ(bench.bootloader.eraseCount(), 0);
 }
 
 TEST_F(FlashProcedure, ZeroFaultWordPassesWhateverTheStatusByte) {
-    installHookedBootloader(
+    BootloaderBench bench = installHookedBootloader(
         [](uint8_t command, uint16_t, Answer& answer) {
             if (command == 25) {
                 answer.raw = drive_sim::framedReply(0x5A, 0);
@@ -229,12 +224,9 @@ TEST_F(FlashProcedure, ZeroFaultWordPassesWhateverTheStatusByte) {
         },
         quickBootloader());
     useImage(1);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kSuccessBox});
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, 0);
+    EXPECT_EQ(flash.boxes, QStringList{kSuccessBox});
 }
 
 TEST_F(FlashProcedure, CrcErrorOnADataWordStopsBeforeTheProgramCommand) {
@@ -247,18 +239,14 @@ TEST_F(FlashProcedure, CrcErrorOnADataWordStopsBeforeTheProgramCommand) {
         },
         quickBootloader());
     useImage(3);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    const size_t start = bench.adapter.frameLog().size();
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, -1);
-    std::vector<int> sent = commandsFrom(bench.adapter, start);
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, -1);
+    std::vector<int> sent = flash.commands;
     EXPECT_EQ(std::count(sent.begin(), sent.end(), 19), 72 + 5);
     EXPECT_EQ(std::count(sent.begin(), sent.end(), 17), 1);
     ASSERT_GE(sent.size(), 3u);
     EXPECT_EQ(std::vector<int>(sent.end() - 3, sent.end()), std::vector<int>({19, 1, 1}));
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
+    EXPECT_EQ(flash.boxes, QStringList{kLostBox});
     EXPECT_EQ(statusTexts.mid(0, 2), QStringList({"Writing packet 1/3. Please wait!",
                                                   "Writing packet 2/3. Please wait!"}));
     EXPECT_EQ(bench.bootloader.packetsProgrammed(), 1);
@@ -272,7 +260,7 @@ TEST_F(FlashProcedure, OddVerdictIsSuccessAndEvenIsFailure) {
     for (const Case& c :
          {Case{0x0001, kSuccessBox}, Case{0x0003, kSuccessBox}, Case{0xFFFF, kSuccessBox},
           Case{0x0000, kFailedBox}, Case{0x0002, kFailedBox}, Case{0xFFFE, kFailedBox}}) {
-        installHookedBootloader(
+        BootloaderBench bench = installHookedBootloader(
             [&c](uint8_t command, uint16_t, Answer& answer) {
                 if (command == 22) {
                     answer.raw = drive_sim::framedReply(1, c.verdict);
@@ -280,18 +268,15 @@ TEST_F(FlashProcedure, OddVerdictIsSuccessAndEvenIsFailure) {
             },
             quickBootloader());
         useImage(1);
-        ASSERT_TRUE(openLink(false));
-        MessageBoxWatcher watcher;
-        int result = 0;
-        captureConsole([&] { result = flashImage(window); });
-        EXPECT_EQ(result, 0) << c.verdict;
-        EXPECT_EQ(describeBoxes(watcher), QStringList{c.box}) << c.verdict;
+        const Run flash = run(bench.adapter);
+        EXPECT_EQ(flash.result, 0) << c.verdict;
+        EXPECT_EQ(flash.boxes, QStringList{c.box}) << c.verdict;
         EXPECT_EQ(window.ui.statusbar->currentMessage(), "Flashing done");
     }
 }
 
 TEST_F(FlashProcedure, VerdictThatFailsItsCrcIsNoSuccess) {
-    installHookedBootloader(
+    BootloaderBench bench = installHookedBootloader(
         [](uint8_t command, uint16_t, Answer& answer) {
             if (command == 22) {
                 answer = corrupted(Answer{drive_sim::framedReply(1, 0x0001), false});
@@ -299,12 +284,9 @@ TEST_F(FlashProcedure, VerdictThatFailsItsCrcIsNoSuccess) {
         },
         quickBootloader());
     useImage(1);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kFailedBox});
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, 0);
+    EXPECT_EQ(flash.boxes, QStringList{kFailedBox});
 }
 
 TEST_F(FlashProcedure, FlashThatWasNotErasedFailsTheVerification) {
@@ -317,10 +299,7 @@ TEST_F(FlashProcedure, FlashThatWasNotErasedFailsTheVerification) {
         transact(19, word, error);
     }
     transact(17, 0, error);
-    MessageBoxWatcher watcher;
-    int result = 0;
-    captureConsole([&] { result = waitForIdle(window); });
-    ASSERT_EQ(result, 0);
+    ASSERT_EQ(run(bench.adapter, waitForIdle).result, 0);
     for (int i = 0; i < 2; ++i) {
         transact(1, 0, error);
     }
@@ -333,15 +312,11 @@ TEST_F(FlashProcedure, FlashThatWasNotErasedFailsTheVerification) {
 
 TEST_F(FlashProcedure, WaitThatIsIdleAtOnceTakesTwoFrames) {
     BootloaderBench bench = installBootloader();
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    const size_t start = bench.adapter.frameLog().size();
-    int result = 0;
-    Console capture = captureConsole([&] { result = waitForIdle(window); });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(commandsFrom(bench.adapter, start), std::vector<int>({1, 1}));
-    EXPECT_EQ(withoutTransactions(capture.out), "Idle\n\nIdleOver\n\n");
-    EXPECT_TRUE(watcher.boxes().empty());
+    const Run flash = run(bench.adapter, waitForIdle);
+    EXPECT_EQ(flash.result, 0);
+    EXPECT_EQ(flash.commands, std::vector<int>({1, 1}));
+    EXPECT_EQ(withoutTransactions(flash.console.out), "Idle\n\nIdleOver\n\n");
+    EXPECT_TRUE(flash.boxes.isEmpty());
 }
 
 TEST_F(FlashProcedure, StatusZeroAfterBusyIsAnUnexpectedState) {
@@ -357,18 +332,14 @@ TEST_F(FlashProcedure, StatusZeroAfterBusyIsAnUnexpectedState) {
         },
         settings);
     useImage(2);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    const size_t start = bench.adapter.frameLog().size();
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, -1);
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, -1);
     std::vector<int> expected = {25, 1, 1, 5, 9};
     addWait(expected, 2);
-    EXPECT_EQ(commandsFrom(bench.adapter, start), expected);
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kUnexpectedBox});
-    EXPECT_EQ(capture.err, "Error while flashing, status 00, faultbits 0040\n");
-    EXPECT_EQ(withoutTransactions(capture.out), "SPI init\n\nErasing flash\nIdle\n\n");
+    EXPECT_EQ(flash.commands, expected);
+    EXPECT_EQ(flash.boxes, QStringList{kUnexpectedBox});
+    EXPECT_EQ(flash.console.err, "Error while flashing, status 00, faultbits 0040\n");
+    EXPECT_EQ(withoutTransactions(flash.console.out), "SPI init\n\nErasing flash\nIdle\n\n");
 }
 
 TEST_F(FlashProcedure, UnexpectedStateWithoutPollingShowsNoFaultBits) {
@@ -377,19 +348,15 @@ TEST_F(FlashProcedure, UnexpectedStateWithoutPollingShowsNoFaultBits) {
     settings.unexpectedStatusAfterBusy = true;
     BootloaderBench bench = installBootloader(settings);
     useImage(1);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    int result = 0;
     // The erase ends in status 0 too, seen after polling; the wait below sees it at its first
     // look.
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(capture.err, "Error while flashing, status 00, faultbits 0000\n");
-    bench.adapter.clearFrameLog();
-    Console waitCapture = captureConsole([&] { result = waitForIdle(window); });
-    EXPECT_EQ(result, -2);
-    EXPECT_EQ(commandsFrom(bench.adapter), std::vector<int>({1, 1}));
-    EXPECT_EQ(waitCapture.err, "Error while flashing, status 00, faultbits 0000\n");
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, -1);
+    EXPECT_EQ(flash.console.err, "Error while flashing, status 00, faultbits 0000\n");
+    const Run wait = run(bench.adapter, waitForIdle);
+    EXPECT_EQ(wait.result, -2);
+    EXPECT_EQ(wait.commands, std::vector<int>({1, 1}));
+    EXPECT_EQ(wait.console.err, "Error while flashing, status 00, faultbits 0000\n");
 }
 
 TEST_F(FlashProcedure, BootloaderThatStaysBusyRunsIntoTheTimeLimit) {
@@ -398,13 +365,10 @@ TEST_F(FlashProcedure, BootloaderThatStaysBusyRunsIntoTheTimeLimit) {
     BootloaderBench bench = installBootloader(settings);
     useImage(1);
     setIdleTimeLimit(std::chrono::milliseconds(30));
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    int result = 0;
-    Console capture = captureConsole([&] { result = flashImage(window); });
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kUnexpectedBox});
-    const std::string err = capture.err;
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, -1);
+    EXPECT_EQ(flash.boxes, QStringList{kUnexpectedBox});
+    const std::string err = flash.console.err;
     EXPECT_TRUE(std::regex_match(err, std::regex("Error while flashing, timed out waiting for "
                                                  "idle after [0-9]+ ms, status 30, faultbits "
                                                  "0000\n")))
@@ -419,16 +383,13 @@ TEST_F(FlashProcedure, LinkLostWhileWaitingStopsTheWait) {
     settings.busyForever = true;
     drive_sim::LinkFaults faults;
     faults.stopAnsweringAfterFrames = 40;
-    installBootloader(settings, faults);
+    BootloaderBench bench = installBootloader(settings, faults);
     useImage(1);
-    ASSERT_TRUE(openLink(false));
-    MessageBoxWatcher watcher;
-    int result = 0;
-    Console capture = captureConsole([&] { result = waitForIdle(window); });
-    EXPECT_EQ(result, 0) << "idle before the erase";
+    EXPECT_EQ(run(bench.adapter, waitForIdle).result, 0) << "idle before the erase";
     bool error = false;
     transact(9, 0xC308, error);
-    EXPECT_EQ(waitForIdle(window), -1);
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
+    const Run wait = run(bench.adapter, waitForIdle);
+    EXPECT_EQ(wait.result, -1);
+    EXPECT_EQ(wait.boxes, QStringList{kLostBox});
     EXPECT_FALSE(window.ui.openfirmware->isEnabled());
 }
