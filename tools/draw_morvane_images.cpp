@@ -1,27 +1,17 @@
 // Paints the four images compiled into morvane: the window icon, the two file action icons and
 // the vertical logo strip beside the axis tabs. Run by hand; the output is committed in resources/.
-//   draw_morvane_images [OUTPUT_DIR]   (default: the current directory)
-#include <QDir>
 #include <QFont>
-#include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <cmath>
-#include <cstdio>
+
+#include "image_drawing.h"
 
 namespace {
-const QColor kDeepBlue(16, 52, 110);
-const QColor kSteel(70, 120, 190);
-const QColor kAmber(240, 170, 40);
-
-QImage blank(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    return image;
-}
+using namespace image_drawing;
 
 // A motor face seen end-on: housing, shaft, and an arrow round it for the turning axis.
 QImage drawWindowIcon() {
@@ -156,24 +146,12 @@ QImage drawLogoStrip() {
     p.restore();
     return image;
 }
-
-bool save(const QImage& image, const QDir& dir, const char* name, const char* format) {
-    const QString path = dir.filePath(name);
-    if (!image.save(path, format)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("wrote %s (%dx%d)\n", qPrintable(path), image.width(), image.height());
-    return true;
-}
 }  // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
-    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
-    bool ok = save(drawWindowIcon(), dir, "velmora64x64.png", "PNG");
-    ok = save(drawOpenIcon(), dir, "fileopen.xpm", "XPM") && ok;
-    ok = save(drawSaveIcon(), dir, "filesave.xpm", "XPM") && ok;
-    ok = save(drawLogoStrip(), dir, "logoWideUp24wide.png", "PNG") && ok;
-    return ok ? 0 : 1;
+    return image_drawing::writeImageFiles(argc, argv,
+                                          {{"velmora64x64.png", "PNG", drawWindowIcon},
+                                           {"fileopen.xpm", "XPM", drawOpenIcon},
+                                           {"filesave.xpm", "XPM", drawSaveIcon},
+                                           {"logoWideUp24wide.png", "PNG", drawLogoStrip}});
 }

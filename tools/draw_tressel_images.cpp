@@ -1,28 +1,19 @@
 // Paints the two images compiled into tressel: the logo beside the instructions and the window
 // icon. Run by hand; the output is committed in resources/.
-//   draw_tressel_images [OUTPUT_DIR]   (default: the current directory)
 // The icon is written through the toolkit's ICO plugin (a 32-bit bitmap entry that every ICO
 // reader understands).
-#include <QDir>
 #include <QFont>
-#include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <cstdio>
+
+#include "image_drawing.h"
 
 namespace {
-const QColor kDeepBlue(16, 52, 110);
-const QColor kSteel(70, 120, 190);
-const QColor kAmber(240, 170, 40);
-const QColor kChipBody(45, 48, 58);
+using namespace image_drawing;
 
-QImage blank(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    return image;
-}
+const QColor kChipBody(45, 48, 58);
 
 // A flash chip with its pins, seen from above, inside `body`.
 void drawChip(QPainter& p, const QRectF& body, int pinsPerSide) {
@@ -99,23 +90,11 @@ QImage drawIcon() {
     drawArrow(p, QPointF(16, 21), 16);
     return image;
 }
-
-bool save(const QImage& image, const QDir& dir, const char* name, const char* format) {
-    const QString path = dir.filePath(name);
-    if (!image.save(path, format)) {
-        std::fprintf(stderr, "could not write %s (is the %s image plugin installed?)\n",
-                     qPrintable(path), format);
-        return false;
-    }
-    std::printf("wrote %s (%dx%d)\n", qPrintable(path), image.width(), image.height());
-    return true;
-}
 }  // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
-    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
-    bool ok = save(drawLogo(), dir, "logoTransp128xXX.png", "PNG");
-    ok = save(drawIcon().convertToFormat(QImage::Format_ARGB32), dir, "tressel.ico", "ICO") && ok;
-    return ok ? 0 : 1;
+    return image_drawing::writeImageFiles(
+        argc, argv,
+        {{"logoTransp128xXX.png", "PNG", drawLogo},
+         {"tressel.ico", "ICO", [] { return drawIcon().convertToFormat(QImage::Format_ARGB32); }}});
 }
