@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QRadialGradient>
 #include <cmath>
 
@@ -42,11 +41,7 @@ QImage drawWindowIcon() {
     p.setBrush(Qt::NoBrush);
     QRectF ring(32 - 12, 32 - 12, 24, 24);
     p.drawArc(ring, 90 * 16, 270 * 16);
-    QPainterPath head;
-    head.moveTo(44, 32);
-    head.lineTo(39, 26);
-    head.lineTo(49, 26);
-    head.closeSubpath();
+    const QPainterPath head = outline({{44, 32}, {39, 26}, {49, 26}});
     p.setPen(Qt::NoPen);
     p.setBrush(kAmber);
     p.drawPath(head);
@@ -61,26 +56,14 @@ QImage drawOpenIcon() {
     const QColor edge(120, 80, 10);
     p.setPen(QPen(edge, 1));
     p.setBrush(QColor(220, 170, 60));
-    QPainterPath back;
-    back.moveTo(3, 8);
-    back.lineTo(11, 8);
-    back.lineTo(13, 10);
-    back.lineTo(25, 10);
-    back.lineTo(25, 26);
-    back.lineTo(3, 26);
-    back.closeSubpath();
+    const QPainterPath back = outline({{3, 8}, {11, 8}, {13, 10}, {25, 10}, {25, 26}, {3, 26}});
     p.drawPath(back);
 
     p.setBrush(QColor(250, 245, 230));
     p.drawRect(QRectF(6, 6, 16, 14));
 
     p.setBrush(QColor(250, 205, 90));
-    QPainterPath flap;
-    flap.moveTo(3, 26);
-    flap.lineTo(8, 15);
-    flap.lineTo(30, 15);
-    flap.lineTo(25, 26);
-    flap.closeSubpath();
+    const QPainterPath flap = outline({{3, 26}, {8, 15}, {30, 15}, {25, 26}});
     p.drawPath(flap);
     return image;
 }
@@ -92,13 +75,7 @@ QImage drawSaveIcon() {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(kDeepBlue.darker(150), 1));
     p.setBrush(kSteel);
-    QPainterPath body;
-    body.moveTo(4, 4);
-    body.lineTo(25, 4);
-    body.lineTo(28, 7);
-    body.lineTo(28, 28);
-    body.lineTo(4, 28);
-    body.closeSubpath();
+    const QPainterPath body = outline({{4, 4}, {25, 4}, {28, 7}, {28, 28}, {4, 28}});
     p.drawPath(body);
 
     p.setBrush(QColor(200, 205, 215));

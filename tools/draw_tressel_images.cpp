@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 
 #include "image_drawing.h"
 
@@ -41,15 +40,13 @@ void drawChip(QPainter& p, const QRectF& body, int pinsPerSide) {
 
 // A downward arrow that ends in the chip: the image going into the drive's memory.
 void drawArrow(QPainter& p, QPointF tip, qreal size) {
-    QPainterPath arrow;
-    arrow.moveTo(tip);
-    arrow.lineTo(tip.x() - size * 0.5, tip.y() - size * 0.45);
-    arrow.lineTo(tip.x() - size * 0.2, tip.y() - size * 0.45);
-    arrow.lineTo(tip.x() - size * 0.2, tip.y() - size);
-    arrow.lineTo(tip.x() + size * 0.2, tip.y() - size);
-    arrow.lineTo(tip.x() + size * 0.2, tip.y() - size * 0.45);
-    arrow.lineTo(tip.x() + size * 0.5, tip.y() - size * 0.45);
-    arrow.closeSubpath();
+    const QPainterPath arrow = outline({tip,
+                                        {tip.x() - size * 0.5, tip.y() - size * 0.45},
+                                        {tip.x() - size * 0.2, tip.y() - size * 0.45},
+                                        {tip.x() - size * 0.2, tip.y() - size},
+                                        {tip.x() + size * 0.2, tip.y() - size},
+                                        {tip.x() + size * 0.2, tip.y() - size * 0.45},
+                                        {tip.x() + size * 0.5, tip.y() - size * 0.45}});
     p.setPen(QPen(kAmber.darker(160), 1));
     p.setBrush(kAmber);
     p.drawPath(arrow);

@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainterPath>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 namespace image_drawing {
@@ -20,6 +22,22 @@ inline QImage blank(int width, int height) {
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     return image;
+}
+
+// The closed outline through `corners`, in order.
+inline QPainterPath outline(std::initializer_list<QPointF> corners) {
+    QPainterPath path;
+    bool first = true;
+    for (const QPointF& corner : corners) {
+        if (first) {
+            path.moveTo(corner);
+            first = false;
+        } else {
+            path.lineTo(corner);
+        }
+    }
+    path.closeSubpath();
+    return path;
 }
 
 struct ImageFile {
