@@ -48,6 +48,17 @@ std::vector<int> expectedFlash(int packets, int eraseCycles, int programCycles) 
     return commands;
 }
 
+// The answer to the first fault-bit request: clean bits, broken CRC.
+AnswerHook corruptsFirstFaultRequest() {
+    auto first = std::make_shared<bool>(true);
+    return [first](uint8_t command, uint16_t, Answer& answer) {
+        if (command == 25 && *first) {
+            answer = corrupted(answer);
+            *first = false;
+        }
+    };
+}
+
 class FlashProcedure : public FlasherTest {
 protected:
     void SetUp() override {
@@ -146,16 +157,7 @@ TEST_F(FlashProcedure, ImageWithoutPacketsErasesAndVerifies) {
 }
 
 TEST_F(FlashProcedure, ErrorBeforeThePacketsSurfacesAtTheFirstDataWord) {
-    // The answer to the first fault-bit request: clean bits, broken CRC.
-    bool first = true;
-    BootloaderBench bench = installHookedBootloader(
-        [&first](uint8_t command, uint16_t, Answer& answer) {
-            if (command == 25 && first) {
-                answer = corrupted(answer);
-                first = false;
-            }
-        },
-        quickBootloader());
+    BootloaderBench bench = installHookedBootloader(corruptsFirstFaultRequest(), quickBootloader());
     useImage(2);
     const Run flash = run(bench.adapter);
     EXPECT_EQ(flash.result, -1);
@@ -168,15 +170,7 @@ TEST_F(FlashProcedure, ErrorBeforeThePacketsSurfacesAtTheFirstDataWord) {
 }
 
 TEST_F(FlashProcedure, ErrorBeforeTheVerificationOfAnEmptyImageIsNeverReported) {
-    bool first = true;
-    BootloaderBench bench = installHookedBootloader(
-        [&first](uint8_t command, uint16_t, Answer& answer) {
-            if (command == 25 && first) {
-                answer = corrupted(answer);
-                first = false;
-            }
-        },
-        quickBootloader());
+    BootloaderBench bench = installHookedBootloader(corruptsFirstFaultRequest(), quickBootloader());
     useImage(0);
     const Run flash = run(bench.adapter);
     EXPECT_EQ(flash.result, 0);
