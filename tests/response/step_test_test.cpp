@@ -6,15 +6,13 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QtTest/QTest>
-#include <algorithm>
 #include <cmath>
 #include <functional>
 
 #include "drive_link.h"
-#include "morvane_test_support.h"
 #include "output_capture.h"
 #include "plot.h"
-#include "scope_bench.h"
+#include "response_test_support.h"
 #include "scope_capture.h"
 #include "step_response.h"
 #include "ui_plot_dialog.h"
@@ -32,8 +30,7 @@ struct WaitRecorder {
     std::function<void(size_t index)> during;
     const drive_sim::SimulatedAdapter* adapter = nullptr;
     QStatusBar* statusbar = nullptr;
-};
-WaitRecorder recorder;
+} recorder;
 
 void recordWait(unsigned long ms) {
     recorder.waits.push_back(
@@ -43,27 +40,16 @@ void recordWait(unsigned long ms) {
     }
 }
 
-Frames downloadFrames() {
-    Frames frames{{120, 10}, {13, 0}, {13, 2}};
-    for (int i = 0; i < 750; ++i) {
-        frames.push_back(i < 748 ? Frame{13, 2 * i + 4} : Frame{2, 0});
-    }
-    return frames + Frames{{120, 10}, {2, 0}, {2, 0}};
-}
-
 Frames testFrames(int divider, int axis, bool download) {
-    Frames frames = readOf(5510) + writeOf(5020, 70) + writeOf(5021, 0) + writeOf(5012, divider) +
-                    writeOf(5011, 4) + Frames{{11, 0}, {41, axis}};
-    if (download) {
-        frames = frames + downloadFrames();
-    }
-    return frames + readOf(6091) + readOf(6090) + readOf(6092) + drain();
+    return readOf(5510) + writeOf(5020, 70) + writeOf(5021, 0) + writeOf(5012, divider) +
+           writeOf(5011, 4) + Frames{{11, 0}, {41, axis}} +
+           (download ? scopeDownloadFrames(1500) : Frames{}) + readOf(6091) + readOf(6090) +
+           readOf(6092) + drain();
 }
 
 class StepTestWindow : public ::testing::Test {
 protected:
     StepTestWindow() : bench(installFerroxDrive()) {}
-
     void SetUp() override {
         resetScopeState();
         window = std::make_unique<Morvane>();
@@ -71,19 +57,9 @@ protected:
             OutputCapture quiet;
             ASSERT_TRUE(clickConnect(*window));
         }
-        // The form's start values, so the figures are those of a freshly set-up drive.
-        for (uint16_t offset : {uint16_t(0), uint16_t(8100)}) {
-            bench.firmware.setParam(uint16_t(200 + offset), 500);
-            bench.firmware.setParam(uint16_t(201 + offset), 100);
-            bench.firmware.setParam(uint16_t(202 + offset), 500);
-            bench.firmware.setParam(uint16_t(410 + offset), 2000);
-            bench.firmware.setParam(uint16_t(411 + offset), 4000);
-            bench.firmware.setParam(uint16_t(20 + offset), 500);
-        }
+        setStartValues(bench);
         watcher.clear();
-        recorder = WaitRecorder{};
-        recorder.adapter = &bench.adapter;
-        recorder.statusbar = window->ui.statusbar;
+        recorder = WaitRecorder{{}, nullptr, &bench.adapter, window->ui.statusbar};
         setResponseSleep(recordWait);
         start = bench.adapter.frameLog().size();
     }
@@ -91,20 +67,19 @@ protected:
         setResponseSleep(nullptr);
         recorder = WaitRecorder{};
     }
-
-    // Clicks Test with its trace captured.
     void clickTest() {
         OutputCapture capture;
         QTest::mouseClick(window->ui.testButton, Qt::LeftButton);
         out = capture.out();
         err = capture.err();
     }
-    void chooseSpan(QAction* action) { action->trigger(); }
     Plot& posPlot() { return *window->plotForm->posPlot; }
     Plot& torqPlot() { return *window->plotForm->torqPlot; }
-    drive_sim::ScopeBench& scope() {
-        return *dynamic_cast<drive_sim::ScopeBench*>(bench.firmware.extension());
+    // The word of slot `slot` at time point `t` of the drive's capture.
+    float captured(int t, int slot) {
+        return float(int16_t(scopeOf(bench).buffer()[size_t(3 * t + slot)]));
     }
+    QString status() { return window->ui.statusbar->currentMessage(); }
     QString expectedResult() {
         return stepResultText(bench.firmware.param(6091), bench.firmware.param(6092),
                               bench.firmware.param(6090));
@@ -121,14 +96,12 @@ protected:
 struct SpanCase {
     const char* action;  // object name, or empty for none
     int divider;
-    std::vector<unsigned long> waits;
+    unsigned long waits[2];
     const char* label;
 };
-
 void PrintTo(const SpanCase& span, std::ostream* os) {
     *os << (span.action[0] ? span.action : "no span");
 }
-
 class EachSpan : public StepTestWindow, public ::testing::WithParamInterface<SpanCase> {};
 }  // namespace
 
@@ -136,33 +109,27 @@ TEST_P(EachSpan, DividerWaitsLabelDownloadAndResult) {
     const SpanCase& span = GetParam();
     const bool graphs = span.action[0] != '\0';
     if (graphs) {
-        chooseSpan(window->findChild<QAction*>(span.action));
+        window->findChild<QAction*>(span.action)->trigger();
     }
     posPlot().addSecondCurvePoint(1, 1);  // must be emptied by a run with graphs
     clickTest();
 
     EXPECT_EQ(framesSince(bench.adapter, start), testFrames(span.divider, 0, graphs));
     // The trace: every frame but the download's, which only shows its progress and verdict.
-    const auto& log = bench.adapter.frameLog();
-    TraceScript setUp(log, start);
+    TraceScript setUp(bench.adapter.frameLog(), start);
     setUp.read(5510).write(5020, 70).write(5021, 0).write(5012, uint16_t(span.divider));
     setUp.write(5011, 4).frames(2);
-    TraceScript results(log, start + 13 + (graphs ? 756 : 0));
+    TraceScript results(bench.adapter.frameLog(), start + 13 + (graphs ? 756 : 0));
     results.read(6091).read(6090).read(6092).frames(2);
     ASSERT_TRUE(setUp.matchedScript() && results.matchedScript());
     EXPECT_EQ(out,
               setUp.text() + (graphs ? std::string(15, '.') + "Scope OK\n" : "") + results.text());
-    size_t rows = 0;
-    for (size_t at = err.find(" \n "); at != std::string::npos; at = err.find(" \n ", at + 1)) {
-        ++rows;
-    }
-    EXPECT_EQ(rows, graphs ? 500u : 0u);
+    EXPECT_EQ(tableRows(err), graphs ? 500u : 0u);
+    // The first wait follows the test start, the second the download.
     ASSERT_EQ(recorder.waits.size(), 2u);
     EXPECT_EQ(recorder.waits[0].ms, span.waits[0]);
     EXPECT_EQ(recorder.waits[1].ms, span.waits[1]);
-    // The first wait follows the test start, the second the download.
-    EXPECT_EQ(recorder.waits[0].framesBefore - start,
-              testFrames(span.divider, 0, false).size() - 11);
+    EXPECT_EQ(recorder.waits[0].framesBefore - start, 13u);
     EXPECT_EQ(recorder.waits[0].status, "Running test response test...");
     EXPECT_EQ(recorder.waits[1].status,
               graphs ? "Downloading scope data..." : "Running test response test...");
@@ -170,26 +137,20 @@ TEST_P(EachSpan, DividerWaitsLabelDownloadAndResult) {
     EXPECT_EQ(window->plotForm->timespan->text(), span.label);
     EXPECT_EQ(window->plotDialog.isVisible(), graphs);
     EXPECT_TRUE(watcher.boxes().empty());
-    EXPECT_TRUE(window->connected);
-    EXPECT_EQ(window->ui.statusbar->currentMessage(), expectedResult());
+    EXPECT_EQ(status(), expectedResult());
     EXPECT_LE(bench.firmware.param(6090), 100);  // the start values settle within the span
-
     if (graphs) {
         ASSERT_EQ(posPlot().firstCurve.size(), 500);
         EXPECT_TRUE(posPlot().secondCurve.isEmpty());
         ASSERT_EQ(torqPlot().firstCurve.size(), 500);
         ASSERT_EQ(torqPlot().secondCurve.size(), 500);
-        const std::vector<uint16_t>& words = scope().buffer();
         for (int t = 0; t < 500; ++t) {
-            ASSERT_EQ(posPlot().firstCurve[t], QPointF(t, int16_t(words[size_t(3 * t + 2)])));
-            ASSERT_EQ(torqPlot().firstCurve[t],
-                      QPointF(t, double(float(int16_t(words[size_t(3 * t)])) / 1000.0f)));
-            ASSERT_EQ(torqPlot().secondCurve[t],
-                      QPointF(t, double(float(int16_t(words[size_t(3 * t + 1)])) / 1000.0f)));
+            ASSERT_EQ(posPlot().firstCurve[t], QPointF(t, captured(t, 2)));
+            ASSERT_EQ(torqPlot().firstCurve[t], QPointF(t, double(captured(t, 0) / 1000.0f)));
+            ASSERT_EQ(torqPlot().secondCurve[t], QPointF(t, double(captured(t, 1) / 1000.0f)));
         }
     } else {
         EXPECT_EQ(posPlot().secondCurve.size(), 1);  // the dialog's plots were left alone
-        EXPECT_TRUE(posPlot().firstCurve.isEmpty());
     }
 }
 
@@ -203,86 +164,69 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.action[0] ? info.param.action : "none");
     });
 
-TEST_F(StepTestWindow, FirstCheckedSpanWinsWhenSeveralAreOn) {
+TEST_F(StepTestWindow, FirstCheckedSpanWinsAndTheShownTabPicksTheAxis) {
     window->ui.span_2000_ms->setChecked(true);
     window->ui.span_500_ms->setChecked(true);
     clickTest();
     EXPECT_EQ(window->plotForm->timespan->text(), "Time span 500 ms");
-    EXPECT_EQ(bench.firmware.param(5012), 19);
-}
+    const uint16_t axis1Peak = bench.firmware.param(6091);
 
-TEST_F(StepTestWindow, AxisTwoTabTestsAxisTwo) {
+    window->ui.span_2000_ms->setChecked(false);
+    window->ui.span_500_ms->setChecked(false);
     window->ui.axisTabs->setCurrentIndex(1);
     bench.firmware.setParam(8300, 250);  // a softer axis 2 errs more
-    clickTest();
-    EXPECT_EQ(framesSince(bench.adapter, start), testFrames(1, 1, false));
-    uint16_t axis2Peak = bench.firmware.param(6091);
-
-    window->ui.axisTabs->setCurrentIndex(0);
     start = bench.adapter.frameLog().size();
     clickTest();
-    EXPECT_EQ(framesSince(bench.adapter, start), testFrames(1, 0, false));
-    EXPECT_GT(axis2Peak, bench.firmware.param(6091));
+    EXPECT_EQ(framesSince(bench.adapter, start), testFrames(1, 1, false));
+    EXPECT_GT(bench.firmware.param(6091), axis1Peak);
 }
 
-TEST_F(StepTestWindow, SettlingTimeLimitIs489) {
+TEST_F(StepTestWindow, ResultTextsAtTheSettlingLimitAndForFullWords) {
     // The drive's figures are replaced while the test waits, before they are read.
     struct Case {
-        uint16_t settling;
+        uint16_t peak, undershoot, settling;
         const char* text;
     };
-    for (Case c : {Case{489, "Peak error 12 counts, undershoot 3 counts, settling time 489 ms."},
-                   Case{490, "Peak error 12 counts, undershoot 3 counts, settling time>500 ms."},
-                   Case{0, "Peak error 12 counts, undershoot 3 counts, settling time 0 ms."}}) {
+    for (Case c :
+         {Case{12, 3, 489, "Peak error 12 counts, undershoot 3 counts, settling time 489 ms."},
+          Case{12, 3, 490, "Peak error 12 counts, undershoot 3 counts, settling time>500 ms."},
+          Case{0xFFFF, 0xFFFF, 0xFFFF,
+               "Peak error 65535 counts, undershoot 65535 counts, settling time>500 ms."}}) {
         recorder.during = [&](size_t) {
-            bench.firmware.setParam(6091, 12);
-            bench.firmware.setParam(6092, 3);
+            bench.firmware.setParam(6091, c.peak);
+            bench.firmware.setParam(6092, c.undershoot);
             bench.firmware.setParam(6090, c.settling);
         };
         clickTest();
-        EXPECT_EQ(window->ui.statusbar->currentMessage(), c.text);
+        EXPECT_EQ(status(), c.text);
     }
 }
 
-TEST_F(StepTestWindow, ResultsAreUnsigned) {
-    recorder.during = [&](size_t) {
-        bench.firmware.setParam(6091, 0xFFFF);
-        bench.firmware.setParam(6092, 0xFFFF);
-        bench.firmware.setParam(6090, 0xFFFF);
+TEST_F(StepTestWindow, CurrentScaleOfMinusOneFlipsTheCurrentsAndZeroKeepsTheCounts) {
+    window->ui.span_100_ms->trigger();
+    // The capture is replaced while the test waits: a drive that scales by 0 records no current.
+    recorder.during = [&](size_t index) {
+        std::vector<uint16_t> words(1500);
+        for (size_t k = 0; k < words.size(); ++k) {
+            words[k] = uint16_t(int16_t(int(k) - 1000));
+        }
+        if (index % 2 == 0) {  // each run's first wait
+            scopeOf(bench).setBuffer(words);
+        }
     };
-    clickTest();
-    EXPECT_EQ(window->ui.statusbar->currentMessage(),
-              "Peak error 65535 counts, undershoot 65535 counts, settling time>500 ms.");
-}
-
-TEST_F(StepTestWindow, NegativeCurrentScaleFlipsBothCurrentCurves) {
-    bench.firmware.setParam(5510, 0xFFFF);  // -1 count per ampere
-    window->ui.span_100_ms->trigger();
-    clickTest();
-    const std::vector<uint16_t>& words = scope().buffer();
-    ASSERT_EQ(torqPlot().firstCurve.size(), 500);
-    bool sawCurrent = false;
-    for (int t = 0; t < 500; ++t) {
-        // The drive recorded the currents with the same scale, so the samples are -amperes.
-        const float target = float(int16_t(words[size_t(3 * t)]));
-        ASSERT_EQ(torqPlot().firstCurve[t].y(), double(-target));
-        ASSERT_EQ(torqPlot().secondCurve[t].y(), double(-float(int16_t(words[size_t(3 * t + 1)]))));
-        sawCurrent = sawCurrent || target != 0.0f;
+    for (auto [scale, amperesPerCount] : {std::pair<uint16_t, float>{0xFFFF, -1.0f}, {0, 1.0f}}) {
+        SCOPED_TRACE(scale);
+        bench.firmware.setParam(5510, scale);
+        clickTest();
+        ASSERT_EQ(torqPlot().firstCurve.size(), 500);
+        for (int t = 0; t < 500; ++t) {
+            ASSERT_TRUE(std::isfinite(torqPlot().firstCurve[t].y()));
+            ASSERT_EQ(torqPlot().firstCurve[t].y(), double(captured(t, 0) * amperesPerCount));
+            ASSERT_EQ(torqPlot().secondCurve[t].y(), double(captured(t, 1) * amperesPerCount));
+        }
+        EXPECT_EQ(torqPlot().secondCurve[0].y(), double(-999 * amperesPerCount));
+        EXPECT_EQ(status(), expectedResult());
     }
-    EXPECT_TRUE(sawCurrent);
-}
-
-TEST_F(StepTestWindow, ZeroCurrentScalePlotsTheRawCountsInsteadOfInfinities) {
-    bench.firmware.setParam(5510, 0);
-    window->ui.span_100_ms->trigger();
-    clickTest();
-    const std::vector<uint16_t>& words = scope().buffer();
-    for (int t = 0; t < 500; ++t) {
-        ASSERT_TRUE(std::isfinite(torqPlot().firstCurve[t].y()));
-        ASSERT_EQ(torqPlot().firstCurve[t].y(), double(int16_t(words[size_t(3 * t)])));
-        ASSERT_EQ(torqPlot().secondCurve[t].y(), double(int16_t(words[size_t(3 * t + 1)])));
-    }
-    EXPECT_EQ(window->ui.statusbar->currentMessage(), expectedResult());
 }
 
 TEST_F(StepTestWindow, LinkLostDuringTheTestReportsAndShowsNoResult) {
@@ -294,83 +238,64 @@ TEST_F(StepTestWindow, LinkLostDuringTheTestReportsAndShowsNoResult) {
     };
     clickTest();
     EXPECT_EQ(describeBoxes(watcher), QStringList{kLinkLostBox});
-    EXPECT_EQ(window->ui.statusbar->currentMessage(), "Connection lost, reconnect.");
+    EXPECT_EQ(status(), "Connection lost, reconnect.");
     EXPECT_FALSE(window->connected);
     EXPECT_FALSE(window->ui.testButton->isEnabled());
-    // The graphs were drawn before the link went.
-    EXPECT_TRUE(window->plotDialog.isVisible());
+    EXPECT_TRUE(window->plotDialog.isVisible());  // the graphs were drawn before the link went
     EXPECT_EQ(posPlot().firstCurve.size(), 500);
 }
 
 TEST_F(StepTestWindow, CorruptedScopeDataStillDrawsAndShowsTheResults) {
     window->ui.span_100_ms->trigger();
-    recorder.during = [&](size_t index) {
-        // Only the download runs on a noisy line; the rest of the test is clean.
+    recorder.during = [&](size_t index) {  // only the download runs on a noisy line
         bench.adapter.faults().seed = 11;
         bench.adapter.faults().bitErrorRate = index == 0 ? 2e-4 : 0.0;
     };
     clickTest();
     EXPECT_NE(out.find("Scope data checksum error\n"), std::string::npos);
     EXPECT_EQ(posPlot().firstCurve.size(), 500);
-    // With this seed the flipped bits all hit data words: the link itself stays good.
-    EXPECT_TRUE(watcher.boxes().empty());
-    EXPECT_EQ(window->ui.statusbar->currentMessage(), expectedResult());
+    EXPECT_TRUE(watcher.boxes().empty());  // with this seed only data words are hit
+    EXPECT_EQ(status(), expectedResult());
 }
 
-TEST_F(StepTestWindow, ClosingTheMainWindowClosesTheDialog) {
+TEST_F(StepTestWindow, DialogShowsTheCurvesWhereTheScalesPutThemAndClosesWithTheWindow) {
     window->ui.span_100_ms->trigger();
     window->show();
-    clickTest();
-    ASSERT_TRUE(window->plotDialog.isVisible());
-    OutputCapture capture;
-    window->close();
-    EXPECT_FALSE(window->plotDialog.isVisible());
-}
-
-TEST_F(StepTestWindow, DialogShowsTheCurvesWhereTheScalesPutThem) {
-    window->ui.span_100_ms->trigger();
     clickTest();
     window->plotDialog.resize(706, 533);
     QImage dialog = window->plotDialog.grab().toImage();
     if (qEnvironmentVariableIsSet("KMR_RESPONSE_SCREENSHOT")) {
         dialog.save(qEnvironmentVariable("KMR_RESPONSE_SCREENSHOT"));
     }
-
     // The position error in the first curve's blue; the achieved current, drawn last, in green.
-    auto blue = [](const QColor& c) { return c.red() < 140 && c.blue() - c.red() > 60; };
-    auto green = [](const QColor& c) {
-        return c.green() - c.red() > 40 && c.green() - c.blue() > 40;
-    };
-    struct Check {
-        Plot* plot;
-        const QList<QPointF>* curve;
-        std::function<bool(const QColor&)> colour;
-    };
-    for (const Check& check : {Check{&posPlot(), &posPlot().firstCurve, blue},
-                               Check{&torqPlot(), &torqPlot().secondCurve, green}}) {
-        QImage image = check.plot->grab().toImage();
+    for (auto [plot, curve, colour] :
+         {std::make_tuple(&posPlot(), &posPlot().firstCurve, isBlue),
+          std::make_tuple(&torqPlot(), &torqPlot().secondCurve, isGreen)}) {
+        SCOPED_TRACE(plot->objectName().toStdString());
+        QImage image = plot->grab().toImage();
         PlotScales scales;
-        ASSERT_TRUE(plotScales(check.plot->firstCurve, image.width(), image.height(), scales));
+        ASSERT_TRUE(plotScales(plot->firstCurve, image.width(), image.height(), scales));
         // Every point clear of the zero line and the ticks must have its colour right at it.
         int checked = 0;
         int hits = 0;
-        for (const QPointF& point : *check.curve) {
-            const QPointF at = scales.map(point) + QPointF(0.5, 0.5);
+        for (const QPointF& point : *curve) {
+            const QPoint at = scales.map(point).toPoint();
             if (std::abs(at.y() - scales.halfHeight) < 4 || at.x() < 20 ||
                 at.x() > image.width() - 3) {
                 continue;
             }
             ++checked;
             bool found = false;
-            for (int dx = -1; dx <= 1; ++dx) {
-                for (int dy = -1; dy <= 1; ++dy) {
-                    found =
-                        found || check.colour(image.pixelColor(int(at.x()) + dx, int(at.y()) + dy));
-                }
+            for (int d = 0; d < 9; ++d) {
+                found = found || colour(image.pixelColor(at.x() + d % 3 - 1, at.y() + d / 3 - 1));
             }
             hits += found;
         }
-        EXPECT_GT(checked, 50) << check.plot->objectName().toStdString();
-        EXPECT_EQ(hits, checked) << check.plot->objectName().toStdString();
+        EXPECT_GT(checked, 50);
+        EXPECT_EQ(hits, checked);
     }
+
+    OutputCapture capture;
+    window->close();
+    EXPECT_FALSE(window->plotDialog.isVisible());
 }
