@@ -1,11 +1,11 @@
 // What the response tests share: the wire sequence of a scope download, the capture the
-// simulated drive holds, the form's start values, and the curve colours of a rendered plot.
+// simulated drive holds, and the curve colours of a rendered plot.
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <string>
 
-#include "ferrox_factory.h"
 #include "morvane_test_support.h"
 #include "scope_bench.h"
 
@@ -32,24 +32,23 @@ inline drive_sim::ScopeBench& scopeOf(FerroxBench& bench) {
     return *dynamic_cast<drive_sim::ScopeBench*>(bench.firmware.extension());
 }
 
-// Gains, currents and follow-error limit of a freshly set-up drive, on both axes.
-inline void setStartValues(FerroxBench& bench) {
-    for (uint16_t offset : {uint16_t(0), drive_sim::ferrox::kAxis2Offset}) {
-        for (auto [number, value] : {std::pair<int, uint16_t>{200, 500},
-                                     {201, 100},
-                                     {202, 500},
-                                     {410, 2000},
-                                     {411, 4000},
-                                     {20, 500}}) {
-            bench.firmware.setParam(uint16_t(number + offset), value);
-        }
-    }
-}
-
 // The first curve's dark blue and the second curve's green, antialiased on the white base.
 inline bool isBlue(const QColor& c) {
     return c.red() < 140 && c.blue() - c.red() > 60;
 }
 inline bool isGreen(const QColor& c) {
     return c.green() - c.red() > 40 && c.green() - c.blue() > 40;
+}
+
+// Whether any pixel of columns x0..x1, rows y0..y1 passes the test.
+template <typename Test>
+bool any(const QImage& image, int x0, int x1, int y0, int y1, Test test) {
+    for (int y = y0; y <= y1; ++y) {
+        for (int x = x0; x <= x1; ++x) {
+            if (test(image.pixelColor(x, y))) {
+                return true;
+            }
+        }
+    }
+    return false;
 }

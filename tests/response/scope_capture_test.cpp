@@ -68,9 +68,6 @@ TEST_F(ScopeCapture, ChannelSelectionAndCaptureStartWriteTheirParameters) {
     addScopeChannel(31);  // the top channel is the high half's top bit
     sendScopeChannels(error);
     EXPECT_EQ(bench.firmware.param(5021), 0x8000);
-    clearScopeChannels();
-    EXPECT_EQ(scopeState.scopeChannelMask, 0u);
-    EXPECT_EQ(scopeState.scopeChannelCount, 0);
 }
 
 TEST_F(ScopeCapture, RawRepliesSplitIntoTwoSignedSamples) {
@@ -89,7 +86,7 @@ TEST_F(ScopeCapture, RawRepliesSplitIntoTwoSignedSamples) {
     EXPECT_EQ(transactRaw(2, 0, error), 0xFFFE0001u);
 }
 
-TEST_F(ScopeCapture, FullCaptureIsQuietWithADotEveryFiftyRepliesAndATableOfRows) {
+TEST_F(ScopeCapture, FullCaptureWithAPassingAndAFailingChecksum) {
     std::vector<uint16_t> words(1500);
     for (size_t k = 0; k < words.size(); ++k) {
         words[k] = uint16_t(int16_t(int(k % 3) * 100 - int(k / 3)));
@@ -107,20 +104,19 @@ TEST_F(ScopeCapture, FullCaptureIsQuietWithADotEveryFiftyRepliesAndATableOfRows)
     for (size_t k = 0; k < words.size(); ++k) {
         ASSERT_EQ(samples[k], float(int16_t(words[k]))) << k;
     }
-}
 
-TEST_F(ScopeCapture, CorruptedDataWordFailsTheChecksumButEverySampleArrives) {
-    connectWithBuffer(std::vector<uint16_t>(1500, 0x1234), 3);
+    // A few flipped bits in the 48000 of the data words: the verdict fails, every sample arrives.
     bench.adapter.faults().seed = 7;
-    bench.adapter.faults().bitErrorRate = 2e-4;  // a few flipped bits in 48000
-    std::vector<float> samples(1500, std::nanf(""));
+    bench.adapter.faults().bitErrorRate = 2e-4;
+    std::fill(samples.begin(), samples.end(), std::nanf(""));
     EXPECT_TRUE(download(1500, samples.data()));
-    EXPECT_NE(out.find("Scope data checksum error\n"), std::string::npos);
-    EXPECT_EQ(out.find("Scope OK"), std::string::npos);
+    EXPECT_EQ(out, std::string(15, '.') + "Scope data checksum error\n");
     EXPECT_EQ(tableRows(err), 500u);
-    EXPECT_TRUE(
-        std::all_of(samples.begin(), samples.end(), [](float v) { return std::isfinite(v); }));
-    long intact = std::count(samples.begin(), samples.end(), float(0x1234));
+    long intact = 0;
+    for (size_t k = 0; k < words.size(); ++k) {
+        ASSERT_TRUE(std::isfinite(samples[k]));
+        intact += samples[k] == float(int16_t(words[k]));
+    }
     EXPECT_GT(intact, 1400);  // most words came through; the verdict caught the rest
     EXPECT_LT(intact, 1500);
     EXPECT_FALSE(quietTrace);
@@ -128,18 +124,13 @@ TEST_F(ScopeCapture, CorruptedDataWordFailsTheChecksumButEverySampleArrives) {
 
 TEST_F(ScopeCapture, RefusesWhatTheBufferCannotTakeWithoutTraffic) {
     connectWithBuffer({}, 3);
-    struct Case {
-        int count;
-        bool withChannels;
-    };
-    for (Case c :
-         {Case{0, true}, Case{1, true}, Case{7, true}, Case{10002, true}, Case{6, false}}) {
-        SCOPED_TRACE(c.count);
-        if (!c.withChannels) {
+    for (int count : {0, 1, 7, 10002, 6}) {
+        SCOPED_TRACE(count);
+        if (count == 6) {  // a count the buffer takes, but no channel is selected
             clearScopeChannels();
         }
         float untouched[8] = {5, 5, 5, 5, 5, 5, 5, 5};
-        EXPECT_TRUE(download(c.count, untouched));
+        EXPECT_TRUE(download(count, untouched));
         EXPECT_FALSE(error);
         EXPECT_EQ(bench.adapter.frameLog().size(), start);
         EXPECT_EQ(untouched[0], 5.0f);
