@@ -9,8 +9,9 @@
 #include "morvane_test_support.h"
 #include "scope_bench.h"
 
-// The frames a download of `samples` samples sends: checksum request, pipelined reads of two
-// samples each, two no-ops collecting the last replies, then the checksum read.
+// The frames a download of `samples` samples sends: the opening checksum request, pipelined
+// reads of two samples each whose last two are no-ops collecting the last replies, then the
+// closing checksum request and the two no-ops that bring its answer.
 inline Frames scopeDownloadFrames(int samples) {
     Frames frames{{120, 10}, {13, 0}, {13, 2}};
     for (int i = 0; i < samples / 2; ++i) {
