@@ -14,6 +14,7 @@
 #include "morvane_test_support.h"
 #include "output_capture.h"
 #include "plot.h"
+#include "response_test_support.h"
 #include "scope_bench.h"
 #include "scope_capture.h"
 #include "step_response.h"
@@ -43,19 +44,11 @@ void recordWait(unsigned long ms) {
     }
 }
 
-Frames downloadFrames() {
-    Frames frames{{120, 10}, {13, 0}, {13, 2}};
-    for (int i = 0; i < 750; ++i) {
-        frames.push_back(i < 748 ? Frame{13, 2 * i + 4} : Frame{2, 0});
-    }
-    return frames + Frames{{120, 10}, {2, 0}, {2, 0}};
-}
-
 Frames testFrames(int divider, int axis, bool download) {
     Frames frames = readOf(5510) + writeOf(5020, 70) + writeOf(5021, 0) + writeOf(5012, divider) +
                     writeOf(5011, 4) + Frames{{11, 0}, {41, axis}};
     if (download) {
-        frames = frames + downloadFrames();
+        frames = frames + scopeDownloadFrames(1500);
     }
     return frames + readOf(6091) + readOf(6090) + readOf(6092) + drain();
 }
@@ -71,15 +64,7 @@ protected:
             OutputCapture quiet;
             ASSERT_TRUE(clickConnect(*window));
         }
-        // The form's start values, so the figures are those of a freshly set-up drive.
-        for (uint16_t offset : {uint16_t(0), uint16_t(8100)}) {
-            bench.firmware.setParam(uint16_t(200 + offset), 500);
-            bench.firmware.setParam(uint16_t(201 + offset), 100);
-            bench.firmware.setParam(uint16_t(202 + offset), 500);
-            bench.firmware.setParam(uint16_t(410 + offset), 2000);
-            bench.firmware.setParam(uint16_t(411 + offset), 4000);
-            bench.firmware.setParam(uint16_t(20 + offset), 500);
-        }
+        setStartValues(bench);  // the figures of a freshly set-up drive
         watcher.clear();
         recorder = WaitRecorder{};
         recorder.adapter = &bench.adapter;
@@ -102,9 +87,7 @@ protected:
     void chooseSpan(QAction* action) { action->trigger(); }
     Plot& posPlot() { return *window->plotForm->posPlot; }
     Plot& torqPlot() { return *window->plotForm->torqPlot; }
-    drive_sim::ScopeBench& scope() {
-        return *dynamic_cast<drive_sim::ScopeBench*>(bench.firmware.extension());
-    }
+    drive_sim::ScopeBench& scope() { return scopeOf(bench); }
     QString expectedResult() {
         return stepResultText(bench.firmware.param(6091), bench.firmware.param(6092),
                               bench.firmware.param(6090));
@@ -152,11 +135,7 @@ TEST_P(EachSpan, DividerWaitsLabelDownloadAndResult) {
     ASSERT_TRUE(setUp.matchedScript() && results.matchedScript());
     EXPECT_EQ(out,
               setUp.text() + (graphs ? std::string(15, '.') + "Scope OK\n" : "") + results.text());
-    size_t rows = 0;
-    for (size_t at = err.find(" \n "); at != std::string::npos; at = err.find(" \n ", at + 1)) {
-        ++rows;
-    }
-    EXPECT_EQ(rows, graphs ? 500u : 0u);
+    EXPECT_EQ(tableRows(err), graphs ? 500u : 0u);
     ASSERT_EQ(recorder.waits.size(), 2u);
     EXPECT_EQ(recorder.waits[0].ms, span.waits[0]);
     EXPECT_EQ(recorder.waits[1].ms, span.waits[1]);
@@ -225,18 +204,21 @@ TEST_F(StepTestWindow, AxisTwoTabTestsAxisTwo) {
     EXPECT_GT(axis2Peak, bench.firmware.param(6091));
 }
 
-TEST_F(StepTestWindow, SettlingTimeLimitIs489) {
+TEST_F(StepTestWindow, SettlingTimeLimitIs489AndResultsAreUnsigned) {
     // The drive's figures are replaced while the test waits, before they are read.
     struct Case {
-        uint16_t settling;
+        uint16_t peak, undershoot, settling;
         const char* text;
     };
-    for (Case c : {Case{489, "Peak error 12 counts, undershoot 3 counts, settling time 489 ms."},
-                   Case{490, "Peak error 12 counts, undershoot 3 counts, settling time>500 ms."},
-                   Case{0, "Peak error 12 counts, undershoot 3 counts, settling time 0 ms."}}) {
+    for (Case c :
+         {Case{12, 3, 489, "Peak error 12 counts, undershoot 3 counts, settling time 489 ms."},
+          Case{12, 3, 490, "Peak error 12 counts, undershoot 3 counts, settling time>500 ms."},
+          Case{12, 3, 0, "Peak error 12 counts, undershoot 3 counts, settling time 0 ms."},
+          Case{0xFFFF, 0xFFFF, 0xFFFF,
+               "Peak error 65535 counts, undershoot 65535 counts, settling time>500 ms."}}) {
         recorder.during = [&](size_t) {
-            bench.firmware.setParam(6091, 12);
-            bench.firmware.setParam(6092, 3);
+            bench.firmware.setParam(6091, c.peak);
+            bench.firmware.setParam(6092, c.undershoot);
             bench.firmware.setParam(6090, c.settling);
         };
         clickTest();
@@ -244,45 +226,29 @@ TEST_F(StepTestWindow, SettlingTimeLimitIs489) {
     }
 }
 
-TEST_F(StepTestWindow, ResultsAreUnsigned) {
-    recorder.during = [&](size_t) {
-        bench.firmware.setParam(6091, 0xFFFF);
-        bench.firmware.setParam(6092, 0xFFFF);
-        bench.firmware.setParam(6090, 0xFFFF);
-    };
-    clickTest();
-    EXPECT_EQ(window->ui.statusbar->currentMessage(),
-              "Peak error 65535 counts, undershoot 65535 counts, settling time>500 ms.");
-}
-
-TEST_F(StepTestWindow, NegativeCurrentScaleFlipsBothCurrentCurves) {
-    bench.firmware.setParam(5510, 0xFFFF);  // -1 count per ampere
+TEST_F(StepTestWindow, CurrentScaleOfMinusOneFlipsTheCurrentsAndZeroPlotsRawCounts) {
     window->ui.span_100_ms->trigger();
-    clickTest();
-    const std::vector<uint16_t>& words = scope().buffer();
-    ASSERT_EQ(torqPlot().firstCurve.size(), 500);
-    bool sawCurrent = false;
-    for (int t = 0; t < 500; ++t) {
-        // The drive recorded the currents with the same scale, so the samples are -amperes.
-        const float target = float(int16_t(words[size_t(3 * t)]));
-        ASSERT_EQ(torqPlot().firstCurve[t].y(), double(-target));
-        ASSERT_EQ(torqPlot().secondCurve[t].y(), double(-float(int16_t(words[size_t(3 * t + 1)]))));
-        sawCurrent = sawCurrent || target != 0.0f;
+    // Zero would divide by nothing: the raw counts are drawn instead of infinities.
+    for (auto [scale, sign] : {std::pair<uint16_t, float>{0xFFFF, -1.0f}, {0, 1.0f}}) {
+        SCOPED_TRACE(scale);
+        bench.firmware.setParam(5510, scale);
+        clickTest();
+        const std::vector<uint16_t>& words = scope().buffer();
+        ASSERT_EQ(torqPlot().firstCurve.size(), 500);
+        bool sawCurrent = false;
+        for (int t = 0; t < 500; ++t) {
+            // The drive recorded the currents with the same scale.
+            const float target = float(int16_t(words[size_t(3 * t)]));
+            ASSERT_TRUE(std::isfinite(torqPlot().firstCurve[t].y()));
+            ASSERT_EQ(torqPlot().firstCurve[t].y(), double(sign * target));
+            ASSERT_EQ(torqPlot().secondCurve[t].y(),
+                      double(sign * float(int16_t(words[size_t(3 * t + 1)]))));
+            sawCurrent = sawCurrent || target != 0.0f;
+        }
+        // A drive told that a count is nothing records no current at all.
+        EXPECT_EQ(sawCurrent, scale != 0);
+        EXPECT_EQ(window->ui.statusbar->currentMessage(), expectedResult());
     }
-    EXPECT_TRUE(sawCurrent);
-}
-
-TEST_F(StepTestWindow, ZeroCurrentScalePlotsTheRawCountsInsteadOfInfinities) {
-    bench.firmware.setParam(5510, 0);
-    window->ui.span_100_ms->trigger();
-    clickTest();
-    const std::vector<uint16_t>& words = scope().buffer();
-    for (int t = 0; t < 500; ++t) {
-        ASSERT_TRUE(std::isfinite(torqPlot().firstCurve[t].y()));
-        ASSERT_EQ(torqPlot().firstCurve[t].y(), double(int16_t(words[size_t(3 * t)])));
-        ASSERT_EQ(torqPlot().secondCurve[t].y(), double(int16_t(words[size_t(3 * t + 1)])));
-    }
-    EXPECT_EQ(window->ui.statusbar->currentMessage(), expectedResult());
 }
 
 TEST_F(StepTestWindow, LinkLostDuringTheTestReportsAndShowsNoResult) {
@@ -337,17 +303,13 @@ TEST_F(StepTestWindow, DialogShowsTheCurvesWhereTheScalesPutThem) {
     }
 
     // The position error in the first curve's blue; the achieved current, drawn last, in green.
-    auto blue = [](const QColor& c) { return c.red() < 140 && c.blue() - c.red() > 60; };
-    auto green = [](const QColor& c) {
-        return c.green() - c.red() > 40 && c.green() - c.blue() > 40;
-    };
     struct Check {
         Plot* plot;
         const QList<QPointF>* curve;
         std::function<bool(const QColor&)> colour;
     };
-    for (const Check& check : {Check{&posPlot(), &posPlot().firstCurve, blue},
-                               Check{&torqPlot(), &torqPlot().secondCurve, green}}) {
+    for (const Check& check : {Check{&posPlot(), &posPlot().firstCurve, isBlue},
+                               Check{&torqPlot(), &torqPlot().secondCurve, isGreen}}) {
         QImage image = check.plot->grab().toImage();
         PlotScales scales;
         ASSERT_TRUE(plotScales(check.plot->firstCurve, image.width(), image.height(), scales));
