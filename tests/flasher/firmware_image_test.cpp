@@ -97,39 +97,21 @@ TEST_F(LoadImage, WrongMagicGivesTheSignOfTheFirstDifference) {
     EXPECT_EQ(firmwareImage.words, nullptr);
 }
 
-TEST_F(LoadImage, EmptyOrShortFileIsTheWrongTypeBeforeItIsDamaged) {
-    const std::string file = path("image.vlf");
-    std::string err;
-    EXPECT_EQ(load({}, err), kWrongFileType);
-    EXPECT_EQ(err, "Wrong file type " + file + " (-1)\n");
-    EXPECT_EQ(load({'V', 'L', 'F'}, err), kWrongFileType);
-    EXPECT_EQ(err, "Wrong file type " + file + " (-1)\n");
-}
-
-TEST_F(LoadImage, EndInsideTheHeaderIsDamaged) {
-    std::vector<uint8_t> whole = encode(patternSpec(1));
-    for (size_t length : {4, 5, 8, 11}) {
+TEST_F(LoadImage, FileThatEndsEarlyGivesWhereItEnded) {
+    const std::string wrongType = "Wrong file type " + path("image.vlf") + " (-1)\n";
+    const std::vector<uint8_t> whole = encode(patternSpec(2));  // 12 + 288 + 2 bytes
+    const struct {
+        size_t length;
+        int result;
+    } cases[] = {
+        {0, kWrongFileType},         {3, kWrongFileType},          {4, kDamagedHeader},
+        {11, kDamagedHeader},        {12, kDamagedPackets},        {12 + 143, kDamagedPackets},
+        {12 + 287, kDamagedPackets}, {12 + 288, kMissingChecksum}, {12 + 289, kMissingChecksum}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
         std::string err;
-        EXPECT_EQ(load({whole.begin(), whole.begin() + length}, err), kDamagedHeader) << length;
-        EXPECT_EQ(err, damaged()) << length;
-    }
-}
-
-TEST_F(LoadImage, EndInsideThePacketsIsDamaged) {
-    std::vector<uint8_t> whole = encode(patternSpec(2));
-    for (size_t length : {12, 12 + 143, 12 + 144, 12 + 287}) {
-        std::string err;
-        EXPECT_EQ(load({whole.begin(), whole.begin() + length}, err), kDamagedPackets) << length;
-        EXPECT_EQ(err, damaged()) << length;
-    }
-}
-
-TEST_F(LoadImage, MissingChecksumWordIsDamaged) {
-    std::vector<uint8_t> whole = encode(patternSpec(2));
-    for (size_t length : {12 + 288, 12 + 289}) {
-        std::string err;
-        EXPECT_EQ(load({whole.begin(), whole.begin() + length}, err), kMissingChecksum) << length;
-        EXPECT_EQ(err, damaged()) << length;
+        EXPECT_EQ(load({whole.begin(), whole.begin() + long(c.length)}, err), c.result);
+        EXPECT_EQ(err, c.result == kWrongFileType ? wrongType : damaged());
     }
 }
 

@@ -5,6 +5,8 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTextDocument>
+#include <functional>
+#include <memory>
 
 #include "drive_link.h"
 #include "firmware_image.h"
@@ -110,75 +112,99 @@ TEST_F(FlasherWindow, SupportedVersionsConnect) {
     }
 }
 
-TEST_F(FlasherWindow, VersionsOutsideTheRangeAreUnsupported) {
-    for (uint16_t version : {108, 111}) {
-        installBootloader(withVersion(version));
-        watcher->clear();
-        connect();
-        EXPECT_EQ(describeBoxes(*watcher), QStringList({kConnectingBox, kUnsupportedBox}))
-            << version;
-        EXPECT_EQ(buttonStates(*window), "C--");
-    }
-}
-
-TEST_F(FlasherWindow, DriveRunningItsFirmwareIsRefused) {
-    FerroxBench bench = installFerroxDrive();
-    connect();
-    EXPECT_EQ(describeBoxes(*watcher), QStringList({kConnectingBox, kNotBootloaderBox}));
-    EXPECT_EQ(commandsFrom(bench.adapter), std::vector<int>({1, 1, 1, 1, 1, 1}));
-    EXPECT_EQ(buttonStates(*window), "C--");
-}
-
-TEST_F(FlasherWindow, SilentLineIsNoDataEitherWay) {
-    for (drive_sim::LineFault line :
-         {drive_sim::LineFault::StuckHigh, drive_sim::LineFault::StuckLow}) {
+TEST_F(FlasherWindow, EveryRefusalHasItsBoxAndLeavesOnlyConnect) {
+    auto withLine = [](drive_sim::LineFault line) {
         drive_sim::LinkFaults faults;
         faults.line = line;
-        BootloaderBench bench = installBootloader({}, faults);
+        return faults;
+    };
+    drive_sim::LinkFaults noAdapter;
+    noAdapter.failingCalls = {drive_sim::AdapterCall::Open};
+    drive_sim::LinkFaults silentAfterVersion;
+    silentAfterVersion.stopAnsweringAfterFrames = 9;  // the two flushing no-ops get nothing
+    const struct {
+        const char* name;
+        std::function<drive_sim::SimulatedAdapter&()> install;
+        QStringList boxes;
+        std::vector<int> commands;  // empty: not compared
+    } cases[] = {
+        {"version 108",
+         []() -> drive_sim::SimulatedAdapter& {
+             return installBootloader(withVersion(108)).adapter;
+         },
+         {kConnectingBox, kUnsupportedBox},
+         {}},
+        {"version 111",
+         []() -> drive_sim::SimulatedAdapter& {
+             return installBootloader(withVersion(111)).adapter;
+         },
+         {kConnectingBox, kUnsupportedBox},
+         {}},
+        {"firmware running",
+         []() -> drive_sim::SimulatedAdapter& { return installFerroxDrive().adapter; },
+         {kConnectingBox, kNotBootloaderBox},
+         {1, 1, 1, 1, 1, 1}},
+        {"line stuck high",
+         [&]() -> drive_sim::SimulatedAdapter& {
+             return installBootloader({}, withLine(drive_sim::LineFault::StuckHigh)).adapter;
+         },
+         {kConnectingBox, kNoDataBox},
+         {1, 1, 1}},
+        {"line stuck low",
+         [&]() -> drive_sim::SimulatedAdapter& {
+             return installBootloader({}, withLine(drive_sim::LineFault::StuckLow)).adapter;
+         },
+         {kConnectingBox, kNoDataBox},
+         {1, 1, 1}},
+        {"corrupted first answer",
+         []() -> drive_sim::SimulatedAdapter& {
+             auto first = std::make_shared<bool>(true);
+             return installHookedBootloader([first](uint8_t, uint16_t, Answer& answer) {
+                        if (*first) {
+                            answer = corrupted(answer);
+                            *first = false;
+                        }
+                    })
+                 .adapter;
+         },
+         {kConnectingBox, kChecksumBox},
+         {}},
+        {"no adapter",
+         [&]() -> drive_sim::SimulatedAdapter& { return installBootloader({}, noAdapter).adapter; },
+         {kNoAdapterBox},
+         {}},
+        {"lost after the version",
+         [&]() -> drive_sim::SimulatedAdapter& {
+             return installBootloader({}, silentAfterVersion).adapter;
+         },
+         {kConnectingBox, kLostBox},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const drive_sim::SimulatedAdapter& adapter = c.install();
         watcher->clear();
-        Console console = connect();
-        EXPECT_EQ(describeBoxes(*watcher), QStringList({kConnectingBox, kNoDataBox}));
-        EXPECT_EQ(commandsFrom(bench.adapter), std::vector<int>({1, 1, 1}));
+        connect();
+        EXPECT_EQ(describeBoxes(*watcher), c.boxes);
+        if (!c.commands.empty()) {
+            EXPECT_EQ(commandsFrom(adapter), c.commands);
+        }
         EXPECT_EQ(buttonStates(*window), "C--");
-        const char* reply = line == drive_sim::LineFault::StuckHigh ? "00000000" : "FFFFFFFF";
+    }
+    EXPECT_EQ(window->ui.statusbar->currentMessage(), "Connection lost, reconnect.");
+}
+
+TEST_F(FlasherWindow, StuckLineTracesTheReplyItRead) {
+    for (auto [line, reply] :
+         {std::pair<drive_sim::LineFault, const char*>{drive_sim::LineFault::StuckHigh, "00000000"},
+          {drive_sim::LineFault::StuckLow, "FFFFFFFF"}}) {
+        drive_sim::LinkFaults faults;
+        faults.line = line;
+        installBootloader({}, faults);
+        const Console console = connect();
         EXPECT_NE(console.out.find(std::string("001,00000 CRC error  ") + reply), std::string::npos)
             << console.out;
     }
-}
-
-TEST_F(FlasherWindow, CorruptedFirstAnswerIsAChecksumError) {
-    bool first = true;
-    installHookedBootloader([&first](uint8_t, uint16_t, Answer& answer) {
-        if (first) {
-            answer = corrupted(answer);
-            first = false;
-        }
-    });
-    connect();
-    EXPECT_EQ(describeBoxes(*watcher), QStringList({kConnectingBox, kChecksumBox}));
-    EXPECT_EQ(buttonStates(*window), "C--");
-}
-
-TEST_F(FlasherWindow, AdapterThatCannotBeOpened) {
-    drive_sim::LinkFaults faults;
-    faults.failingCalls = {drive_sim::AdapterCall::Open};
-    BootloaderBench bench = installBootloader({}, faults);
-    connect();
-    EXPECT_EQ(describeBoxes(*watcher), QStringList{kNoAdapterBox});
-    EXPECT_TRUE(bench.adapter.frameLog().empty());
-    EXPECT_EQ(buttonStates(*window), "C--");
-    // Nothing was opened, so closing says nothing.
-    EXPECT_EQ(captureConsole([this] { window->close(); }).out, "");
-}
-
-TEST_F(FlasherWindow, LinkLostAfterTheVersionIsReportedByTheLinkCheck) {
-    drive_sim::LinkFaults faults;
-    faults.stopAnsweringAfterFrames = 9;  // the version arrives; the two flushing no-ops do not
-    installBootloader({}, faults);
-    connect();
-    EXPECT_EQ(describeBoxes(*watcher), QStringList({kConnectingBox, kLostBox}));
-    EXPECT_EQ(window->ui.statusbar->currentMessage(), "Connection lost, reconnect.");
-    EXPECT_EQ(buttonStates(*window), "C--");
 }
 
 TEST_F(FlasherWindow, ConnectAgainReopensAndAsksAgain) {
