@@ -5,8 +5,6 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTextDocument>
-#include <functional>
-#include <memory>
 
 #include "drive_link.h"
 #include "firmware_image.h"
@@ -53,7 +51,6 @@ protected:
 }  // namespace
 
 TEST_F(FlasherWindow, FormAsTheUserFirstSeesIt) {
-    EXPECT_EQ(window->objectName(), "MainWindow");
     EXPECT_EQ(window->windowTitle(), "Tressel 2.0");
     // The form's size; shown, the layout may widen it where the desktop's fonts need the room.
     EXPECT_EQ(Morvane().size(), QSize(507, 202));
@@ -64,7 +61,6 @@ TEST_F(FlasherWindow, FormAsTheUserFirstSeesIt) {
     EXPECT_TRUE(logo.hasAlphaChannel());
     EXPECT_EQ(qAlpha(logo.pixel(0, 0)), 0);
     EXPECT_EQ(window->findChild<QMenuBar*>(), nullptr);
-    EXPECT_NE(window->statusBar(), nullptr);
     EXPECT_EQ(window->ui.statusbar, window->statusBar());
 
     EXPECT_EQ(window->ui.connectButton->text(), "&Connect");
@@ -76,8 +72,6 @@ TEST_F(FlasherWindow, FormAsTheUserFirstSeesIt) {
     EXPECT_EQ(window->ui.startflash->toolTip(), "Start firmware upload");
     EXPECT_EQ(window->ui.connectButton->nextInFocusChain(), window->ui.openfirmware);
     EXPECT_EQ(window->ui.openfirmware->nextInFocusChain(), window->ui.startflash);
-    EXPECT_EQ(window->ui.startflash->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
-    EXPECT_EQ(window->ui.startflash->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
 
     QTextDocument text;
     text.setHtml(window->ui.doclabel->text());
@@ -88,19 +82,25 @@ TEST_F(FlasherWindow, FormAsTheUserFirstSeesIt) {
               "  1. Click Connect\n  2. Open firmware file\n  3. Click Flash firmware\n"
               "  4. Sit back and relax. Flasher is failsafe and drive \n"
               "      won't be harmed even if process is interrupted.");
-    EXPECT_EQ(text.defaultFont().family(), QFont().family()) << "font comes from the markup";
     EXPECT_NE(window->ui.doclabel->text().indexOf("font-family:'DejaVu Sans'; font-size:9pt"), -1);
 
     EXPECT_EQ(buttonStates(*window), "C--");
     EXPECT_FALSE(window->imageLoaded);
 }
 
-TEST_F(FlasherWindow, SupportedVersionsConnect) {
-    for (uint16_t version : {109, 110}) {
+TEST_F(FlasherWindow, VersionsFrom109To110Connect) {
+    for (uint16_t version : {109, 110, 108, 111}) {
+        SCOPED_TRACE(version);
+        const bool supported = version == 109 || version == 110;
         BootloaderBench bench = installBootloader(withVersion(version));
         watcher->clear();
         statusTexts.clear();
         Console console = connect();
+        if (!supported) {
+            EXPECT_EQ(describeBoxes(*watcher), QStringList({kConnectingBox, kUnsupportedBox}));
+            EXPECT_EQ(buttonStates(*window), "C--");
+            continue;
+        }
         EXPECT_EQ(describeBoxes(*watcher), QStringList{kConnectingBox});
         EXPECT_EQ(commandsFrom(bench.adapter),
                   std::vector<int>({1, 1, 1, 1, 1, 1, 11, 1, 1, 1, 1}));
@@ -112,99 +112,64 @@ TEST_F(FlasherWindow, SupportedVersionsConnect) {
     }
 }
 
-TEST_F(FlasherWindow, EveryRefusalHasItsBoxAndLeavesOnlyConnect) {
-    auto withLine = [](drive_sim::LineFault line) {
-        drive_sim::LinkFaults faults;
-        faults.line = line;
-        return faults;
-    };
-    drive_sim::LinkFaults noAdapter;
-    noAdapter.failingCalls = {drive_sim::AdapterCall::Open};
-    drive_sim::LinkFaults silentAfterVersion;
-    silentAfterVersion.stopAnsweringAfterFrames = 9;  // the two flushing no-ops get nothing
-    const struct {
-        const char* name;
-        std::function<drive_sim::SimulatedAdapter&()> install;
-        QStringList boxes;
-        std::vector<int> commands;  // empty: not compared
-    } cases[] = {
-        {"version 108",
-         []() -> drive_sim::SimulatedAdapter& {
-             return installBootloader(withVersion(108)).adapter;
-         },
-         {kConnectingBox, kUnsupportedBox},
-         {}},
-        {"version 111",
-         []() -> drive_sim::SimulatedAdapter& {
-             return installBootloader(withVersion(111)).adapter;
-         },
-         {kConnectingBox, kUnsupportedBox},
-         {}},
-        {"firmware running",
-         []() -> drive_sim::SimulatedAdapter& { return installFerroxDrive().adapter; },
-         {kConnectingBox, kNotBootloaderBox},
-         {1, 1, 1, 1, 1, 1}},
-        {"line stuck high",
-         [&]() -> drive_sim::SimulatedAdapter& {
-             return installBootloader({}, withLine(drive_sim::LineFault::StuckHigh)).adapter;
-         },
-         {kConnectingBox, kNoDataBox},
-         {1, 1, 1}},
-        {"line stuck low",
-         [&]() -> drive_sim::SimulatedAdapter& {
-             return installBootloader({}, withLine(drive_sim::LineFault::StuckLow)).adapter;
-         },
-         {kConnectingBox, kNoDataBox},
-         {1, 1, 1}},
-        {"corrupted first answer",
-         []() -> drive_sim::SimulatedAdapter& {
-             auto first = std::make_shared<bool>(true);
-             return installHookedBootloader([first](uint8_t, uint16_t, Answer& answer) {
-                        if (*first) {
-                            answer = corrupted(answer);
-                            *first = false;
-                        }
-                    })
-                 .adapter;
-         },
-         {kConnectingBox, kChecksumBox},
-         {}},
-        {"no adapter",
-         [&]() -> drive_sim::SimulatedAdapter& { return installBootloader({}, noAdapter).adapter; },
-         {kNoAdapterBox},
-         {}},
-        {"lost after the version",
-         [&]() -> drive_sim::SimulatedAdapter& {
-             return installBootloader({}, silentAfterVersion).adapter;
-         },
-         {kConnectingBox, kLostBox},
-         {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const drive_sim::SimulatedAdapter& adapter = c.install();
-        watcher->clear();
-        connect();
-        EXPECT_EQ(describeBoxes(*watcher), c.boxes);
-        if (!c.commands.empty()) {
-            EXPECT_EQ(commandsFrom(adapter), c.commands);
-        }
-        EXPECT_EQ(buttonStates(*window), "C--");
-    }
-    EXPECT_EQ(window->ui.statusbar->currentMessage(), "Connection lost, reconnect.");
+TEST_F(FlasherWindow, DriveRunningItsFirmwareIsRefused) {
+    FerroxBench bench = installFerroxDrive();
+    connect();
+    EXPECT_EQ(describeBoxes(*watcher), QStringList({kConnectingBox, kNotBootloaderBox}));
+    EXPECT_EQ(commandsFrom(bench.adapter), std::vector<int>({1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(buttonStates(*window), "C--");
 }
 
-TEST_F(FlasherWindow, StuckLineTracesTheReplyItRead) {
-    for (auto [line, reply] :
-         {std::pair<drive_sim::LineFault, const char*>{drive_sim::LineFault::StuckHigh, "00000000"},
-          {drive_sim::LineFault::StuckLow, "FFFFFFFF"}}) {
+TEST_F(FlasherWindow, SilentLineIsNoDataEitherWay) {
+    for (drive_sim::LineFault line :
+         {drive_sim::LineFault::StuckHigh, drive_sim::LineFault::StuckLow}) {
         drive_sim::LinkFaults faults;
         faults.line = line;
-        installBootloader({}, faults);
-        const Console console = connect();
+        BootloaderBench bench = installBootloader({}, faults);
+        watcher->clear();
+        Console console = connect();
+        EXPECT_EQ(describeBoxes(*watcher), QStringList({kConnectingBox, kNoDataBox}));
+        EXPECT_EQ(commandsFrom(bench.adapter), std::vector<int>({1, 1, 1}));
+        EXPECT_EQ(buttonStates(*window), "C--");
+        const char* reply = line == drive_sim::LineFault::StuckHigh ? "00000000" : "FFFFFFFF";
         EXPECT_NE(console.out.find(std::string("001,00000 CRC error  ") + reply), std::string::npos)
             << console.out;
     }
+}
+
+TEST_F(FlasherWindow, CorruptedFirstAnswerIsAChecksumError) {
+    bool first = true;
+    installHookedBootloader([&first](uint8_t, uint16_t, Answer& answer) {
+        if (first) {
+            answer = corrupted(answer);
+            first = false;
+        }
+    });
+    connect();
+    EXPECT_EQ(describeBoxes(*watcher), QStringList({kConnectingBox, kChecksumBox}));
+    EXPECT_EQ(buttonStates(*window), "C--");
+}
+
+TEST_F(FlasherWindow, AdapterThatCannotBeOpened) {
+    drive_sim::LinkFaults faults;
+    faults.failingCalls = {drive_sim::AdapterCall::Open};
+    BootloaderBench bench = installBootloader({}, faults);
+    connect();
+    EXPECT_EQ(describeBoxes(*watcher), QStringList{kNoAdapterBox});
+    EXPECT_TRUE(bench.adapter.frameLog().empty());
+    EXPECT_EQ(buttonStates(*window), "C--");
+    // Nothing was opened, so closing says nothing.
+    EXPECT_EQ(captureConsole([this] { window->close(); }).out, "");
+}
+
+TEST_F(FlasherWindow, LinkLostAfterTheVersionIsReportedByTheLinkCheck) {
+    drive_sim::LinkFaults faults;
+    faults.stopAnsweringAfterFrames = 9;  // the version arrives; the two flushing no-ops do not
+    installBootloader({}, faults);
+    connect();
+    EXPECT_EQ(describeBoxes(*watcher), QStringList({kConnectingBox, kLostBox}));
+    EXPECT_EQ(window->ui.statusbar->currentMessage(), "Connection lost, reconnect.");
+    EXPECT_EQ(buttonStates(*window), "C--");
 }
 
 TEST_F(FlasherWindow, ConnectAgainReopensAndAsksAgain) {
