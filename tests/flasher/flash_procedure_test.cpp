@@ -169,14 +169,6 @@ TEST_F(FlashProcedure, ErrorBeforeThePacketsSurfacesAtTheFirstDataWord) {
     EXPECT_EQ(window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
 }
 
-TEST_F(FlashProcedure, ErrorBeforeTheVerificationOfAnEmptyImageIsNeverReported) {
-    BootloaderBench bench = installHookedBootloader(corruptsFirstFaultRequest(), quickBootloader());
-    useImage(0);
-    const Run flash = run(bench.adapter);
-    EXPECT_EQ(flash.result, 0);
-    EXPECT_EQ(flash.boxes, QStringList{kSuccessBox});
-}
-
 TEST_F(FlashProcedure, DriveRunningItsFirmwareIsNotABootloader) {
     FerroxBench bench = installFerroxDrive();
     useImage(1);
@@ -207,20 +199,6 @@ TEST_F(FlashProcedure, ActiveFaultBitsStopBeforeTheErase) {
     EXPECT_EQ(withoutTransactions(flash.console.out),
               "SPI init\n\nBL fault bits active. Reset drive and try again. Hit enter to exit\n");
     EXPECT_EQ(bench.bootloader.eraseCount(), 0);
-}
-
-TEST_F(FlashProcedure, ZeroFaultWordPassesWhateverTheStatusByte) {
-    BootloaderBench bench = installHookedBootloader(
-        [](uint8_t command, uint16_t, Answer& answer) {
-            if (command == 25) {
-                answer.raw = drive_sim::framedReply(0x5A, 0);
-            }
-        },
-        quickBootloader());
-    useImage(1);
-    const Run flash = run(bench.adapter);
-    EXPECT_EQ(flash.result, 0);
-    EXPECT_EQ(flash.boxes, QStringList{kSuccessBox});
 }
 
 TEST_F(FlashProcedure, CrcErrorOnADataWordStopsBeforeTheProgramCommand) {
@@ -269,18 +247,39 @@ TEST_F(FlashProcedure, OddVerdictIsSuccessAndEvenIsFailure) {
     }
 }
 
-TEST_F(FlashProcedure, VerdictThatFailsItsCrcIsNoSuccess) {
-    BootloaderBench bench = installHookedBootloader(
-        [](uint8_t command, uint16_t, Answer& answer) {
-            if (command == 22) {
-                answer = corrupted(Answer{drive_sim::framedReply(1, 0x0001), false});
-            }
-        },
-        quickBootloader());
-    useImage(1);
-    const Run flash = run(bench.adapter);
-    EXPECT_EQ(flash.result, 0);
-    EXPECT_EQ(flash.boxes, QStringList{kFailedBox});
+TEST_F(FlashProcedure, SingleAnswersThatDecideTheVerdict) {
+    const struct {
+        const char* name;
+        AnswerHook hook;
+        size_t packets;
+        QString box;
+    } cases[] = {
+        // Without packets there is no data word whose link check would notice the error.
+        {"bad CRC before an empty image", corruptsFirstFaultRequest(), 0, kSuccessBox},
+        {"zero fault word, odd status",
+         [](uint8_t command, uint16_t, Answer& answer) {
+             if (command == 25) {
+                 answer.raw = drive_sim::framedReply(0x5A, 0);
+             }
+         },
+         1, kSuccessBox},
+        // A bit error must not turn a verdict into a success.
+        {"odd verdict failing its CRC",
+         [](uint8_t command, uint16_t, Answer& answer) {
+             if (command == 22) {
+                 answer = corrupted(Answer{drive_sim::framedReply(1, 0x0001), false});
+             }
+         },
+         1, kFailedBox},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BootloaderBench bench = installHookedBootloader(c.hook, quickBootloader());
+        useImage(c.packets);
+        const Run flash = run(bench.adapter);
+        EXPECT_EQ(flash.result, 0);
+        EXPECT_EQ(flash.boxes, QStringList{c.box});
+    }
 }
 
 TEST_F(FlashProcedure, FlashThatWasNotErasedFailsTheVerification) {
