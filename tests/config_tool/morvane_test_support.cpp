@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <cstdio>
 
@@ -160,20 +158,6 @@ QStringList formValues(Morvane& window) {
     }
     values.sort();
     return values;
-}
-
-ScratchDir::ScratchDir() {
-    QTemporaryDir dir(QDir::tempPath() + "/morvane-test-XXXXXX");
-    dir.setAutoRemove(false);
-    root_ = dir.path();
-}
-
-ScratchDir::~ScratchDir() {
-    QDir(root_).removeRecursively();
-}
-
-QString ScratchDir::path(const QString& name) const {
-    return root_ + "/" + name;
 }
 
 QByteArray readFile(const QString& path) {

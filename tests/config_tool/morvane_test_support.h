@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <memory>
 #include <ostream>
@@ -79,13 +80,11 @@ QStringList formValues(Morvane& window);
 // A scratch directory, removed at the end of the test.
 class ScratchDir {
 public:
-    ScratchDir();
-    ~ScratchDir();
-    QString path(const QString& name) const;
-    QString root() const { return root_; }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    QString root() const { return dir_.path(); }
 
 private:
-    QString root_;
+    QTemporaryDir dir_;
 };
 
 QByteArray readFile(const QString& path);
