@@ -2,9 +2,6 @@
 // answers, the trace, and the state the window is left in.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QDoubleSpinBox>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <algorithm>
 

@@ -10,9 +10,6 @@
 #include "output_capture.h"
 
 namespace {
-const QString kSettingsError =
-    "warning|Settings error|<i>Continuous current</i> can't be greater than <i>peak "
-    "current</i>.<br>Correct your settings.";
 const QString kConnectFirst = "information|Diagnosis|Connect first";
 const long kConnectFrameCount = long(connectFrames().size());
 
@@ -36,13 +33,6 @@ struct ConnectedWindow {
     }
 };
 
-void expectLinkLost(ConnectedWindow& c) {
-    EXPECT_EQ(describeBoxes(c.watcher).last(), kLinkLostBox);
-    EXPECT_EQ(c.window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
-    EXPECT_FALSE(c.window.connected);
-    EXPECT_EQ(c.window.firmwareVersion, -1);
-    EXPECT_FALSE(c.window.ui.applyButton->isEnabled());
-}
 }  // namespace
 
 TEST(Apply, WritesEverySettingStoresClearsFaultsAndEnables) {
@@ -97,7 +87,7 @@ TEST(Apply, InvalidCurrentsStopAfterTheDisableAndLeaveTheDriveDisabled) {
         peak->setValue(3000);
         cont->setValue(3001);
         QTest::mouseClick(c.window.ui.applyButton, Qt::LeftButton);
-        EXPECT_EQ(describeBoxes(c.watcher), QStringList{kSettingsError});
+        EXPECT_EQ(describeBoxes(c.watcher), QStringList{kSettingsErrorBox});
         EXPECT_EQ(c.frames(), (Frames{{0, 1}}));
         EXPECT_FALSE(c.bench.firmware.powerStageEnabled());
         EXPECT_EQ(c.bench.firmware.storeCount(), 0);
@@ -139,16 +129,7 @@ TEST(Disable, SwitchesThePowerStageOffByButtonAndByEsc) {
     EXPECT_TRUE(framesSince(c.bench.adapter, disconnected).empty());
 }
 
-TEST(Diagnosis, NeedsAConnectionAndSendsNothingWithout) {
-    FerroxBench bench = installFerroxDrive();
-    Morvane window;
-    MessageBoxWatcher watcher;
-    window.ui.Drive_diagnosis->trigger();
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kConnectFirst});
-    EXPECT_TRUE(bench.adapter.callLog().empty());
-}
-
-TEST(Diagnosis, ReportsTheRegistersAndReadingsInTheirFormats) {
+TEST(Diagnosis, ReportsTheRegistersAndReadingsInTheirFormatsOnlyWhenConnected) {
     ConnectedWindow c;
     c.bench.firmware.setParam(5100, 0x1000);
     c.bench.firmware.setParam(5102, 0x0012);
@@ -179,6 +160,13 @@ TEST(Diagnosis, ReportsTheRegistersAndReadingsInTheirFormats) {
     c.window.ui.Drive_diagnosis->trigger();
     ASSERT_EQ(c.watcher.boxes().size(), 1u);
     EXPECT_TRUE(c.watcher.boxes()[0].text.contains("\nHV voltage 48.3V\n"));
+
+    c.window.setConnected(false);
+    c.watcher.clear();
+    const size_t sent = c.bench.adapter.callLog().size();
+    c.window.ui.Drive_diagnosis->trigger();
+    EXPECT_EQ(describeBoxes(c.watcher), QStringList{kConnectFirst});
+    EXPECT_EQ(c.bench.adapter.callLog().size(), sent);  // nothing reaches the adapter
 }
 
 TEST(DriveActions, LinkLostInTheMiddleOfEachWorkflowIsReportedOnce) {
@@ -219,6 +207,9 @@ TEST(DriveActions, LinkLostInTheMiddleOfEachWorkflowIsReportedOnce) {
             boxes.removeFirst();
         }
         EXPECT_EQ(boxes, QStringList{kLinkLostBox});
-        expectLinkLost(connected);
+        EXPECT_EQ(connected.window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
+        EXPECT_FALSE(connected.window.connected);
+        EXPECT_EQ(connected.window.firmwareVersion, -1);
+        EXPECT_FALSE(connected.window.ui.applyButton->isEnabled());
     }
 }

@@ -83,16 +83,12 @@ std::vector<uint16_t> settingNumbers() {
             8510, 8511, 8120, 8501, 8502, 8161, 8302, 8300, 8301};
 }
 
-Frames importFrames() {
-    Frames frames;
+Frames connectFrames() {
+    Frames frames = noOps(3) + readOf(6020) + readOf(6010) + readOf(6012) + drain();
     for (uint16_t number : settingNumbers()) {
         frames = frames + readOf(number);
     }
     return frames + drain();
-}
-
-Frames connectFrames() {
-    return noOps(3) + readOf(6020) + readOf(6010) + readOf(6012) + drain() + importFrames();
 }
 
 TraceScript& TraceScript::frames(int count) {
@@ -139,6 +135,10 @@ const QString kConnectingBox =
 const QString kLinkLostBox =
     "critical|CRC error|Connection to drive lost, data checksum error. <br>Ensure that you have "
     "sufficient noise shielding in cables.";
+
+const QString kSettingsErrorBox =
+    "warning|Settings error|<i>Continuous current</i> can't be greater than <i>peak "
+    "current</i>.<br>Correct your settings.";
 
 bool clickConnect(Morvane& window) {
     QTest::mouseClick(window.ui.connectButton, Qt::LeftButton);

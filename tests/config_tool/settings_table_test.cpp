@@ -88,9 +88,7 @@ TEST(SettingsExport, ContinuousCurrentMayEqualPeakButNotExceedIt) {
         // Refused, the form writes no file and shows no status text.
         cont->setValue(3001);
         saveSettingsAs(window, scratch.path("rejected.frx"));
-        EXPECT_EQ(describeBoxes(watcher),
-                  QStringList{"warning|Settings error|<i>Continuous current</i> can't be greater "
-                              "than <i>peak current</i>.<br>Correct your settings."});
+        EXPECT_EQ(describeBoxes(watcher), QStringList{kSettingsErrorBox});
         EXPECT_FALSE(QFile::exists(scratch.path("rejected.frx")));
         EXPECT_EQ(window.ui.statusbar->currentMessage(), "");
     }
