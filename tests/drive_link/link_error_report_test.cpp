@@ -24,66 +24,50 @@ const QString kLostBox =
     "sufficient noise shielding in cables.";
 }  // namespace
 
-TEST(ReportLinkError, CleanLinkShowsNothing) {
-    FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
-    TestWindow window;
-    MessageBoxWatcher watcher;
-    size_t start = bench.adapter.frameLog().size();
-    EXPECT_FALSE(reportLinkError(window, false));
-    EXPECT_TRUE(watcher.boxes().empty());
-    EXPECT_TRUE(window.connectedCalls.empty());
-    EXPECT_EQ(window.statusBar()->currentMessage(), "");
-    ASSERT_EQ(bench.adapter.frameLog().size(), start + 2);
-    EXPECT_EQ(bench.adapter.frameLog()[start].command, 2);
-    EXPECT_EQ(bench.adapter.frameLog()[start + 1].command, 2);
+TEST(ReportLinkError, DrainsWithTwoNoOpsAndReportsAnIncomingOrALateError) {
+    struct Case {
+        const char* name;
+        bool incoming, fallSilent, reported;
+    } cases[] = {{"clean", false, false, false},
+                 {"incoming error", true, false, true},
+                 {"drive fell silent after the sequence", false, true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FerroxBench bench = installFerroxDrive();
+        ASSERT_TRUE(openLink(true));
+        size_t start = bench.adapter.frameLog().size();
+        if (c.fallSilent) {
+            bench.adapter.faults().stopAnsweringAfterFrames = long(start);
+        }
+        TestWindow window;
+        MessageBoxWatcher watcher;
+        EXPECT_EQ(reportLinkError(window, c.incoming), c.reported);
+        EXPECT_EQ(describeBoxes(watcher), c.reported ? QStringList{kLostBox} : QStringList{});
+        EXPECT_EQ(window.statusBar()->currentMessage(),
+                  c.reported ? "Connection lost, reconnect." : "");
+        EXPECT_EQ(window.connectedCalls,
+                  c.reported ? std::vector<bool>{false} : std::vector<bool>{});
+        if (!c.fallSilent) {
+            ASSERT_EQ(bench.adapter.frameLog().size(), start + 2);
+            EXPECT_EQ(bench.adapter.frameLog()[start].command, 2);
+            EXPECT_EQ(bench.adapter.frameLog()[start + 1].command, 2);
+        }
+    }
 }
 
-TEST(ReportLinkError, IncomingErrorIsReportedAfterTheTwoNoOps) {
-    FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
-    TestWindow window;
-    MessageBoxWatcher watcher;
-    size_t start = bench.adapter.frameLog().size();
-    EXPECT_TRUE(reportLinkError(window, true));
-    EXPECT_EQ(bench.adapter.frameLog().size(), start + 2);
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
-    EXPECT_EQ(window.statusBar()->currentMessage(), "Connection lost, reconnect.");
-    EXPECT_EQ(window.connectedCalls, std::vector<bool>{false});
-}
-
-TEST(ReportLinkError, DriveThatFellSilentAfterTheSequenceIsNoticed) {
-    FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
-    bool error = false;
-    transact(2, 0, error);
-    ASSERT_FALSE(error);
-    bench.adapter.faults().stopAnsweringAfterFrames = long(bench.adapter.frameLog().size());
-    TestWindow window;
-    MessageBoxWatcher watcher;
-    EXPECT_TRUE(reportLinkError(window, error));
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
-}
-
-TEST(ReportLinkError, AbsentLinkIsLost) {
-    installFerroxDrive();  // never opened
-    TestWindow window;
-    MessageBoxWatcher watcher;
-    OutputCapture capture;
-    EXPECT_TRUE(reportLinkError(window, false));
-    EXPECT_EQ(capture.out(), "002,00000 Not conencted\n002,00000 Not conencted\n");
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
-    EXPECT_EQ(window.connectedCalls, std::vector<bool>{false});
-}
-
-TEST(ReportLinkError, FlasherDrainsWithItsOwnNoOp) {
-    installFerroxDrive();
-    setLinkDialect(LinkDialect::Bootloader);
-    TestWindow window;
-    MessageBoxWatcher watcher;
-    OutputCapture capture;
-    EXPECT_TRUE(reportLinkError(window, false));
-    setLinkDialect(LinkDialect::Firmware);
-    EXPECT_EQ(capture.out(), "001,00000 Not conencted\n001,00000 Not conencted\n");
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
+TEST(ReportLinkError, AbsentLinkIsLostInBothDialectsWithTheirOwnNoOp) {
+    for (LinkDialect dialect : {LinkDialect::Firmware, LinkDialect::Bootloader}) {
+        installFerroxDrive();  // never opened
+        setLinkDialect(dialect);
+        TestWindow window;
+        MessageBoxWatcher watcher;
+        OutputCapture capture;
+        EXPECT_TRUE(reportLinkError(window, false));
+        setLinkDialect(LinkDialect::Firmware);
+        EXPECT_EQ(capture.out(), dialect == LinkDialect::Firmware
+                                     ? "002,00000 Not conencted\n002,00000 Not conencted\n"
+                                     : "001,00000 Not conencted\n001,00000 Not conencted\n");
+        EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
+        EXPECT_EQ(window.connectedCalls, std::vector<bool>{false});
+    }
 }
