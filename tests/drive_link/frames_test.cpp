@@ -1,15 +1,27 @@
-// Command frames: the CRC, the words on the wire, and the three paths of a transaction with
-// their trace lines.
+// Command frames: the CRC, the words on the wire, the three paths of a transaction with their
+// trace lines, and parameter access over the two-frame answer lag.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "drive_link.h"
 #include "output_capture.h"
 #include "sim_fixture.h"
 
-using drive_sim::AdapterCall;
+namespace {
+using Frames = std::vector<std::pair<int, int>>;
+
+// Command and value of each frame the drive received since `from`.
+Frames framesOf(const drive_sim::SimulatedAdapter& adapter, size_t from) {
+    Frames frames;
+    for (size_t i = from; i < adapter.frameLog().size(); ++i) {
+        frames.emplace_back(adapter.frameLog()[i].command, adapter.frameLog()[i].value);
+    }
+    return frames;
+}
+}  // namespace
 
 TEST(FrameCrc, MatchesTheWorkedValues) {
     EXPECT_EQ(frameCrc(0, 0), 0x5C);
@@ -27,26 +39,21 @@ TEST(ExchangeFrame, SendsLowHalfThenHighHalfAndOnlyTheCommandsLowByte) {
     exchangeFrame(52, 6020);
     std::vector<uint16_t> words;  // what each 33-byte buffer carries on D0
     for (const auto& record : bench.adapter.callLog()) {
-        if (record.call == AdapterCall::Write) {
-            uint16_t word = 0;
-            for (int bit = 0; bit < 16; ++bit) {
-                word |= uint16_t((record.bytes.at(2 * bit) & 1u) << bit);
-            }
-            words.push_back(word);
+        uint16_t word = 0;
+        for (int bit = 0; bit < 16 && record.call == drive_sim::AdapterCall::Write; ++bit) {
+            word |= uint16_t((record.bytes.at(2 * bit) & 1u) << bit);
         }
+        words.push_back(word);
     }
-    EXPECT_EQ(words, (std::vector<uint16_t>{0x8491, 0x3417}));
-    EXPECT_EQ(capture.out(), "052,06020 ");
-
+    EXPECT_EQ(words, (std::vector<uint16_t>{0x8491, 0, 0x3417, 0}));  // each write, then a read
     bool error = false;
     transact(258, 7, error);
-    EXPECT_EQ(capture.out().substr(10, 10), "258,00007 ");  // traced whole
-    EXPECT_EQ(bench.adapter.frameLog().back().command, 2);
-    EXPECT_EQ(bench.adapter.frameLog().back().value, 7);
+    EXPECT_EQ(capture.out().substr(0, 20), "052,06020 258,00007 ");  // traced whole
+    EXPECT_EQ(framesOf(bench.adapter, 0), (Frames{{52, 6020}, {2, 7}}));
     EXPECT_TRUE(bench.adapter.frameLog().back().crcOk);
 }
 
-TEST(Transact, WithoutAConnectionSaysSoAndReturnsZero) {
+TEST(Transact, WithoutAConnectionOrWithAFailedLinkFlagsTheErrorInBothDialects) {
     installFerroxDrive();  // never opened
     OutputCapture capture;
     bool error = false;
@@ -55,29 +62,23 @@ TEST(Transact, WithoutAConnectionSaysSoAndReturnsZero) {
     EXPECT_TRUE(error);
     EXPECT_EQ(raw, 0xDEADBEEFu);  // nothing stored on this path
     EXPECT_EQ(capture.out(), "052,06020 Not conencted\n");
-}
 
-TEST(Transact, OpenButFailedLinkIsACrcErrorOfAnAllZeroReplyInBothDialects) {
     drive_sim::LinkFaults faults;
-    faults.failingCalls.insert(AdapterCall::SetBitMode);
+    faults.failingCalls.insert(drive_sim::AdapterCall::SetBitMode);
     installFerroxDrive(faults);
-    ASSERT_FALSE(openLink(true));
-    OutputCapture capture;
-    bool error = false;
-    uint32_t raw = 0xDEADBEEF;
+    ASSERT_FALSE(openLink(true));  // open, but the link is down: an all-zero reply
+    error = false;
     EXPECT_EQ(transact(2, 0, error, &raw), 0);
     EXPECT_TRUE(error);
     EXPECT_EQ(raw, 0u);
     setLinkDialect(LinkDialect::Bootloader);
-    error = false;
     transact(1, 0, error);
     setLinkDialect(LinkDialect::Firmware);
-    EXPECT_TRUE(error);
-    EXPECT_EQ(capture.out(),
+    EXPECT_EQ(capture.out().substr(24),
               "002,00000 CRC error (correct 5c)  00000000\n001,00000 CRC error  00000000\n");
 }
 
-TEST(Transact, GoodReplyIsTracedAndItsValueAndRawReplyReturned) {
+TEST(Transact, GoodReplyIsTracedTheErrorFlagIsStickyAndQuietTraceSilencesOnlyTheTrace) {
     FerroxBench bench = installFerroxDrive();
     bench.firmware.setParam(6020, 250);
     ASSERT_TRUE(openLink(true));
@@ -90,23 +91,56 @@ TEST(Transact, GoodReplyIsTracedAndItsValueAndRawReplyReturned) {
     EXPECT_FALSE(error);
     EXPECT_EQ(raw, 0x0100FAA1u);  // status 1 (enabled), 250, CRC
     EXPECT_EQ(capture.out(), "002,00000  0100FAA1\n");
-}
-
-TEST(Transact, ErrorFlagIsStickyAndQuietTraceSilencesOnlyTheTrace) {
-    FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
-    bool error = true;
+    error = true;
     transact(2, 0, error);
     EXPECT_TRUE(error);  // a good reply never clears it
 
     bench.adapter.faults().line = drive_sim::LineFault::StuckLow;
     quietTrace = true;
-    OutputCapture capture;
-    bool quietError = false;
-    uint32_t raw = 0;
-    transact(2, 0, quietError, &raw);
+    error = false;
+    transact(2, 0, error, &raw);
     quietTrace = false;
-    EXPECT_TRUE(quietError);
-    EXPECT_EQ(raw, 0xFFFFFFFFu);  // stored after a CRC mismatch too
-    EXPECT_EQ(capture.out(), "");
+    EXPECT_TRUE(error);
+    EXPECT_EQ(raw, 0xFFFFFFFFu);           // stored after a CRC mismatch too
+    EXPECT_EQ(capture.out().size(), 40u);  // the two traced lines only
+}
+
+TEST(GetParam, ReturnsTheThirdReplyNotTheEarlierOnes) {
+    FerroxBench bench = installFerroxDrive();
+    bench.firmware.setParam(6010, 2210);
+    bench.firmware.setParam(6012, 1990);
+    bench.firmware.setParam(6020, 250);
+    ASSERT_TRUE(openLink(true));
+    bool error = false;
+    // Two requests in flight, so the first two replies of the read carry other values.
+    transact(52, 6010, error);
+    transact(52, 6012, error);
+    size_t start = bench.adapter.frameLog().size();
+    OutputCapture capture;
+    EXPECT_EQ(getParam(6020, error), 250);
+    EXPECT_FALSE(error);
+    EXPECT_EQ(framesOf(bench.adapter, start), (Frames{{52, 6020}, {2, 0}, {2, 0}}));
+    EXPECT_EQ(uint16_t(bench.adapter.frameLog()[start].reply >> 8), 2210);
+    EXPECT_EQ(uint16_t(bench.adapter.frameLog()[start + 1].reply >> 8), 1990);
+    std::string out = capture.out();
+    EXPECT_EQ(out.substr(out.size() - 9), "6020=250\n");
+}
+
+TEST(SetParam, SendsContentThenNumberAndTracesTheWriteEvenWhenQuietButNotForTheFlasher) {
+    FerroxBench bench = installFerroxDrive();
+    ASSERT_TRUE(openLink(true));
+    size_t start = bench.adapter.frameLog().size();
+    bool error = false;
+    quietTrace = true;
+    OutputCapture capture;
+    setParam(410, 2600, error);
+    quietTrace = false;
+    EXPECT_EQ(capture.out(), "Setparam 410 = 2600\n");
+    setLinkDialect(LinkDialect::Bootloader);
+    setParam(410, 1, error);
+    setLinkDialect(LinkDialect::Firmware);
+    EXPECT_EQ(capture.out().find("Setparam", 1), std::string::npos);
+    EXPECT_EQ(framesOf(bench.adapter, start), (Frames{{50, 2600}, {51, 410}, {50, 1}, {51, 410}}));
+    EXPECT_EQ(bench.firmware.param(410), 1);
+    EXPECT_FALSE(error);
 }
