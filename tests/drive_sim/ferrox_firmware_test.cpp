@@ -44,10 +44,8 @@ TEST_F(FerroxFirmwareTest, ServesIdentificationSettingsAndDiagnosisAndMarksTheRe
     EXPECT_GE(getParam(ferrox::kFirmwareVersion, error), 2000);
     EXPECT_LE(getParam(ferrox::kFirmwareVersion, error), 2500);
     EXPECT_LE(getParam(ferrox::kCompatibilityVersion, error), 2000);
-    // The 19 settings of both axes and the diagnosis registers.
-    for (uint16_t number :
-         {80,   410,  411,  20,   401,  402,  61,   202,  200, 201,  8510, 8511, 8120,
-          8501, 8502, 8161, 8302, 8300, 8301, 5100, 5102, 485, 8585, 5510, 15440}) {
+    // A setting of each axis and a diagnosis register (the windows' tests read them all).
+    for (uint16_t number : {410, 8510, 5100}) {
         uint32_t raw = answerOf(52, number);
         EXPECT_TRUE(hostAccepts(raw) && !unknownAnswer(raw)) << number;
         EXPECT_EQ(uint16_t(raw >> 8), bench.firmware.param(number)) << number;
