@@ -49,6 +49,25 @@ std::vector<int> expectedFlash(int packets, int eraseCycles, int programCycles) 
     return commands;
 }
 
+// Replaces every answer to `command` with `raw`.
+AnswerHook answerTo(uint8_t command, uint32_t raw) {
+    return [command, raw](uint8_t sent, uint16_t, Answer& answer) {
+        if (sent == command) {
+            answer.raw = raw;
+        }
+    };
+}
+
+// Breaks the CRC of the `n`th answer to `command`.
+AnswerHook corruptNth(uint8_t command, int n) {
+    auto seen = std::make_shared<int>(0);
+    return [command, n, seen](uint8_t sent, uint16_t, Answer& answer) {
+        if (sent == command && ++*seen == n) {
+            answer = corrupted(answer);
+        }
+    };
+}
+
 class FlashProcedure : public FlasherTest {
 protected:
     void SetUp() override {
@@ -86,198 +105,133 @@ protected:
 };
 }  // namespace
 
-TEST_F(FlashProcedure, ImagesGoOutInOrderAndVerify) {
-    struct Case {
-        int packets;
-        BootloaderSettings settings;
-        int eraseCycles;  // erase busy for 40 frames by default: eight cycles; 7 frames: two
-        int programCycles;
-        std::string console;
-        QStringList status;
+// Every way a flash ends, from a bootloader that answers as set up and hooked. A success box
+// must always mean that the bootloader holds the image it was sent, word by word.
+TEST_F(FlashProcedure, Outcomes) {
+    const QString notBootloader =
+        "warning|Error|Drive not in bootloader mode. Restart drive power and try again.";
+    const QString faultBits = "warning|Error|Fault bits active. Restart drive power and try again.";
+    const std::string intro = "SPI init\n\nErasing flash\nIdle\n\nIdleOver\n\nWriting to flash\n";
+    const std::string outro = "\nDone. Verifying\n";
+    const auto packet = [](int k, int n) {
+        return "Packet " + std::to_string(k) + "/" + std::to_string(n) +
+               "      \rIdle\n\nIdleOver\n\n";
     };
-    const Case cases[] = {
-        {2,
-         quickBootloader(),
-         2,
-         1,
-         "SPI init\n\nErasing flash\nIdle\n\nIdleOver\n\nWriting to flash\n"
-         "Packet 1/2      \rIdle\n\nIdleOver\n\nPacket 2/2      \rIdle\n\nIdleOver\n\n"
-         "\nDone. Verifying\n",
-         {"Writing packet 1/2. Please wait!", "Writing packet 2/2. Please wait!", "Flashing done"}},
-        {3,
-         BootloaderSettings{},
-         8,
-         2,
-         "SPI init\n\nErasing flash\nIdle\n\nIdleOver\n\nWriting to flash\n"
-         "Packet 1/3      \rIdle\n\nIdleOver\n\nPacket 2/3      \rIdle\n\nIdleOver\n\n"
-         "Packet 3/3      \rIdle\n\nIdleOver\n\n\nDone. Verifying\n",
-         {"Writing packet 1/3. Please wait!", "Writing packet 2/3. Please wait!",
-          "Writing packet 3/3. Please wait!", "Flashing done"}},
-        {0,
-         quickBootloader(),
-         2,
-         0,
-         "SPI init\n\nErasing flash\nIdle\n\nIdleOver\n\nWriting to flash\n\nDone. Verifying\n",
-         {"Flashing done"}},
+    const auto writing = [](int k, int n) {
+        return QString("Writing packet %1/%2. Please wait!").arg(k).arg(n);
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.packets);
-        window.ui.statusbar->clearMessage();  // the last case's "Flashing done" is shown
-        statusTexts.clear();
-        BootloaderBench bench = installBootloader(c.settings);
-        std::vector<uint16_t> words = useImage(size_t(c.packets), 0x4321);
-        const Run flash = run(bench.adapter);
-        EXPECT_EQ(flash.result, 0);
-        EXPECT_EQ(flash.commands, expectedFlash(c.packets, c.eraseCycles, c.programCycles));
-        std::vector<uint16_t> dataWords;
-        const auto& log = bench.adapter.frameLog();
-        for (size_t i = log.size() - flash.commands.size(); i < log.size(); ++i) {
-            EXPECT_TRUE(log[i].crcOk);
-            const uint16_t value = log[i].command == 5 ? 0x4321 : log[i].command == 9 ? 0xC308 : 0;
-            if (log[i].command == 19) {
-                dataWords.push_back(log[i].value);
-            } else {
-                EXPECT_EQ(log[i].value, value) << "command " << int(log[i].command);
-            }
-        }
-        EXPECT_EQ(dataWords, words);
-        EXPECT_EQ(withoutTransactions(flash.console.out), c.console);
-        EXPECT_EQ(flash.console.err, "");
-        EXPECT_EQ(flash.boxes, QStringList{kSuccessBox});
-        EXPECT_EQ(statusTexts, c.status);
-        EXPECT_EQ(bench.bootloader.setupWord(), 0x4321);
-        EXPECT_TRUE(std::equal(words.begin(), words.end(), bench.bootloader.flash().begin()));
-        EXPECT_EQ(bench.bootloader.packetsProgrammed(), c.packets);
+    BootloaderSettings slowerBootloader;  // erase busy for 40 frames: eight cycles; a packet two
+    BootloaderSettings faulted = quickBootloader();
+    faulted.faultBits = 0x0200;
+    std::vector<int> lostAtFirstWord = untilErased(2);
+    lostAtFirstWord.insert(lostAtFirstWord.end(), {1, 1, 1, 1, 19, 1, 1});
+    std::vector<int> lostAtWord77 = expectedFlash(1, 2, 1);
+    lostAtWord77.resize(lostAtWord77.size() - 9);  // no verification
+    for (int j = 0; j < 5; ++j) {
+        lostAtWord77.insert(lostAtWord77.end(), {19, 1, 1});
     }
-}
-
-// The frames from the fault-bit answer to the end of the erase are not checked on the spot: a
-// broken one surfaces at the first data word, and an image without packets never sees it.
-TEST_F(FlashProcedure, ErrorBeforeThePacketsSurfacesAtTheFirstDataWordOnly) {
-    for (int packets : {2, 0}) {
-        SCOPED_TRACE(packets);
-        bool first = true;
-        BootloaderBench bench = installBootloader(
-            quickBootloader(), {}, [&first](uint8_t command, uint16_t, Answer& answer) {
-                if (command == 25 && first) {
-                    answer = corrupted(answer);
-                    first = false;
-                }
-            });
-        useImage(size_t(packets));
-        const Run flash = run(bench.adapter);
-        std::vector<int> expected = untilErased(2);
-        expected.insert(expected.end(), {1, 1, 1, 1, 19, 1, 1});
-        if (packets > 0) {
-            EXPECT_EQ(flash.result, -1);
-            EXPECT_EQ(flash.commands, expected);
-            EXPECT_EQ(flash.boxes, QStringList{kLostBox});
-            EXPECT_EQ(window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
-        } else {
-            EXPECT_EQ(flash.result, 0);
-            EXPECT_EQ(flash.boxes, QStringList{kSuccessBox});
-        }
-    }
-}
-
-TEST_F(FlashProcedure, ChecksBeforeTheErase) {
-    const auto ferrox = [] { return &installFerroxDrive().adapter; };
-    const auto faulted = [] {
-        BootloaderSettings settings;
-        settings.faultBits = 0x0200;
-        return &installBootloader(settings).adapter;
-    };
-    // A zero value field passes, whatever the status byte holds.
-    const auto oddStatus = [] {
-        return &installBootloader(quickBootloader(), {}, [](uint8_t command, uint16_t, Answer& a) {
-                    if (command == 25) {
-                        a.raw = drive_sim::framedReply(0x5A, 0);
-                    }
-                }).adapter;
+    const auto verdict = [](uint16_t value) {
+        return answerTo(22, drive_sim::framedReply(1, value));
     };
     struct Case {
         const char* what;
-        std::function<drive_sim::SimulatedAdapter*()> install;
+        BootloaderSettings settings;
+        AnswerHook hook;
+        size_t packets;
         int result;
-        size_t frames;
         QString box;
-        std::string console;
+        std::vector<int> commands = {};  // each frame of the run; left unchecked when empty
+        std::string console = "";        // without the transaction trace; unchecked when empty
+        QStringList status = {};         // unchecked when empty
+        bool firmwareDrive = false;
     };
+    const std::string notInBootloaderMode =
+        "SPI init\n\nDrive not in bootloader mode? Check CLR jumper and reset drive. Hit enter to "
+        "exit\n";
+    const std::string faultBitsActive =
+        "SPI init\n\nBL fault bits active. Reset drive and try again. Hit enter to exit\n";
+    const std::string twoPackets = intro + packet(1, 2) + packet(2, 2) + outro;
+    const std::string threePackets = intro + packet(1, 3) + packet(2, 3) + packet(3, 3) + outro;
+    const QString done = "Flashing done";
+    const QString lost = "Connection lost, reconnect.";
+    // clang-format off
     const Case cases[] = {
-        // The answer 0x00FFFFFF fails its CRC and has a non-zero value field: not fault bits.
-        {"not a bootloader", ferrox, -1, 3,
-         "warning|Error|Drive not in bootloader mode. Restart drive power and try again.",
-         "SPI init\n\nDrive not in bootloader mode? Check CLR jumper and reset drive. Hit enter "
-         "to exit\n"},
-        {"fault bits", faulted, -1, 3,
-         "warning|Error|Fault bits active. Restart drive power and try again.",
-         "SPI init\n\nBL fault bits active. Reset drive and try again. Hit enter to exit\n"},
-        {"zero fault word", oddStatus, 0, expectedFlash(1, 2, 1).size(), kSuccessBox,
-         "SPI init\n\nErasing flash\n"},
+        {"two packets", quickBootloader(), {}, 2, 0, kSuccessBox, expectedFlash(2, 2, 1),
+         twoPackets, {writing(1, 2), writing(2, 2), done}},
+        {"slower bootloader", slowerBootloader, {}, 3, 0, kSuccessBox, expectedFlash(3, 8, 2),
+         threePackets, {writing(1, 3), writing(2, 3), writing(3, 3), done}},
+        {"N = 0", quickBootloader(), {}, 0, 0, kSuccessBox, expectedFlash(0, 2, 0), intro + outro,
+         {done}},
+        // The frames from the fault-bit answer to the end of the erase are not checked on the
+        // spot: a broken one surfaces at the first data word, and without packets never.
+        {"broken fault-bit answer", quickBootloader(), corruptNth(25, 1), 2, -1, kLostBox,
+         lostAtFirstWord, "", {writing(1, 2), lost}},
+        {"broken fault-bit answer, N = 0", quickBootloader(), corruptNth(25, 1), 0, 0, kSuccessBox,
+         expectedFlash(0, 2, 0)},
+        // 0x00FFFFFF fails its CRC and has a non-zero value field, yet it is no fault word.
+        {"firmware drive", {}, {}, 1, -1, notBootloader, {25, 1, 1}, notInBootloaderMode, {}, true},
+        {"fault bits", faulted, {}, 1, -1, faultBits, {25, 1, 1}, faultBitsActive},
+        {"zero fault word, odd status byte", quickBootloader(),
+         answerTo(25, drive_sim::framedReply(0x5A, 0)), 1, 0, kSuccessBox, expectedFlash(1, 2, 1)},
+        // The link check after every word stops before command 17 programs a broken packet.
+        {"broken data word", quickBootloader(), corruptNth(19, 72 + 5), 3, -1, kLostBox,
+         lostAtWord77, "", {writing(1, 3), writing(2, 3), lost}},
+        // Only bit 0 of the verdict counts; a verdict whose CRC fails is no success.
+        {"verdict 0001", quickBootloader(), verdict(0x0001), 1, 0, kSuccessBox},
+        {"verdict 0003", quickBootloader(), verdict(0x0003), 1, 0, kSuccessBox},
+        {"verdict FFFF", quickBootloader(), verdict(0xFFFF), 1, 0, kSuccessBox},
+        {"verdict 0000", quickBootloader(), verdict(0x0000), 1, 0, kFailedBox},
+        {"verdict 0002", quickBootloader(), verdict(0x0002), 1, 0, kFailedBox},
+        {"verdict FFFE", quickBootloader(), verdict(0xFFFE), 1, 0, kFailedBox},
+        {"odd verdict, broken", quickBootloader(), corruptNth(22, 1), 1, 0, kFailedBox},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        drive_sim::SimulatedAdapter* adapter = c.install();
-        useImage(1);
+        window.ui.statusbar->clearMessage();
+        statusTexts.clear();
+        drive_sim::SimulatedAdapter* adapter = nullptr;
+        drive_sim::SimulatedBootloader* bootloader = nullptr;
+        if (c.firmwareDrive) {
+            adapter = &installFerroxDrive().adapter;
+        } else {
+            BootloaderBench bench = installBootloader(c.settings, {}, c.hook);
+            adapter = &bench.adapter;
+            bootloader = &bench.bootloader;
+        }
+        const std::vector<uint16_t> words = useImage(c.packets, 0x4321);
         const Run flash = run(*adapter);
         EXPECT_EQ(flash.result, c.result);
-        ASSERT_EQ(flash.commands.size(), c.frames);
-        EXPECT_EQ(std::vector<int>(flash.commands.begin(), flash.commands.begin() + 3),
-                  std::vector<int>({25, 1, 1}));
         EXPECT_EQ(flash.boxes, QStringList{c.box});
-        EXPECT_EQ(withoutTransactions(flash.console.out).substr(0, c.console.size()), c.console);
-    }
-}
-
-TEST_F(FlashProcedure, CrcErrorOnADataWordStopsBeforeTheProgramCommand) {
-    int dataWords = 0;
-    BootloaderBench bench =
-        installBootloader(quickBootloader(), {}, [&](uint8_t command, uint16_t, Answer& answer) {
-            if (command == 19 && ++dataWords == 72 + 5) {
-                answer = corrupted(answer);
+        EXPECT_EQ(flash.console.err, "");
+        if (!c.commands.empty()) {
+            EXPECT_EQ(flash.commands, c.commands);
+        }
+        if (!c.console.empty()) {
+            EXPECT_EQ(withoutTransactions(flash.console.out), c.console);
+        }
+        if (!c.status.isEmpty()) {
+            EXPECT_EQ(statusTexts, c.status);
+        }
+        std::vector<uint16_t> dataWords;
+        const auto& log = adapter->frameLog();
+        for (size_t i = log.size() - flash.commands.size(); i < log.size(); ++i) {
+            EXPECT_TRUE(log[i].crcOk);
+            if (log[i].command == 19) {
+                dataWords.push_back(log[i].value);
+            } else {
+                const int value = log[i].command == 5 ? 0x4321 : log[i].command == 9 ? 0xC308 : 0;
+                EXPECT_EQ(log[i].value, value) << "command " << int(log[i].command);
             }
-        });
-    useImage(3);
-    const Run flash = run(bench.adapter);
-    EXPECT_EQ(flash.result, -1);
-    std::vector<int> expected = expectedFlash(1, 2, 1);
-    expected.resize(expected.size() - 9);  // no verification
-    for (int j = 0; j < 5; ++j) {
-        expected.insert(expected.end(), {19, 1, 1});
-    }
-    EXPECT_EQ(flash.commands, expected);
-    EXPECT_EQ(flash.boxes, QStringList{kLostBox});
-    EXPECT_EQ(statusTexts.mid(0, 2), QStringList({"Writing packet 1/3. Please wait!",
-                                                  "Writing packet 2/3. Please wait!"}));
-    EXPECT_EQ(bench.bootloader.packetsProgrammed(), 1);
-}
-
-// Only bit 0 of the verdict counts; a verdict whose CRC fails is no success.
-TEST_F(FlashProcedure, OddVerdictIsSuccessAndEvenOrBrokenIsFailure) {
-    const auto verdict = [](uint16_t value) { return drive_sim::framedReply(1, value); };
-    struct Case {
-        uint32_t raw;
-        QString box;
-    } const cases[] = {{verdict(0x0001), kSuccessBox},
-                       {verdict(0x0003), kSuccessBox},
-                       {verdict(0xFFFF), kSuccessBox},
-                       {verdict(0x0000), kFailedBox},
-                       {verdict(0x0002), kFailedBox},
-                       {verdict(0xFFFE), kFailedBox},
-                       {corrupted(Answer{verdict(0x0001), false}).raw, kFailedBox}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.raw);
-        BootloaderBench bench =
-            installBootloader(quickBootloader(), {}, [&c](uint8_t command, uint16_t, Answer& a) {
-                if (command == 22) {
-                    a.raw = c.raw;
-                }
-            });
-        useImage(1);
-        const Run flash = run(bench.adapter);
-        EXPECT_EQ(flash.result, 0);
-        EXPECT_EQ(flash.boxes, QStringList{c.box});
-        EXPECT_EQ(window.ui.statusbar->currentMessage(), "Flashing done");
+        }
+        EXPECT_TRUE(std::equal(dataWords.begin(), dataWords.end(), words.begin()));
+        if (c.box == kSuccessBox) {
+            ASSERT_NE(bootloader, nullptr);
+            EXPECT_EQ(dataWords.size(), words.size());
+            EXPECT_EQ(bootloader->setupWord(), 0x4321);
+            EXPECT_EQ(bootloader->packetsProgrammed(), int(c.packets));
+            EXPECT_TRUE(std::equal(words.begin(), words.end(), bootloader->flash().begin()));
+        }
     }
 }
 
