@@ -49,41 +49,13 @@ std::vector<int> expectedFlash(int packets, int eraseCycles, int programCycles) 
     return commands;
 }
 
-// Replaces every answer to `command` with `raw`.
-AnswerHook answerTo(uint8_t command, uint32_t raw) {
-    return [command, raw](uint8_t sent, uint16_t, Answer& answer) {
-        if (sent == command) {
-            answer.raw = raw;
-        }
-    };
-}
-
-// Breaks the CRC of the `n`th answer to `command`.
-AnswerHook corruptNth(uint8_t command, int n) {
-    auto seen = std::make_shared<int>(0);
-    return [command, n, seen](uint8_t sent, uint16_t, Answer& answer) {
-        if (sent == command && ++*seen == n) {
-            answer = corrupted(answer);
-        }
-    };
-}
-
-class FlashProcedure : public FlasherTest {
+class FlashProcedure : public FlasherWindowTest {
 protected:
-    void SetUp() override {
-        FlasherTest::SetUp();
-        QObject::connect(window.ui.statusbar, &QStatusBar::messageChanged,
-                         [this](const QString& text) {
-                             if (!text.isEmpty()) {
-                                 statusTexts << text;
-                             }
-                         });
-    }
     struct Run {
         int result = 0;
         Console console;
         std::vector<int> commands;  // what the drive received during the step
-        QStringList boxes;          // what the step showed, answered by a watcher
+        QStringList boxes;          // what the step showed
     };
     // Opens the link unless it is open and runs one step of the procedure, the whole flash
     // unless told otherwise.
@@ -92,16 +64,14 @@ protected:
         if (!linkState.linkOpen) {
             EXPECT_TRUE(openLink(false));
         }
-        MessageBoxWatcher watcher;
+        watcher->clear();
         const size_t start = adapter.frameLog().size();
         Run outcome;
-        outcome.console = captureConsole([&] { outcome.result = step(window); });
+        outcome.console = captureConsole([&] { outcome.result = step(*window); });
         outcome.commands = commandsFrom(adapter, start);
-        outcome.boxes = describeBoxes(watcher);
+        outcome.boxes = describeBoxes(*watcher);
         return outcome;
     }
-    Morvane window;
-    QStringList statusTexts;
 };
 }  // namespace
 
@@ -188,7 +158,7 @@ TEST_F(FlashProcedure, Outcomes) {
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        window.ui.statusbar->clearMessage();
+        window->ui.statusbar->clearMessage();
         statusTexts.clear();
         drive_sim::SimulatedAdapter* adapter = nullptr;
         drive_sim::SimulatedBootloader* bootloader = nullptr;
@@ -303,5 +273,5 @@ TEST_F(FlashProcedure, LinkLostWhileWaitingStopsTheWait) {
     const Run wait = run(bench.adapter, waitForIdle);
     EXPECT_EQ(wait.result, -1);
     EXPECT_EQ(wait.boxes, QStringList{kLostBox});
-    EXPECT_FALSE(window.ui.openfirmware->isEnabled());
+    EXPECT_FALSE(window->ui.openfirmware->isEnabled());
 }

@@ -65,6 +65,23 @@ drive_sim::Answer corrupted(drive_sim::Answer answer) {
     return answer;
 }
 
+AnswerHook corruptNth(uint8_t command, int n) {
+    auto seen = std::make_shared<int>(0);
+    return [command, n, seen](uint8_t sent, uint16_t, drive_sim::Answer& answer) {
+        if (sent == command && ++*seen == n) {
+            answer = corrupted(answer);
+        }
+    };
+}
+
+AnswerHook answerTo(uint8_t command, uint32_t raw) {
+    return [command, raw](uint8_t sent, uint16_t, drive_sim::Answer& answer) {
+        if (sent == command) {
+            answer.raw = raw;
+        }
+    };
+}
+
 std::vector<uint16_t> useImage(size_t packets, uint16_t setupWord, uint32_t seed) {
     std::vector<uint16_t> words = vlf::patternPackets(packets, seed);
     firmwareImage.packetCount = uint16_t(packets);

@@ -40,6 +40,9 @@ BootloaderBench installBootloader(drive_sim::BootloaderSettings settings = {},
 
 // An answer whose CRC fails, with the same bits otherwise.
 drive_sim::Answer corrupted(drive_sim::Answer answer);
+// Hooks that break the CRC of the `n`th answer to `command`, or replace every answer to it.
+AnswerHook corruptNth(uint8_t command, int n);
+AnswerHook answerTo(uint8_t command, uint32_t raw);
 
 // Puts `packets` pattern packets with `setupWord` into the program's image, as a load would.
 std::vector<uint16_t> useImage(size_t packets, uint16_t setupWord = 0x1234, uint32_t seed = 7);
