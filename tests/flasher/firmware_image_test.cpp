@@ -46,7 +46,8 @@ TEST_F(LoadImage, ResultsMessagesAndTheImageAfterwards) {
     trailing.insert(trailing.end(), {1, 2, 3, 4, 5});
 
     const std::string file = path("image.vlf");
-    const std::string checksum = "File checksum " + std::to_string(vlf::checksumWord(imageSpec.words));
+    const std::string checksum =
+        "File checksum " + std::to_string(vlf::checksumWord(imageSpec.words));
     const std::string wrongType = "Wrong file type " + file;
     const std::string damaged = "Damaged file '" + file + "'\n";
     const std::vector<uint16_t> before = vlf::patternPackets(1, 99);
