@@ -31,22 +31,23 @@ class LoadImage : public FlasherTest {};
 // Each file is loaded over an image already in memory: a failure must leave that image as it
 // was, a success must replace it, and the file must be closed either way.
 TEST_F(LoadImage, ResultsMessagesAndTheImageAfterwards) {
-    vlf::ImageSpec spec;
-    spec.reservedFirst = 0x1111;
-    spec.reservedSecond = 0x2222;
-    spec.setupWord = 0xBEEF;
-    spec.words = vlf::patternPackets(2, 3);
+    vlf::ImageSpec imageSpec;
+    imageSpec.reservedFirst = 0x1111;
+    imageSpec.reservedSecond = 0x2222;
+    imageSpec.setupWord = 0xBEEF;
+    imageSpec.words = vlf::patternPackets(2, 3);
     std::vector<uint8_t> whole;
     std::string error;
-    ASSERT_TRUE(vlf::encodeImage(spec, whole, error)) << error;
+    ASSERT_TRUE(vlf::encodeImage(imageSpec, whole, error)) << error;
     ASSERT_EQ(whole.size(), 14u + 288);
-    std::vector<uint16_t> littleEndian = spec.words;
+    std::vector<uint16_t> littleEndian = imageSpec.words;
     littleEndian[0] = 0xA1B2;
     std::vector<uint8_t> trailing = whole;
     trailing.insert(trailing.end(), {1, 2, 3, 4, 5});
 
     const std::string file = path("image.vlf");
-    const std::string checksum = "File checksum " + std::to_string(vlf::checksumWord(spec.words));
+    const std::string checksum =
+        "File checksum " + std::to_string(vlf::checksumWord(imageSpec.words));
     const std::string wrongType = "Wrong file type " + file;
     const std::string damaged = "Damaged file '" + file + "'\n";
     const std::vector<uint16_t> before = vlf::patternPackets(1, 99);
@@ -69,8 +70,8 @@ TEST_F(LoadImage, ResultsMessagesAndTheImageAfterwards) {
          {},
          0x1234},
         {"wrong checksum word", with(whole, 300, {0x39, 0x30}), kImageLoaded,
-         "File checksum 12345\n", spec.words, 0xBEEF},
-        {"trailing bytes", trailing, kImageLoaded, checksum + "\n", spec.words, 0xBEEF},
+         "File checksum 12345\n", imageSpec.words, 0xBEEF},
+        {"trailing bytes", trailing, kImageLoaded, checksum + "\n", imageSpec.words, 0xBEEF},
         {"magic VLFX", with(whole, 3, {'X'}), kWrongFileType, wrongType + " (1)\n", before, 0x7777},
         {"magic VLFV", with(whole, 3, {'V'}), kWrongFileType, wrongType + " (-1)\n", before,
          0x7777},
