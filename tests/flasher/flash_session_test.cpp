@@ -93,6 +93,8 @@ TEST_F(FlashSession, ButtonsFollowTheSessionThroughLossAndReconnect) {
 TEST_F(FlashSession, NoisyLineNeverClaimsAFlashThatDidNotHappen) {
     int successes = 0;
     int failures = 0;
+    const std::string file = path("image.vlf");
+    const std::vector<uint16_t> words = writeImage(file, 120);
     // A flash is some 1.8 million bits on the line: 1e-4 stops every one, 2e-7 lets most through.
     const std::pair<double, uint64_t> lines[] = {{1e-4, 1}, {1e-4, 2}, {1e-4, 3}, {2e-7, 4},
                                                  {2e-7, 5}, {2e-7, 6}, {2e-7, 7}};
@@ -103,8 +105,6 @@ TEST_F(FlashSession, NoisyLineNeverClaimsAFlashThatDidNotHappen) {
         faults.seed = line.second;
         BootloaderBench bench = installBootloader({}, faults);
         resetFirmwareImage();
-        const std::string file = path(("image" + std::to_string(line.second) + ".vlf").c_str());
-        std::vector<uint16_t> words = writeImage(file, 120);
         openNewWindow();
         watcher->clear();
         captureConsole([&] {
