@@ -10,11 +10,8 @@
 #include "output_capture.h"
 
 namespace {
-const QString kSettingsError =
-    "warning|Settings error|<i>Continuous current</i> can't be greater than <i>peak "
-    "current</i>.<br>Correct your settings.";
 const QString kConnectFirst = "information|Diagnosis|Connect first";
-constexpr long kConnectFrameCount = 73;  // probe, identification, drain and import
+const long kConnectFrameCount = long(connectFrames().size());
 
 // A window connected to a fresh simulated drive, with its boxes answered.
 struct ConnectedWindow {
@@ -36,13 +33,6 @@ struct ConnectedWindow {
     }
 };
 
-void expectLinkLost(ConnectedWindow& c) {
-    EXPECT_EQ(describeBoxes(c.watcher).last(), kLinkLostBox);
-    EXPECT_EQ(c.window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
-    EXPECT_FALSE(c.window.connected);
-    EXPECT_EQ(c.window.firmwareVersion, -1);
-    EXPECT_FALSE(c.window.ui.applyButton->isEnabled());
-}
 }  // namespace
 
 TEST(Apply, WritesEverySettingStoresClearsFaultsAndEnables) {
@@ -97,35 +87,12 @@ TEST(Apply, InvalidCurrentsStopAfterTheDisableAndLeaveTheDriveDisabled) {
         peak->setValue(3000);
         cont->setValue(3001);
         QTest::mouseClick(c.window.ui.applyButton, Qt::LeftButton);
-        EXPECT_EQ(describeBoxes(c.watcher), QStringList{kSettingsError});
+        EXPECT_EQ(describeBoxes(c.watcher), QStringList{kSettingsErrorBox});
         EXPECT_EQ(c.frames(), (Frames{{0, 1}}));
         EXPECT_FALSE(c.bench.firmware.powerStageEnabled());
         EXPECT_EQ(c.bench.firmware.storeCount(), 0);
         EXPECT_EQ(c.window.ui.statusbar->currentMessage(), "Setting parameters...");
         EXPECT_TRUE(c.window.connected);
-    }
-}
-
-TEST(Apply, LinkLostDuringTheExportOrAfterItIsReportedOnce) {
-    {
-        ConnectedWindow c;
-        c.loseLinkAfter(10);  // inside the settings
-        OutputCapture capture;
-        QTest::mouseClick(c.window.ui.applyButton, Qt::LeftButton);
-        EXPECT_EQ(describeBoxes(c.watcher), QStringList{kLinkLostBox});
-        // The export sends everything, reports, and Apply ends there.
-        EXPECT_EQ(tracedTransactions(capture.out()), 1 + 38 + 2);
-        expectLinkLost(c);
-    }
-    {
-        ConnectedWindow c;
-        c.loseLinkAfter(42);  // the store and later
-        OutputCapture capture;
-        QTest::mouseClick(c.window.ui.applyButton, Qt::LeftButton);
-        EXPECT_EQ(describeBoxes(c.watcher), QStringList{kLinkLostBox});
-        EXPECT_EQ(tracedTransactions(capture.out()), 1 + 38 + 2 + 3 + 2);
-        expectLinkLost(c);
-        EXPECT_NE(c.window.ui.statusbar->currentMessage(), "Parameters set");
     }
 }
 
@@ -162,24 +129,7 @@ TEST(Disable, SwitchesThePowerStageOffByButtonAndByEsc) {
     EXPECT_TRUE(framesSince(c.bench.adapter, disconnected).empty());
 }
 
-TEST(Disable, LinkLostIsReported) {
-    ConnectedWindow c;
-    c.loseLinkAfter(0);
-    QTest::mouseClick(c.window.ui.disableButton, Qt::LeftButton);
-    EXPECT_EQ(describeBoxes(c.watcher), QStringList{kLinkLostBox});
-    expectLinkLost(c);
-}
-
-TEST(Diagnosis, NeedsAConnectionAndSendsNothingWithout) {
-    FerroxBench bench = installFerroxDrive();
-    Morvane window;
-    MessageBoxWatcher watcher;
-    window.ui.Drive_diagnosis->trigger();
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kConnectFirst});
-    EXPECT_TRUE(bench.adapter.callLog().empty());
-}
-
-TEST(Diagnosis, ReportsTheRegistersAndReadingsInTheirFormats) {
+TEST(Diagnosis, ReportsTheRegistersAndReadingsInTheirFormatsOnlyWhenConnected) {
     ConnectedWindow c;
     c.bench.firmware.setParam(5100, 0x1000);
     c.bench.firmware.setParam(5102, 0x0012);
@@ -204,30 +154,62 @@ TEST(Diagnosis, ReportsTheRegistersAndReadingsInTheirFormats) {
     const Frames reads = readOf(5100) + readOf(5102) + readOf(15440) + readOf(485) + readOf(8585);
     EXPECT_EQ(c.frames(), (reads + Frames{{120, 210}, {120, 220}} + noOps(2) + drain()));
     EXPECT_TRUE(c.window.connected);
-}
 
-TEST(Diagnosis, HighVoltageKeepsOneDecimal) {
-    ConnectedWindow c;
     c.bench.firmware.setReading(220, 4826);
+    c.watcher.clear();
     c.window.ui.Drive_diagnosis->trigger();
     ASSERT_EQ(c.watcher.boxes().size(), 1u);
     EXPECT_TRUE(c.watcher.boxes()[0].text.contains("\nHV voltage 48.3V\n"));
-    EXPECT_TRUE(c.watcher.boxes()[0].text.contains("\nTemperature 15550\n"));
+
+    c.window.setConnected(false);
+    c.watcher.clear();
+    const size_t sent = c.bench.adapter.callLog().size();
+    c.window.ui.Drive_diagnosis->trigger();
+    EXPECT_EQ(describeBoxes(c.watcher), QStringList{kConnectFirst});
+    EXPECT_EQ(c.bench.adapter.callLog().size(), sent);  // nothing reaches the adapter
 }
 
-TEST(Diagnosis, ShowsWhatArrivedThenReportsTheLostLink) {
-    ConnectedWindow c;
-    c.loseLinkAfter(8);
-    OutputCapture capture;
-    c.window.ui.Drive_diagnosis->trigger();
-    const std::string out = capture.out();
-    capture.stop();
-    const QStringList boxes = describeBoxes(c.watcher);
-    ASSERT_EQ(boxes.size(), 2);
-    EXPECT_TRUE(boxes[0].startsWith("information|Diagnosis|If requesting support"));
-    EXPECT_TRUE(boxes[0].contains("Status register 0012"));  // read before the loss
-    EXPECT_TRUE(boxes[0].contains("\nHV voltage "));         // the whole report, all the same
-    EXPECT_EQ(boxes[1], kLinkLostBox);
-    EXPECT_EQ(tracedTransactions(out), 15 + 4 + 2);
-    expectLinkLost(c);
+TEST(DriveActions, LinkLostInTheMiddleOfEachWorkflowIsReportedOnce) {
+    const struct {
+        const char* name;
+        void (*run)(Morvane&);
+        long loseAfter;  // frames into the workflow
+        int traced;      // transactions the host still made
+        bool reportFirst;
+    } cases[] = {
+        // The export sends everything, reports, and Apply ends there.
+        {"apply, during the settings",
+         [](Morvane& w) { QTest::mouseClick(w.ui.applyButton, Qt::LeftButton); }, 10, 1 + 38 + 2,
+         false},
+        {"apply, the store and later",
+         [](Morvane& w) { QTest::mouseClick(w.ui.applyButton, Qt::LeftButton); }, 42,
+         1 + 38 + 2 + 3 + 2, false},
+        {"disable", [](Morvane& w) { QTest::mouseClick(w.ui.disableButton, Qt::LeftButton); }, 0,
+         1 + 2, false},
+        // The report shows what arrived, then the loss is reported.
+        {"diagnosis", [](Morvane& w) { w.ui.Drive_diagnosis->trigger(); }, 8, 15 + 4 + 2, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConnectedWindow connected;
+        connected.loseLinkAfter(c.loseAfter);
+        OutputCapture capture;
+        c.run(connected.window);
+        const std::string out = capture.out();
+        capture.stop();
+        EXPECT_EQ(tracedTransactions(out), c.traced);
+        QStringList boxes = describeBoxes(connected.watcher);
+        if (c.reportFirst) {
+            ASSERT_EQ(boxes.size(), 2);
+            EXPECT_TRUE(boxes[0].startsWith("information|Diagnosis|If requesting support"));
+            EXPECT_TRUE(boxes[0].contains("Status register 0012"));  // read before the loss
+            EXPECT_TRUE(boxes[0].contains("\nHV voltage "));         // the whole report
+            boxes.removeFirst();
+        }
+        EXPECT_EQ(boxes, QStringList{kLinkLostBox});
+        EXPECT_EQ(connected.window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
+        EXPECT_FALSE(connected.window.connected);
+        EXPECT_EQ(connected.window.firmwareVersion, -1);
+        EXPECT_FALSE(connected.window.ui.applyButton->isEnabled());
+    }
 }

@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <cstdio>
 
@@ -85,16 +83,12 @@ std::vector<uint16_t> settingNumbers() {
             8510, 8511, 8120, 8501, 8502, 8161, 8302, 8300, 8301};
 }
 
-Frames importFrames() {
-    Frames frames;
+Frames connectFrames() {
+    Frames frames = noOps(3) + readOf(6020) + readOf(6010) + readOf(6012) + drain();
     for (uint16_t number : settingNumbers()) {
         frames = frames + readOf(number);
     }
     return frames + drain();
-}
-
-Frames connectFrames() {
-    return noOps(3) + readOf(6020) + readOf(6010) + readOf(6012) + drain() + importFrames();
 }
 
 TraceScript& TraceScript::frames(int count) {
@@ -142,6 +136,10 @@ const QString kLinkLostBox =
     "critical|CRC error|Connection to drive lost, data checksum error. <br>Ensure that you have "
     "sufficient noise shielding in cables.";
 
+const QString kSettingsErrorBox =
+    "warning|Settings error|<i>Continuous current</i> can't be greater than <i>peak "
+    "current</i>.<br>Correct your settings.";
+
 bool clickConnect(Morvane& window) {
     QTest::mouseClick(window.ui.connectButton, Qt::LeftButton);
     return window.connected;
@@ -160,20 +158,6 @@ QStringList formValues(Morvane& window) {
     }
     values.sort();
     return values;
-}
-
-ScratchDir::ScratchDir() {
-    QTemporaryDir dir(QDir::tempPath() + "/morvane-test-XXXXXX");
-    dir.setAutoRemove(false);
-    root_ = dir.path();
-}
-
-ScratchDir::~ScratchDir() {
-    QDir(root_).removeRecursively();
-}
-
-QString ScratchDir::path(const QString& name) const {
-    return root_ + "/" + name;
 }
 
 QByteArray readFile(const QString& path) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <memory>
 #include <ostream>
@@ -38,7 +39,6 @@ Frames writeOf(uint16_t number, uint16_t value);
 Frames drain();  // the two flushing no-ops of the link report
 // The 19 setting parameters, in wire order.
 std::vector<uint16_t> settingNumbers();
-Frames importFrames();
 Frames connectFrames();  // probe, identification, drain, import
 
 // Rebuilds the trace of a stretch of the frame log, with the parameter lines where they belong;
@@ -61,9 +61,11 @@ private:
     bool matched_ = true;
 };
 
-// The messages of the connect workflow and of a lost link, as the watcher describes them.
+// The messages of the connect workflow, of a lost link and of a refused form, as the watcher
+// describes them.
 extern const QString kConnectingBox;
 extern const QString kLinkLostBox;
+extern const QString kSettingsErrorBox;
 
 // Clicks Connect; the watcher answers the boxes. True when the window ended up connected.
 bool clickConnect(Morvane& window);
@@ -79,13 +81,11 @@ QStringList formValues(Morvane& window);
 // A scratch directory, removed at the end of the test.
 class ScratchDir {
 public:
-    ScratchDir();
-    ~ScratchDir();
-    QString path(const QString& name) const;
-    QString root() const { return root_; }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    QString root() const { return dir_.path(); }
 
 private:
-    QString root_;
+    QTemporaryDir dir_;
 };
 
 QByteArray readFile(const QString& path);

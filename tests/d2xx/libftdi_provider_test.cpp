@@ -2,10 +2,7 @@
 // providers.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "d2xx.h"
 #include "ferrox_firmware.h"
@@ -55,7 +52,7 @@ TEST(LibftdiProvider, OpenWithoutAnAdapterFailsAndLeavesNoUsableHandle) {
     installD2xxProvider(nullptr);
 }
 
-TEST(BadHandles, NullAndStrayHandlesFailCleanlyThroughBothProviders) {
+TEST(BadHandles, NullStrayAndClosedHandlesFailCleanlyThroughBothProviders) {
     installD2xxProvider(makeLibftdiProvider());
     expectEveryHandleCallFails(nullptr);
     expectEveryHandleCallFails(strayHandle());
@@ -64,16 +61,15 @@ TEST(BadHandles, NullAndStrayHandlesFailCleanlyThroughBothProviders) {
         std::make_unique<drive_sim::FerroxFirmware>()));
     expectEveryHandleCallFails(nullptr);
     expectEveryHandleCallFails(strayHandle());
-    installD2xxProvider(nullptr);
-}
-
-TEST(BadHandles, ClosedSimulatedHandleFailsCleanly) {
-    installD2xxProvider(std::make_unique<drive_sim::SimulatedAdapter>(
-        std::make_unique<drive_sim::FerroxFirmware>()));
     FT_HANDLE handle = nullptr;
     ASSERT_EQ(FT_Open(0, &handle), FT_OK);
     ASSERT_EQ(FT_SetBitMode(handle, 0x09, 4), FT_OK);
     ASSERT_EQ(FT_Close(handle), FT_OK);
+    expectEveryHandleCallFails(handle);
+    FT_HANDLE next = nullptr;
+    EXPECT_EQ(FT_Open(1, &next), FT_DEVICE_NOT_FOUND);  // one adapter, at index 0
+    ASSERT_EQ(FT_Open(0, &next), FT_OK);
+    EXPECT_NE(next, handle);  // a new handle, so the old one stays dead
     expectEveryHandleCallFails(handle);
     installD2xxProvider(nullptr);
 }

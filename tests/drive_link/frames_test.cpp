@@ -1,33 +1,25 @@
-// Command frames: the CRC, the words on the wire, and the three paths of a transaction with
-// their trace lines.
+// Command frames: the CRC, the words on the wire, the three paths of a transaction with their
+// trace lines, and parameter access over the two-frame answer lag.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "drive_link.h"
 #include "output_capture.h"
 #include "sim_fixture.h"
 
-using drive_sim::AdapterCall;
-using drive_sim::LinkFaults;
-
 namespace {
-std::string hex8(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08X", unsigned(value));
-    return text;
-}
+using Frames = std::vector<std::pair<int, int>>;
 
-// The 16-bit word a 33-byte transmit buffer carries on D0.
-uint16_t wordOnWire(const std::vector<uint8_t>& bytes) {
-    uint16_t word = 0;
-    for (int bit = 0; bit < 16; ++bit) {
-        if (bytes.at(2 * bit) & 1) {
-            word |= uint16_t(1u << bit);
-        }
+// Command and value of each frame the drive received since `from`.
+Frames framesOf(const drive_sim::SimulatedAdapter& adapter, size_t from) {
+    Frames frames;
+    for (size_t i = from; i < adapter.frameLog().size(); ++i) {
+        frames.emplace_back(adapter.frameLog()[i].command, adapter.frameLog()[i].value);
     }
-    return word;
+    return frames;
 }
 }  // namespace
 
@@ -39,27 +31,29 @@ TEST(FrameCrc, MatchesTheWorkedValues) {
     EXPECT_EQ(frameCrc(0xFF, 0xFFFF), 0x53);
 }
 
-TEST(ExchangeFrame, SendsLowHalfThenHighHalf) {
+TEST(ExchangeFrame, SendsLowHalfThenHighHalfAndOnlyTheCommandsLowByte) {
     FerroxBench bench = installFerroxDrive();
     ASSERT_TRUE(openLink(true));
     bench.adapter.clearCallLog();
     OutputCapture capture;
     exchangeFrame(52, 6020);
-    std::vector<uint16_t> words;
+    std::vector<uint16_t> words;  // what each 33-byte buffer carries on D0
     for (const auto& record : bench.adapter.callLog()) {
-        if (record.call == AdapterCall::Write) {
-            words.push_back(wordOnWire(record.bytes));
+        uint16_t word = 0;
+        for (int bit = 0; bit < 16 && record.call == drive_sim::AdapterCall::Write; ++bit) {
+            word |= uint16_t((record.bytes.at(2 * bit) & 1u) << bit);
         }
+        words.push_back(word);
     }
-    EXPECT_EQ(words, (std::vector<uint16_t>{0x8491, 0x3417}));
-    EXPECT_EQ(capture.out(), "052,06020 ");
-    ASSERT_FALSE(bench.adapter.frameLog().empty());
-    EXPECT_EQ(bench.adapter.frameLog().back().command, 52);
-    EXPECT_EQ(bench.adapter.frameLog().back().value, 6020);
+    EXPECT_EQ(words, (std::vector<uint16_t>{0x8491, 0, 0x3417, 0}));  // each write, then a read
+    bool error = false;
+    transact(258, 7, error);
+    EXPECT_EQ(capture.out().substr(0, 20), "052,06020 258,00007 ");  // traced whole
+    EXPECT_EQ(framesOf(bench.adapter, 0), (Frames{{52, 6020}, {2, 7}}));
     EXPECT_TRUE(bench.adapter.frameLog().back().crcOk);
 }
 
-TEST(Transact, WithoutAConnectionSaysSoAndReturnsZero) {
+TEST(Transact, WithoutAConnectionOrWithAFailedLinkFlagsTheErrorInBothDialects) {
     installFerroxDrive();  // never opened
     OutputCapture capture;
     bool error = false;
@@ -68,76 +62,85 @@ TEST(Transact, WithoutAConnectionSaysSoAndReturnsZero) {
     EXPECT_TRUE(error);
     EXPECT_EQ(raw, 0xDEADBEEFu);  // nothing stored on this path
     EXPECT_EQ(capture.out(), "052,06020 Not conencted\n");
-}
 
-TEST(Transact, OpenButFailedLinkIsACrcErrorOfAnAllZeroReply) {
-    LinkFaults faults;
-    faults.failingCalls.insert(AdapterCall::SetBitMode);
+    drive_sim::LinkFaults faults;
+    faults.failingCalls.insert(drive_sim::AdapterCall::SetBitMode);
     installFerroxDrive(faults);
-    ASSERT_FALSE(openLink(true));
-    {
-        OutputCapture capture;
-        bool error = false;
-        uint32_t raw = 0xDEADBEEF;
-        EXPECT_EQ(transact(2, 0, error, &raw), 0);
-        EXPECT_TRUE(error);
-        EXPECT_EQ(raw, 0u);
-        EXPECT_EQ(capture.out(), "002,00000 CRC error (correct 5c)  00000000\n");
-    }
+    ASSERT_FALSE(openLink(true));  // open, but the link is down: an all-zero reply
+    error = false;
+    EXPECT_EQ(transact(2, 0, error, &raw), 0);
+    EXPECT_TRUE(error);
+    EXPECT_EQ(raw, 0u);
     setLinkDialect(LinkDialect::Bootloader);
-    {
-        OutputCapture capture;
-        bool error = false;
-        transact(1, 0, error);
-        EXPECT_TRUE(error);
-        EXPECT_EQ(capture.out(), "001,00000 CRC error  00000000\n");
-    }
+    transact(1, 0, error);
     setLinkDialect(LinkDialect::Firmware);
+    EXPECT_EQ(capture.out().substr(24),
+              "002,00000 CRC error (correct 5c)  00000000\n001,00000 CRC error  00000000\n");
 }
 
-TEST(Transact, GoodReplyIsTracedAndItsValueReturned) {
+TEST(Transact, GoodReplyIsTracedTheErrorFlagIsStickyAndQuietTraceSilencesOnlyTheTrace) {
     FerroxBench bench = installFerroxDrive();
+    bench.firmware.setParam(6020, 250);
     ASSERT_TRUE(openLink(true));
     bool error = false;
     transact(52, 6020, error);
     transact(2, 0, error);
     OutputCapture capture;
     uint32_t raw = 0;
-    uint16_t value = transact(2, 0, error, &raw);
+    EXPECT_EQ(transact(2, 0, error, &raw), 250);
     EXPECT_FALSE(error);
-    EXPECT_EQ(value, bench.firmware.param(6020));
-    EXPECT_EQ(raw, bench.adapter.frameLog().back().reply);
-    EXPECT_EQ(uint16_t(raw >> 8), value);
-    EXPECT_EQ(capture.out(), "002,00000  " + hex8(raw) + "\n");
-}
-
-TEST(Transact, ErrorFlagIsStickyAndQuietTraceSilencesOnlyTheTrace) {
-    FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
-    bool error = true;
+    EXPECT_EQ(raw, 0x0100FAA1u);  // status 1 (enabled), 250, CRC
+    EXPECT_EQ(capture.out(), "002,00000  0100FAA1\n");
+    error = true;
     transact(2, 0, error);
     EXPECT_TRUE(error);  // a good reply never clears it
 
     bench.adapter.faults().line = drive_sim::LineFault::StuckLow;
     quietTrace = true;
-    OutputCapture capture;
-    bool quietError = false;
-    uint32_t raw = 0;
-    transact(2, 0, quietError, &raw);
+    error = false;
+    transact(2, 0, error, &raw);
     quietTrace = false;
-    EXPECT_TRUE(quietError);
-    EXPECT_EQ(raw, 0xFFFFFFFFu);  // stored after a CRC mismatch too
-    EXPECT_EQ(capture.out(), "");
+    EXPECT_TRUE(error);
+    EXPECT_EQ(raw, 0xFFFFFFFFu);           // stored after a CRC mismatch too
+    EXPECT_EQ(capture.out().size(), 40u);  // the two traced lines only
 }
 
-TEST(Transact, CommandAbove255GoesOutAsItsLowByteButIsTracedWhole) {
+TEST(GetParam, ReturnsTheThirdReplyNotTheEarlierOnes) {
+    FerroxBench bench = installFerroxDrive();
+    bench.firmware.setParam(6010, 2210);
+    bench.firmware.setParam(6012, 1990);
+    bench.firmware.setParam(6020, 250);
+    ASSERT_TRUE(openLink(true));
+    bool error = false;
+    // Two requests in flight, so the first two replies of the read carry other values.
+    transact(52, 6010, error);
+    transact(52, 6012, error);
+    size_t start = bench.adapter.frameLog().size();
+    OutputCapture capture;
+    EXPECT_EQ(getParam(6020, error), 250);
+    EXPECT_FALSE(error);
+    EXPECT_EQ(framesOf(bench.adapter, start), (Frames{{52, 6020}, {2, 0}, {2, 0}}));
+    EXPECT_EQ(uint16_t(bench.adapter.frameLog()[start].reply >> 8), 2210);
+    EXPECT_EQ(uint16_t(bench.adapter.frameLog()[start + 1].reply >> 8), 1990);
+    std::string out = capture.out();
+    EXPECT_EQ(out.substr(out.size() - 9), "6020=250\n");
+}
+
+TEST(SetParam, SendsContentThenNumberAndTracesTheWriteEvenWhenQuietButNotForTheFlasher) {
     FerroxBench bench = installFerroxDrive();
     ASSERT_TRUE(openLink(true));
-    OutputCapture capture;
+    size_t start = bench.adapter.frameLog().size();
     bool error = false;
-    transact(258, 7, error);
-    EXPECT_EQ(capture.out().substr(0, 10), "258,00007 ");
-    EXPECT_EQ(bench.adapter.frameLog().back().command, 2);
-    EXPECT_EQ(bench.adapter.frameLog().back().value, 7);
-    EXPECT_TRUE(bench.adapter.frameLog().back().crcOk);
+    quietTrace = true;
+    OutputCapture capture;
+    setParam(410, 2600, error);
+    quietTrace = false;
+    EXPECT_EQ(capture.out(), "Setparam 410 = 2600\n");
+    setLinkDialect(LinkDialect::Bootloader);
+    setParam(410, 1, error);
+    setLinkDialect(LinkDialect::Firmware);
+    EXPECT_EQ(capture.out().find("Setparam", 1), std::string::npos);
+    EXPECT_EQ(framesOf(bench.adapter, start), (Frames{{50, 2600}, {51, 410}, {50, 1}, {51, 410}}));
+    EXPECT_EQ(bench.firmware.param(410), 1);
+    EXPECT_FALSE(error);
 }

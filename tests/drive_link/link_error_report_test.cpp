@@ -24,66 +24,48 @@ const QString kLostBox =
     "sufficient noise shielding in cables.";
 }  // namespace
 
-TEST(ReportLinkError, CleanLinkShowsNothing) {
-    FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
-    TestWindow window;
-    MessageBoxWatcher watcher;
-    size_t start = bench.adapter.frameLog().size();
-    EXPECT_FALSE(reportLinkError(window, false));
-    EXPECT_TRUE(watcher.boxes().empty());
-    EXPECT_TRUE(window.connectedCalls.empty());
-    EXPECT_EQ(window.statusBar()->currentMessage(), "");
-    ASSERT_EQ(bench.adapter.frameLog().size(), start + 2);
-    EXPECT_EQ(bench.adapter.frameLog()[start].command, 2);
-    EXPECT_EQ(bench.adapter.frameLog()[start + 1].command, 2);
-}
-
-TEST(ReportLinkError, IncomingErrorIsReportedAfterTheTwoNoOps) {
-    FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
-    TestWindow window;
-    MessageBoxWatcher watcher;
-    size_t start = bench.adapter.frameLog().size();
-    EXPECT_TRUE(reportLinkError(window, true));
-    EXPECT_EQ(bench.adapter.frameLog().size(), start + 2);
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
-    EXPECT_EQ(window.statusBar()->currentMessage(), "Connection lost, reconnect.");
-    EXPECT_EQ(window.connectedCalls, std::vector<bool>{false});
-}
-
-TEST(ReportLinkError, DriveThatFellSilentAfterTheSequenceIsNoticed) {
-    FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
-    bool error = false;
-    transact(2, 0, error);
-    ASSERT_FALSE(error);
-    bench.adapter.faults().stopAnsweringAfterFrames = long(bench.adapter.frameLog().size());
-    TestWindow window;
-    MessageBoxWatcher watcher;
-    EXPECT_TRUE(reportLinkError(window, error));
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
-}
-
-TEST(ReportLinkError, AbsentLinkIsLost) {
-    installFerroxDrive();  // never opened
-    TestWindow window;
-    MessageBoxWatcher watcher;
-    OutputCapture capture;
-    EXPECT_TRUE(reportLinkError(window, false));
-    EXPECT_EQ(capture.out(), "002,00000 Not conencted\n002,00000 Not conencted\n");
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
-    EXPECT_EQ(window.connectedCalls, std::vector<bool>{false});
-}
-
-TEST(ReportLinkError, FlasherDrainsWithItsOwnNoOp) {
-    installFerroxDrive();
-    setLinkDialect(LinkDialect::Bootloader);
-    TestWindow window;
-    MessageBoxWatcher watcher;
-    OutputCapture capture;
-    EXPECT_TRUE(reportLinkError(window, false));
-    setLinkDialect(LinkDialect::Firmware);
-    EXPECT_EQ(capture.out(), "001,00000 Not conencted\n001,00000 Not conencted\n");
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLostBox});
+TEST(ReportLinkError, DrainsWithTwoNoOpsAndReportsAnIncomingLateOrAbsentLink) {
+    struct Case {
+        const char* name;
+        bool open, incoming, fallSilent;
+        LinkDialect dialect;
+        const char* trace;  // compared when the link is absent
+    } cases[] = {
+        {"clean", true, false, false, LinkDialect::Firmware, nullptr},
+        {"incoming error", true, true, false, LinkDialect::Firmware, nullptr},
+        {"fell silent after the sequence", true, false, true, LinkDialect::Firmware, nullptr},
+        {"absent", false, false, false, LinkDialect::Firmware,
+         "002,00000 Not conencted\n002,00000 Not conencted\n"},
+        {"absent, flasher", false, false, false, LinkDialect::Bootloader,
+         "001,00000 Not conencted\n001,00000 Not conencted\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FerroxBench bench = installFerroxDrive();
+        if (c.open) {
+            ASSERT_TRUE(openLink(true));
+        }
+        size_t start = bench.adapter.frameLog().size();
+        if (c.fallSilent) {
+            bench.adapter.faults().stopAnsweringAfterFrames = long(start);
+        }
+        setLinkDialect(c.dialect);
+        bool reported = !c.open || c.incoming || c.fallSilent;
+        TestWindow window;
+        MessageBoxWatcher watcher;
+        OutputCapture capture;
+        EXPECT_EQ(reportLinkError(window, c.incoming), reported);
+        setLinkDialect(LinkDialect::Firmware);
+        EXPECT_EQ(describeBoxes(watcher), reported ? QStringList{kLostBox} : QStringList{});
+        EXPECT_EQ(window.statusBar()->currentMessage(),
+                  reported ? "Connection lost, reconnect." : "");
+        EXPECT_EQ(window.connectedCalls, reported ? std::vector<bool>{false} : std::vector<bool>{});
+        if (c.trace) {
+            EXPECT_EQ(capture.out(), c.trace);
+        } else if (!c.fallSilent) {
+            const auto& log = bench.adapter.frameLog();
+            ASSERT_EQ(log.size(), start + 2);
+            EXPECT_TRUE(log[start].command == 2 && log[start + 1].command == 2);
+        }
+    }
 }

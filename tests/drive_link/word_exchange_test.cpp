@@ -9,119 +9,85 @@
 #include "sim_fixture.h"
 
 using drive_sim::AdapterCall;
-using drive_sim::AdapterCallRecord;
-using drive_sim::LineFault;
 using drive_sim::LinkFaults;
 
 namespace {
-std::vector<AdapterCall> callsOf(const drive_sim::SimulatedAdapter& adapter) {
-    std::vector<AdapterCall> calls;
-    for (const AdapterCallRecord& record : adapter.callLog()) {
-        calls.push_back(record.call);
+// The adapter's call log as "Name(arg1,arg2)" entries, with "!" after each failed call.
+std::string callsOf(const drive_sim::SimulatedAdapter& adapter) {
+    std::string text;
+    for (const auto& record : adapter.callLog()) {
+        text += std::string(text.empty() ? "" : " ") +
+                (drive_sim::adapterCallName(record.call) + 3) + "(" + std::to_string(record.arg1) +
+                "," + std::to_string(record.arg2) + ")" + (record.status == FT_OK ? "" : "!");
     }
-    return calls;
+    return text;
 }
 
-const AdapterCallRecord& lastCall(const drive_sim::SimulatedAdapter& adapter, AdapterCall call) {
-    for (auto it = adapter.callLog().rbegin(); it != adapter.callLog().rend(); ++it) {
-        if (it->call == call) {
-            return *it;
-        }
-    }
-    static AdapterCallRecord none{};
-    ADD_FAILURE() << "no call " << drive_sim::adapterCallName(call);
-    return none;
-}
-
-LinkFaults failing(AdapterCall call) {
+FerroxBench benchFailing(AdapterCall call) {
     LinkFaults faults;
     faults.failingCalls.insert(call);
-    return faults;
+    return installFerroxDrive(faults);
 }
+
+const std::string kSetup = "Open(0,0) SetBitMode(9,4) ";
+const std::string kTiming = "SetTimeouts(1000,1000) SetLatencyTimer(4,0) SetBaudRate(10000,0) ";
+const std::string kIdle = "GetBitMode(2,0) Write(1,0) Read(1,0)";
 }  // namespace
 
-TEST(OpenLink, ConfiguresTheAdapterInOrderAndLeavesTheClockAsAsked) {
-    for (bool clockHigh : {true, false}) {
-        FerroxBench bench = installFerroxDrive();
-        ASSERT_TRUE(openLink(clockHigh));
-        EXPECT_EQ(callsOf(bench.adapter),
-                  (std::vector<AdapterCall>{AdapterCall::Open, AdapterCall::SetBitMode,
-                                            AdapterCall::SetTimeouts, AdapterCall::SetLatencyTimer,
-                                            AdapterCall::SetBaudRate, AdapterCall::GetBitMode,
-                                            AdapterCall::Write, AdapterCall::Read}));
-        const auto& log = bench.adapter.callLog();
-        EXPECT_EQ(log[0].arg1, 0u);  // device index 0
-        EXPECT_EQ(log[1].arg1, 0x09u);
-        EXPECT_EQ(log[1].arg2, 4u);
-        EXPECT_EQ(log[2].arg1, 1000u);
-        EXPECT_EQ(log[2].arg2, 1000u);
-        EXPECT_EQ(log[3].arg1, 4u);
-        EXPECT_EQ(log[4].arg1, 10000u);
-        EXPECT_EQ(log[6].bytes, std::vector<uint8_t>{uint8_t(clockHigh ? 9 : 1)});
-        EXPECT_EQ(log[7].arg1, 1u);
-        EXPECT_TRUE(linkState.linkOpen);
-        EXPECT_TRUE(linkState.linkGood);
-        EXPECT_EQ(linkState.adapterStatus, FT_OK);
+TEST(OpenLink, ConfiguresTheAdapterInOrderAndTakesItsFallbackForEachFailingCall) {
+    struct Case {
+        AdapterCall failing;
+        std::string calls;
+        bool good, open;
+    } cases[] = {
+        {AdapterCall::Close, kSetup + kTiming + kIdle, true, true},  // never called here
+        {AdapterCall::Open, "Open(0,0)!", false, false},
+        {AdapterCall::SetBitMode, "Open(0,0) SetBitMode(9,4)!", false, true},
+        // Neither time setting is checked.
+        {AdapterCall::SetTimeouts,
+         kSetup + "SetTimeouts(1000,1000)! SetLatencyTimer(4,0) SetBaudRate(10000,0) " + kIdle,
+         true, true},
+        {AdapterCall::SetLatencyTimer,
+         kSetup + "SetTimeouts(1000,1000) SetLatencyTimer(4,0)! SetBaudRate(10000,0) " + kIdle,
+         true, true},
+        // The slow setting is taken silently.
+        {AdapterCall::SetBaudRate,
+         kSetup + "SetTimeouts(1000,1000) SetLatencyTimer(4,0) " +
+             "SetBaudRate(10000,0)! SetBaudRate(1200,0)! " +
+             "SetTimeouts(1000,1000) SetLatencyTimer(2,0) " + kIdle,
+         true, true},
+        {AdapterCall::GetBitMode, kSetup + kTiming + "GetBitMode(0,0)!", false, true},
+        // Nor is the idle byte.
+        {AdapterCall::Write, kSetup + kTiming + "GetBitMode(2,0) Write(1,0)! Read(1,0)", true,
+         true},
+        {AdapterCall::Read, kSetup + kTiming + "GetBitMode(2,0) Write(1,0) Read(1,0)!", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(drive_sim::adapterCallName(c.failing));
+        FerroxBench bench = benchFailing(c.failing);
+        EXPECT_EQ(openLink(true), c.good);
+        EXPECT_EQ(callsOf(bench.adapter), c.calls);
+        EXPECT_EQ(linkState.linkGood, c.good);
+        EXPECT_EQ(linkState.linkOpen, c.open);
+        // The status of the last checked step: after the slow baud rate, the bit-mode read's.
+        EXPECT_EQ(linkState.adapterStatus != FT_OK, !c.good);
+        if (!c.good && c.open) {
+            // From now on words are exchanged as zeros without traffic.
+            bench.adapter.clearCallLog();
+            EXPECT_EQ(exchangeWord(0x1234), 0);
+            EXPECT_EQ(callsOf(bench.adapter), "");
+        }
     }
 }
 
-TEST(OpenLink, FailedOpenCallsNothingElse) {
-    FerroxBench bench = installFerroxDrive(failing(AdapterCall::Open));
-    EXPECT_FALSE(openLink(true));
-    EXPECT_EQ(callsOf(bench.adapter), std::vector<AdapterCall>{AdapterCall::Open});
-    EXPECT_FALSE(linkState.linkOpen);
-    EXPECT_FALSE(linkState.linkGood);
-    EXPECT_NE(linkState.adapterStatus, FT_OK);
-}
-
-TEST(OpenLink, RefusedBitModeLeavesTheHandleOpenButTheLinkDown) {
-    FerroxBench bench = installFerroxDrive(failing(AdapterCall::SetBitMode));
-    EXPECT_FALSE(openLink(true));
-    EXPECT_EQ(callsOf(bench.adapter),
-              (std::vector<AdapterCall>{AdapterCall::Open, AdapterCall::SetBitMode}));
-    EXPECT_TRUE(linkState.linkOpen);
-    EXPECT_FALSE(linkState.linkGood);
-
-    // From now on words are exchanged as zeros without traffic, and reported as CRC errors.
-    bench.adapter.clearCallLog();
-    EXPECT_EQ(exchangeWord(0x1234), 0);
-    EXPECT_TRUE(bench.adapter.callLog().empty());
-}
-
-TEST(OpenLink, RefusedBaudRateFallsBackToTheSlowSettingSilently) {
-    FerroxBench bench = installFerroxDrive(failing(AdapterCall::SetBaudRate));
-    EXPECT_TRUE(openLink(true));
-    EXPECT_EQ(callsOf(bench.adapter),
-              (std::vector<AdapterCall>{
-                  AdapterCall::Open, AdapterCall::SetBitMode, AdapterCall::SetTimeouts,
-                  AdapterCall::SetLatencyTimer, AdapterCall::SetBaudRate, AdapterCall::SetBaudRate,
-                  AdapterCall::SetTimeouts, AdapterCall::SetLatencyTimer, AdapterCall::GetBitMode,
-                  AdapterCall::Write, AdapterCall::Read}));
-    const auto& log = bench.adapter.callLog();
-    EXPECT_EQ(log[4].arg1, 10000u);
-    EXPECT_EQ(log[5].arg1, 1200u);
-    EXPECT_EQ(log[7].arg1, 2u);
-    EXPECT_EQ(linkState.adapterStatus, FT_OK);  // recorded by the bit-mode read after it
-}
-
-TEST(OpenLink, FailedBitModeReadStopsBeforeTheFirstByte) {
-    FerroxBench bench = installFerroxDrive(failing(AdapterCall::GetBitMode));
-    EXPECT_FALSE(openLink(true));
-    EXPECT_EQ(callsOf(bench.adapter).back(), AdapterCall::GetBitMode);
-    EXPECT_TRUE(linkState.linkOpen);
-    EXPECT_FALSE(linkState.linkGood);
-}
-
-TEST(OpenLink, ReopeningClosesTheOldHandleFirst) {
+TEST(OpenLink, ReopeningClosesTheOldHandleFirstAndLeavesTheClockAsAsked) {
     FerroxBench bench = installFerroxDrive();
     ASSERT_TRUE(openLink(true));
+    EXPECT_EQ(bench.adapter.callLog()[6].bytes, std::vector<uint8_t>{9});
     bench.adapter.clearCallLog();
     ASSERT_TRUE(openLink(false));
-    std::vector<AdapterCall> calls = callsOf(bench.adapter);
-    ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[0], AdapterCall::Close);
-    EXPECT_EQ(calls[1], AdapterCall::Open);
-    EXPECT_EQ(lastCall(bench.adapter, AdapterCall::Write).bytes, std::vector<uint8_t>{1});
+    EXPECT_EQ(callsOf(bench.adapter), "Close(0,0) " + kSetup + kTiming + kIdle);
+    EXPECT_EQ(bench.adapter.callLog()[7].bytes, std::vector<uint8_t>{1});
 }
 
 TEST(ExchangeWord, ClocksEachBitAsTwoBytesThenBringsTheLinesLow) {
@@ -131,69 +97,51 @@ TEST(ExchangeWord, ClocksEachBitAsTwoBytesThenBringsTheLinesLow) {
     exchangeWord(0x0001);
     std::vector<uint8_t> expected{9, 1};
     for (int i = 0; i < 15; ++i) {
-        expected.push_back(8);
-        expected.push_back(0);
+        expected.insert(expected.end(), {8, 0});
     }
     expected.push_back(0);
-    ASSERT_EQ(callsOf(bench.adapter),
-              (std::vector<AdapterCall>{AdapterCall::Write, AdapterCall::Read}));
+    EXPECT_EQ(callsOf(bench.adapter), "Write(33,0) Read(33,0)");
     EXPECT_EQ(bench.adapter.callLog()[0].bytes, expected);
-    EXPECT_EQ(bench.adapter.callLog()[1].arg1, 33u);
-}
 
-TEST(ExchangeWord, DecodesTheInvertedDataLine) {
-    LinkFaults low;
-    low.line = LineFault::StuckLow;  // a low line reads as 1 bits
-    installFerroxDrive(low);
-    ASSERT_TRUE(openLink(true));
-    EXPECT_EQ(exchangeWord(0), 0xFFFF);
-
-    LinkFaults high;
-    high.line = LineFault::StuckHigh;  // bit 1 set in every byte reads as 0 bits
-    installFerroxDrive(high);
-    ASSERT_TRUE(openLink(true));
-    EXPECT_EQ(exchangeWord(0xFFFF), 0x0000);
-}
-
-TEST(ExchangeWord, FailedTransferDropsTheLinkAndStopsTraffic) {
-    LinkFaults faults;
-    faults.failingCalls.insert(AdapterCall::Write);
-    FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
-    bench.adapter.faults() = faults;
+    // A failed transfer drops the link and stops the traffic.
+    bench.adapter.faults().transfersBeforeFailure = 1;  // the write goes, the read fails
     exchangeWord(0x5555);
     EXPECT_FALSE(linkState.linkGood);
     bench.adapter.clearCallLog();
     EXPECT_EQ(exchangeWord(0x5555), 0);
-    EXPECT_TRUE(bench.adapter.callLog().empty());
+    EXPECT_EQ(callsOf(bench.adapter), "");
 }
 
-TEST(CloseLink, ClosesOnceAndSaysSo) {
-    {
-        installFerroxDrive();
-        OutputCapture capture;
-        EXPECT_EQ(closeLink(), FT_OK);  // never opened
-        EXPECT_EQ(capture.out(), "");
-    }
+TEST(ExchangeWord, DecodesTheInvertedDataLine) {
+    LinkFaults faults;
+    faults.line = drive_sim::LineFault::StuckLow;  // a low line reads as 1 bits
+    installFerroxDrive(faults);
+    ASSERT_TRUE(openLink(true));
+    EXPECT_EQ(exchangeWord(0), 0xFFFF);
+    faults.line = drive_sim::LineFault::StuckHigh;  // bit 1 set in every byte reads as 0 bits
+    installFerroxDrive(faults);
+    ASSERT_TRUE(openLink(true));
+    EXPECT_EQ(exchangeWord(0xFFFF), 0x0000);
+}
+
+TEST(CloseLink, ClosesOnlyAnAdapterThatOpenedWellOnceAndSaysSo) {
+    installFerroxDrive();
+    OutputCapture capture;
+    EXPECT_EQ(closeLink(), FT_OK);  // never opened
+
+    FerroxBench failed = benchFailing(AdapterCall::SetBitMode);
+    EXPECT_FALSE(openLink(true));
+    failed.adapter.clearCallLog();
+    EXPECT_NE(closeLink(), FT_OK);  // the handle is kept
+    EXPECT_EQ(callsOf(failed.adapter), "");
+    EXPECT_EQ(capture.out(), "");
+
     FerroxBench bench = installFerroxDrive();
     ASSERT_TRUE(openLink(true));
-    OutputCapture capture;
+    bench.adapter.clearCallLog();
     EXPECT_EQ(closeLink(), FT_OK);
     EXPECT_EQ(closeLink(), FT_OK);
     EXPECT_EQ(capture.out(), "USB closed\n");
     EXPECT_FALSE(linkState.linkOpen);
-    int closes = 0;
-    for (const AdapterCallRecord& record : bench.adapter.callLog()) {
-        closes += record.call == AdapterCall::Close;
-    }
-    EXPECT_EQ(closes, 1);
-}
-
-TEST(CloseLink, KeepsTheHandleAfterAFailedOpenStep) {
-    FerroxBench bench = installFerroxDrive(failing(AdapterCall::SetBitMode));
-    EXPECT_FALSE(openLink(true));
-    OutputCapture capture;
-    EXPECT_NE(closeLink(), FT_OK);
-    EXPECT_EQ(capture.out(), "");
-    EXPECT_EQ(callsOf(bench.adapter).back(), AdapterCall::SetBitMode);
+    EXPECT_EQ(callsOf(bench.adapter), "Close(0,0)");
 }

@@ -12,46 +12,47 @@ using drive_sim::DriveMode;
 using drive_sim::SimOptions;
 
 namespace {
-SimOptions parsed(const std::string& text) {
-    SimOptions options;
+SimOptions parsed(const std::string& text, SimOptions options = {}) {
     std::string error;
     EXPECT_TRUE(drive_sim::parseSimOptions(text, options, error)) << text << ": " << error;
     EXPECT_EQ(error, "") << text;
     return options;
 }
+
+// Installs the adapter the options describe and reads one raw no-op reply.
+uint32_t noOpReplyWith(const std::string& text, bool& error) {
+    resetLinkState();
+    installD2xxProvider(drive_sim::makeSimulatedAdapter(parsed(text)));
+    EXPECT_TRUE(openLink(true));
+    quietTrace = true;
+    uint32_t raw = 0xDEADBEEF;
+    transact(2, 0, error, &raw);
+    quietTrace = false;
+    return raw;
+}
 }  // namespace
 
-TEST(SimOptionsParser, AcceptsEachKeyAndKeepsTheDefaultsOtherwise) {
+TEST(SimOptionsParser, AcceptsEachKeyUpToItsLimitsOnTopOfTheGivenDefaults) {
     SimOptions defaults = parsed("");
     EXPECT_EQ(defaults.mode, DriveMode::Firmware);
     EXPECT_TRUE(defaults.powered);
     EXPECT_EQ(defaults.bitErrorRate, 0.0);
     EXPECT_GT(defaults.latencyMs, 0.0);
 
-    EXPECT_EQ(parsed("mode=bootloader").mode, DriveMode::Bootloader);
-    EXPECT_EQ(parsed("mode=bootloader,mode=firmware").mode, DriveMode::Firmware);  // last wins
-    EXPECT_FALSE(parsed("power=off").powered);
-    EXPECT_TRUE(parsed("power=off,power=on").powered);
-    EXPECT_DOUBLE_EQ(parsed("ber=1e-3").bitErrorRate, 1e-3);
-    EXPECT_DOUBLE_EQ(parsed("ber=1").bitErrorRate, 1.0);
-    EXPECT_DOUBLE_EQ(parsed("latency=0").latencyMs, 0.0);
-    EXPECT_DOUBLE_EQ(parsed("latency=1.5").latencyMs, 1.5);
-
     SimOptions all = parsed("latency=2,ber=0.25,power=off,mode=bootloader");
     EXPECT_EQ(all.mode, DriveMode::Bootloader);
     EXPECT_FALSE(all.powered);
     EXPECT_DOUBLE_EQ(all.bitErrorRate, 0.25);
     EXPECT_DOUBLE_EQ(all.latencyMs, 2.0);
+    EXPECT_EQ(parsed("mode=bootloader,mode=firmware").mode, DriveMode::Firmware);  // last wins
+    EXPECT_TRUE(parsed("power=off,power=on").powered);
+    EXPECT_DOUBLE_EQ(parsed("ber=1e-3").bitErrorRate, 1e-3);
+    EXPECT_DOUBLE_EQ(parsed("ber=1").bitErrorRate, 1.0);
+    EXPECT_DOUBLE_EQ(parsed("latency=0").latencyMs, 0.0);
+    EXPECT_DOUBLE_EQ(parsed("latency=1000").latencyMs, 1000.0);
+    EXPECT_EQ(parsed("ber=0", all).mode, DriveMode::Bootloader);  // the flasher's default mode
 
-    // Given defaults are the base (the flasher starts from bootloader mode).
-    SimOptions flasher;
-    flasher.mode = DriveMode::Bootloader;
-    std::string error;
-    ASSERT_TRUE(drive_sim::parseSimOptions("ber=0", flasher, error));
-    EXPECT_EQ(flasher.mode, DriveMode::Bootloader);
-}
-
-TEST(SimOptionsParser, ReadsNumbersTheSameWhateverTheLocale) {
+    // Numbers read the same whatever the locale.
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     std::string saved = previous ? previous : "C";
     if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
@@ -62,13 +63,28 @@ TEST(SimOptionsParser, ReadsNumbersTheSameWhateverTheLocale) {
 }
 
 TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlone) {
-    const char* bad[] = {"mode",           "=firmware",       "mode=",
-                         "mode=turbo",     "MODE=firmware",   "power=maybe",
-                         "power=",         "ber=lots",        "ber=2",
-                         "ber=-0.1",       "ber=nan",         "ber=inf",
-                         "ber=1e-3x",      "latency=-1",      "latency=",
-                         "latency=1ms",    "colour=red",      "mode=firmware,",
-                         ",mode=firmware", "power=on,,ber=0", "mode=firmware;power=on"};
+    const char* bad[] = {"mode",
+                         "=firmware",
+                         "mode=",
+                         "mode=turbo",
+                         "MODE=firmware",
+                         "power=maybe",
+                         "power=",
+                         "ber=lots",
+                         "ber=2",
+                         "ber=-0.1",
+                         "ber=nan",
+                         "ber=inf",
+                         "ber=1e-3x",
+                         "latency=-1",
+                         "latency=",
+                         "latency=1ms",
+                         "latency=1000.5",
+                         "colour=red",
+                         "mode=firmware,",
+                         ",mode=firmware",
+                         "power=on,,ber=0",
+                         "mode=firmware;power=on"};
     for (const char* text : bad) {
         SimOptions options;
         options.latencyMs = 7.0;
@@ -88,34 +104,20 @@ TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlon
     EXPECT_NE(error.find("'colour'"), std::string::npos) << error;
 }
 
-TEST(SimulatedAdapterFromOptions, UnpoweredDriveLeavesTheLineHigh) {
-    SimOptions options = parsed("power=off,latency=0");
-    resetLinkState();
-    installD2xxProvider(drive_sim::makeSimulatedAdapter(options));
-    ASSERT_TRUE(openLink(true));
-    quietTrace = true;
+TEST(SimulatedAdapterFromOptions, BuildsAnUnpoweredOrAFirmwareDriveWithTheLineSettings) {
     bool error = false;
-    uint32_t raw = 0xFFFFFFFF;
-    transact(2, 0, error, &raw);
-    quietTrace = false;
+    EXPECT_EQ(noOpReplyWith("power=off,latency=0", error), 0u);  // the line stays high
     EXPECT_TRUE(error);
-    EXPECT_EQ(raw, 0u);
-}
 
-TEST(SimulatedAdapterFromOptions, PoweredFirmwareDriveAnswersAndCarriesTheLineSettings) {
-    SimOptions options = parsed("mode=firmware,ber=0.125,latency=0");
-    auto adapter = drive_sim::makeSimulatedAdapter(options);
+    auto adapter = drive_sim::makeSimulatedAdapter(parsed("mode=firmware,ber=0.125,latency=0"));
     EXPECT_DOUBLE_EQ(adapter->faults().bitErrorRate, 0.125);
     EXPECT_EQ(adapter->faults().line, drive_sim::LineFault::None);
     EXPECT_NE(dynamic_cast<drive_sim::FerroxFirmware*>(&adapter->personality()), nullptr);
-    adapter->faults().bitErrorRate = 0.0;
-    resetLinkState();
-    installD2xxProvider(std::move(adapter));
-    ASSERT_TRUE(openLink(true));
+
+    error = false;
+    noOpReplyWith("mode=firmware,latency=0", error);
     quietTrace = true;
-    bool error = false;
-    uint16_t driveType = getParam(6020, error);
+    EXPECT_EQ(getParam(6020, error), 250);
     quietTrace = false;
     EXPECT_FALSE(error);
-    EXPECT_EQ(driveType, 250);
 }

@@ -8,22 +8,6 @@
 #include "vlf_writer.h"
 
 namespace {
-std::vector<uint8_t> encode(const vlf::ImageSpec& imageSpec) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    EXPECT_TRUE(vlf::encodeImage(imageSpec, bytes, error)) << error;
-    return bytes;
-}
-
-vlf::ImageSpec patternSpec(size_t packets, uint16_t setupWord = 0xBEEF) {
-    vlf::ImageSpec imageSpec;
-    imageSpec.reservedFirst = 0x1111;
-    imageSpec.reservedSecond = 0x2222;
-    imageSpec.setupWord = setupWord;
-    imageSpec.words = vlf::patternPackets(packets, 3);
-    return imageSpec;
-}
-
 std::unique_ptr<uint16_t[]> noMemory(size_t) {
     return nullptr;
 }
@@ -32,175 +16,103 @@ int openDescriptors() {
     return int(QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
 }
 
-class LoadImage : public FlasherTest {
-protected:
-    // Loads `bytes` from a file and returns the result, with the standard error it printed.
-    int load(const std::vector<uint8_t>& bytes, std::string& err) {
-        const std::string file = path("image.vlf");
-        writeFile(file, bytes);
-        int result = 0;
-        err = captureConsole([&] { result = loadImage(file.c_str()); }).err;
-        return result;
-    }
-    std::string damaged() { return "Damaged file '" + path("image.vlf") + "'\n"; }
-};
+std::vector<uint8_t> head(const std::vector<uint8_t>& bytes, size_t length) {
+    return {bytes.begin(), bytes.begin() + length};
+}
+
+std::vector<uint8_t> with(std::vector<uint8_t> bytes, size_t at, std::vector<uint8_t> patch) {
+    std::copy(patch.begin(), patch.end(), bytes.begin() + at);
+    return bytes;
+}
 }  // namespace
 
-TEST_F(LoadImage, WholeImageFillsTheImageInFileOrder) {
-    vlf::ImageSpec imageSpec = patternSpec(3);
-    std::string err;
-    ASSERT_EQ(load(encode(imageSpec), err), kImageLoaded);
-    EXPECT_EQ(err, "File checksum " + std::to_string(vlf::checksumWord(imageSpec.words)) + "\n");
-    EXPECT_EQ(firmwareImage.packetCount, 3);
-    EXPECT_EQ(firmwareImage.setupWord, 0xBEEF);
-    std::vector<uint16_t> loaded(firmwareImage.words.get(), firmwareImage.words.get() + 3 * 72);
-    EXPECT_EQ(loaded, imageSpec.words);
-}
+class LoadImage : public FlasherTest {};
 
-TEST_F(LoadImage, WordsAreLittleEndian) {
+// Each file is loaded over an image already in memory: a failure must leave that image as it
+// was, a success must replace it, and the file must be closed either way.
+TEST_F(LoadImage, ResultsMessagesAndTheImageAfterwards) {
     vlf::ImageSpec imageSpec;
-    imageSpec.setupWord = 0x0102;
-    imageSpec.words.assign(72, 0x0000);
-    imageSpec.words[0] = 0xA1B2;
-    std::vector<uint8_t> bytes = encode(imageSpec);
-    ASSERT_EQ(bytes[12], 0xB2);
-    ASSERT_EQ(bytes[13], 0xA1);
-    std::string err;
-    ASSERT_EQ(load(bytes, err), kImageLoaded);
-    EXPECT_EQ(firmwareImage.words[0], 0xA1B2);
-    EXPECT_EQ(firmwareImage.setupWord, 0x0102);
-}
+    imageSpec.reservedFirst = 0x1111;
+    imageSpec.reservedSecond = 0x2222;
+    imageSpec.setupWord = 0xBEEF;
+    imageSpec.words = vlf::patternPackets(2, 3);
+    std::vector<uint8_t> whole;
+    std::string error;
+    ASSERT_TRUE(vlf::encodeImage(imageSpec, whole, error)) << error;
+    ASSERT_EQ(whole.size(), 14u + 288);
+    std::vector<uint16_t> littleEndian = imageSpec.words;
+    littleEndian[0] = 0xA1B2;
+    std::vector<uint8_t> trailing = whole;
+    trailing.insert(trailing.end(), {1, 2, 3, 4, 5});
 
-TEST_F(LoadImage, FourteenByteImageWithoutPackets) {
-    std::vector<uint8_t> bytes = {'V',  'L', 'F', 'W',  0xAA, 0xBB, 0xCC,
-                                  0xDD, 0,   0,   0x34, 0x12, 0xFE, 0xFF};
-    std::string err;
-    ASSERT_EQ(load(bytes, err), kImageLoaded);
-    EXPECT_EQ(err, "File checksum 65534\n");
-    EXPECT_EQ(firmwareImage.packetCount, 0);
-    EXPECT_EQ(firmwareImage.setupWord, 0x1234);
-}
-
-TEST_F(LoadImage, WrongMagicGivesTheSignOfTheFirstDifference) {
     const std::string file = path("image.vlf");
-    std::string err;
-    std::vector<uint8_t> bytes = encode(patternSpec(1));
-    bytes[3] = 'X';
-    EXPECT_EQ(load(bytes, err), kWrongFileType);
-    EXPECT_EQ(err, "Wrong file type " + file + " (1)\n");
-    bytes[3] = 'V';
-    EXPECT_EQ(load(bytes, err), kWrongFileType);
-    EXPECT_EQ(err, "Wrong file type " + file + " (-1)\n");
-    bytes[0] = 0xD6;  // a byte above 127 is larger, as unsigned bytes compare
-    EXPECT_EQ(load(bytes, err), kWrongFileType);
-    EXPECT_EQ(err, "Wrong file type " + file + " (1)\n");
-    EXPECT_EQ(firmwareImage.words, nullptr);
-}
-
-TEST_F(LoadImage, EmptyOrShortFileIsTheWrongTypeBeforeItIsDamaged) {
-    const std::string file = path("image.vlf");
-    std::string err;
-    EXPECT_EQ(load({}, err), kWrongFileType);
-    EXPECT_EQ(err, "Wrong file type " + file + " (-1)\n");
-    EXPECT_EQ(load({'V', 'L', 'F'}, err), kWrongFileType);
-    EXPECT_EQ(err, "Wrong file type " + file + " (-1)\n");
-}
-
-TEST_F(LoadImage, EndInsideTheHeaderIsDamaged) {
-    std::vector<uint8_t> whole = encode(patternSpec(1));
-    for (size_t length : {4, 5, 8, 11}) {
+    const std::string checksum =
+        "File checksum " + std::to_string(vlf::checksumWord(imageSpec.words));
+    const std::string wrongType = "Wrong file type " + file;
+    const std::string damaged = "Damaged file '" + file + "'\n";
+    const std::vector<uint16_t> before = vlf::patternPackets(1, 99);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int result;
         std::string err;
-        EXPECT_EQ(load({whole.begin(), whole.begin() + length}, err), kDamagedHeader) << length;
-        EXPECT_EQ(err, damaged()) << length;
-    }
-}
-
-TEST_F(LoadImage, EndInsideThePacketsIsDamaged) {
-    std::vector<uint8_t> whole = encode(patternSpec(2));
-    for (size_t length : {12, 12 + 143, 12 + 144, 12 + 287}) {
-        std::string err;
-        EXPECT_EQ(load({whole.begin(), whole.begin() + length}, err), kDamagedPackets) << length;
-        EXPECT_EQ(err, damaged()) << length;
-    }
-}
-
-TEST_F(LoadImage, MissingChecksumWordIsDamaged) {
-    std::vector<uint8_t> whole = encode(patternSpec(2));
-    for (size_t length : {12 + 288, 12 + 289}) {
-        std::string err;
-        EXPECT_EQ(load({whole.begin(), whole.begin() + length}, err), kMissingChecksum) << length;
-        EXPECT_EQ(err, damaged()) << length;
-    }
-}
-
-TEST_F(LoadImage, ChecksumIsPrintedNotChecked) {
-    std::vector<uint8_t> bytes = encode(patternSpec(1));
-    bytes[bytes.size() - 2] = 0x39;  // 12345, whatever the packets hold
-    bytes[bytes.size() - 1] = 0x30;
-    std::string err;
-    EXPECT_EQ(load(bytes, err), kImageLoaded);
-    EXPECT_EQ(err, "File checksum 12345\n");
-}
-
-TEST_F(LoadImage, TrailingBytesAreIgnored) {
-    vlf::ImageSpec imageSpec = patternSpec(1);
-    std::vector<uint8_t> bytes = encode(imageSpec);
-    bytes.insert(bytes.end(), {1, 2, 3, 4, 5});
-    std::string err;
-    ASSERT_EQ(load(bytes, err), kImageLoaded);
-    EXPECT_EQ(firmwareImage.packetCount, 1);
-    EXPECT_EQ(err, "File checksum " + std::to_string(vlf::checksumWord(imageSpec.words)) + "\n");
-}
-
-TEST_F(LoadImage, MissingFileCannotBeOpened) {
-    const std::string file = path("absent.vlf");
-    int result = 0;
-    const std::string err = captureConsole([&] { result = loadImage(file.c_str()); }).err;
-    EXPECT_EQ(result, kCannotOpen);
-    EXPECT_EQ(err, "Unable to open file '" + file + "'\n");
-}
-
-TEST_F(LoadImage, FailedAllocationLeavesNoImage) {
-    const std::string file = path("image.vlf");
-    writeFile(file, encode(patternSpec(2)));
-    int result = 0;
-    const std::string err =
-        captureConsole([&] { result = loadImageUsing(file.c_str(), noMemory); }).err;
-    EXPECT_EQ(result, kNoMemory);
-    EXPECT_EQ(err, "Unable to allocate memory\n");
-    EXPECT_EQ(firmwareImage.packetCount, 0);
-    EXPECT_EQ(firmwareImage.words, nullptr);
-}
-
-TEST_F(LoadImage, FailedLoadKeepsTheImageBefore) {
-    vlf::ImageSpec imageSpec = patternSpec(2);
-    std::string err;
-    ASSERT_EQ(load(encode(imageSpec), err), kImageLoaded);
-    std::vector<uint8_t> shortFile = encode(patternSpec(3));
-    shortFile.resize(100);
-    EXPECT_EQ(load(shortFile, err), kDamagedPackets);
-    EXPECT_EQ(firmwareImage.packetCount, 2);
-    EXPECT_EQ(firmwareImage.words[71], imageSpec.words[71]);
-}
-
-TEST_F(LoadImage, TheFileIsClosedOnEveryOutcome) {
-    const std::vector<uint8_t> whole = encode(patternSpec(1));
-    const std::vector<std::vector<uint8_t>> files = {
-        whole, {}, {'V', 'L', 'F', 'W', 0}, {whole.begin(), whole.begin() + 20}};
-    const std::string file = path("image.vlf");
-    for (const auto& bytes : files) {
-        writeFile(file, bytes);
-        int before = 0;
-        int afterLoad = 0;
-        int afterFailedAllocation = 0;
-        captureConsole([&] {
-            before = openDescriptors();
-            loadImage(file.c_str());
-            afterLoad = openDescriptors();
-            loadImageUsing(file.c_str(), noMemory);
-            afterFailedAllocation = openDescriptors();
+        std::vector<uint16_t> words;  // the image afterwards; setup word 0x7777 means `before`
+        uint16_t setupWord;
+        WordBlockAllocator allocate = nullptr;
+    };
+    const Case cases[] = {
+        {"words little-endian", with(whole, 12, {0xB2, 0xA1}), kImageLoaded, checksum + "\n",
+         littleEndian, 0xBEEF},
+        {"14 bytes, N = 0",
+         {'V', 'L', 'F', 'W', 0xAA, 0xBB, 0xCC, 0xDD, 0, 0, 0x34, 0x12, 0xFE, 0xFF},
+         kImageLoaded,
+         "File checksum 65534\n",
+         {},
+         0x1234},
+        {"wrong checksum word", with(whole, 300, {0x39, 0x30}), kImageLoaded,
+         "File checksum 12345\n", imageSpec.words, 0xBEEF},
+        {"trailing bytes", trailing, kImageLoaded, checksum + "\n", imageSpec.words, 0xBEEF},
+        {"magic VLFX", with(whole, 3, {'X'}), kWrongFileType, wrongType + " (1)\n", before, 0x7777},
+        {"magic VLFV", with(whole, 3, {'V'}), kWrongFileType, wrongType + " (-1)\n", before,
+         0x7777},
+        {"byte above 127", with(whole, 0, {0xD6}), kWrongFileType, wrongType + " (1)\n", before,
+         0x7777},
+        {"empty", {}, kWrongFileType, wrongType + " (-1)\n", before, 0x7777},
+        {"three bytes", {'V', 'L', 'F'}, kWrongFileType, wrongType + " (-1)\n", before, 0x7777},
+        {"ends after the magic", head(whole, 4), kDamagedHeader, damaged, before, 0x7777},
+        {"ends inside the setup word", head(whole, 11), kDamagedHeader, damaged, before, 0x7777},
+        {"ends after the header", head(whole, 12), kDamagedPackets, damaged, before, 0x7777},
+        {"ends after packet 1", head(whole, 12 + 144), kDamagedPackets, damaged, before, 0x7777},
+        {"ends inside packet 2", head(whole, 12 + 287), kDamagedPackets, damaged, before, 0x7777},
+        {"ends after the packets", head(whole, 12 + 288), kMissingChecksum, damaged, before,
+         0x7777},
+        {"half a checksum", head(whole, 12 + 289), kMissingChecksum, damaged, before, 0x7777},
+        {"no memory", whole, kNoMemory, "Unable to allocate memory\n", before, 0x7777, noMemory},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        useImage(1, 0x7777, 99);
+        writeFile(file, c.bytes);
+        int result = -1;
+        int descriptorsBefore = 0;
+        int descriptorsAfter = 0;
+        const Console console = captureConsole([&] {
+            descriptorsBefore = openDescriptors();
+            result =
+                c.allocate ? loadImageUsing(file.c_str(), c.allocate) : loadImage(file.c_str());
+            descriptorsAfter = openDescriptors();
         });
-        EXPECT_EQ(afterLoad, before) << bytes.size();
-        EXPECT_EQ(afterFailedAllocation, before) << bytes.size();
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(console.err, c.err);
+        EXPECT_EQ(descriptorsAfter, descriptorsBefore) << "the file stays open";
+        EXPECT_EQ(firmwareImage.packetCount, c.words.size() / 72);
+        EXPECT_EQ(firmwareImage.setupWord, c.setupWord);
+        EXPECT_TRUE(std::equal(c.words.begin(), c.words.end(), firmwareImage.words.get()));
     }
+
+    const std::string absent = path("absent.vlf");
+    int result = 0;
+    EXPECT_EQ(captureConsole([&] { result = loadImage(absent.c_str()); }).err,
+              "Unable to open file '" + absent + "'\n");
+    EXPECT_EQ(result, kCannotOpen);
 }

@@ -1,6 +1,8 @@
 #include "flasher_fixture.h"
 
 #include <QDir>
+#include <QStatusBar>
+#include <QtTest/QTest>
 #include <regex>
 
 #include "drive_link.h"
@@ -9,15 +11,6 @@
 #include "output_capture.h"
 #include "sim_fixture.h"
 #include "vlf_writer.h"
-
-BootloaderBench installBootloader(drive_sim::BootloaderSettings settings,
-                                  drive_sim::LinkFaults faults) {
-    auto bootloader = drive_sim::makeBootloader(settings);
-    drive_sim::SimulatedBootloader& ref = *bootloader;
-    drive_sim::SimulatedAdapter& adapter =
-        installSimulatedDrive(std::move(bootloader), std::move(faults));
-    return {adapter, ref};
-}
 
 const QString kConnectingBox =
     "information|Connecting|USB adapter found. <br><br><b>Restart drive logic voltage now</b> to "
@@ -56,19 +49,37 @@ private:
 };
 }  // namespace
 
-BootloaderBench installHookedBootloader(AnswerHook hook, drive_sim::BootloaderSettings settings,
-                                        drive_sim::LinkFaults faults) {
+BootloaderBench installBootloader(drive_sim::BootloaderSettings settings,
+                                  drive_sim::LinkFaults faults, AnswerHook hook) {
+    if (!hook) {
+        hook = [](uint8_t, uint16_t, drive_sim::Answer&) {};
+    }
     auto hooked =
         std::make_unique<HookedBootloader>(drive_sim::makeBootloader(settings), std::move(hook));
     drive_sim::SimulatedBootloader& ref = hooked->inner();
-    drive_sim::SimulatedAdapter& adapter =
-        installSimulatedDrive(std::move(hooked), std::move(faults));
-    return {adapter, ref};
+    return {installSimulatedDrive(std::move(hooked), std::move(faults)), ref};
 }
 
 drive_sim::Answer corrupted(drive_sim::Answer answer) {
     answer.raw ^= 0x01u;  // CRC-8 catches every single flipped bit
     return answer;
+}
+
+AnswerHook corruptNth(uint8_t command, int n) {
+    auto seen = std::make_shared<int>(0);
+    return [command, n, seen](uint8_t sent, uint16_t, drive_sim::Answer& answer) {
+        if (sent == command && ++*seen == n) {
+            answer = corrupted(answer);
+        }
+    };
+}
+
+AnswerHook answerTo(uint8_t command, uint32_t raw) {
+    return [command, raw](uint8_t sent, uint16_t, drive_sim::Answer& answer) {
+        if (sent == command) {
+            answer.raw = raw;
+        }
+    };
 }
 
 std::vector<uint16_t> useImage(size_t packets, uint16_t setupWord, uint32_t seed) {
@@ -95,9 +106,8 @@ std::string withoutTransactions(const std::string& out) {
 
 std::vector<int> commandsFrom(const drive_sim::SimulatedAdapter& adapter, size_t from) {
     std::vector<int> commands;
-    const auto& log = adapter.frameLog();
-    for (size_t i = from; i < log.size(); ++i) {
-        commands.push_back(log[i].command);
+    for (size_t i = from; i < adapter.frameLog().size(); ++i) {
+        commands.push_back(adapter.frameLog()[i].command);
     }
     return commands;
 }
@@ -105,12 +115,10 @@ std::vector<int> commandsFrom(const drive_sim::SimulatedAdapter& adapter, size_t
 namespace {
 QtMessageHandler previousHandler = nullptr;
 
-// The offscreen platform says this whenever a message box opens; it is no output of ours.
+// The offscreen platform says this on standard error whenever a message box opens; it is no
+// output of ours and would spoil the exact comparisons.
 void dropPlatformNoise(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (text.contains("does not support propagateSizeHints")) {
-        return;
-    }
-    if (previousHandler) {
+    if (!text.contains("does not support propagateSizeHints") && previousHandler) {
         previousHandler(type, context, text);
     }
 }
@@ -142,4 +150,56 @@ std::string FlasherTest::path(const char* name) const {
 void FlasherTest::writeFile(const std::string& file, const std::vector<uint8_t>& bytes) const {
     std::string error;
     ASSERT_TRUE(vlf::writeBytes(file, bytes, error)) << error;
+}
+
+QString buttonStates(const Morvane& window) {
+    return QString(window.ui.connectButton->isEnabled() ? "C" : "-") +
+           (window.ui.openfirmware->isEnabled() ? "O" : "-") +
+           (window.ui.startflash->isEnabled() ? "F" : "-");
+}
+
+void FlasherWindowTest::SetUp() {
+    FlasherTest::SetUp();
+    openNewWindow();
+    watcher = std::make_unique<MessageBoxWatcher>();
+}
+
+void FlasherWindowTest::TearDown() {
+    watcher.reset();
+    captureConsole([this] { window.reset(); });
+    FlasherTest::TearDown();
+}
+
+void FlasherWindowTest::openNewWindow() {
+    window = std::make_unique<Morvane>();
+    window->askFileName = filePrompt.prompt();
+    QObject::connect(window->ui.statusbar, &QStatusBar::messageChanged,
+                     [this](const QString& text) {
+                         if (!text.isEmpty()) {
+                             statusTexts << text;
+                         }
+                     });
+    window->show();
+}
+
+void FlasherWindowTest::click(QWidget* button) {
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+Console FlasherWindowTest::connect() {
+    return captureConsole([this] { clickConnect(); });
+}
+
+void FlasherWindowTest::openFile(const QString& file) {
+    filePrompt.answer({file});
+    click(window->ui.openfirmware);
+}
+
+std::vector<uint16_t> FlasherWindowTest::writeImage(const std::string& file, size_t packets) {
+    vlf::ImageSpec imageSpec;
+    imageSpec.setupWord = 0x0042;
+    imageSpec.words = vlf::patternPackets(packets, 11);
+    std::string error;
+    EXPECT_TRUE(vlf::writeImage(file, imageSpec, error)) << error;
+    return imageSpec.words;
 }

@@ -43,26 +43,19 @@ SeenDialog askAndCancel(const FileQuestion& question, QString& answer) {
 }
 }  // namespace
 
-TEST(FilePrompt, SavingDialogAddsTheSuffixAndOpeningTakesAnyName) {
-    FileQuestion question{"Save File", "Ferroxsettings.frx", "Ferrox files (*.frx)", true, "frx"};
-    QString answer = "untouched";
-    SeenDialog seen = askAndCancel(question, answer);
-    ASSERT_TRUE(seen.seen);
-    EXPECT_TRUE(answer.isEmpty());
-    EXPECT_EQ(seen.caption, "Save File");
-    EXPECT_EQ(seen.filters, QStringList{"Ferrox files (*.frx)"});
-    EXPECT_EQ(seen.acceptMode, QFileDialog::AcceptSave);
-    EXPECT_EQ(seen.fileMode, QFileDialog::AnyFile);
-    EXPECT_EQ(seen.defaultSuffix, "frx");
-    EXPECT_FALSE(seen.native);
-
-    question.caption = "Open File";
-    question.forSaving = false;
-    seen = askAndCancel(question, answer);
-    ASSERT_TRUE(seen.seen);
-    EXPECT_TRUE(answer.isEmpty());
-    EXPECT_EQ(seen.acceptMode, QFileDialog::AcceptOpen);
-    EXPECT_EQ(seen.fileMode, QFileDialog::AnyFile);
-    EXPECT_EQ(seen.defaultSuffix, "");  // an opened name is taken as typed
-    EXPECT_FALSE(seen.native);
+TEST(FilePrompt, SavingDialogAddsTheSuffixAndOpeningTakesAnyNameAndCancelGivesNoName) {
+    for (bool forSaving : {true, false}) {
+        FileQuestion question{forSaving ? "Save File" : "Open File", "Ferroxsettings.frx",
+                              "Ferrox files (*.frx)", forSaving, "frx"};
+        QString answer = "untouched";
+        SeenDialog seen = askAndCancel(question, answer);
+        ASSERT_TRUE(seen.seen);
+        EXPECT_TRUE(answer.isEmpty());
+        EXPECT_EQ(seen.caption, question.caption);
+        EXPECT_EQ(seen.filters, QStringList{"Ferrox files (*.frx)"});
+        EXPECT_EQ(seen.acceptMode, forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        EXPECT_EQ(seen.fileMode, QFileDialog::AnyFile);
+        EXPECT_EQ(seen.defaultSuffix, forSaving ? "frx" : "");  // an opened name is as typed
+        EXPECT_FALSE(seen.native);
+    }
 }

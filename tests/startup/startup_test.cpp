@@ -14,44 +14,49 @@ namespace {
 const ProgramInfo kInfo{"morvane", "1.0.0", "Drive configuration.", drive_sim::SimOptions{},
                         LinkDialect::Firmware};
 
-StartupChoice parse(std::vector<std::string> args) {
+// Runs `check` on a command line of the program's name and `args`.
+template <typename Check>
+auto withArgs(std::vector<std::string> args, Check check) {
     args.insert(args.begin(), "morvane");
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(&arg[0]);
     }
-    return parseCommandLine(int(argv.size()), argv.data(), kInfo);
+    return check(int(argv.size()), argv.data());
+}
+
+StartupChoice parse(std::vector<std::string> args) {
+    return withArgs(args,
+                    [](int argc, char** argv) { return parseCommandLine(argc, argv, kInfo); });
+}
+
+bool decided(std::vector<std::string> args) {
+    return withArgs(args, decidedWithoutWindow);
 }
 }  // namespace
 
-TEST(CommandLine, NoOptionsUsesTheRealAdapter) {
-    StartupChoice choice = parse({});
-    EXPECT_FALSE(choice.exitNow);
-    EXPECT_FALSE(choice.simulate);
-}
-
 TEST(CommandLine, HelpAndVersionPrintAndExitCleanly) {
-    OutputCapture capture;
-    StartupChoice help = parse({"--help"});
-    StartupChoice version = parse({"--version"});
-    EXPECT_TRUE(help.exitNow);
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(version.exitNow);
-    EXPECT_EQ(version.exitCode, 0);
-    std::string out = capture.out();
-    EXPECT_NE(out.find("Usage: morvane [--simulate[=KEY=VALUE,...]]"), std::string::npos);
-    EXPECT_NE(out.find("morvane 1.0.0\n"), std::string::npos);
-    EXPECT_EQ(capture.err(), "");
+    for (const char* option : {"--help", "--version"}) {
+        OutputCapture capture;
+        StartupChoice choice = parse({option});
+        EXPECT_TRUE(choice.exitNow);
+        EXPECT_EQ(choice.exitCode, 0);
+        EXPECT_NE(capture.out().find(option == std::string("--help")
+                                         ? "Usage: morvane [--simulate[=KEY=VALUE,...]]"
+                                         : "morvane 1.0.0\n"),
+                  std::string::npos);
+        EXPECT_EQ(capture.err(), "");
+    }
 }
 
-TEST(CommandLine, SimulateTakesItsSettings) {
+TEST(CommandLine, RealAdapterByDefaultAndSimulateHandsOnItsSettings) {
+    StartupChoice real = parse({});
+    EXPECT_FALSE(real.exitNow || real.simulate);
     StartupChoice plain = parse({"--simulate"});
-    EXPECT_TRUE(plain.simulate);
-    EXPECT_FALSE(plain.exitNow);
+    EXPECT_TRUE(plain.simulate && !plain.exitNow);
     EXPECT_EQ(plain.sim.mode, drive_sim::DriveMode::Firmware);
-
     StartupChoice tuned = parse({"--simulate=mode=bootloader,power=off,ber=1e-3,latency=2"});
-    ASSERT_FALSE(tuned.exitNow);
+    EXPECT_TRUE(tuned.simulate && !tuned.exitNow);
     EXPECT_EQ(tuned.sim.mode, drive_sim::DriveMode::Bootloader);
     EXPECT_FALSE(tuned.sim.powered);
     EXPECT_DOUBLE_EQ(tuned.sim.bitErrorRate, 1e-3);
@@ -71,23 +76,13 @@ TEST(CommandLine, BadValuesAndUnknownOptionsAreRefusedWithExitCode2) {
 }
 
 TEST(CommandLine, HelpVersionAndRefusedValuesAreDecidedBeforeTheWindowSystem) {
-    std::string name = "morvane", help = "--help", version = "--version", other = "--simulate",
-                good = "--simulate=ber=1e-3,power=off", bad = "--simulate=latency=-1",
-                qtOption = "-platform";
-    auto decided = [&](std::vector<std::string*> args) {
-        std::vector<char*> argv{&name[0]};
-        for (std::string* arg : args) {
-            argv.push_back(&(*arg)[0]);
-        }
-        return decidedWithoutWindow(int(argv.size()), argv.data());
-    };
-    EXPECT_TRUE(decided({&other, &help}));
-    EXPECT_TRUE(decided({&version}));
-    EXPECT_TRUE(decided({&bad}));
-    EXPECT_FALSE(decided({&other}));
-    EXPECT_FALSE(decided({&good}));
+    EXPECT_TRUE(decided({"--simulate", "--help"}));
+    EXPECT_TRUE(decided({"--version"}));
+    EXPECT_TRUE(decided({"--simulate=latency=-1"}));
+    EXPECT_FALSE(decided({"--simulate"}));
+    EXPECT_FALSE(decided({"--simulate=ber=1e-3,power=off"}));
     // The toolkit's own options are its business, once the application object exists.
-    EXPECT_FALSE(decided({&qtOption, &good}));
+    EXPECT_FALSE(decided({"-platform", "--simulate=ber=1e-3,power=off"}));
 }
 
 TEST(WidgetStyle, PlastiqueWhereAvailableOtherwiseFusion) {
