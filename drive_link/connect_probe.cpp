@@ -18,12 +18,15 @@ bool openAndProbeDrive(LinkErrorWindow& window, bool clockHigh, const QString& i
     auto text = [context](const char* source) {
         return QCoreApplication::translate(context, source);
     };
+    auto refuse = [&](const char* source) {
+        QMessageBox::warning(parent, "Error", text(source), QMessageBox::Ok);
+        return false;
+    };
 
     window.linkErrorStatusBar()->showMessage(text("Connecting to drive..."), kConnectingMs);
     window.setConnected(false);
     if (!openLink(clockHigh)) {
-        QMessageBox::warning(parent, "Error", text("Unable to open USB adapter"), QMessageBox::Ok);
-        return false;
+        return refuse("Unable to open USB adapter");
     }
     QMessageBox::information(
         parent, "Connecting",
@@ -42,20 +45,14 @@ bool openAndProbeDrive(LinkErrorWindow& window, bool clockHigh, const QString& i
     uint32_t probe = 0;
     transact(noOpCommand(), 0, error, &probe);
     if (probe == 0 || probe == 0xFFFFFFFFu) {
-        QMessageBox::warning(parent, "Error",
-                             text("Unable to communicate with drive. No data received from "
-                                  "device. <br>Ensure that you have followed the instructions of "
-                                  "previous dialog."),
-                             QMessageBox::Ok);
-        return false;
+        return refuse(
+            "Unable to communicate with drive. No data received from device. <br>Ensure that you "
+            "have followed the instructions of previous dialog.");
     }
     if (error) {
-        QMessageBox::warning(parent, "Error",
-                             text("Unable to communicate with drive. Data checksum error. "
-                                  "<br>Ensure that you have followed the instructions of "
-                                  "previous dialog."),
-                             QMessageBox::Ok);
-        return false;
+        return refuse(
+            "Unable to communicate with drive. Data checksum error. <br>Ensure that you have "
+            "followed the instructions of previous dialog.");
     }
     return true;
 }
