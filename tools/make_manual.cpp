@@ -67,7 +67,7 @@ bool fitPicturesAndPages(QTextDocument& doc, const QDir& folder) {
     }
     // Without a display that fixed font may well be a proportional one.
     for (Span& span : code) {
-        span.format.setFontFamily("DejaVu Sans Mono");
+        span.format.setFontFamilies({QStringLiteral("DejaVu Sans Mono")});
         setSpanFormat(doc, span);
     }
     for (Span& span : pictures) {
