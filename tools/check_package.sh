@@ -20,7 +20,7 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb"
-trap 'as_root apt-get remove -y -q "$package"' EXIT  # also when a check fails
+trap 'as_root apt-get purge -y -q "$package"' EXIT  # also when a check fails
 
 fail() {
     echo "package check failed: $*" >&2
@@ -45,7 +45,7 @@ head -c 5 "$docdir/MorvaneManual.pdf" | grep -q '%PDF-' || fail "no manual in $d
 strings -el /usr/bin/morvane | grep -qFx "$docdir" || fail "morvane does not look in $docdir"
 
 trap - EXIT
-as_root apt-get remove -y -q "$package"
+as_root apt-get purge -y -q "$package"
 [ ! -e /usr/bin/morvane ] && [ ! -e /usr/lib/udev/rules.d/99-kmr-ftdi.rules ] ||
     fail "files left behind after removing $package"
 echo "package $package: installed, checked and removed again"
