@@ -3,8 +3,6 @@
 #include <QThread>
 #include <QtGlobal>
 
-#include "plot.h"
-
 namespace {
 // The capture divider sets the span: one time point every (divider + 1) x 50 us.
 const ResponseSpan kSpans[] = {
@@ -39,30 +37,6 @@ void setResponseSleep(ResponseSleep sleep) {
 
 void responseSleep(unsigned long milliseconds) {
     currentSleep(milliseconds);
-}
-
-void fillResponseCurves(const float* samples, float currentScale, Plot& posPlot, Plot& torqPlot) {
-    posPlot.firstCurve = QList<QPointF>();
-    posPlot.secondCurve = QList<QPointF>();
-    torqPlot.firstCurve = QList<QPointF>();
-    torqPlot.secondCurve = QList<QPointF>();
-
-    const float divisor = currentScale == 0.0f ? 1.0f : currentScale;
-    for (int k = 0; k < step_response::kSamples; ++k) {
-        const float x = float(k / step_response::kSlots);
-        const float v = samples[k];
-        switch (k % step_response::kSlots) {
-            case 0:
-                torqPlot.addFirstCurvePoint(x, v / divisor);
-                break;
-            case 1:
-                torqPlot.addSecondCurvePoint(x, v / divisor);
-                break;
-            default:
-                posPlot.addFirstCurvePoint(x, v);
-                break;
-        }
-    }
 }
 
 QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs) {

@@ -1,12 +1,9 @@
 // What the step-response test of the main window needs besides the drive link and the scope:
-// the time-span choices, the blocking waits, the filling of the response curves from the
-// downloaded samples, and the result text.
+// the time-span choices, the blocking waits and the result text.
 #pragma once
 
 #include <QString>
 #include <cstdint>
-
-class Plot;
 
 namespace step_response {
 constexpr uint16_t kCurrentScale = 5510;  // counts per ampere, signed
@@ -43,10 +40,5 @@ const ResponseSpan& chooseResponseSpan(bool span100, bool span500, bool span2000
 using ResponseSleep = void (*)(unsigned long milliseconds);
 void setResponseSleep(ResponseSleep sleep);  // null restores the real one
 void responseSleep(unsigned long milliseconds);
-
-// Empties all four curves and refills them from the downloaded samples: the position error on
-// `posPlot`, target and achieved current in amperes on `torqPlot`. A current scale of 0 (a
-// drive that reports none) leaves the currents in the drive's counts instead of dividing by 0.
-void fillResponseCurves(const float* samples, float currentScale, Plot& posPlot, Plot& torqPlot);
 
 QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs);

@@ -151,11 +151,11 @@ TEST(OpenSettings, FileWithoutParametersGivesNineteenBoxesAndTheStandInValue) {
 TEST(OpenSettings, FailureWhileInterpretingIsCaughtAndReported) {
     Morvane window;
     MessageBoxWatcher watcher;
-    EXPECT_FALSE(guardSettingsLoad(&window, [] { throw std::runtime_error("bad document"); }));
+    EXPECT_FALSE(guardSettingsLoad(window, [] { throw std::runtime_error("bad document"); }));
     EXPECT_EQ(describeBoxes(watcher), QStringList{warning("File load failed")});
     watcher.clear();
     bool ran = false;
-    EXPECT_TRUE(guardSettingsLoad(&window, [&] { ran = true; }));
+    EXPECT_TRUE(guardSettingsLoad(window, [&] { ran = true; }));
     EXPECT_TRUE(ran);
     EXPECT_TRUE(watcher.boxes().empty());
 }

@@ -11,12 +11,13 @@
 #include "morvane_test_support.h"
 #include "settings_document.h"
 #include "settings_table.h"
+#include "settings_transfer.h"
 
 namespace {
 // Exports the form into a document and returns the value of one parameter element.
 int exportedValue(Morvane& window, uint16_t number) {
     SettingsDocument settings = newSettingsDocument();
-    if (!window.exportSettings(true, settings.root, settings.document)) {
+    if (!exportSettingsToDocument(window, settings)) {
         return -1;
     }
     const QDomElement element = settings.root.firstChildElement("Param" + QString::number(number));

@@ -9,12 +9,12 @@
 #include "message_box_watcher.h"
 #include "output_capture.h"
 #include "sim_fixture.h"
+#include "window_front_end.h"
 
 namespace {
-class TestWindow : public QMainWindow, public LinkErrorWindow {
+class TestWindow : public QMainWindow, public WindowFrontEnd<FrontEnd> {
 public:
-    QWidget* linkErrorParent() override { return this; }
-    QStatusBar* linkErrorStatusBar() override { return statusBar(); }
+    TestWindow() : WindowFrontEnd(this) {}
     void setConnected(bool connected) override { connectedCalls.push_back(connected); }
     std::vector<bool> connectedCalls;
 };

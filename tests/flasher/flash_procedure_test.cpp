@@ -60,7 +60,7 @@ protected:
     // Opens the link unless it is open and runs one step of the procedure, the whole flash
     // unless told otherwise.
     Run run(const drive_sim::SimulatedAdapter& adapter,
-            int (*step)(LinkErrorWindow&) = flashImage) {
+            int (*step)(FlasherFrontEnd&) = flashImage) {
         if (!linkState.linkOpen) {
             EXPECT_TRUE(openLink(false));
         }
