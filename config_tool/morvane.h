@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QMainWindow>
 #include <cstdint>
+#include <memory>
 
 #include "file_prompt.h"
 #include "link_error_report.h"
@@ -13,6 +14,7 @@
 class QCheckBox;
 class QDomDocument;
 class QDomElement;
+class ResponseView;
 
 namespace Ui {
 class PlotDialog;
@@ -32,7 +34,8 @@ public:
     int32_t firmwareVersion = -1;
     QDialog plotDialog;
     Ui::PlotDialog* plotForm = nullptr;
-    FilePrompt askFileName = askWithFileDialog;  // for saving and opening settings files
+    FilePrompt askFileName = askWithFileDialog;  // for settings files and exported responses
+    std::unique_ptr<ResponseView> responseView;  // runs, readout and export of the dialog
 
     // Settings transfer between the form and the drive or a settings document.
     bool exportSettings(bool documentMode, QDomElement& parent, QDomDocument& document);
