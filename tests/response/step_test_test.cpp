@@ -233,10 +233,6 @@ TEST_F(StepTestWindow, DialogShowsTheCurvesWhereTheScalesPutThemAndClosesWithThe
     window->show();
     clickTest();
     window->plotDialog.resize(706, 533);
-    QImage dialog = window->plotDialog.grab().toImage();
-    if (qEnvironmentVariableIsSet("KMR_RESPONSE_SCREENSHOT")) {
-        dialog.save(qEnvironmentVariable("KMR_RESPONSE_SCREENSHOT"));
-    }
     // The position error in the first curve's blue; the achieved current, drawn last, in green.
     for (auto [plot, curve, colour] :
          {std::make_tuple(&posPlot(), &posPlot().firstCurve, isBlue),
