@@ -12,6 +12,7 @@
 
 #include "drive_link.h"
 #include "menu_slot_binding.h"
+#include "step_test_view.h"
 #include "ui_plot_dialog.h"
 
 Morvane::Morvane() {
@@ -32,6 +33,7 @@ Morvane::Morvane() {
 
     plotForm = new Ui::PlotDialog;
     plotForm->setupUi(&plotDialog);
+    responseView = std::make_unique<ResponseView>(plotDialog, *plotForm, askFileName);
 }
 
 Morvane::~Morvane() {

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QMainWindow>
 #include <cstdint>
+#include <memory>
 
 #include "file_prompt.h"
 #include "link_error_report.h"
@@ -13,6 +14,7 @@
 class QCheckBox;
 class QDomDocument;
 class QDomElement;
+class ResponseView;
 
 namespace Ui {
 class PlotDialog;
@@ -32,8 +34,9 @@ public:
     int32_t firmwareVersion = -1;
     QDialog plotDialog;
     Ui::PlotDialog* plotForm = nullptr;
-    FilePrompt askFileName = askWithFileDialog;  // for saving and opening settings files
+    FilePrompt askFileName = askWithFileDialog;  // for settings files and exported responses
     QString installedManualFolder;  // Help's second place to look, after the current directory
+    std::unique_ptr<ResponseView> responseView;  // runs, readout and export of the dialog
 
     // Settings transfer between the form and the drive or a settings document.
     bool exportSettings(bool documentMode, QDomElement& parent, QDomDocument& document);

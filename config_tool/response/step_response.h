@@ -5,6 +5,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <vector>
+
+#include "step_capture.h"
 
 class Plot;
 
@@ -22,7 +25,8 @@ constexpr int kAchievedCurrentChannel = 2;
 constexpr int kSlots = 3;
 constexpr int kTimePoints = 500;
 constexpr int kSamples = kSlots * kTimePoints;
-constexpr int kCaptureSetting = 4;  // parameter 5011
+constexpr int kCaptureSetting = 4;         // parameter 5011
+constexpr int kSpanMsPerDividerStep = 25;  // a capture spans (divider + 1) x 25 ms
 
 // Settling times from here on are shown as "more than 500 ms".
 constexpr int kLongestSettlingTime = 489;
@@ -44,9 +48,8 @@ using ResponseSleep = void (*)(unsigned long milliseconds);
 void setResponseSleep(ResponseSleep sleep);  // null restores the real one
 void responseSleep(unsigned long milliseconds);
 
-// Empties all four curves and refills them from the downloaded samples: the position error on
-// `posPlot`, target and achieved current in amperes on `torqPlot`. A current scale of 0 (a
-// drive that reports none) leaves the currents in the drive's counts instead of dividing by 0.
-void fillResponseCurves(const float* samples, float currentScale, Plot& posPlot, Plot& torqPlot);
+// Empties all four curves and refills them from a capture, x the time point's index: the
+// position error on `posPlot`, target and achieved current on `torqPlot`.
+void fillResponseCurves(const std::vector<CapturePoint>& points, Plot& posPlot, Plot& torqPlot);
 
 QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs);
