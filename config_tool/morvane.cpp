@@ -13,10 +13,9 @@
 #include "drive_link.h"
 #include "morvane_workflows.h"
 #include "plot.h"
-#include "response_curves.h"
 #include "settings_form.h"
-#include "step_response.h"
 #include "step_test.h"
+#include "step_test_view.h"
 #include "ui_plot_dialog.h"
 
 Morvane::Morvane() : WindowFrontEnd(this) {
@@ -34,6 +33,7 @@ Morvane::Morvane() : WindowFrontEnd(this) {
 
     plotForm = new Ui::PlotDialog;
     plotForm->setupUi(&plotDialog);
+    responseView = std::make_unique<ResponseView>(plotDialog, *plotForm, askFileName);
 }
 
 Morvane::~Morvane() {
@@ -102,11 +102,30 @@ void Morvane::showSpanLabel(const QString& label) {
     plotForm->timespan->setText(label);
 }
 
-void Morvane::showResponse(const float* samples, float currentScale) {
-    fillResponseCurves(samples, currentScale, *plotForm->posPlot, *plotForm->torqPlot);
+StepCapture Morvane::runSettings(int axis) {
+    // What Apply last sent, unless the user has edited the form since (reading them back would
+    // add traffic to the test).
+    const DriveSettings form = settingsFromForm(ui);
+    const size_t first = size_t(axis * kSettingsPerAxis);
+    StepCapture capture;
+    capture.axis = axis;
+    capture.continuousCurrentMa = form.contents[first + kContinuousCurrentIndex];
+    capture.peakCurrentMa = form.contents[first + kPeakCurrentIndex];
+    capture.gainD = form.contents[first + kGainDIndex];
+    capture.gainP = form.contents[first + kGainPIndex];
+    capture.gainI = form.contents[first + kGainIIndex];
+    return capture;
+}
+
+void Morvane::showCapture(const StepCapture& capture) {
+    responseView->showCapture(capture);
     plotDialog.show();
     plotForm->posPlot->repaint();
     plotForm->torqPlot->repaint();
+}
+
+void Morvane::keepCapture(StepCapture capture) {
+    responseView->keep(std::move(capture));
 }
 
 void Morvane::on_connectButton_clicked() {

@@ -5,11 +5,14 @@
 #include <QDialog>
 #include <QMainWindow>
 #include <cstdint>
+#include <memory>
 
 #include "file_prompt.h"
 #include "morvane_front_end.h"
 #include "ui_main_window_form.h"
 #include "window_front_end.h"
+
+class ResponseView;
 
 namespace Ui {
 class PlotDialog;
@@ -33,15 +36,18 @@ public:
     int chosenSpanMs() override;
     void paintStatusNow() override;
     void showSpanLabel(const QString& label) override;
-    void showResponse(const float* samples, float currentScale) override;
+    StepCapture runSettings(int axis) override;
+    void showCapture(const StepCapture& capture) override;
+    void keepCapture(StepCapture capture) override;
 
     Ui::MainWindowForm ui;
     bool connected = false;
     int32_t firmwareVersion = -1;
     QDialog plotDialog;
     Ui::PlotDialog* plotForm = nullptr;
-    FilePrompt askFileName = askWithFileDialog;  // for saving and opening settings files
+    FilePrompt askFileName = askWithFileDialog;  // for settings files and exported responses
     QString installedManualFolder;  // Help's second place to look, after the current directory
+    std::unique_ptr<ResponseView> responseView;  // runs, readout and export of the dialog
 
 private slots:
     void on_testButton_clicked();

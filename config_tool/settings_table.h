@@ -26,6 +26,9 @@ struct AxisSetting {
 const std::array<AxisSetting, kAxisSettingCount>& axisSettings();
 constexpr int kContinuousCurrentIndex = 0;  // within an axis; axis 2 starts at 9
 constexpr int kPeakCurrentIndex = 1;
+constexpr int kGainDIndex = 6;
+constexpr int kGainPIndex = 7;
+constexpr int kGainIIndex = 8;
 constexpr int kSettingsPerAxis = 9;
 
 // The bits of parameter 80, in the order the form's check boxes are read and written: invert,

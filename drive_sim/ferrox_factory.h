@@ -10,6 +10,7 @@ namespace drive_sim {
 namespace ferrox {
 constexpr uint16_t kSettingsFlags = 80;
 constexpr uint16_t kFaultRegister = 5100;
+constexpr uint16_t kRunawayFault = 0x1000;  // encoder, runaway or stall: a following-error trip
 constexpr uint16_t kStatusRegister = 5102;
 constexpr uint16_t kFaultLocation = 15440;
 constexpr uint16_t kDriveType = 6020;

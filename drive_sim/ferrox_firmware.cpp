@@ -148,6 +148,10 @@ void FerroxFirmware::setReading(uint16_t selector, uint16_t value) {
 bool FerroxFirmware::powerStageEnabled() const {
     return impl_->enabled;
 }
+void FerroxFirmware::raiseFault(uint16_t faultBits) {
+    impl_->running[ferrox::kFaultRegister] |= faultBits;
+    impl_->enabled = false;
+}
 uint8_t FerroxFirmware::statusByte() const {
     return impl_->status();
 }

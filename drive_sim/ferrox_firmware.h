@@ -40,6 +40,9 @@ public:
     void setReading(uint16_t selector, uint16_t value);
 
     bool powerStageEnabled() const;
+    // A fault the drive detected itself: the bits go into the fault register and the power stage
+    // goes off until faults are cleared and the drive enabled again.
+    void raiseFault(uint16_t faultBits);
     uint8_t statusByte() const;   // the status byte of the firmware's framed replies
     int storeCount() const;       // how often command 3 stored the settings
     int faultClearCount() const;  // how often command 20 cleared faults

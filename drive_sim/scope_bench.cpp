@@ -35,6 +35,9 @@ ServoTuning axisTuning(const FerroxFirmware& firmware, int axis) {
     tuning.continuousCurrentMa = axisParam(firmware, 410, axis);
     tuning.peakCurrentMa = axisParam(firmware, 411, axis);
     tuning.followErrorLimit = axisParam(firmware, 20, axis);
+    tuning.inductance = axisParam(firmware, 401, axis);
+    tuning.resistance = axisParam(firmware, 402, axis);
+    tuning.powerStageEnabled = firmware.powerStageEnabled();
     return tuning;
 }
 
@@ -89,9 +92,13 @@ void ScopeBench::startCapture(const FerroxFirmware& firmware) {
 }
 
 void ScopeBench::runStepTest(FerroxFirmware& firmware, int axis) {
+    const StepRun run =
+        runStepDisturbance(axisTuning(firmware, axis), divider_ + 1, scope::kTimePoints,
+                           scope::kPreTriggerPoints, noiseSeed_ + uint64_t(stepTests_));
     ++stepTests_;
-    StepRun run = runStepDisturbance(axisTuning(firmware, axis), divider_ + 1, scope::kTimePoints,
-                                     scope::kPreTriggerPoints);
+    if (run.tripped) {
+        firmware.raiseFault(ferrox::kRunawayFault);
+    }
     firmware.setParam(scope::kPeakError, run.metrics.peakError);
     firmware.setParam(scope::kUndershoot, run.metrics.undershoot);
     firmware.setParam(scope::kSettlingTime, run.metrics.settlingTimeMs);

@@ -31,11 +31,14 @@ constexpr int kPreTriggerPoints = 25;       // the axis at rest before the step,
 constexpr uint16_t kLargestDivider = 1999;  // 50 s per capture; the model takes longer beyond
 }  // namespace scope
 
-// Axis 1 parameter numbers of the test's settings; axis 2 adds ferrox::kAxis2Offset.
+// The test's settings of one axis, and whether the power stage is on.
 ServoTuning axisTuning(const FerroxFirmware& firmware, int axis);
 
 class ScopeBench : public FerroxExtension {
 public:
+    // The seed of the first test's current-sense noise; each later test takes the next one.
+    explicit ScopeBench(uint64_t noiseSeed = 1) : noiseSeed_(noiseSeed) {}
+
     void powerUp(FerroxFirmware& firmware) override;
     bool execute(FerroxFirmware& firmware, uint8_t command, uint16_t value,
                  Answer& answer) override;
@@ -55,6 +58,7 @@ private:
     std::vector<int> channels_;  // ascending channel numbers of the armed capture
     uint16_t divider_ = 0;
     bool armed_ = false;
+    uint64_t noiseSeed_;
     int stepTests_ = 0;
 };
 

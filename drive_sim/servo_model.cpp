@@ -22,19 +22,33 @@ uint16_t toCounts16(double value) {
 }
 }  // namespace
 
-ServoAxis::ServoAxis(const ServoTuning& tuning)
+double currentLoopSeconds(uint16_t inductance, uint16_t resistance) {
+    const double henry = inductance / 150.0 / 1000.0;
+    const double ohm = resistance / 100.0;
+    return henry / (kCurrentRegulatorVoltsPerAmp + ohm);
+}
+
+ServoAxis::ServoAxis(const ServoTuning& tuning, uint64_t noiseSeed)
     : kp_(tuning.gainP * kAmpsPerCountP),
       ki_(tuning.gainI * kAmpsPerCountSecondI),
       kd_(tuning.gainD * kAmpSecondsPerCountD),
       peakCurrent_(tuning.peakCurrentMa / 1000.0),
-      followErrorLimit_(tuning.followErrorLimit) {}
+      followErrorLimit_(tuning.followErrorLimit),
+      // exp(-inf) is 0: a motor without inductance follows its command at once.
+      currentStep_(
+          1.0 - std::exp(-kTickSeconds / currentLoopSeconds(tuning.inductance, tuning.resistance))),
+      powered_(tuning.powerStageEnabled),
+      noiseSource_(noiseSeed) {}
 
 ServoSample ServoAxis::tick() {
     // The encoder reports whole counts; the commanded position is 0.
     int32_t measured = int32_t(std::floor(angle_ * kCountsPerRadian));
     int32_t error = -measured;
-    if (std::abs(error) > followErrorLimit_) {
-        tripped_ = true;  // a real drive faults and lets go of the shaft
+    if (powered_ && std::abs(error) > followErrorLimit_) {
+        // The drive faults and switches the power stage off: the injection stops with the
+        // controller, and the shaft coasts down under friction.
+        tripped_ = true;
+        powered_ = false;
     }
 
     double rate = double(error - lastError_) / kTickSeconds;
@@ -42,30 +56,29 @@ ServoSample ServoAxis::tick() {
     double filterStep = kTickSeconds / (kDerivativeFilterSeconds + kTickSeconds);
     filteredRate_ += (rate - filteredRate_) * filterStep;
 
+    // Without the power stage the current setpoint is 0 and the winding's current dies away.
     double target = 0.0;
-    if (!tripped_) {
+    if (powered_) {
         integral_ += error * kTickSeconds;
         // The integral alone may not demand more than the peak current (anti-windup).
         if (ki_ > 0.0) {
             integral_ = clampMagnitude(integral_, peakCurrent_ / ki_);
         }
-        target = kp_ * error + ki_ * integral_ + kd_ * filteredRate_;
+        target = kp_ * error + ki_ * integral_ + kd_ * filteredRate_ + injected_;
         target = clampMagnitude(target, peakCurrent_);
     }
-
-    double currentStep = 1.0 - std::exp(-kTickSeconds / kCurrentLagSeconds);
-    current_ += (target - current_) * currentStep;
+    current_ += (target - current_) * currentStep_;
 
     double dt = kTickSeconds / kMechanicalSubsteps;
     for (int i = 0; i < kMechanicalSubsteps; ++i) {
         double friction = kViscousFriction * velocity_ +
                           kCoulombFriction * std::tanh(velocity_ / kCoulombVelocity);
-        double torque = kTorqueConstant * current_ + loadTorque_ - friction;
+        double torque = kTorqueConstant * current_ - friction;
         velocity_ += torque / kInertia * dt;
         angle_ += velocity_ * dt;
     }
 
-    return ServoSample{target, current_, error};
+    return ServoSample{target, current_ + senseNoise_(noiseSource_), error};
 }
 
 StepMetrics measureStep(const std::vector<int32_t>& errorAfterStep) {
@@ -100,7 +113,7 @@ StepMetrics measureStep(const std::vector<int32_t>& errorAfterStep) {
 }
 
 StepRun runStepDisturbance(const ServoTuning& tuning, int cyclesPerPoint, int points,
-                           int preTriggerPoints) {
+                           int preTriggerPoints, uint64_t noiseSeed) {
     StepRun run;
     cyclesPerPoint = std::max(1, cyclesPerPoint);
     points = std::max(0, points);
@@ -108,15 +121,15 @@ StepRun runStepDisturbance(const ServoTuning& tuning, int cyclesPerPoint, int po
     long cycles = std::max(long(points) * cyclesPerPoint, stepCycle + kMetricTicks);
     run.points.reserve(size_t(points));
 
-    ServoAxis axis(tuning);
-    // The load pushes against the positive direction, so the error and the current that holds
-    // the shaft both come out positive.
-    double loadTorque = -kLoadFraction * (tuning.continuousCurrentMa / 1000.0) * kTorqueConstant;
+    ServoAxis axis(tuning, noiseSeed);
+    // The injection pushes against the positive direction, so the error and the controller's
+    // answer both come out positive.
+    const double injected = -kInjectedFraction * (tuning.continuousCurrentMa / 1000.0);
     std::vector<int32_t> errorAfterStep;
     errorAfterStep.reserve(kMetricTicks);
     for (long cycle = 0; cycle < cycles; ++cycle) {
         if (cycle == stepCycle) {
-            axis.setLoadTorque(loadTorque);
+            axis.setInjectedCurrent(injected);
         }
         ServoSample sample = axis.tick();
         if (cycle % cyclesPerPoint == 0 && int(run.points.size()) < points) {
@@ -127,6 +140,7 @@ StepRun runStepDisturbance(const ServoTuning& tuning, int cyclesPerPoint, int po
         }
     }
     run.metrics = measureStep(errorAfterStep);
+    run.tripped = axis.tripped();
     return run;
 }
 

@@ -1,10 +1,13 @@
 // A small physical model of one servo axis for the drive's step disturbance test: a motor with
-// inertia, torque constant and friction, a current loop that lags its command, and the drive's
-// position PID with its peak-current limit. The drive holds position 0 while a load torque of
-// 75 % of the continuous current steps onto the shaft.
+// inertia, torque constant and friction, a current loop whose speed follows the motor's
+// inductance and resistance, and the drive's position PID with its peak-current limit. The drive
+// holds position 0 while it adds a torque command of 75 % of the continuous current to the
+// controller's output; the sum goes through the peak-current limit and the current loop, as the
+// drive's own injection does. A following error beyond the limit switches the power stage off.
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <vector>
 
 namespace drive_sim {
@@ -16,7 +19,10 @@ struct ServoTuning {
     uint16_t gainD = 0;
     uint16_t continuousCurrentMa = 0;
     uint16_t peakCurrentMa = 0;
-    uint16_t followErrorLimit = 0;  // counts; beyond it the drive drops the axis
+    uint16_t followErrorLimit = 0;  // counts; beyond it the drive switches the power stage off
+    uint16_t inductance = 375;      // mH x 150
+    uint16_t resistance = 85;       // Ohm x 100
+    bool powerStageEnabled = true;  // a disabled drive puts no current on the motor
 };
 
 // The constants of the motor, encoder and controller the model stands for.
@@ -27,27 +33,35 @@ constexpr double kTorqueConstant = 0.05;                          // Nm per A
 constexpr double kInertia = 2.0e-5;                               // kg m^2, motor and coupled load
 constexpr double kViscousFriction = 2.0e-5;                       // Nm per rad/s
 constexpr double kCoulombFriction = 0.004;                        // Nm
-constexpr double kCoulombVelocity = 1.0;        // rad/s over which dry friction builds up
-constexpr double kCurrentLagSeconds = 0.25e-3;  // closed current loop, first order
+constexpr double kCoulombVelocity = 1.0;  // rad/s over which dry friction builds up
+// The current regulator's gain is fixed in the drive's hardware, so the closed current loop
+// answers with the time constant L / (gain + R): a motor of higher inductance gets a slower loop.
+constexpr double kCurrentRegulatorVoltsPerAmp = 9.0;
+constexpr double kCurrentSenseNoiseAmps = 0.012;  // rms, the shunt amplifier and its converter
 constexpr double kDerivativeFilterSeconds = 0.5e-3;
 constexpr double kAmpsPerCountP = 7.0e-5;        // per unit of P gain
 constexpr double kAmpsPerCountSecondI = 0.03;    // per unit of I gain
 constexpr double kAmpSecondsPerCountD = 2.6e-7;  // per unit of D gain
-constexpr double kLoadFraction = 0.75;           // of the continuous current
+constexpr double kInjectedFraction = 0.75;       // of the continuous current
 }  // namespace servo
+
+// The closed current loop's time constant for the inductance and resistance as the drive
+// stores them.
+double currentLoopSeconds(uint16_t inductance, uint16_t resistance);
 
 // What the drive sees of the axis in one servo cycle.
 struct ServoSample {
-    double targetCurrent = 0.0;    // A, the position controller's output after the limit
-    double achievedCurrent = 0.0;  // A, what the current loop delivers
+    double targetCurrent = 0.0;    // A, controller output plus injection, after the limit
+    double achievedCurrent = 0.0;  // A, as the drive's current sense measures it
     int32_t positionError = 0;     // counts, commanded minus measured position
 };
 
 class ServoAxis {
 public:
-    explicit ServoAxis(const ServoTuning& tuning);
+    ServoAxis(const ServoTuning& tuning, uint64_t noiseSeed);
 
-    void setLoadTorque(double newtonMetres) { loadTorque_ = newtonMetres; }
+    // The torque command the drive adds to the position controller's output.
+    void setInjectedCurrent(double amps) { injected_ = amps; }
     // Runs one servo cycle and returns the state at its end.
     ServoSample tick();
     bool tripped() const { return tripped_; }
@@ -58,8 +72,12 @@ private:
     double kd_;
     double peakCurrent_;
     int32_t followErrorLimit_;
+    double currentStep_;  // share of the way to the target the current covers per cycle
+    bool powered_;
+    std::mt19937_64 noiseSource_;
+    std::normal_distribution<double> senseNoise_{0.0, servo::kCurrentSenseNoiseAmps};
 
-    double loadTorque_ = 0.0;
+    double injected_ = 0.0;
     double angle_ = 0.0;         // rad
     double velocity_ = 0.0;      // rad/s
     double current_ = 0.0;       // A
@@ -71,7 +89,7 @@ private:
 
 // The test's figures as the drive stores them.
 struct StepMetrics {
-    uint16_t peakError = 0;       // counts, largest error in the direction the load pushes
+    uint16_t peakError = 0;       // counts, largest error in the direction the injection pushes
     uint16_t undershoot = 0;      // counts, largest swing past zero after the peak
     uint16_t settlingTimeMs = 0;  // from the step until the error stays inside its band
 };
@@ -88,12 +106,14 @@ StepMetrics measureStep(const std::vector<int32_t>& errorAfterStep);
 struct StepRun {
     std::vector<ServoSample> points;  // one per `cyclesPerPoint` servo cycles
     StepMetrics metrics;
+    bool tripped = false;  // the following error passed its limit and the power stage went off
 };
 
 // Runs the test and records every `cyclesPerPoint`-th servo cycle, `points` of them: the first
-// `preTriggerPoints` with the axis at rest, the load step right after. The figures always look
-// at the first 500 ms after the step, however short the recording.
+// `preTriggerPoints` with the axis at rest, the injection right after. The figures always look
+// at the first 500 ms after the step, however short the recording. The same seed gives the same
+// current-sense noise.
 StepRun runStepDisturbance(const ServoTuning& tuning, int cyclesPerPoint, int points,
-                           int preTriggerPoints);
+                           int preTriggerPoints, uint64_t noiseSeed = 1);
 
 }  // namespace drive_sim

@@ -1,10 +1,14 @@
 #include "plot.h"
 
+#include <QFontMetrics>
 #include <QLine>
 #include <QLineF>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+
+#include "plot_axes.h"
 
 namespace {
 bool isFinite(const QPointF& point) {
@@ -20,6 +24,22 @@ void drawCurve(QPainter& painter, const QList<QPointF>& curve, const PlotScales&
         }
     }
 }
+
+float largestMagnitude(const QList<QPointF>& curve) {
+    float largest = 0;
+    for (const QPointF& point : curve) {
+        if (isFinite(point)) {
+            largest = std::max(largest, float(std::fabs(point.y())));
+        }
+    }
+    return largest;
+}
+
+const QColor kGridColour(0, 0, 0, 28);
+constexpr int kFadedAlpha = 90;
+constexpr int kPixelsPerValueLabel = 22;
+constexpr int kPixelsPerTimeLabel = 60;
+constexpr float kSmallestLabelledRange = 0.001f;
 }  // namespace
 
 QPointF PlotScales::map(const QPointF& point) const {
@@ -33,6 +53,21 @@ int PlotScales::upperTick() const {
 
 int PlotScales::lowerTick() const {
     return int(float(halfHeight) - yScale * range);
+}
+
+double PlotScales::xAt(double pixelX) const {
+    return pixelX / double(xScale) + double(smallestX);
+}
+
+double PlotScales::yAt(double pixelY) const {
+    return (pixelY - double(halfHeight)) / double(yScale);
+}
+
+void PlotScales::cover(float magnitude) {
+    if (magnitude + 0.00001f > range) {
+        range = magnitude + 0.00001f;
+        yScale = -(float(halfHeight) / range) / 1.3f;
+    }
 }
 
 bool plotScales(const QList<QPointF>& curve, int width, int height, PlotScales& scales) {
@@ -93,6 +128,34 @@ QSize Plot::minimumSizeHint() const {
     return QSize(100, 100);
 }
 
+bool Plot::currentScales(PlotScales& scales) const {
+    if (!plotScales(firstCurve, width(), height(), scales)) {
+        return false;
+    }
+    for (const FadedRun& run : fadedRuns) {
+        scales.cover(largestMagnitude(run.first));
+    }
+    return true;
+}
+
+double Plot::timeAtPixel(double pixelX) const {
+    PlotScales scales;
+    return currentScales(scales) ? scales.xAt(pixelX) * msPerX : 0.0;
+}
+
+QString Plot::readoutAt(const QPointF& pixel) const {
+    PlotScales scales;
+    if (!currentScales(scales)) {
+        return QString();
+    }
+    const int decimals = stepDecimals(niceStep(double(scales.range), 3)) + 1;
+    const QString value = QString::number(scales.yAt(pixel.y()), 'f', decimals) + ' ' + unit;
+    if (msPerX <= 0) {
+        return value.trimmed();
+    }
+    return QString("%1 ms, %2").arg(scales.xAt(pixel.x()) * msPerX, 0, 'f', 1).arg(value).trimmed();
+}
+
 void Plot::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     curvePen.setColor(QColor(0, 0, 160, 255));
@@ -106,7 +169,19 @@ void Plot::paintEvent(QPaintEvent*) {
 
     // Without two points there is no scale, and so no zero line or ticks either: just the frame.
     PlotScales scales;
-    if (plotScales(firstCurve, width(), height(), scales)) {
+    if (currentScales(scales)) {
+        drawGrid(painter, scales);
+        for (const FadedRun& run : fadedRuns) {
+            QColor colour = run.colour;
+            colour.setAlpha(kFadedAlpha);
+            QPen faded(colour, 0);
+            painter.setPen(faded);
+            drawCurve(painter, run.first, scales);
+            faded.setStyle(Qt::DashLine);
+            painter.setPen(faded);
+            drawCurve(painter, run.second, scales);
+        }
+        painter.setPen(curvePen);
         drawCurve(painter, firstCurve, scales);
         if (secondCurve.size() >= 2) {
             painter.setPen(secondCurvePen);
@@ -119,13 +194,70 @@ void Plot::paintEvent(QPaintEvent*) {
         painter.drawText(2, h - 3, tr("0"));
         const int upper = scales.upperTick();
         painter.drawLine(QLine(0, upper, 15, upper));
-        painter.drawText(2, upper - 3, QString::number(double(scales.range), 'f', 3));
         const int lower = scales.lowerTick();
         painter.drawLine(QLine(0, lower, 15, lower));
-        painter.drawText(2, lower - 3, QString::number(-double(scales.range), 'f', 3));
+        drawLabels(painter, scales);
     }
 
     painter.setPen(palette().color(QPalette::Dark));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(0, 0, width() - 1, height() - 1);
+}
+
+double Plot::valueStep(const PlotScales& scales) const {
+    // A curve of zeros has only the hair of a range: no steps inside it are worth a label.
+    if (scales.range < kSmallestLabelledRange) {
+        return 0.0;
+    }
+    return niceStep(double(scales.range), std::max(1, scales.halfHeight / kPixelsPerValueLabel));
+}
+
+double Plot::timeStep(const PlotScales& scales) const {
+    const double lastMs = scales.xAt(width()) * msPerX;
+    return msPerX > 0 ? niceStep(lastMs, std::max(2, width() / kPixelsPerTimeLabel)) : 0.0;
+}
+
+void Plot::drawGrid(QPainter& painter, const PlotScales& scales) const {
+    painter.setPen(QPen(kGridColour, 0));
+    const double range = double(scales.range);
+    const double valueStepSize = valueStep(scales);
+    for (double value : stepMultiples(-range, range, valueStepSize)) {
+        if (std::fabs(value) > valueStepSize / 2) {  // the zero line has its own pen
+            const double row = scales.map(QPointF(0, value)).y();
+            painter.drawLine(QLineF(0, row, width(), row));
+        }
+    }
+    const double step = timeStep(scales);
+    for (double ms : stepMultiples(step, scales.xAt(width()) * msPerX, step)) {
+        const double column = scales.map(QPointF(ms / msPerX, 0)).x();
+        painter.drawLine(QLineF(column, 0, column, height()));
+    }
+}
+
+void Plot::drawLabels(QPainter& painter, const PlotScales& scales) const {
+    // Values at round steps in the plot's unit; the zero line has its label already.
+    const double range = double(scales.range);
+    const double step = valueStep(scales);
+    const int decimals = stepDecimals(step);
+    for (double value : stepMultiples(-range, range, step)) {
+        if (std::fabs(value) > step / 2) {
+            const int row = int(scales.map(QPointF(0, value)).y());
+            painter.drawText(2, row - 3, QString::number(value, 'f', decimals));
+        }
+    }
+    // Times along the bottom, the last one with its unit.
+    const double timeStepMs = timeStep(scales);
+    const std::vector<double> times =
+        stepMultiples(timeStepMs, scales.xAt(width()) * msPerX, timeStepMs);
+    const QFontMetrics metrics(painter.font());
+    for (size_t i = 0; i < times.size(); ++i) {
+        QString text = QString::number(times[i], 'f', stepDecimals(timeStepMs));
+        if (i + 1 == times.size()) {
+            text += " ms";
+        }
+        const int column = int(scales.map(QPointF(times[i] / msPerX, 0)).x());
+        const int left = std::min(column - metrics.horizontalAdvance(text) / 2,
+                                  width() - 3 - metrics.horizontalAdvance(text));
+        painter.drawText(left, height() - 4, text);
+    }
 }

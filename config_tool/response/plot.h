@@ -1,12 +1,18 @@
 // A small graph of up to two curves. The first curve sets the scales; the second is drawn with
 // them, so two curves of the same quantity (target and achieved current) can be compared.
+// Earlier runs may be drawn faded behind them, a light grid with labels at round steps marks
+// the values and, once the time per x unit is known, the time in ms along the bottom.
 #pragma once
 
 #include <QBrush>
+#include <QColor>
 #include <QList>
 #include <QPen>
 #include <QPointF>
+#include <QString>
 #include <QWidget>
+
+class QPainter;
 
 // Where the first curve's points land in a widget of the given size.
 struct PlotScales {
@@ -19,6 +25,11 @@ struct PlotScales {
     QPointF map(const QPointF& point) const;
     int upperTick() const;
     int lowerTick() const;
+    // The x and the y that land on a pixel column and row.
+    double xAt(double pixelX) const;
+    double yAt(double pixelY) const;
+    // Widens the value range so that a magnitude fits into the band too.
+    void cover(float magnitude);
 };
 
 // The scales for a curve; false when it has fewer than two finite points.
@@ -43,6 +54,30 @@ public:
     QList<QPointF> firstCurve;
     QList<QPointF> secondCurve;
 
+    // An earlier run, drawn faded with the scales of the curves above: its first curve solid,
+    // its second dashed. Its x are in the same time units as the first curve's.
+    struct FadedRun {
+        QList<QPointF> first;
+        QList<QPointF> second;
+        QColor colour;
+    };
+    QList<FadedRun> fadedRuns;
+    double msPerX = 0;  // time per x unit; 0 leaves out the time axis
+    QString unit;       // of y, for the readout
+
+    // The scales of the present size: the first curve's, widened for the faded runs' first
+    // curves so that every shown run stays in the band. False without two finite points.
+    bool currentScales(PlotScales& scales) const;
+    double timeAtPixel(double pixelX) const;
+    // "12.4 ms, 20.5 counts" for the point under a pixel; empty when there are no scales.
+    QString readoutAt(const QPointF& pixel) const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    double valueStep(const PlotScales& scales) const;
+    double timeStep(const PlotScales& scales) const;  // 0 without a time axis
+    void drawGrid(QPainter& painter, const PlotScales& scales) const;
+    void drawLabels(QPainter& painter, const PlotScales& scales) const;
 };

@@ -1,9 +1,12 @@
-// The response dialog's curves from the downloaded samples of a step test.
+// The response dialog's curves from a captured step test.
 #pragma once
+
+#include <vector>
+
+#include "step_capture.h"
 
 class Plot;
 
-// Empties all four curves and refills them from the downloaded samples: the position error on
-// `posPlot`, target and achieved current in amperes on `torqPlot`. A current scale of 0 (a
-// drive that reports none) leaves the currents in the drive's counts instead of dividing by 0.
-void fillResponseCurves(const float* samples, float currentScale, Plot& posPlot, Plot& torqPlot);
+// Empties all four curves and refills them from a capture, x the time point's index: the
+// position error on `posPlot`, target and achieved current on `torqPlot`.
+void fillResponseCurves(const std::vector<CapturePoint>& points, Plot& posPlot, Plot& torqPlot);

@@ -19,7 +19,8 @@ constexpr int kAchievedCurrentChannel = 2;
 constexpr int kSlots = 3;
 constexpr int kTimePoints = 500;
 constexpr int kSamples = kSlots * kTimePoints;
-constexpr int kCaptureSetting = 4;  // parameter 5011
+constexpr int kCaptureSetting = 4;         // parameter 5011
+constexpr int kSpanMsPerDividerStep = 25;  // a capture spans (divider + 1) x 25 ms
 
 // Settling times from here on are shown as "more than 500 ms".
 constexpr int kLongestSettlingTime = 489;

@@ -26,21 +26,33 @@ void runStepTest(StepTestFrontEnd& frontEnd) {
     addScopeChannel(kAchievedCurrentChannel);
     sendScopeChannels(error);
     startScopeCapture(span.divider, kSamples, kCaptureSetting, error);
-    transact(kStartStepTest, uint16_t(frontEnd.shownAxis()), error);
+    const int axis = frontEnd.shownAxis();
+    transact(kStartStepTest, uint16_t(axis), error);
     responseSleep(span.firstWaitMs);
 
+    StepCapture capture;
     if (span.label) {
         frontEnd.showStatus(frontEnd.translate("Downloading scope data..."), 3000);
         frontEnd.paintStatusNow();  // no events run during the download
         std::array<float, kSamples> samples{};
         downloadScope(error, samples.data());  // the graphs are drawn whatever the checksum
-        frontEnd.showResponse(samples.data(), currentScale);
+        capture = frontEnd.runSettings(axis);
+        capture.spanMs = (span.divider + 1) * kSpanMsPerDividerStep;
+        capture.points = capturePoints(samples.data(), kTimePoints, currentScale);
+        frontEnd.showCapture(capture);
     }
     responseSleep(span.secondWaitMs);
 
     const uint16_t peakError = getParam(kPeakError, error);
     const uint16_t settlingTime = getParam(kSettlingTime, error);
     const uint16_t undershoot = getParam(kUndershoot, error);
+    if (span.label) {
+        capture.figuresRead = !error;
+        capture.peakError = peakError;
+        capture.undershoot = undershoot;
+        capture.settlingTimeMs = settlingTime;
+        frontEnd.keepCapture(std::move(capture));
+    }
     if (reportLinkError(frontEnd, error)) {
         return;
     }

@@ -1,8 +1,9 @@
 // What the step-response test needs of its front end beyond the common one: the shown axis, the
-// chosen time span, and where the downloaded capture goes.
+// chosen time span, and where the captured runs go.
 #pragma once
 
 #include "front_end.h"
+#include "step_capture.h"
 
 class StepTestFrontEnd : public FrontEnd {
 public:
@@ -12,10 +13,13 @@ public:
     virtual int chosenSpanMs() = 0;
     // The last status text must be seen before the blocking download: a window paints it now.
     virtual void paintStatusNow() = 0;
-    // The run with graphs: the span's label, then the 1500 downloaded samples (three slots per
-    // time point) with the drive's current scale.
+    // The run with graphs: the span's label, then the capture as soon as it is downloaded, and
+    // the same capture with the drive's figures once they are read.
     virtual void showSpanLabel(const QString& label) = 0;
-    virtual void showResponse(const float* samples, float currentScale) = 0;
+    // The settings the run went with on that axis, as the front end holds them.
+    virtual StepCapture runSettings(int axis) = 0;
+    virtual void showCapture(const StepCapture& capture) = 0;
+    virtual void keepCapture(StepCapture capture) = 0;
 
 protected:
     ~StepTestFrontEnd() = default;

@@ -36,8 +36,6 @@ TEST(PlotScales, WorkedExampleAndItsTicks) {
     EXPECT_NEAR(scales.map(QPointF(499, 0)).x(), 500.0, 0.01);
     EXPECT_EQ(scales.upperTick(), 23);
     EXPECT_EQ(scales.lowerTick(), 176);
-    EXPECT_EQ(QString::number(double(scales.range), 'f', 3), "2.000");
-    EXPECT_EQ(QString::number(-double(scales.range), 'f', 3), "-2.000");
 
     QImage image = render(plot);
     EXPECT_TRUE(any(image, 4, 12, 23, 23, isAxis));

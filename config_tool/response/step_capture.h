@@ -1,0 +1,42 @@
+// One run of the step test as the session keeps it: the settings it ran with, the drive's three
+// figures and the recorded curves in the plots' units; and its export as comma-separated text.
+// Plain C++, so that a command line can write the same file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CapturePoint {
+    float targetAmps = 0;
+    float achievedAmps = 0;
+    float errorCounts = 0;
+};
+
+struct StepCapture {
+    int axis = 0;  // 0 for "Axis 1"
+    int spanMs = 0;
+    int gainP = 0;
+    int gainI = 0;
+    int gainD = 0;
+    int peakCurrentMa = 0;
+    int continuousCurrentMa = 0;
+    bool figuresRead = false;  // false when the link failed before the figures arrived
+    uint16_t peakError = 0;
+    uint16_t undershoot = 0;
+    uint16_t settlingTimeMs = 0;
+    std::vector<CapturePoint> points;  // one per time point, in time order
+};
+
+// The capture's samples split by slot (target current, achieved current, position error), the
+// currents divided by the drive's current scale in single precision. A scale of 0 (a drive that
+// reports none) leaves the currents in the drive's counts rather than dividing by zero.
+std::vector<CapturePoint> capturePoints(const float* samples, int timePoints, float currentScale);
+
+// The capture holds `timePoints` samples evenly spread over the span, the first at 0 ms: the
+// last one lies a sample period before the span.
+double sampleTimeMs(int index, int timePoints, int spanMs);
+
+// A line naming the run's axis, span, settings and figures, a line of column names, then one line
+// per time point: time in ms, target and achieved current in A, position error in counts.
+std::string stepCaptureCsv(const StepCapture& capture);

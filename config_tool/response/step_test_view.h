@@ -1,0 +1,46 @@
+// The response dialog beyond its two plots: the runs of this session in a list beside them,
+// earlier runs drawn faded behind the newest, the newest run's figures, a readout of the time
+// and value under the pointer, and the export of the newest run as CSV and of the plots with
+// the list as PNG. Compiled with the window, whose file prompt it asks for names.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "file_prompt.h"
+#include "step_history.h"
+
+class QDialog;
+class Plot;
+namespace Ui {
+class PlotDialog;
+}
+
+class ResponseView : public QObject {
+public:
+    ResponseView(QDialog& dialog, Ui::PlotDialog& form, const FilePrompt& askFileName);
+
+    // A fresh capture as the newest curves on the plots, the kept runs faded behind it.
+    void showCapture(const StepCapture& capture);
+    // Keeps the run shown last, now with its figures, and lists it.
+    void keep(StepCapture capture);
+    const StepHistory& history() const { return history_; }
+
+    // Both ask for a file name; false when cancelled or the file could not be written.
+    bool saveCsv();
+    bool savePng();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void listRuns();
+    void showFaded(size_t firstAge, double msPerX);
+    QString askName(const QString& caption, const QString& suffix, const QString& filter);
+    bool write(const QString& name, const QByteArray& bytes);
+
+    QDialog& dialog_;
+    Ui::PlotDialog& form_;
+    const FilePrompt& askFileName_;
+    StepHistory history_;
+};
