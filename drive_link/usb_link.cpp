@@ -35,6 +35,7 @@ uint16_t noOpCommand() {
 void resetLinkState() {
     linkState = LinkState{};
     quietTrace = false;
+    currentDialect = LinkDialect::Firmware;
 }
 
 bool openLink(bool clockHigh) {

@@ -1,0 +1,124 @@
+// The flasher's workflows against the simulated bootloader.
+#include <QTemporaryDir>
+
+#include "bootloader.h"
+#include "drive_link.h"
+#include "firmware_image.h"
+#include "flash_procedure.h"
+#include "flasher_workflows.h"
+#include "recording_front_end.h"
+#include "scenarios.h"
+#include "sim_fixture.h"
+#include "sim_options.h"
+#include "vlf_writer.h"
+
+namespace {
+using drive_sim::AdapterCall;
+
+struct Session {
+    explicit Session(std::unique_ptr<drive_sim::DrivePersonality> drive)
+        : adapter(installSimulatedDrive(std::move(drive))), transcript(adapter), ui(transcript) {
+        setLinkDialect(LinkDialect::Bootloader);
+    }
+    void run(const char* title, void (*workflow)(FlasherFrontEnd&)) {
+        transcript.add(QString("== ") + title);
+        workflow(ui);
+    }
+    // Loads an image of `packets` pattern packets through Open firmware file.
+    void open(size_t packets) {
+        vlf::ImageSpec image;
+        image.setupWord = 0x1234;
+        image.words = vlf::patternPackets(packets, 7);
+        std::string error;
+        vlf::writeImage(dir.filePath("image.vlf").toStdString(), image, error);
+        ui.fileAnswer = dir.filePath("image.vlf");
+        run(qPrintable(QString("open, %1 packets").arg(packets)), openFirmwareFile);
+    }
+    QString text() { return transcript.text().replace(dir.path(), "<dir>"); }
+
+    drive_sim::SimulatedAdapter& adapter;
+    Transcript transcript;
+    FlasherRecorder ui;
+    QTemporaryDir dir;
+};
+
+drive_sim::SimulatedBootloader* installed = nullptr;
+std::unique_ptr<drive_sim::DrivePersonality> quickBootloader() {
+    drive_sim::BootloaderSettings settings;
+    settings.eraseBusyFrames = 3;
+    settings.programBusyFrames = 2;
+    auto bootloader = drive_sim::makeBootloader(settings);
+    installed = bootloader.get();
+    return bootloader;
+}
+
+QString connectAndOpen() {
+    Session s(quickBootloader());
+    s.adapter.faults().failingCalls = {AdapterCall::Open};
+    s.run("connect, adapter cannot be opened", connectBootloader);
+    s.adapter.faults().failingCalls.clear();
+    installed->settings().version = 108;
+    s.run("connect, version 108", connectBootloader);
+    installed->settings().version = 111;
+    s.run("connect, version 111", connectBootloader);
+    installed->settings().version = 110;
+    s.run("connect", connectBootloader);
+    s.ui.fileAnswer.clear();
+    s.run("open, cancelled", openFirmwareFile);
+    s.ui.fileAnswer = s.dir.filePath("missing.vlf");
+    s.run("open, missing", openFirmwareFile);
+    s.open(1);
+    s.run("connect again", connectBootloader);
+    return s.text();
+}
+
+QString notInBootloaderMode() {
+    Session s(drive_sim::makeFerroxFirmware());
+    s.run("connect", connectBootloader);
+    return s.text();
+}
+
+QString flash() {
+    Session s(quickBootloader());
+    s.run("connect", connectBootloader);
+    s.open(2);
+    s.run("flash", flashFirmware);
+    return s.text();
+}
+
+QString flashFaults() {
+    Session s(quickBootloader());
+    s.run("connect", connectBootloader);
+    s.open(1);
+    installed->settings().faultBits = 0x0040;
+    s.run("flash, fault bits active", flashFirmware);
+    installed->settings().faultBits = 0;
+    installed->settings().failVerification = true;
+    s.run("connect", connectBootloader);
+    s.run("flash, verification fails", flashFirmware);
+    installed->settings().failVerification = false;
+    installed->settings().unexpectedStatusAfterBusy = true;
+    s.run("connect", connectBootloader);
+    s.run("flash, status 0 after the erase", flashFirmware);
+    installed->settings().unexpectedStatusAfterBusy = false;
+    installed->settings().busyForever = true;
+    setIdleTimeLimit(std::chrono::milliseconds(0));
+    s.run("connect", connectBootloader);
+    s.run("flash, erase never ends", flashFirmware);
+    installed->settings().busyForever = false;
+    setIdleTimeLimit(kDefaultIdleTimeLimit);
+    s.run("connect", connectBootloader);
+    s.adapter.faults().stopAnsweringAfterFrames = 30;
+    s.run("flash, drive falls silent during the first packet", flashFirmware);
+    return s.text();
+}
+}  // namespace
+
+std::vector<Scenario> tresselScenarios() {
+    return {
+        {"tressel_connect_and_open", connectAndOpen},
+        {"tressel_not_in_bootloader_mode", notInBootloaderMode},
+        {"tressel_flash", flash},
+        {"tressel_flash_faults", flashFaults},
+    };
+}
