@@ -44,7 +44,7 @@ void MessageBoxWatcher::poll() {
         return;
     }
     box->setProperty("watcherAnswered", true);
-    boxes_.push_back({box->icon(), box->windowTitle(), box->text()});
+    boxes_.push_back({box->icon(), box->windowTitle(), box->text(), box->parentWidget()});
     if (hook_) {
         hook_(int(boxes_.size()) - 1, box);
     }

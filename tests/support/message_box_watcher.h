@@ -16,6 +16,7 @@ struct SeenBox {
     QMessageBox::Icon icon;
     QString title;
     QString text;
+    QWidget* parent;
 };
 
 class MessageBoxWatcher : public QObject {

@@ -32,8 +32,11 @@ QString play(const Scenario& scenario) {
     // A time-out's report names the time it waited, which varies.
     const QString errors =
         QString::fromStdString(err).replace(QRegularExpression("after \\d+ ms"), "after <t> ms");
-    return events + "stdout:\n" + compactTrace(out) + "\nstderr:\n" +
-           compactTrace(errors.toStdString()) + "\n";
+    // Scenarios keep their files in temporary folders, named anew each time.
+    const QRegularExpression scratch(QRegularExpression::escape(QDir::tempPath()) + "/[^/]+-\\w{6}");
+    return (events + "stdout:\n" + compactTrace(out) + "\nstderr:\n" +
+            compactTrace(errors.toStdString()) + "\n")
+        .replace(scratch, "<dir>");
 }
 
 class Transcripts : public testing::TestWithParam<Scenario> {};

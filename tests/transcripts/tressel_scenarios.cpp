@@ -34,7 +34,7 @@ struct Session {
         ui.fileAnswer = dir.filePath("image.vlf");
         run(qPrintable(QString("open, %1 packets").arg(packets)), openFirmwareFile);
     }
-    QString text() { return transcript.text().replace(dir.path(), "<dir>"); }
+    QString text() { return transcript.text(); }
 
     drive_sim::SimulatedAdapter& adapter;
     Transcript transcript;
