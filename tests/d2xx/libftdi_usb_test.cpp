@@ -11,6 +11,7 @@
 #include "emulated_ft232r.h"
 #include "ferrox_firmware.h"
 #include "provider.h"
+#include "usb_chip_fixture.h"
 
 using drive_sim::VendorRequest;
 
@@ -59,9 +60,7 @@ TEST(LibftdiOnEmulatedChip, OpenReadAndCloseReachTheChip) {
         SCOPED_TRACE(c.name);
         drive_sim::ChipOptions options;
         options.refusedBaudDivisors = c.refusedDivisors;
-        drive_sim::EmulatedFt232r chip(std::make_unique<drive_sim::FerroxFirmware>(), {}, options);
-        resetLinkState();
-        installD2xxProvider(makeLibftdiProvider());
+        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>(), options);
         ASSERT_TRUE(openLink(true));
 
         // Nothing was written, so nothing comes back: the read gives up at its time-out with
@@ -75,7 +74,6 @@ TEST(LibftdiOnEmulatedChip, OpenReadAndCloseReachTheChip) {
         EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
 
         EXPECT_EQ(closeLink(), FT_OK);
-        EXPECT_EQ(portSettings(chip), c.expected);
-        installD2xxProvider(nullptr);
+        EXPECT_EQ(portSettings(*chip), c.expected);
     }
 }
