@@ -137,6 +137,9 @@ int printFtdiDevices(ftdi_context* context, std::FILE* out) {
     std::vector<libusb_device*> devices = findFtdiDevices(context);
     for (libusb_device* device : devices) {
         DeviceStrings strings = readStrings(context, device);
+        if (!strings.read) {
+            explainRefusedOpen(device);
+        }
         std::fprintf(out, "%03u:%03u  %s  serial %s\n", libusb_get_bus_number(device),
                      libusb_get_device_address(device),
                      strings.read ? strings.product.c_str() : "(no access)",

@@ -2,6 +2,10 @@
 // USB bus: what the chip received while the link opened, a read that times out, and close.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QProcess>
 #include <chrono>
 #include <cstdio>
 #include <set>
@@ -10,6 +14,7 @@
 #include "drive_link.h"
 #include "emulated_ft232r.h"
 #include "ferrox_firmware.h"
+#include "output_capture.h"
 #include "provider.h"
 #include "usb_chip_fixture.h"
 
@@ -76,4 +81,76 @@ TEST(LibftdiOnEmulatedChip, OpenReadAndCloseReachTheChip) {
         EXPECT_EQ(closeLink(), FT_OK);
         EXPECT_EQ(portSettings(*chip), c.expected);
     }
+}
+
+TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialOrBusAndDeviceOrNamedAsMissing) {
+    const struct {
+        const char* adapter;
+        FT_STATUS status;
+        std::string err;
+    } cases[] = {
+        {"", FT_OK, ""},
+        {"KMR00001", FT_OK, ""},
+        {"1:2", FT_OK, ""},
+        {"KMR99999", FT_DEVICE_NOT_FOUND,
+         "No FTDI adapter with serial number KMR99999 is plugged in.\n"},
+        {"1:3", FT_DEVICE_NOT_FOUND, "No FTDI adapter with bus 1 device 3 is plugged in.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.adapter);
+        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+        installD2xxProvider(makeLibftdiProvider(c.adapter));
+        OutputCapture capture;
+        FT_HANDLE handle = nullptr;
+        EXPECT_EQ(FT_Open(0, &handle), c.status);
+        EXPECT_EQ(FT_Close(handle), c.status == FT_OK ? FT_OK : FT_INVALID_HANDLE);
+        EXPECT_EQ(capture.err(), c.err);
+    }
+
+    // The program lists what is on the bus and exits; the mocked bus is inherited.
+    EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+    QProcess program;
+    program.start(KMR_MORVANE, {"--list-adapters"});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.readAllStandardOutput().toStdString(),
+              "001:002  FT232R USB UART  serial KMR00001\n");
+}
+
+// The node refuses opening: an unprivileged user without the udev rule, or, for root, the
+// unprivileged user it becomes for the duration.
+TEST(LibftdiOnEmulatedChip, RefusedPermissionNamesTheNodeTheRuleAndTheGroup) {
+    EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+    const std::string node = chip->deviceNodeFile();
+    const std::string root =
+        node.substr(0, node.size() - std::string("/dev/bus/usb/001/002").size());
+    ASSERT_EQ(chmod(node.c_str(), 0600), 0);
+    // The mocked tree stays usable: libusb reads it and sets up its device monitor in it.
+    ASSERT_EQ(chmod(root.c_str(), 0777), 0);
+    // umockdev connects to the chip's socket even when opening the node failed.
+    ASSERT_EQ(chmod((root + "/ioctl/dev/bus/usb/001/002").c_str(), 0777), 0);
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(seteuid(65534), 0);  // nobody
+    } else {
+        ASSERT_EQ(chmod(node.c_str(), 0), 0);
+    }
+    OutputCapture capture;
+    FT_HANDLE handle = nullptr;
+    const FT_STATUS status = FT_Open(0, &handle);
+    const int listed = listLibftdiAdapters(stdout);
+    const std::string out = capture.out();
+    const std::string err = capture.err();
+    capture.stop();
+    if (asRoot) {
+        ASSERT_EQ(seteuid(0), 0);
+    }
+    EXPECT_EQ(status, FT_DEVICE_NOT_OPENED);
+    EXPECT_EQ(listed, 1);
+    EXPECT_EQ(out, "001:002  (no access)  serial ?\n");
+    const std::string help =
+        "No permission to open the FTDI adapter /dev/bus/usb/001/002.\nInstall the udev rule "
+        "d2xx/99-kmr-ftdi.rules (it gives the adapter to the group plugdev)";
+    EXPECT_EQ(err.find(help), 0u) << err;
+    EXPECT_NE(err.find(help, 1), std::string::npos) << "once for the open, once for the list";
 }
