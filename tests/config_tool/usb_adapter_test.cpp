@@ -11,41 +11,49 @@
 #include "sim_options.h"
 #include "usb_chip_fixture.h"
 
-TEST(MorvaneOnEmulatedAdapter, ConnectAndApplySendTheFramesOfTheSimulatedRuns) {
-    EmulatedAdapter chip(drive_sim::makeFerroxFirmware());
+namespace {
+// A window connected through the emulated adapter, its boxes answered and its trace captured.
+struct ConnectedOverUsb {
+    EmulatedAdapter chip{drive_sim::makeFerroxFirmware()};
     Morvane window;
-    window.show();
     MessageBoxWatcher watcher;
     OutputCapture capture;
-    ASSERT_TRUE(clickConnect(window));
-    EXPECT_EQ(framesSince(chip->frameLog()), connectFrames());
-    const size_t start = chip->frameLog().size();
-    editFormForApply(window);
-    QTest::mouseClick(window.ui.applyButton, Qt::LeftButton);
-    capture.stop();
+    bool connected = false;
 
-    EXPECT_EQ(framesSince(chip->frameLog(), start), applyFrames(editedFormWrites()));
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kConnectingBox});
-    EXPECT_EQ(window.ui.statusbar->currentMessage(), "Parameters set");
+    ConnectedOverUsb() {
+        window.show();
+        connected = clickConnect(window);
+    }
+};
+}  // namespace
+
+TEST(MorvaneOnEmulatedAdapter, ConnectAndApplySendTheFramesOfTheSimulatedRuns) {
+    ConnectedOverUsb c;
+    ASSERT_TRUE(c.connected);
+    EXPECT_EQ(framesSince(c.chip->frameLog()), connectFrames());
+    const size_t start = c.chip->frameLog().size();
+    editFormForApply(c.window);
+    QTest::mouseClick(c.window.ui.applyButton, Qt::LeftButton);
+    c.capture.stop();
+
+    EXPECT_EQ(framesSince(c.chip->frameLog(), start), applyFrames(editedFormWrites()));
+    EXPECT_EQ(describeBoxes(c.watcher), QStringList{kConnectingBox});
+    EXPECT_EQ(c.window.ui.statusbar->currentMessage(), "Parameters set");
 }
 
 TEST(MorvaneOnEmulatedAdapter, AdapterUnpluggedDuringApplyIsALostLink) {
-    EmulatedAdapter chip(drive_sim::makeFerroxFirmware());
-    Morvane window;
-    window.show();
-    MessageBoxWatcher watcher;
-    OutputCapture capture;
-    ASSERT_TRUE(clickConnect(window));
-    watcher.clear();
-    chip->unplugAtTransfer(40);  // some ten frames into Apply
-    QTest::mouseClick(window.ui.applyButton, Qt::LeftButton);
-    EXPECT_EQ(describeBoxes(watcher), QStringList{kLinkLostBox});
-    EXPECT_EQ(window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
-    EXPECT_FALSE(window.connected);
+    ConnectedOverUsb c;
+    ASSERT_TRUE(c.connected);
+    c.watcher.clear();
+    c.chip->unplugAtTransfer(40);  // some ten frames into Apply
+    QTest::mouseClick(c.window.ui.applyButton, Qt::LeftButton);
+    EXPECT_EQ(describeBoxes(c.watcher), QStringList{kLinkLostBox});
+    EXPECT_EQ(c.window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
+    EXPECT_FALSE(c.window.connected);
 
     // The adapter is gone: the next Connect cannot open it.
-    watcher.clear();
-    EXPECT_FALSE(clickConnect(window));
-    capture.stop();
-    EXPECT_EQ(describeBoxes(watcher), QStringList{"warning|Error|Unable to open USB adapter"});
+    c.watcher.clear();
+    EXPECT_FALSE(clickConnect(c.window));
+    c.capture.stop();
+    EXPECT_EQ(describeBoxes(c.watcher), QStringList{"warning|Error|Unable to open USB adapter"});
 }
