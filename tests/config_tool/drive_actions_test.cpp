@@ -38,26 +38,14 @@ struct ConnectedWindow {
 TEST(Apply, WritesEverySettingStoresClearsFaultsAndEnables) {
     ConnectedWindow c;
     Morvane& window = c.window;
-    window.ui.gainPM1->setValue(450);
-    window.ui.inductanceM2->setValue(0.05);
-    window.ui.resistanceM1->setValue(50.00);
-    window.ui.slaveAxisM2->setChecked(true);
-    window.ui.invertM1->setChecked(false);
+    editFormForApply(window);
     OutputCapture capture;
     QTest::mouseClick(window.ui.applyButton, Qt::LeftButton);
     const std::string out = capture.out();
     capture.stop();
 
-    const std::vector<std::pair<uint16_t, uint16_t>> writes = {
-        {80, 0x4004}, {410, 2600}, {411, 6000}, {20, 800},    {401, 375},   {402, 5000}, {61, 4},
-        {202, 700},   {200, 450},  {201, 120},  {8510, 2400}, {8511, 5500}, {8120, 900}, {8501, 8},
-        {8502, 92},   {8161, 2},   {8302, 680}, {8300, 600},  {8301, 110}};
-    Frames expected{{0, 1}};
-    for (const auto& write : writes) {
-        expected = expected + writeOf(write.first, write.second);
-    }
-    expected = expected + drain() + Frames{{3, 0}, {20, 0xFFFF}, {0, 2}} + drain();
-    EXPECT_EQ(c.frames(), expected);
+    const ParamWrites writes = editedFormWrites();
+    EXPECT_EQ(c.frames(), applyFrames(writes));
 
     TraceScript script(c.bench.adapter.frameLog(), c.start);
     script.frames(1);

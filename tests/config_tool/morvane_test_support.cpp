@@ -43,9 +43,8 @@ void PrintTo(const Frame& frame, std::ostream* os) {
     *os << "{" << frame.command << "," << frame.value << "}";
 }
 
-Frames framesSince(const drive_sim::SimulatedAdapter& adapter, size_t start) {
+Frames framesSince(const std::vector<drive_sim::FrameRecord>& log, size_t start) {
     Frames frames;
-    const auto& log = adapter.frameLog();
     for (size_t i = start; i < log.size(); ++i) {
         frames.push_back({log[i].command, log[i].value});
     }
@@ -89,6 +88,30 @@ Frames connectFrames() {
         frames = frames + readOf(number);
     }
     return frames + drain();
+}
+
+void editFormForApply(Morvane& window) {
+    window.ui.gainPM1->setValue(450);
+    window.ui.inductanceM2->setValue(0.05);
+    window.ui.resistanceM1->setValue(50.00);
+    window.ui.slaveAxisM2->setChecked(true);
+    window.ui.invertM1->setChecked(false);
+}
+
+ParamWrites editedFormWrites() {
+    return {{80, 0x4004}, {410, 2600},  {411, 6000}, {20, 800},  {401, 375},
+            {402, 5000},  {61, 4},      {202, 700},  {200, 450}, {201, 120},
+            {8510, 2400}, {8511, 5500}, {8120, 900}, {8501, 8},  {8502, 92},
+            {8161, 2},    {8302, 680},  {8300, 600}, {8301, 110}};
+}
+
+// Disable, the settings, drain; store, clear faults, enable, drain.
+Frames applyFrames(const ParamWrites& writes) {
+    Frames frames{{0, 1}};
+    for (const auto& write : writes) {
+        frames = frames + writeOf(write.first, write.second);
+    }
+    return frames + drain() + Frames{{3, 0}, {20, 0xFFFF}, {0, 2}} + drain();
 }
 
 TraceScript& TraceScript::frames(int count) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "message_box_watcher.h"
@@ -26,7 +27,10 @@ void PrintTo(const Frame& frame, std::ostream* os);
 using Frames = std::vector<Frame>;
 
 // The frames the drive received from index `start` on.
-Frames framesSince(const drive_sim::SimulatedAdapter& adapter, size_t start = 0);
+Frames framesSince(const std::vector<drive_sim::FrameRecord>& log, size_t start = 0);
+inline Frames framesSince(const drive_sim::SimulatedAdapter& adapter, size_t start = 0) {
+    return framesSince(adapter.frameLog(), start);
+}
 
 // Transactions the host traced: every line that starts like "002,00000". A drive that fell
 // silent logs no frames, so this is how a test counts what was still sent.
@@ -40,6 +44,13 @@ Frames drain();  // the two flushing no-ops of the link report
 // The 19 setting parameters, in wire order.
 std::vector<uint16_t> settingNumbers();
 Frames connectFrames();  // probe, identification, drain, import
+
+// The Apply of the end-to-end tests: a few fields edited after Connect, the parameter writes
+// that must follow, and the whole frame sequence of Apply around them.
+using ParamWrites = std::vector<std::pair<uint16_t, uint16_t>>;
+void editFormForApply(Morvane& window);
+ParamWrites editedFormWrites();
+Frames applyFrames(const ParamWrites& writes);
 
 // Rebuilds the trace of a stretch of the frame log, with the parameter lines where they belong;
 // every frame it takes must be the frame the script names.

@@ -104,10 +104,10 @@ std::string withoutTransactions(const std::string& out) {
     return std::regex_replace(out, transaction, "");
 }
 
-std::vector<int> commandsFrom(const drive_sim::SimulatedAdapter& adapter, size_t from) {
+std::vector<int> commandsFrom(const std::vector<drive_sim::FrameRecord>& log, size_t from) {
     std::vector<int> commands;
-    for (size_t i = from; i < adapter.frameLog().size(); ++i) {
-        commands.push_back(adapter.frameLog()[i].command);
+    for (size_t i = from; i < log.size(); ++i) {
+        commands.push_back(log[i].command);
     }
     return commands;
 }

@@ -59,7 +59,10 @@ Console captureConsole(const std::function<void()>& action);
 std::string withoutTransactions(const std::string& out);
 
 // The commands of the frames the drive received from index `from` on.
-std::vector<int> commandsFrom(const drive_sim::SimulatedAdapter& adapter, size_t from = 0);
+std::vector<int> commandsFrom(const std::vector<drive_sim::FrameRecord>& log, size_t from = 0);
+inline std::vector<int> commandsFrom(const drive_sim::SimulatedAdapter& adapter, size_t from = 0) {
+    return commandsFrom(adapter.frameLog(), from);
+}
 
 // Every case starts with the link, the image and the idle time limit as at program start.
 class FlasherTest : public ::testing::Test {
