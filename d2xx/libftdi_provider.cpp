@@ -1,4 +1,5 @@
-// A real adapter through libftdi1: the first FTDI device on the bus, in synchronous bit-bang.
+// A real adapter through libftdi1: the chosen FTDI device (the first one unless --adapter
+// named another), in synchronous bit-bang.
 #include <libftdi1/ftdi.h>
 
 #include <chrono>
@@ -6,17 +7,24 @@
 #include <set>
 #include <thread>
 
+#include "ftdi_devices.h"
 #include "provider.h"
 
 namespace {
-constexpr int kFtdiVendor = 0x0403;
+// Puts the pins back to inputs before letting go, so a closed program leaves no line driven.
+void releaseAdapter(ftdi_context* context) {
+    ftdi_set_bitmode(context, 0, BITMODE_RESET);
+    ftdi_usb_close(context);
+    ftdi_free(context);
+}
 
 class LibftdiProvider : public D2xxProvider {
 public:
+    explicit LibftdiProvider(AdapterChoice choice) : choice_(std::move(choice)) {}
+
     ~LibftdiProvider() override {
         for (ftdi_context* context : open_) {
-            ftdi_usb_close(context);
-            ftdi_free(context);
+            releaseAdapter(context);
         }
     }
 
@@ -29,21 +37,23 @@ public:
             return FT_INSUFFICIENT_RESOURCES;
         }
         context->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
-        ftdi_device_list* devices = nullptr;
-        int found = ftdi_usb_find_all(context, &devices, kFtdiVendor, 0);
-        if (found <= 0 || !devices) {
-            ftdi_list_free(&devices);
+        std::vector<libusb_device*> devices = findFtdiDevices(context);
+        libusb_device* device = pickDevice(context, devices, choice_);
+        if (!device) {
+            if (!choice_.isFirst()) {
+                std::fprintf(stderr, "No FTDI adapter with %s is plugged in.\n",
+                             choice_.describe().c_str());
+            }
+            releaseDevices(devices);
             ftdi_free(context);
             return FT_DEVICE_NOT_FOUND;
         }
-        int result = ftdi_usb_open_dev(context, devices->dev);
-        ftdi_list_free(&devices);
+        int result = ftdi_usb_open_dev(context, device);
         if (result < 0) {
-            if (result == -8) {
-                std::fprintf(stderr,
-                             "No permission to use the FTDI adapter: install the udev rule "
-                             "d2xx/99-kmr-ftdi.rules as the README describes.\n");
-            }
+            explainRefusedOpen(device);
+        }
+        releaseDevices(devices);
+        if (result < 0) {
             ftdi_free(context);
             return FT_DEVICE_NOT_OPENED;
         }
@@ -58,8 +68,7 @@ public:
             return FT_INVALID_HANDLE;
         }
         open_.erase(context);
-        ftdi_usb_close(context);
-        ftdi_free(context);
+        releaseAdapter(context);
         return FT_OK;
     }
 
@@ -174,11 +183,22 @@ private:
         return open_.count(context) ? context : nullptr;
     }
 
+    AdapterChoice choice_;
     std::set<ftdi_context*> open_;
     ULONG readTimeoutMs_ = 1000;
 };
 }  // namespace
 
-std::unique_ptr<D2xxProvider> makeLibftdiProvider() {
-    return std::make_unique<LibftdiProvider>();
+std::unique_ptr<D2xxProvider> makeLibftdiProvider(const std::string& adapter) {
+    return std::make_unique<LibftdiProvider>(AdapterChoice::parse(adapter));
+}
+
+int listLibftdiAdapters(std::FILE* out) {
+    ftdi_context* context = ftdi_new();
+    if (!context) {
+        return -1;
+    }
+    int count = printFtdiDevices(context, out);
+    ftdi_free(context);
+    return count;
 }

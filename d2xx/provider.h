@@ -2,7 +2,9 @@
 // Exactly one provider is installed when a program starts; tests swap it per case.
 #pragma once
 
+#include <cstdio>
 #include <memory>
+#include <string>
 
 #include "d2xx.h"
 
@@ -26,5 +28,11 @@ public:
 void installD2xxProvider(std::unique_ptr<D2xxProvider> provider);
 D2xxProvider* installedD2xxProvider();
 
-// The provider for a real adapter: the first FTDI device on the USB bus, through libftdi1.
-std::unique_ptr<D2xxProvider> makeLibftdiProvider();
+// The provider for a real adapter through libftdi1. `adapter` is what --adapter asked for: a
+// serial number or "BUS:DEV"; empty means the first FTDI device. FT_Open's device 0 is that
+// adapter.
+std::unique_ptr<D2xxProvider> makeLibftdiProvider(const std::string& adapter = {});
+
+// Prints one line per FTDI adapter on the USB bus (bus:device, product, serial) and returns how
+// many there are, or -1 when USB could not be read.
+int listLibftdiAdapters(std::FILE* out);

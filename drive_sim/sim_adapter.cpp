@@ -1,5 +1,6 @@
-// The simulated chip: handles, the bit-bang port with its read-back queue, the call log and the
-// injected call failures. The drive behind the port is DriveFraming.
+// The simulated chip at the level of the D2XX calls: handles, the read-back queue of its
+// bit-bang port, the call log and the injected call failures. The drive behind the port is
+// SimulatedDrive.
 #include "sim_adapter.h"
 
 #include <chrono>
@@ -7,15 +8,11 @@
 #include <deque>
 #include <thread>
 
-#include "drive_framing.h"
-#include "fault_dice.h"
+#include "simulated_drive.h"
 
 namespace drive_sim {
 
 namespace {
-constexpr UCHAR kClockPin = 0x08;
-constexpr UCHAR kDataOutPin = 0x01;
-constexpr UCHAR kDataInPin = 0x02;
 constexpr UCHAR kResetMode = 0;
 constexpr UCHAR kSynchronousBitBang = 4;
 // Enough for any test's sequence; a long interactive session keeps only its recent calls.
@@ -31,25 +28,21 @@ AdapterCallRecord callRecord(AdapterCall call, uint32_t arg1 = 0, uint32_t arg2 
 }  // namespace
 
 struct SimulatedAdapter::Impl {
-    Impl(std::unique_ptr<DrivePersonality> drive, LinkFaults linkFaults, double latency)
-        : personality(std::move(drive)),
-          faults(std::move(linkFaults)),
-          dice(faults.seed),
-          framing(*personality, faults, dice),
+    Impl(std::unique_ptr<DrivePersonality> personality, LinkFaults linkFaults, double latency)
+        : drive(std::move(personality), std::move(linkFaults)),
+          faults(drive.faults()),
+          port(drive),
           latencyMs(latency) {}
 
-    std::unique_ptr<DrivePersonality> personality;
-    LinkFaults faults;
-    FaultDice dice;
-    DriveFraming framing;
+    SimulatedDrive drive;
+    LinkFaults& faults;
+    BitBangPort port;
     double latencyMs;
 
     bool isOpen = false;
     uintptr_t handleId = 0;
     uintptr_t nextHandleId = 0x4B00;  // each open hands out a new one, so stale handles fail
     bool synchronousBitBang = false;
-    UCHAR directionMask = 0;
-    UCHAR outputs = 0;
     std::deque<UCHAR> readBack;
 
     long transfersCounted = 0;
@@ -88,26 +81,9 @@ struct SimulatedAdapter::Impl {
         }
     }
 
-    UCHAR pins() const {
-        UCHAR driven = UCHAR(outputs & (kClockPin | kDataOutPin));
-        return UCHAR(driven | (framing.dataLineHigh() ? kDataInPin : 0));
-    }
-
-    // The chip samples the pins, then drives the new byte: the byte read back for a written byte
-    // is the state before it.
-    void putOnPort(UCHAR byte) {
-        readBack.push_back(pins());
-        UCHAR before = outputs;
-        outputs = UCHAR(byte & directionMask);
-        if ((before & kClockPin) && !(outputs & kClockPin)) {
-            framing.clockFell((outputs & kDataOutPin) != 0);
-        }
-    }
-
     void resetPort() {
         synchronousBitBang = false;
-        directionMask = 0;
-        outputs = 0;
+        port.reset();
         readBack.clear();
     }
 
@@ -146,9 +122,7 @@ const char* adapterCallName(AdapterCall call) {
 
 SimulatedAdapter::SimulatedAdapter(std::unique_ptr<DrivePersonality> personality, LinkFaults faults,
                                    double latencyMs)
-    : impl_(std::make_unique<Impl>(std::move(personality), std::move(faults), latencyMs)) {
-    impl_->framing.powerUp();
-}
+    : impl_(std::make_unique<Impl>(std::move(personality), std::move(faults), latencyMs)) {}
 
 SimulatedAdapter::~SimulatedAdapter() = default;
 
@@ -235,7 +209,7 @@ FT_STATUS SimulatedAdapter::write(FT_HANDLE handle, const void* buffer, DWORD to
     // that the drive does not listen to, and nothing is read back.
     if (impl_->synchronousBitBang) {
         for (DWORD i = 0; i < toWrite; ++i) {
-            impl_->putOnPort(bytes[i]);
+            impl_->readBack.push_back(impl_->port.clockOut(bytes[i]));
         }
     }
     *written = toWrite;
@@ -274,8 +248,7 @@ FT_STATUS SimulatedAdapter::setBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode)
             // Other bit modes are accepted but not simulated: only synchronous bit-bang clocks
             // the drive and reads back.
             impl_->synchronousBitBang = mode == kSynchronousBitBang;
-            impl_->directionMask = mask;
-            impl_->outputs = UCHAR(impl_->outputs & mask);
+            impl_->port.setDirections(mask);
         }
     }
     return impl_->log(std::move(record));
@@ -288,14 +261,14 @@ FT_STATUS SimulatedAdapter::getBitMode(FT_HANDLE handle, UCHAR* mode) {
         record.status = FT_INVALID_PARAMETER;
     }
     if (record.status == FT_OK) {
-        *mode = impl_->pins();
+        *mode = impl_->port.pins();
         record.arg1 = *mode;
     }
     return impl_->log(std::move(record));
 }
 
 void SimulatedAdapter::powerCycle() {
-    impl_->framing.powerUp();
+    impl_->drive.powerUp();
 }
 
 const std::vector<AdapterCallRecord>& SimulatedAdapter::callLog() const {
@@ -305,10 +278,10 @@ void SimulatedAdapter::clearCallLog() {
     impl_->calls.clear();
 }
 const std::vector<FrameRecord>& SimulatedAdapter::frameLog() const {
-    return impl_->framing.frameLog();
+    return impl_->drive.frameLog();
 }
 void SimulatedAdapter::clearFrameLog() {
-    impl_->framing.clearFrameLog();
+    impl_->drive.clearFrameLog();
 }
 
 LinkFaults& SimulatedAdapter::faults() {
@@ -318,7 +291,7 @@ void SimulatedAdapter::setLatencyMs(double latencyMs) {
     impl_->latencyMs = latencyMs;
 }
 DrivePersonality& SimulatedAdapter::personality() {
-    return *impl_->personality;
+    return impl_->drive.personality();
 }
 
 }  // namespace drive_sim

@@ -5,6 +5,7 @@
 #include <QStyleFactory>
 #include <QWidget>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "provider.h"
@@ -12,13 +13,17 @@
 namespace {
 void printHelp(const ProgramInfo& info) {
     std::printf(
-        "Usage: %s [--simulate[=KEY=VALUE,...]]\n"
+        "Usage: %s [--adapter=SERIAL|BUS:DEV | --simulate[=KEY=VALUE,...]]\n"
         "%s\n\n"
         "Options:\n"
         "  --help                 show this text and exit\n"
         "  --version              show the version and exit\n"
-        "  --simulate[=OPTIONS]   use the built-in simulated adapter and drive instead of the\n"
-        "                         first FTDI adapter. OPTIONS, separated by commas:\n"
+        "  --list-adapters        list the FTDI adapters on the USB bus (bus:device, product,\n"
+        "                         serial number) and exit\n"
+        "  --adapter=SERIAL       use the FTDI adapter with this serial number instead of the\n"
+        "  --adapter=BUS:DEV      first one, or the one at this bus and device number\n"
+        "  --simulate[=OPTIONS]   use the built-in simulated adapter and drive instead of an\n"
+        "                         FTDI adapter. OPTIONS, separated by commas:\n"
         "                           mode=firmware|bootloader  what the drive runs (default %s)\n"
         "                           power=on|off              drive logic supply (default on)\n"
         "                           ber=RATE                  bit-error rate of the line, e.g. "
@@ -37,14 +42,37 @@ StartupChoice refuse(const ProgramInfo& info, const std::string& why) {
     choice.exitCode = 2;
     return choice;
 }
+
+StartupChoice listAdapters() {
+    StartupChoice choice;
+    choice.exitNow = true;
+    int count = listLibftdiAdapters(stdout);
+    if (count < 0) {
+        std::fprintf(stderr, "The USB bus could not be read.\n");
+        choice.exitCode = 1;
+    } else if (count == 0) {
+        std::fprintf(stderr, "No FTDI adapter found.\n");
+    }
+    return choice;
+}
+
+// The value of "--name=value" in `arg`, if `arg` is that option.
+bool optionValue(const std::string& arg, const std::string& name, std::string& value) {
+    if (arg.rfind(name + "=", 0) != 0) {
+        return false;
+    }
+    value = arg.substr(name.size() + 1);
+    return true;
+}
 }  // namespace
 
-StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info) {
+StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
+                               ToolkitOptions toolkit) {
     StartupChoice choice;
     choice.sim = info.simDefaults;
-    const std::string simulate = "--simulate";
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        std::string value;
         if (arg == "--help" || arg == "-h") {
             printHelp(info);
             choice.exitNow = true;
@@ -55,34 +83,42 @@ StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info) {
             choice.exitNow = true;
             return choice;
         }
-        if (arg == simulate || arg.rfind(simulate + "=", 0) == 0) {
+        if (arg == "--list-adapters") {
+            return listAdapters();
+        }
+        if (arg == "--simulate" || optionValue(arg, "--simulate", value)) {
             choice.simulate = true;
             std::string error;
-            std::string settings =
-                arg.size() > simulate.size() ? arg.substr(simulate.size() + 1) : "";
-            if (!drive_sim::parseSimOptions(settings, choice.sim, error)) {
+            if (!drive_sim::parseSimOptions(value, choice.sim, error)) {
                 return refuse(info, error);
             }
             continue;
+        }
+        if (optionValue(arg, "--adapter", value) || arg == "--adapter") {
+            if (value.empty()) {
+                return refuse(info, "--adapter needs a serial number or BUS:DEV");
+            }
+            choice.adapter = value;
+            continue;
+        }
+        if (toolkit == ToolkitOptions::StillInArgv && arg.rfind("--", 0) != 0) {
+            continue;  // the toolkit's to judge, once it has taken its own
         }
         return refuse(info, "unknown option '" + arg + "'");
     }
     return choice;
 }
 
-bool decidedWithoutWindow(int argc, char** argv) {
-    const std::string simulate = "--simulate=";
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h" || arg == "--version") {
+bool displayAvailable(int argc, char** argv) {
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value) {
             return true;
         }
-        if (arg.rfind(simulate, 0) == 0) {
-            drive_sim::SimOptions options;
-            std::string error;
-            if (!drive_sim::parseSimOptions(arg.substr(simulate.size()), options, error)) {
-                return true;
-            }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
+            return true;
         }
     }
     return false;
@@ -92,7 +128,7 @@ void installProvider(const StartupChoice& choice) {
     if (choice.simulate) {
         installD2xxProvider(drive_sim::makeSimulatedAdapter(choice.sim));
     } else {
-        installD2xxProvider(makeLibftdiProvider());
+        installD2xxProvider(makeLibftdiProvider(choice.adapter));
     }
 }
 
@@ -110,10 +146,18 @@ void applyWidgetStyle(QApplication& app) {
 
 int runProgram(int argc, char** argv, const ProgramInfo& info,
                const std::function<QWidget*()>& makeWindow) {
-    // Help, version and a refused option need no display, so they are answered before the
-    // toolkit starts.
-    if (decidedWithoutWindow(argc, argv)) {
-        return parseCommandLine(argc, argv, info).exitCode;
+    // Help, version, the adapter list and a refused option need no display, so they are
+    // answered before the toolkit starts; without a display the toolkit would abort.
+    const StartupChoice early = parseCommandLine(argc, argv, info, ToolkitOptions::StillInArgv);
+    if (early.exitNow) {
+        return early.exitCode;
+    }
+    if (!displayAvailable(argc, argv)) {
+        std::fprintf(stderr,
+                     "%s: no display to show the window on: DISPLAY and WAYLAND_DISPLAY are not "
+                     "set. Start it from a desktop session.\n",
+                     info.name);
+        return 1;
     }
     QApplication app(argc, argv);
     const StartupChoice choice = parseCommandLine(argc, argv, info);

@@ -20,21 +20,27 @@ struct ProgramInfo {
 };
 
 struct StartupChoice {
-    bool exitNow = false;  // --help, --version or a refused option
+    bool exitNow = false;  // --help, --version, --list-adapters or a refused option
     int exitCode = 0;
     bool simulate = false;
     drive_sim::SimOptions sim;
+    std::string adapter;  // --adapter: a serial number or BUS:DEV; empty for the first adapter
 };
 
-// True when the command line can be answered without a window: --help, --version, or a
-// --simulate value that will be refused. Such a line is parsed before the application object
-// exists, so that it works, and exits with its code, on a machine without a display.
-bool decidedWithoutWindow(int argc, char** argv);
+// Whether the toolkit has already taken its own options (single-dash ones such as -platform,
+// and their values) out of argv. Before it has, only double-dash arguments are judged.
+enum class ToolkitOptions { StillInArgv, TakenOut };
 
-// Call after the application object has taken its own options out of argv.
-// Reads --help, --version and --simulate[=KEY=VALUE,...]. Help and version go to standard
-// output; a refused option gets a message on standard error and exit code 2.
-StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info);
+// Reads --help, --version, --list-adapters, --adapter=SERIAL|BUS:DEV and
+// --simulate[=KEY=VALUE,...]. Help, version and the adapter list go to standard output; a
+// refused option gets a message on standard error and exit code 2. The line is read once before
+// the application object exists, so that all of this works without a display, and once after.
+StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
+                               ToolkitOptions toolkit = ToolkitOptions::TakenOut);
+
+// Whether a window can be shown: a display named by DISPLAY or WAYLAND_DISPLAY, or a platform
+// chosen with QT_QPA_PLATFORM or -platform.
+bool displayAvailable(int argc, char** argv);
 
 // Installs the simulated drive or the libftdi1 adapter as the D2XX provider.
 void installProvider(const StartupChoice& choice);

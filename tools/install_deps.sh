@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing the programs needs on Debian 12 (run as root).
+# Installs what building, running and testing the programs needs on Debian 12. Run it as root,
+# or as a user who may use sudo: it raises itself then.
 set -euo pipefail
+if [ "$(id -u)" -ne 0 ]; then
+    exec sudo bash "$0" "$@"
+fi
+# umockdev puts an emulated FTDI chip on a mocked USB bus for the tests of the real adapter path.
 packages=(cmake g++ make pkg-config qtbase5-dev qt5-style-plugins qt6-base-dev qt6-base-dev-tools
-          libgl-dev libftdi1-dev clang-format googletest libgtest-dev libgmock-dev
-          fonts-dejavu-core dpkg-dev desktop-file-utils appstream binutils)
+          libgl-dev libftdi1-dev libusb-1.0-0-dev clang-format googletest libgtest-dev libgmock-dev
+          umockdev libumockdev-dev fonts-dejavu-core dpkg-dev desktop-file-utils appstream binutils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

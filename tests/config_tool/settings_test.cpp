@@ -1,9 +1,13 @@
 // The settings between the form's widgets and parameter contents, and the settings file on disk.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "morvane.h"
 #include "settings_document.h"
@@ -13,7 +17,7 @@
 // precision: 0.41 mH is 61.5 there and rounds to 62, where double precision would give 61.
 TEST(MotorConstants, EveryHundredthSurvivesTheWayThroughTheDriveInSinglePrecision) {
     Morvane window;
-    const size_t inductance = 3;       // axis 1
+    const size_t inductance = 3;      // axis 1
     const size_t resistance = 9 + 4;  // axis 2
     for (int hundredths = 5; hundredths <= 5000; ++hundredths) {
         SCOPED_TRACE(hundredths);
@@ -60,10 +64,20 @@ TEST(SettingsFile, SuffixOnlyWhenMissingAndAFailedWriteLeavesTheOldFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("kept.frx");
     ASSERT_TRUE(writeFileAtomically(path, "old"));
-    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-    EXPECT_FALSE(writeFileAtomically(path, "new"));
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    {
+        // The file system takes 200 bytes of the new text and refuses the rest.
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved;
+        limited.rlim_cur = 200;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        EXPECT_FALSE(writeFileAtomically(path, QByteArray(900, 'x')));
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    }
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.frx"});
 }

@@ -100,7 +100,7 @@ TEST(Window, ControlsRunTheirWorkflowsOnTheRealForm) {
               "Conneced & settings imported. Firmware version 2210");
     EXPECT_EQ(window.ui.inductanceM1->text(), "2.50");  // the drive's 375 / 150
     EXPECT_EQ(window.ui.contcurrM1->value(), 2600);
-    EXPECT_TRUE(window.ui.antiditherM1->isChecked());  // bit 0x0200 of the drive's 80
+    EXPECT_TRUE(window.ui.invertM1->isChecked());  // bit 0x0008 of the drive's 80
 
     window.ui.gainPM2->setValue(750);
     window.ui.resistanceM2->setValue(0.41);
@@ -109,7 +109,7 @@ TEST(Window, ControlsRunTheirWorkflowsOnTheRealForm) {
     EXPECT_EQ(bench.firmware.param(8502), 41);
     EXPECT_EQ(window.ui.statusbar->currentMessage(), "Parameters set");
 
-    QTest::keyClick(&window, Qt::Key_Escape);  // Disable
+    QTest::mouseClick(window.ui.disableButton, Qt::LeftButton);
     EXPECT_FALSE(bench.firmware.powerStageEnabled());
     window.ui.Drive_diagnosis->trigger();
     QTest::mouseClick(window.ui.testButton, Qt::LeftButton);
@@ -144,7 +144,7 @@ TEST(Window, QuitAndCloseCloseTheLinkOnceAndOnlyWhenItWasOpened) {
     for (bool connect : {false, true}) {
         for (bool byQuit : {false, true}) {
             SCOPED_TRACE(std::string(connect ? "connected, " : "") + (byQuit ? "quit" : "close"));
-            FerroxBench bench = installFerroxDrive();
+            installFerroxDrive();
             Morvane window;
             window.show();
             MessageBoxWatcher watcher;

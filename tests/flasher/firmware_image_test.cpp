@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QTemporaryDir>
 
 #include "firmware_image.h"
-#include "flasher_fixture.h"
+#include "output_capture.h"
+#include "process_state.h"
 #include "vlf_writer.h"
 
 namespace {
@@ -24,9 +26,40 @@ std::vector<uint8_t> with(std::vector<uint8_t> bytes, size_t at, std::vector<uin
     std::copy(patch.begin(), patch.end(), bytes.begin() + at);
     return bytes;
 }
+// Puts a one-packet image with `setupWord` into the program's image, as a load would.
+void useImage(uint16_t setupWord) {
+    const std::vector<uint16_t> words = vlf::patternPackets(1, 99);
+    firmwareImage.packetCount = 1;
+    firmwareImage.setupWord = setupWord;
+    firmwareImage.words = std::make_unique<uint16_t[]>(words.size());
+    std::copy(words.begin(), words.end(), firmwareImage.words.get());
+}
+
+struct Console {
+    std::string out;
+    std::string err;
+};
+template <class Action>
+Console captureConsole(Action action) {
+    OutputCapture capture;
+    action();
+    return {capture.out(), capture.err()};
+}
 }  // namespace
 
-class LoadImage : public FlasherTest {};
+class LoadImage : public ::testing::Test {
+protected:
+    void SetUp() override { resetProcessState(); }
+    void TearDown() override { resetProcessState(); }
+    std::string path(const char* name) const { return dir_.filePath(name).toStdString(); }
+    void writeFile(const std::string& file, const std::vector<uint8_t>& bytes) const {
+        std::string error;
+        ASSERT_TRUE(vlf::writeBytes(file, bytes, error)) << error;
+    }
+
+private:
+    QTemporaryDir dir_;
+};
 
 // Each file is loaded over an image already in memory: a failure must leave that image as it
 // was, a success must replace it, and the file must be closed either way.
@@ -91,7 +124,7 @@ TEST_F(LoadImage, ResultsMessagesAndTheImageAfterwards) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        useImage(1, 0x7777, 99);
+        useImage(0x7777);
         writeFile(file, c.bytes);
         int result = -1;
         int descriptorsBefore = 0;

@@ -25,13 +25,17 @@ auto withArgs(std::vector<std::string> args, Check check) {
     return check(int(argv.size()), argv.data());
 }
 
-StartupChoice parse(std::vector<std::string> args) {
-    return withArgs(args,
-                    [](int argc, char** argv) { return parseCommandLine(argc, argv, kInfo); });
+StartupChoice parse(std::vector<std::string> args,
+                    ToolkitOptions toolkit = ToolkitOptions::TakenOut) {
+    return withArgs(args, [toolkit](int argc, char** argv) {
+        return parseCommandLine(argc, argv, kInfo, toolkit);
+    });
 }
 
+// Whether the line is answered before the toolkit starts, its output kept out of the log.
 bool decided(std::vector<std::string> args) {
-    return withArgs(args, decidedWithoutWindow);
+    OutputCapture capture;
+    return parse(args, ToolkitOptions::StillInArgv).exitNow;
 }
 }  // namespace
 
@@ -42,7 +46,7 @@ TEST(CommandLine, HelpAndVersionPrintAndExitCleanly) {
         EXPECT_TRUE(choice.exitNow);
         EXPECT_EQ(choice.exitCode, 0);
         EXPECT_NE(capture.out().find(option == std::string("--help")
-                                         ? "Usage: morvane [--simulate[=KEY=VALUE,...]]"
+                                         ? "Usage: morvane [--adapter=SERIAL|BUS:DEV | "
                                          : "morvane 1.0.0\n"),
                   std::string::npos);
         EXPECT_EQ(capture.err(), "");
@@ -61,11 +65,13 @@ TEST(CommandLine, RealAdapterByDefaultAndSimulateHandsOnItsSettings) {
     EXPECT_FALSE(tuned.sim.powered);
     EXPECT_DOUBLE_EQ(tuned.sim.bitErrorRate, 1e-3);
     EXPECT_DOUBLE_EQ(tuned.sim.latencyMs, 2.0);
+    EXPECT_EQ(parse({"--adapter=FT4XQ2ZB"}).adapter, "FT4XQ2ZB");
+    EXPECT_EQ(parse({"--adapter=3:17"}).adapter, "3:17");
 }
 
 TEST(CommandLine, BadValuesAndUnknownOptionsAreRefusedWithExitCode2) {
     for (const char* bad : {"--simulate=ber=lots", "--simulate=mode=turbo", "--simulate=colour=red",
-                            "--simulte", "extra"}) {
+                            "--simulte", "extra", "--adapter", "--adapter="}) {
         OutputCapture capture;
         StartupChoice choice = parse({bad});
         EXPECT_TRUE(choice.exitNow) << bad;
@@ -79,6 +85,8 @@ TEST(CommandLine, HelpVersionAndRefusedValuesAreDecidedBeforeTheWindowSystem) {
     EXPECT_TRUE(decided({"--simulate", "--help"}));
     EXPECT_TRUE(decided({"--version"}));
     EXPECT_TRUE(decided({"--simulate=latency=-1"}));
+    EXPECT_TRUE(decided({"--bogus"}));
+    EXPECT_TRUE(decided({"--adapter"}));
     EXPECT_FALSE(decided({"--simulate"}));
     EXPECT_FALSE(decided({"--simulate=ber=1e-3,power=off"}));
     // The toolkit's own options are its business, once the application object exists.

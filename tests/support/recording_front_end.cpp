@@ -123,7 +123,7 @@ QString compactTrace(const std::string& out) {
 }
 
 void Transcript::flushFrames() {
-    const auto& log = adapter_.frameLog();
+    const std::vector<drive_sim::FrameRecord> log = frames_();
     if (framesSeen_ < log.size()) {
         lines_ << compactFrames(
             std::vector<drive_sim::FrameRecord>(log.begin() + long(framesSeen_), log.end()));

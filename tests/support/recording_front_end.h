@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,14 @@
 #include "morvane_front_end.h"
 #include "sim_adapter.h"
 
+// The frames the drive received so far: the simulated adapter's log or the emulated chip's.
+using FrameSource = std::function<std::vector<drive_sim::FrameRecord>()>;
+
 class Transcript {
 public:
-    explicit Transcript(const drive_sim::SimulatedAdapter& adapter) : adapter_(adapter) {}
+    explicit Transcript(FrameSource frames) : frames_(std::move(frames)) {}
+    explicit Transcript(const drive_sim::SimulatedAdapter& adapter)
+        : Transcript([&adapter] { return adapter.frameLog(); }) {}
     // The frames since the last line, compacted, then `line`; a line that repeats the one before
     // it counts as "xN" there.
     void add(const QString& line);
@@ -20,7 +26,7 @@ public:
 
 private:
     void flushFrames();
-    const drive_sim::SimulatedAdapter& adapter_;
+    FrameSource frames_;
     size_t framesSeen_ = 0;
     QStringList lines_;
     QString lastLine_;

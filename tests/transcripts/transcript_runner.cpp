@@ -33,10 +33,11 @@ QString play(const Scenario& scenario) {
     const QString errors =
         QString::fromStdString(err).replace(QRegularExpression("after \\d+ ms"), "after <t> ms");
     // Scenarios keep their files in temporary folders, named anew each time.
-    const QRegularExpression scratch(QRegularExpression::escape(QDir::tempPath()) + "/[^/]+-\\w{6}");
-    return (events + "stdout:\n" + compactTrace(out) + "\nstderr:\n" +
-            compactTrace(errors.toStdString()) + "\n")
-        .replace(scratch, "<dir>");
+    const QRegularExpression scratch(QRegularExpression::escape(QDir::tempPath()) +
+                                     "/[^/]+-\\w{6}");
+    QString text = events + "stdout:\n" + compactTrace(out) + "\nstderr:\n" +
+                   compactTrace(errors.toStdString()) + "\n";
+    return text.replace(scratch, "<dir>");
 }
 
 class Transcripts : public testing::TestWithParam<Scenario> {};

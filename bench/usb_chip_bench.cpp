@@ -1,0 +1,65 @@
+// The real adapter path on the emulated FT232R: transactions per second through the libftdi1
+// provider, libftdi1 and libusb (the chip's latency timer off, so the figure is the cost of the
+// software path), beside the byte-level simulated adapter; then the time per frame the chip's
+// 4 ms latency timer makes a user wait on real hardware. A report on standard error; nothing is
+// asserted. Re-runs itself under umockdev-wrapper when started without it.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "drive_link.h"
+#include "sim_fixture.h"
+#include "sim_options.h"
+#include "usb_chip_fixture.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// Frames per second of `frames` no-op transactions on the link that is open.
+double framesPerSecond(int frames) {
+    quietTrace = true;  // the cost of the link, not of the trace
+    bool error = false;
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < frames; ++i) {
+        transact(2, 0, error);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (error) {
+        std::fprintf(stderr, "  (the link reported an error)\n");
+    }
+    return frames / seconds;
+}
+
+double onEmulatedChip(bool latencyTimerOn, int frames) {
+    drive_sim::ChipOptions options;
+    options.latencyTimerOn = latencyTimerOn;
+    EmulatedAdapter chip(drive_sim::makeFerroxFirmware(), options);
+    return openLink(true) ? framesPerSecond(frames) : 0.0;
+}
+}  // namespace
+
+int main(int, char** argv) {
+    if (!drive_sim::EmulatedFt232r::mockedBusAvailable()) {
+        char wrapper[] = KMR_UMOCKDEV_WRAPPER;
+        char* const command[] = {wrapper, argv[0], nullptr};
+        execv(wrapper, command);
+        std::perror("usb_chip_bench: umockdev-wrapper");
+        return 1;
+    }
+    setLinkDialect(LinkDialect::Firmware);
+    std::fprintf(stderr, "usb_chip_bench: no-op transactions (one frame, two 33-byte words)\n");
+
+    const double emulated = onEmulatedChip(false, 2000);
+    installFerroxDrive();
+    const double simulated = openLink(true) ? framesPerSecond(20000) : 0.0;
+    std::fprintf(stderr, "  %-58s %8.0f frames/s\n",
+                 "libftdi1 provider on the emulated FT232R, latency timer off", emulated);
+    std::fprintf(stderr, "  %-58s %8.0f frames/s\n", "simulated adapter (--simulate), no latency",
+                 simulated);
+
+    const double paced = onEmulatedChip(true, 100);
+    std::fprintf(stderr, "  %-58s %8.2f ms/frame  (%.0f frames/s)\n",
+                 "emulated FT232R at the 4 ms latency timer", 1000.0 / paced, paced);
+    return 0;
+}

@@ -1,0 +1,60 @@
+// The drive on the far end of the adapter's pins, and the adapter's port in synchronous
+// bit-bang mode. The drive does not know which chip clocks it: the byte-level simulated adapter
+// and the USB-level emulated FT232R (usb_chip/) each own one port wired to one drive.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "drive_framing.h"
+#include "fault_dice.h"
+#include "personality.h"
+#include "sim_adapter.h"
+
+namespace drive_sim {
+
+// The personality (Ferrox firmware or bootloader) behind its framing, with the line faults.
+class SimulatedDrive {
+public:
+    SimulatedDrive(std::unique_ptr<DrivePersonality> personality, LinkFaults faults);
+
+    // The user restarts the drive's logic supply.
+    void powerUp() { framing_.powerUp(); }
+    // The clock line went from high to low with `dataBit` on D0.
+    void clockFell(bool dataBit) { framing_.clockFell(dataBit); }
+    // The level of D1 as the adapter sees it now, line faults included.
+    bool dataLineHigh() const { return framing_.dataLineHigh(); }
+
+    const std::vector<FrameRecord>& frameLog() const { return framing_.frameLog(); }
+    void clearFrameLog() { framing_.clearFrameLog(); }
+    LinkFaults& faults() { return faults_; }
+    DrivePersonality& personality() { return *personality_; }
+
+private:
+    std::unique_ptr<DrivePersonality> personality_;
+    LinkFaults faults_;
+    FaultDice dice_;
+    DriveFraming framing_;
+};
+
+// The chip's eight pins in synchronous bit-bang mode: D0 (data) and D3 (clock) drive the drive,
+// D1 reads its answer. Bits outside the direction mask are inputs.
+class BitBangPort {
+public:
+    explicit BitBangPort(SimulatedDrive& drive) : drive_(drive) {}
+
+    void setDirections(uint8_t mask);
+    void reset();
+    uint8_t pins() const;
+    // The chip samples the pins, then drives `byte`: the byte read back for a written byte is
+    // the state before it.
+    uint8_t clockOut(uint8_t byte);
+
+private:
+    SimulatedDrive& drive_;
+    uint8_t directionMask_ = 0;
+    uint8_t outputs_ = 0;
+};
+
+}  // namespace drive_sim

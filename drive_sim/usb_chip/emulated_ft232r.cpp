@@ -1,0 +1,274 @@
+// The usbdevfs side of the emulated chip: the mocked sysfs device with its descriptors, and the
+// ioctls libusb sends to its node. URBs are kept as the client's memory blocks and handed back
+// on reap; IN transfers wait in the queue until the chip sends.
+#include "emulated_ft232r.h"
+
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <umockdev.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+
+namespace drive_sim {
+
+namespace {
+constexpr const char* kDeviceNode = "/dev/bus/usb/001/002";
+constexpr uint8_t kBulkOut = 0x02;
+constexpr uint8_t kBulkIn = 0x81;
+constexpr uint32_t kCapabilities = USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM;
+constexpr int kSetupBytes = 8;
+
+// Root hub usb1 and the chip behind it: the device descriptor (bcdDevice 0x0600 makes it an
+// FT232R to libftdi) followed by its one configuration with one interface and two bulk
+// endpoints of 64 bytes.
+constexpr const char* kTestbed =
+    "P: /devices/usb1\n"
+    "N: bus/usb/001/001\n"
+    "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=/dev/bus/usb/001/001\n"
+    "E: BUSNUM=001\nE: DEVNUM=001\n"
+    "A: busnum=1\\n\nA: devnum=1\\n\nA: speed=480\\n\nA: bConfigurationValue=1\\n\n"
+    "H: descriptors=12010002090001406B1D020006050302010109021900010100E000090400000109000000"
+    "0705810304000C\n"
+    "\n"
+    "P: /devices/usb1/1-1\n"
+    "N: bus/usb/001/002\n"
+    "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=/dev/bus/usb/001/002\n"
+    "E: BUSNUM=001\nE: DEVNUM=002\n"
+    "A: busnum=1\\n\nA: devnum=2\\n\nA: speed=12\\n\nA: bConfigurationValue=1\\n\n"
+    "A: idVendor=0403\\n\nA: idProduct=6001\\n\n"
+    "H: descriptors=1201000200000008030401600006010203010902200001010080"
+    "2D0904000002FFFFFF020705810240000007050202400000\n";
+
+struct Urb {
+    UMockdevIoctlData* block = nullptr;   // the client's usbdevfs_urb, referenced
+    UMockdevIoctlData* buffer = nullptr;  // its data buffer, owned by `block`
+    bool done = false;
+    usbdevfs_urb* fields() const { return reinterpret_cast<usbdevfs_urb*>(block->data); }
+};
+}  // namespace
+
+struct EmulatedFt232r::Impl {
+    Impl(std::unique_ptr<DrivePersonality> personality, LinkFaults faults, ChipOptions options)
+        : drive(std::move(personality), std::move(faults)), chip(drive, std::move(options)) {}
+
+    mutable std::mutex mutex;
+    SimulatedDrive drive;
+    Ft232rChip chip;
+    std::deque<Urb> urbs;
+    long transfersToUnplug = -1;
+    bool unplugged = false;
+    UMockdevTestbed* testbed = nullptr;
+    UMockdevIoctlBase* handler = nullptr;
+
+    static gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+        static_cast<Impl*>(self)->handle(client);
+        return TRUE;
+    }
+
+    static void onOpen(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer self) {
+        // Opening the adapter is when the user is asked to power-cycle the drive.
+        auto* impl = static_cast<Impl*>(self);
+        std::lock_guard<std::mutex> lock(impl->mutex);
+        impl->drive.powerUp();
+    }
+
+    void handle(UMockdevIoctlClient* client) {
+        std::lock_guard<std::mutex> lock(mutex);
+        const gulong request = umockdev_ioctl_client_get_request(client);
+        UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+        int error = 0;
+        if (unplugged) {
+            error = request == USBDEVFS_REAPURBNDELAY && reap(arg) ? 0 : ENODEV;
+        } else if (request == USBDEVFS_GET_CAPABILITIES) {
+            if (UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, 4, nullptr)) {
+                *reinterpret_cast<uint32_t*>(caps->data) = kCapabilities;
+                umockdev_ioctl_data_unref(caps);
+            }
+        } else if (request == USBDEVFS_SUBMITURB) {
+            error = submit(arg);
+        } else if (request == USBDEVFS_REAPURBNDELAY) {
+            error = reap(arg) ? 0 : EAGAIN;
+        } else if (request == USBDEVFS_DISCARDURB) {
+            error = discard(arg);
+        } else if (request == USBDEVFS_GETDRIVER) {
+            error = ENODATA;  // no kernel driver holds the interface
+        } else if (request != USBDEVFS_DISCONNECT_CLAIM && request != USBDEVFS_CLAIMINTERFACE &&
+                   request != USBDEVFS_RELEASEINTERFACE && request != USBDEVFS_IOCTL &&
+                   request != USBDEVFS_SETINTERFACE && request != USBDEVFS_CLEAR_HALT &&
+                   request != USBDEVFS_RESET) {
+            error = ENOTTY;
+        }
+        umockdev_ioctl_client_complete(client, error ? -1 : 0, error);
+    }
+
+    // Resolving hands out a reference; the URB keeps the one of its block, and the block holds
+    // its buffer.
+    int submit(UMockdevIoctlData* arg) {
+        Urb urb;
+        urb.block = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
+        if (!urb.block) {
+            return EFAULT;
+        }
+        urb.buffer = umockdev_ioctl_data_resolve(urb.block, offsetof(usbdevfs_urb, buffer),
+                                                 size_t(urb.fields()->buffer_length), nullptr);
+        int error = urb.buffer ? start(urb) : EFAULT;
+        if (urb.buffer) {
+            umockdev_ioctl_data_unref(urb.buffer);
+        }
+        if (error) {
+            umockdev_ioctl_data_unref(urb.block);
+        } else {
+            urbs.push_back(urb);
+        }
+        return error;
+    }
+
+    int start(Urb& urb) {
+        usbdevfs_urb* fields = urb.fields();
+        if (fields->type == USBDEVFS_URB_TYPE_BULK && transfersToUnplug > 0 &&
+            --transfersToUnplug == 0) {
+            unplug();
+            return ENODEV;
+        }
+        fields->status = 0;
+        fields->actual_length = 0;
+        if (fields->type == USBDEVFS_URB_TYPE_CONTROL && fields->buffer_length >= kSetupBytes) {
+            uint8_t* bytes = urb.buffer->data;
+            int sent =
+                chip.control(bytes, bytes + kSetupBytes, fields->buffer_length - kSetupBytes);
+            fields->status = sent < 0 ? -EPIPE : 0;
+            fields->actual_length = std::max(sent, 0);
+            urb.done = true;
+        } else if (fields->type == USBDEVFS_URB_TYPE_BULK && fields->endpoint == kBulkOut) {
+            chip.bulkOut(urb.buffer->data, fields->buffer_length);
+            fields->actual_length = fields->buffer_length;
+            urb.done = true;
+        } else if (fields->type != USBDEVFS_URB_TYPE_BULK || fields->endpoint != kBulkIn) {
+            return EINVAL;
+        }
+        return 0;
+    }
+
+    // Hands the oldest finished URB back, first letting a waiting IN transfer take what the
+    // chip sends now.
+    bool reap(UMockdevIoctlData* arg) {
+        for (Urb& urb : urbs) {
+            usbdevfs_urb* fields = urb.fields();
+            if (!urb.done && fields->endpoint == kBulkIn && !unplugged) {
+                int length = chip.bulkIn(urb.buffer->data, fields->buffer_length);
+                urb.done = length >= 0;
+                fields->actual_length = std::max(length, 0);
+            }
+        }
+        auto finished = std::find_if(urbs.begin(), urbs.end(), [](const Urb& u) { return u.done; });
+        if (finished == urbs.end()) {
+            return false;
+        }
+        UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
+        if (!pointer) {
+            return false;
+        }
+        umockdev_ioctl_data_set_ptr(pointer, 0, finished->block);
+        // The client's memory is written back when this ioctl completes; the block stays
+        // alive as the child of `pointer` until then.
+        umockdev_ioctl_data_unref(pointer);
+        umockdev_ioctl_data_unref(finished->block);
+        urbs.erase(finished);
+        return true;
+    }
+
+    int discard(UMockdevIoctlData* arg) {
+        // The argument is the client's address of the URB to cancel.
+        const gulong address = *reinterpret_cast<gulong*>(arg->data);
+        for (Urb& urb : urbs) {
+            if (urb.block->client_addr == address && !urb.done) {
+                urb.fields()->status = -ENOENT;
+                urb.fields()->actual_length = 0;
+                urb.done = true;
+                return 0;
+            }
+        }
+        return EINVAL;
+    }
+
+    // Everything in flight ends as the kernel ends it when a device goes away.
+    void unplug() {
+        unplugged = true;
+        for (Urb& urb : urbs) {
+            if (!urb.done) {
+                urb.fields()->status = -ESHUTDOWN;
+                urb.fields()->actual_length = 0;
+                urb.done = true;
+            }
+        }
+    }
+};
+
+EmulatedFt232r::EmulatedFt232r(std::unique_ptr<DrivePersonality> personality, LinkFaults faults,
+                               ChipOptions options)
+    : impl_(std::make_unique<Impl>(std::move(personality), std::move(faults), std::move(options))) {
+    impl_->testbed = umockdev_testbed_new();
+    GError* error = nullptr;
+    if (!umockdev_testbed_add_from_string(impl_->testbed, kTestbed, &error)) {
+        g_error("emulated FT232R: %s", error->message);
+    }
+    impl_->handler = umockdev_ioctl_base_new();
+    g_signal_connect(impl_->handler, "handle-ioctl", G_CALLBACK(Impl::onIoctl), impl_.get());
+    g_signal_connect(impl_->handler, "client-connected", G_CALLBACK(Impl::onOpen), impl_.get());
+    if (!umockdev_testbed_attach_ioctl(impl_->testbed, kDeviceNode, impl_->handler, &error)) {
+        g_error("emulated FT232R: %s", error->message);
+    }
+}
+
+EmulatedFt232r::~EmulatedFt232r() {
+    umockdev_testbed_detach_ioctl(impl_->testbed, kDeviceNode, nullptr);
+    for (Urb& urb : impl_->urbs) {
+        umockdev_ioctl_data_unref(urb.block);
+    }
+    g_object_unref(impl_->handler);
+    g_object_unref(impl_->testbed);
+}
+
+bool EmulatedFt232r::mockedBusAvailable() {
+    const char* preload = std::getenv("LD_PRELOAD");
+    return preload && std::strstr(preload, "libumockdev-preload");
+}
+
+SimulatedDrive& EmulatedFt232r::drive() {
+    return impl_->drive;
+}
+
+std::vector<FrameRecord> EmulatedFt232r::frameLog() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->drive.frameLog();
+}
+
+std::vector<VendorRequest> EmulatedFt232r::vendorRequests() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->chip.vendorRequests();
+}
+
+void EmulatedFt232r::setChipOptions(const ChipOptions& options) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->chip.options() = options;
+}
+
+void EmulatedFt232r::unplugAtTransfer(long count) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->transfersToUnplug = count;
+}
+
+std::string EmulatedFt232r::deviceNodeFile() const {
+    gchar* root = umockdev_testbed_get_root_dir(impl_->testbed);
+    std::string path = std::string(root) + kDeviceNode;
+    g_free(root);
+    return path;
+}
+
+}  // namespace drive_sim

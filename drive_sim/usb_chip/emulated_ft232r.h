@@ -1,0 +1,47 @@
+// An FT232R on a mocked Linux USB bus (umockdev): bus 1, device 2, vendor 0x0403, product
+// 0x6001, its pins wired to a simulated drive. The unmodified libusb and libftdi1 of the system
+// talk to it through usbdevfs ioctls, so the real adapter path runs end to end without hardware.
+// The process must run under umockdev-wrapper (LD_PRELOAD=libumockdev-preload.so.0).
+// Test support: linked by tests and benchmarks, never by the programs.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ft232r_chip.h"
+#include "personality.h"
+#include "simulated_drive.h"
+
+namespace drive_sim {
+
+class EmulatedFt232r {
+public:
+    EmulatedFt232r(std::unique_ptr<DrivePersonality> personality, LinkFaults faults = {},
+                   ChipOptions options = {});
+    ~EmulatedFt232r();
+    EmulatedFt232r(const EmulatedFt232r&) = delete;
+    EmulatedFt232r& operator=(const EmulatedFt232r&) = delete;
+
+    // True when the process runs with the umockdev preload library.
+    static bool mockedBusAvailable();
+
+    SimulatedDrive& drive();
+    std::vector<FrameRecord> frameLog() const;
+    std::vector<VendorRequest> vendorRequests() const;
+    void setChipOptions(const ChipOptions& options);
+
+    // The chip vanishes from the bus when the host submits its `count`th bulk transfer from now
+    // on (1: the next one): from then on every ioctl answers ENODEV. Negative: never.
+    void unplugAtTransfer(long count);
+
+    // The file that stands for /dev/bus/usb/001/002 inside the mocked tree, e.g. to take its
+    // permissions away.
+    std::string deviceNodeFile() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace drive_sim

@@ -1,0 +1,77 @@
+// The FT232R as its USB end sees it: the vendor requests of the FTDI protocol, the receive FIFO
+// with its latency timer, and the synchronous bit-bang port wired to a simulated drive.
+// No USB plumbing here; emulated_ft232r.h puts the chip on a mocked usbdevfs bus.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "simulated_drive.h"
+
+namespace drive_sim {
+
+struct ChipOptions {
+    std::string serial = "KMR00001";
+    // Off: the chip answers every IN request at once, as if its latency timer had just run out.
+    bool latencyTimerOn = true;
+    // Baud-rate divisors (the 16-bit value of the request) the chip stalls, to refuse a rate.
+    std::set<uint16_t> refusedBaudDivisors;
+};
+
+// One vendor request as the chip received it.
+struct VendorRequest {
+    uint8_t request = 0;
+    uint16_t value = 0;
+    uint16_t index = 0;
+    bool operator==(const VendorRequest& other) const {
+        return request == other.request && value == other.value && index == other.index;
+    }
+};
+
+// FTDI vendor request codes.
+enum : uint8_t {
+    kFtdiReset = 0x00,
+    kFtdiSetBaudRate = 0x03,
+    kFtdiPollModemStatus = 0x05,
+    kFtdiSetLatencyTimer = 0x09,
+    kFtdiGetLatencyTimer = 0x0A,
+    kFtdiSetBitMode = 0x0B,
+    kFtdiReadPins = 0x0C,
+};
+
+class Ft232rChip {
+public:
+    Ft232rChip(SimulatedDrive& drive, ChipOptions options);
+
+    // A control transfer: the 8 setup bytes, then `data` of `length` bytes. Returns how many
+    // data bytes went back to the host (IN requests), or -1 when the chip stalls the request.
+    int control(const uint8_t* setup, uint8_t* data, int length);
+    // Bytes from the host on the bulk OUT endpoint.
+    void bulkOut(const uint8_t* data, int length);
+    // Fills an IN transfer of `capacity` bytes with 64-byte packets (two modem-status bytes,
+    // then up to 62 data bytes) when the chip sends now: a full buffer's worth of data waits,
+    // or the latency timer ran out. Returns the length, or -1 when the host must wait.
+    int bulkIn(uint8_t* buffer, int capacity);
+
+    const std::vector<VendorRequest>& vendorRequests() const { return requests_; }
+    ChipOptions& options() { return options_; }
+
+private:
+    int standardRequest(const uint8_t* setup, uint8_t* data, int length);
+    int vendorRequest(const VendorRequest& request, uint8_t* data, int length);
+    int stringDescriptor(int index, uint8_t* data, int length) const;
+
+    ChipOptions options_;
+    BitBangPort port_;
+    bool synchronousBitBang_ = false;
+    uint8_t latencyMs_ = 16;
+    std::deque<uint8_t> fifo_;  // bytes waiting for the host
+    std::chrono::steady_clock::time_point lastPacket_;
+    std::vector<VendorRequest> requests_;
+};
+
+}  // namespace drive_sim

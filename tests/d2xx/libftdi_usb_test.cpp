@@ -1,0 +1,156 @@
+// The libftdi1 provider through the real libftdi1 and libusb, on an FT232R emulated on a mocked
+// USB bus: what the chip received while the link opened, a read that times out, and close.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <chrono>
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include "drive_link.h"
+#include "emulated_ft232r.h"
+#include "ferrox_firmware.h"
+#include "output_capture.h"
+#include "provider.h"
+#include "usb_chip_fixture.h"
+
+using drive_sim::VendorRequest;
+
+namespace drive_sim {
+void PrintTo(const VendorRequest& r, std::ostream* os) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{0x%02X, 0x%04X, %u}", r.request, r.value, r.index);
+    *os << text;
+}
+}  // namespace drive_sim
+
+namespace {
+// The requests that configure the port: bit mode, baud-rate divisor, latency timer.
+std::vector<VendorRequest> portSettings(const drive_sim::EmulatedFt232r& chip) {
+    std::vector<VendorRequest> settings;
+    for (const VendorRequest& r : chip.vendorRequests()) {
+        if (r.request == drive_sim::kFtdiSetBitMode || r.request == drive_sim::kFtdiSetBaudRate ||
+            r.request == drive_sim::kFtdiSetLatencyTimer) {
+            settings.push_back(r);
+        }
+    }
+    return settings;
+}
+
+struct OpenCase {
+    const char* name;
+    std::set<uint16_t> refusedDivisors;
+    std::vector<VendorRequest> expected;
+};
+}  // namespace
+
+TEST(LibftdiOnEmulatedChip, OpenReadAndCloseReachTheChip) {
+    // libftdi opens at 9600 baud (divisor 0x4138); the link then asks for 10000, which libftdi
+    // multiplies by 4 in bit-bang mode, hence the quarter the provider passes: 3 MHz / 10000 is
+    // divisor 300 (0x012C), 3 MHz / 1200 is 2500 (0x09C4).
+    const VendorRequest opened{0x03, 0x4138, 0}, syncBitBang{0x0B, 0x0409, 1}, latency4{0x09, 4, 1},
+        baud10000{0x03, 0x012C, 0}, baud1200{0x03, 0x09C4, 0}, latency2{0x09, 2, 1},
+        pinsReleased{0x0B, 0x0000, 1};
+    const std::vector<OpenCase> cases = {
+        {"10000 baud", {}, {opened, syncBitBang, latency4, baud10000, pinsReleased}},
+        {"1200 baud fallback",
+         {0x012C},
+         {opened, syncBitBang, latency4, baud10000, baud1200, latency2, pinsReleased}},
+    };
+    for (const OpenCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        drive_sim::ChipOptions options;
+        options.refusedBaudDivisors = c.refusedDivisors;
+        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>(), options);
+        ASSERT_TRUE(openLink(true));
+
+        // Nothing was written, so nothing comes back: the read gives up at its time-out with
+        // what it got, and says so only through the count.
+        UCHAR bytes[8];
+        DWORD got = 99;
+        FT_SetTimeouts(linkState.adapterHandle, 60, 60);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(FT_Read(linkState.adapterHandle, bytes, sizeof bytes, &got), FT_OK);
+        EXPECT_EQ(got, 0u);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+
+        EXPECT_EQ(closeLink(), FT_OK);
+        EXPECT_EQ(portSettings(*chip), c.expected);
+    }
+}
+
+TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialOrBusAndDeviceOrNamedAsMissing) {
+    const struct {
+        const char* adapter;
+        FT_STATUS status;
+        std::string err;
+    } cases[] = {
+        {"", FT_OK, ""},
+        {"KMR00001", FT_OK, ""},
+        {"1:2", FT_OK, ""},
+        {"KMR99999", FT_DEVICE_NOT_FOUND,
+         "No FTDI adapter with serial number KMR99999 is plugged in.\n"},
+        {"1:3", FT_DEVICE_NOT_FOUND, "No FTDI adapter with bus 1 device 3 is plugged in.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.adapter);
+        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+        installD2xxProvider(makeLibftdiProvider(c.adapter));
+        OutputCapture capture;
+        FT_HANDLE handle = nullptr;
+        EXPECT_EQ(FT_Open(0, &handle), c.status);
+        EXPECT_EQ(FT_Close(handle), c.status == FT_OK ? FT_OK : FT_INVALID_HANDLE);
+        EXPECT_EQ(capture.err(), c.err);
+    }
+
+    // The program lists what is on the bus and exits; the mocked bus is inherited.
+    EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+    QProcess program;
+    program.start(KMR_MORVANE, {"--list-adapters"});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.readAllStandardOutput().toStdString(),
+              "001:002  FT232R USB UART  serial KMR00001\n");
+}
+
+// The node refuses opening: an unprivileged user without the udev rule, or, for root, the
+// unprivileged user it becomes for the duration.
+TEST(LibftdiOnEmulatedChip, RefusedPermissionNamesTheNodeTheRuleAndTheGroup) {
+    EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+    const std::string node = chip->deviceNodeFile();
+    const std::string root =
+        node.substr(0, node.size() - std::string("/dev/bus/usb/001/002").size());
+    ASSERT_EQ(chmod(node.c_str(), 0600), 0);
+    // The mocked tree stays usable: libusb reads it and sets up its device monitor in it.
+    ASSERT_EQ(chmod(root.c_str(), 0777), 0);
+    // umockdev connects to the chip's socket even when opening the node failed.
+    ASSERT_EQ(chmod((root + "/ioctl/dev/bus/usb/001/002").c_str(), 0777), 0);
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(seteuid(65534), 0);  // nobody
+    } else {
+        ASSERT_EQ(chmod(node.c_str(), 0), 0);
+    }
+    OutputCapture capture;
+    FT_HANDLE handle = nullptr;
+    const FT_STATUS status = FT_Open(0, &handle);
+    const int listed = listLibftdiAdapters(stdout);
+    const std::string out = capture.out();
+    const std::string err = capture.err();
+    capture.stop();
+    if (asRoot) {
+        ASSERT_EQ(seteuid(0), 0);
+    }
+    EXPECT_EQ(status, FT_DEVICE_NOT_OPENED);
+    EXPECT_EQ(listed, 1);
+    EXPECT_EQ(out, "001:002  (no access)  serial ?\n");
+    const std::string help =
+        "No permission to open the FTDI adapter /dev/bus/usb/001/002.\nInstall the udev rule "
+        "d2xx/99-kmr-ftdi.rules (it gives the adapter to the group plugdev)";
+    EXPECT_EQ(err.find(help), 0u) << err;
+    EXPECT_NE(err.find(help, 1), std::string::npos) << "once for the open, once for the list";
+}
