@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <string>
 
 #include "drive_link.h"
@@ -52,13 +53,14 @@ TEST(SimOptionsParser, AcceptsEachKeyUpToItsLimitsOnTopOfTheGivenDefaults) {
     EXPECT_DOUBLE_EQ(parsed("latency=1000").latencyMs, 1000.0);
     EXPECT_EQ(parsed("ber=0", all).mode, DriveMode::Bootloader);  // the flasher's default mode
 
-    // Numbers read the same whatever the locale.
-    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-    std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
-        std::setlocale(LC_NUMERIC, "C");
-    }
+    // Numbers read the same in a locale with a decimal comma (the build makes it; see
+    // tests/drive_sim/CMakeLists.txt). Without the locale the test fails rather than passing idly.
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    setenv("LOCPATH", KMR_TEST_LOCALES, 1);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
     EXPECT_DOUBLE_EQ(parsed("latency=0.5").latencyMs, 0.5);
+    EXPECT_DOUBLE_EQ(parsed("ber=2.5e-3").bitErrorRate, 2.5e-3);
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 

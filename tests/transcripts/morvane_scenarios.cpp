@@ -49,8 +49,11 @@ struct Session {
 QString connectApplyDisableDiagnose() {
     Session s;
     s.run("diagnosis", showDiagnosis);
+    s.run("disable, adapter never opened", disableDrive);
     s.run("connect", connectDrive);
-    s.run("apply", applySettings);
+    s.ui.form.contents[kSettingsPerAxis + kGainPIndex] = 750;
+    s.run("apply, gain P of axis 2 750", applySettings);
+    s.run("connect: the drive kept what Apply stored", connectDrive);
     s.run("disable", disableDrive);
     s.bench.firmware.setParam(5102, 0x12);
     s.bench.firmware.setParam(5100, 0x1000);
