@@ -1,5 +1,6 @@
 // The .vlf loader on every way a file can be whole, short or wrong.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 
@@ -109,10 +110,17 @@ TEST_F(LoadImage, ResultsMessagesAndTheImageAfterwards) {
         EXPECT_EQ(firmwareImage.setupWord, c.setupWord);
         EXPECT_TRUE(std::equal(c.words.begin(), c.words.end(), firmwareImage.words.get()));
     }
+}
 
-    const std::string absent = path("absent.vlf");
-    int result = 0;
-    EXPECT_EQ(captureConsole([&] { result = loadImage(absent.c_str()); }).err,
-              "Unable to open file '" + absent + "'\n");
-    EXPECT_EQ(result, kCannotOpen);
+// Only a regular file can be an image: the rest cannot be opened, and a FIFO must not block.
+TEST_F(LoadImage, WhatIsNoRegularFileCannotBeOpened) {
+    const std::string fifo = path("fifo.vlf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& name : {path("absent.vlf"), path(""), fifo, std::string("/dev/zero")}) {
+        SCOPED_TRACE(name);
+        int result = 0;
+        EXPECT_EQ(captureConsole([&] { result = loadImage(name.c_str()); }).err,
+                  "Unable to open file '" + name + "'\n");
+        EXPECT_EQ(result, kCannotOpen);
+    }
 }
