@@ -28,6 +28,7 @@ Morvane::Morvane() {
     connect(ui.Drive_diagnosis, &QAction::triggered, this, &Morvane::on_Drive_diagnosis_activated);
     connect(ui.Open_help_PDF, &QAction::triggered, this, &Morvane::on_Open_help_PDF_activated);
     setConnected(false);
+    installedManualFolder = QStringLiteral(KMR_MANUAL_DIR);
 
     plotForm = new Ui::PlotDialog;
     plotForm->setupUi(&plotDialog);
@@ -74,10 +75,14 @@ void Morvane::on_About_Morvane_activated() {
 }
 
 void Morvane::on_Open_help_PDF_activated() {
-    const QString manual = QDir::currentPath() + "/MorvaneManual.pdf";
-    // A missing manual is not worth a message; the desktop viewer would only complain itself.
-    if (QFileInfo::exists(manual)) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
+    // A manual beside the user's work wins over the installed one. A missing manual is not worth
+    // a message; the desktop viewer would only complain itself.
+    for (const QString& folder : {QDir::currentPath(), installedManualFolder}) {
+        const QString manual = folder + "/MorvaneManual.pdf";
+        if (QFileInfo::exists(manual)) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
+            return;
+        }
     }
 }
 

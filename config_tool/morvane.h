@@ -33,6 +33,7 @@ public:
     QDialog plotDialog;
     Ui::PlotDialog* plotForm = nullptr;
     FilePrompt askFileName = askWithFileDialog;  // for saving and opening settings files
+    QString installedManualFolder;  // Help's second place to look, after the current directory
 
     // Settings transfer between the form and the drive or a settings document.
     bool exportSettings(bool documentMode, QDomElement& parent, QDomDocument& document);

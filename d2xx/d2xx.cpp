@@ -13,7 +13,9 @@ void installD2xxProvider(std::unique_ptr<D2xxProvider> provider) {
     providerSlot() = std::move(provider);
 }
 
-D2xxProvider* installedD2xxProvider() { return providerSlot().get(); }
+D2xxProvider* installedD2xxProvider() {
+    return providerSlot().get();
+}
 
 FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle) {
     D2xxProvider* p = installedD2xxProvider();
@@ -34,8 +36,7 @@ FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
 FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
                    LPDWORD lpBytesWritten) {
     D2xxProvider* p = installedD2xxProvider();
-    return p ? p->write(ftHandle, lpBuffer, dwBytesToWrite, lpBytesWritten)
-             : FT_DEVICE_NOT_OPENED;
+    return p ? p->write(ftHandle, lpBuffer, dwBytesToWrite, lpBytesWritten) : FT_DEVICE_NOT_OPENED;
 }
 
 FT_STATUS FT_SetBaudRate(FT_HANDLE ftHandle, ULONG dwBaudRate) {

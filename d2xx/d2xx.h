@@ -27,8 +27,10 @@ enum : FT_STATUS {
 
 FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle);
 FT_STATUS FT_Close(FT_HANDLE ftHandle);
-FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead, LPDWORD lpBytesReturned);
-FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite, LPDWORD lpBytesWritten);
+FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
+                  LPDWORD lpBytesReturned);
+FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
+                   LPDWORD lpBytesWritten);
 FT_STATUS FT_SetBaudRate(FT_HANDLE ftHandle, ULONG dwBaudRate);
 FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG dwReadTimeout, ULONG dwWriteTimeout);
 FT_STATUS FT_SetLatencyTimer(FT_HANDLE ftHandle, UCHAR ucLatency);

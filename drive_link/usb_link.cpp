@@ -22,9 +22,15 @@ constexpr UCHAR kClockLowZero = 0;
 constexpr UCHAR kDataInMask = 0x02;
 }  // namespace
 
-void setLinkDialect(LinkDialect dialect) { currentDialect = dialect; }
-LinkDialect linkDialect() { return currentDialect; }
-uint16_t noOpCommand() { return currentDialect == LinkDialect::Firmware ? 2 : 1; }
+void setLinkDialect(LinkDialect dialect) {
+    currentDialect = dialect;
+}
+LinkDialect linkDialect() {
+    return currentDialect;
+}
+uint16_t noOpCommand() {
+    return currentDialect == LinkDialect::Firmware ? 2 : 1;
+}
 
 void resetLinkState() {
     linkState = LinkState{};

@@ -40,7 +40,7 @@ public:
     void setReading(uint16_t selector, uint16_t value);
 
     bool powerStageEnabled() const;
-    uint8_t statusByte() const;  // the status byte of the firmware's framed replies
+    uint8_t statusByte() const;   // the status byte of the firmware's framed replies
     int storeCount() const;       // how often command 3 stored the settings
     int faultClearCount() const;  // how often command 20 cleared faults
 

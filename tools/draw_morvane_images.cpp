@@ -12,11 +12,13 @@
 namespace {
 using namespace image_drawing;
 
-// A motor face seen end-on: housing, shaft, and an arrow round it for the turning axis.
-QImage drawWindowIcon() {
-    QImage image = blank(64, 64);
+// A motor face seen end-on: housing, shaft, and an arrow round it for the turning axis. Drawn
+// on a 64-pixel grid and scaled to `size`, for the window and the desktop's icon theme.
+QImage drawWindowIcon(int size = 64) {
+    QImage image = blank(size, size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
 
     QLinearGradient plate(0, 0, 0, 64);
     plate.setColorAt(0, kSteel);
@@ -126,9 +128,12 @@ QImage drawLogoStrip() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return image_drawing::writeImageFiles(argc, argv,
-                                          {{"velmora64x64.png", "PNG", drawWindowIcon},
-                                           {"fileopen.xpm", "XPM", drawOpenIcon},
-                                           {"filesave.xpm", "XPM", drawSaveIcon},
-                                           {"logoWideUp24wide.png", "PNG", drawLogoStrip}});
+    return image_drawing::writeImageFiles(
+        argc, argv,
+        {{"velmora64x64.png", "PNG", [] { return drawWindowIcon(); }},
+         {"icons/morvane-48.png", "PNG", [] { return drawWindowIcon(48); }},
+         {"icons/morvane-128.png", "PNG", [] { return drawWindowIcon(128); }},
+         {"fileopen.xpm", "XPM", drawOpenIcon},
+         {"filesave.xpm", "XPM", drawSaveIcon},
+         {"logoWideUp24wide.png", "PNG", drawLogoStrip}});
 }

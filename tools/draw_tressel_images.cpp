@@ -73,10 +73,12 @@ QImage drawLogo() {
     return image;
 }
 
-QImage drawIcon() {
-    QImage image = blank(32, 32);
+// Drawn on a 32-pixel grid and scaled to `size`, for the window and the desktop's icon theme.
+QImage drawIcon(int size = 32) {
+    QImage image = blank(size, size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
     QLinearGradient plate(0, 0, 0, 32);
     plate.setColorAt(0, kSteel);
     plate.setColorAt(1, kDeepBlue);
@@ -93,5 +95,8 @@ int main(int argc, char** argv) {
     return image_drawing::writeImageFiles(
         argc, argv,
         {{"logoTransp128xXX.png", "PNG", drawLogo},
-         {"tressel.ico", "ICO", [] { return drawIcon().convertToFormat(QImage::Format_ARGB32); }}});
+         {"tressel.ico", "ICO", [] { return drawIcon().convertToFormat(QImage::Format_ARGB32); }},
+         {"icons/tressel-48.png", "PNG", [] { return drawIcon(48); }},
+         {"icons/tressel-64.png", "PNG", [] { return drawIcon(64); }},
+         {"icons/tressel-128.png", "PNG", [] { return drawIcon(128); }}});
 }

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainterPath>
@@ -54,6 +55,7 @@ inline int writeImageFiles(int argc, char** argv, const std::vector<ImageFile>& 
     for (const ImageFile& file : files) {
         const QImage image = file.paint();
         const QString path = dir.filePath(file.name);
+        dir.mkpath(QFileInfo(path).path());
         if (!image.save(path, file.format)) {
             std::fprintf(stderr, "could not write %s (is the %s image plugin installed?)\n",
                          qPrintable(path), file.format);

@@ -2,7 +2,8 @@
 # Installs what building, running and testing the programs needs on Debian 12 (run as root).
 set -euo pipefail
 packages=(cmake g++ make pkg-config qtbase5-dev qt5-style-plugins qt6-base-dev qt6-base-dev-tools
-          libgl-dev libftdi1-dev googletest libgtest-dev libgmock-dev
+          libgl-dev libftdi1-dev clang-format googletest libgtest-dev libgmock-dev
+          fonts-dejavu-core dpkg-dev desktop-file-utils appstream binutils
           clang-14 libclang-rt-14-dev)  # the last two build the fuzzers (libFuzzer)
 missing=()
 for p in "${packages[@]}"; do

@@ -181,21 +181,25 @@ TEST(Window, QuitAndCloseCloseTheLinkOnceAndOnlyWhenItWasOpened) {
     }
 }
 
-TEST(Window, OpenHelpOpensTheManualInTheWorkingDirectoryOnlyWhenItIsThere) {
-    ScratchDir scratch;
+TEST(Window, OpenHelpOpensTheManualOfTheWorkingDirectoryElseTheInstalledOne) {
+    ScratchDir work;
+    ScratchDir installed;
     const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(scratch.root()));
+    ASSERT_TRUE(QDir::setCurrent(work.root()));
     UrlRecorder viewer;
     QDesktopServices::setUrlHandler("file", &viewer, "open");
     Morvane window;
+    window.installedManualFolder = installed.root();
     MessageBoxWatcher watcher;
-    window.ui.Open_help_PDF->trigger();
-    EXPECT_TRUE(viewer.opened.isEmpty());
+    const QUrl workManual = QUrl::fromLocalFile(QDir::currentPath() + "/MorvaneManual.pdf");
+    const QUrl installedManual = QUrl::fromLocalFile(installed.path("MorvaneManual.pdf"));
 
-    writeFile(scratch.path("MorvaneManual.pdf"), "%PDF-1.4\n");
+    window.ui.Open_help_PDF->trigger();  // no manual anywhere: nothing opens
+    writeFile(installed.path("MorvaneManual.pdf"), "%PDF-1.4\n");
     window.ui.Open_help_PDF->trigger();
-    EXPECT_EQ(viewer.opened,
-              QList<QUrl>{QUrl::fromLocalFile(QDir::currentPath() + "/MorvaneManual.pdf")});
+    writeFile(work.path("MorvaneManual.pdf"), "%PDF-1.4\n");
+    window.ui.Open_help_PDF->trigger();
+    EXPECT_EQ(viewer.opened, (QList<QUrl>{installedManual, workManual}));
     EXPECT_TRUE(watcher.boxes().empty());
     QDesktopServices::unsetUrlHandler("file");
     QDir::setCurrent(previous);

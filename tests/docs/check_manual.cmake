@@ -1,0 +1,16 @@
+# Checks the printed manual: a PDF file with its pages and every picture of its Markdown source.
+#   cmake -DPDF=MorvaneManual.pdf -DSOURCE=docs/manual/manual.md -P check_manual.cmake
+file(READ ${PDF} header LIMIT 5)
+if(NOT header MATCHES "^%PDF-")
+    message(FATAL_ERROR "${PDF} is no PDF file (it starts with '${header}')")
+endif()
+file(STRINGS ${PDF} pages REGEX "^/Type /Page$")
+file(STRINGS ${PDF} images REGEX "^/Subtype /Image$")
+file(STRINGS ${SOURCE} pictures REGEX "!\\[")
+list(LENGTH pages page_count)
+list(LENGTH images image_count)
+list(LENGTH pictures picture_count)
+message(STATUS "${page_count} pages, ${image_count} of ${picture_count} pictures")
+if(page_count LESS 10 OR NOT image_count EQUAL picture_count)
+    message(FATAL_ERROR "the manual should have at least 10 pages and ${picture_count} pictures")
+endif()
