@@ -1,6 +1,8 @@
 // The image loader on any bytes: the result code, the message on standard error and the image
 // afterwards must be what the file's layout says, computed here from the bytes alone. A failed
-// load must leave the image that was there before.
+// load must leave the image that was there before, and no load may leave the file open.
+#include <dirent.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -44,6 +46,17 @@ Expected expectedLoad(const uint8_t* data, size_t size, const std::string& path)
             packets, wordAt(data, 10)};
 }
 
+int openDescriptors() {
+    DIR* folder = opendir("/proc/self/fd");
+    FUZZ_CHECK(folder != nullptr, "/proc/self/fd");
+    int count = 0;
+    while (readdir(folder)) {
+        ++count;
+    }
+    closedir(folder);
+    return count;
+}
+
 // What the loader writes to standard error while it runs.
 std::string loadCapturingErrors(const std::string& path, int& result) {
     char* text = nullptr;
@@ -70,7 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fill_n(firmwareImage.words.get(), kPacketWords, uint16_t(0x5A5A));
 
     int result = -1;
+    const int descriptorsBefore = openDescriptors();
     const std::string message = loadCapturingErrors(path, result);
+    FUZZ_CHECK(openDescriptors() == descriptorsBefore, "file closed");
     const Expected expected = expectedLoad(data, size, path);
     FUZZ_CHECK(result == expected.result, "result code");
     FUZZ_CHECK(message == expected.message, "message on standard error");
