@@ -9,6 +9,7 @@
 #include "drive_commands.h"
 #include "drive_link.h"
 #include "morvane.h"
+#include "settings_table.h"
 
 namespace {
 constexpr int kLowestDriveType = 200;
@@ -52,7 +53,11 @@ void Morvane::on_connectButton_clicked() {
         return;
     }
 
+    // A failed import leaves the form as it was: half the drive's values and half the old ones
+    // would be saved or applied as if they were a set.
+    const FormSnapshot before(ui);
     if (importSettings(false, QDomElement())) {
+        before.restore(ui);
         return;
     }
     ui.statusbar->showMessage(

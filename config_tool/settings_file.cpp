@@ -1,6 +1,5 @@
 // Saving and opening settings files. Neither touches the drive, so both work while disconnected.
 #include <QDomDocument>
-#include <QFile>
 #include <QMessageBox>
 #include <QStatusBar>
 
@@ -32,7 +31,13 @@ void Morvane::on_Save_configuration_activated() {
         ui.statusbar->showMessage(tr("Save cancelled"), 3000);
         return;
     }
+    // The prompt asked about replacing the name as chosen; with the suffix it is another file.
+    const QString chosen = name;
     name = withSettingsSuffix(name);
+    if (name != chosen && !mayReplace(this, tr("Save File"), name)) {
+        ui.statusbar->showMessage(tr("Save cancelled"), 3000);
+        return;
+    }
 
     SettingsDocument settings = newSettingsDocument();
     if (!exportSettings(true, settings.root, settings.document)) {
@@ -54,18 +59,17 @@ void Morvane::on_Open_configuration_activated() {
         QMessageBox::warning(this, "Error", text, QMessageBox::Ok);
     };
 
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        warn(tr("File not found"));
-        return;
-    }
     QDomDocument document;
-    if (!document.setContent(&file)) {
-        warn(tr("File read failed"));
-        file.close();
-        return;
+    switch (readSettingsFile(name, document)) {
+        case SettingsRead::CannotOpen:
+            warn(tr("File not found"));
+            return;
+        case SettingsRead::Refused:
+            warn(tr("File read failed"));
+            return;
+        case SettingsRead::Parsed:
+            break;
     }
-    file.close();
 
     bool loaded = false;
     const bool survived = guardSettingsLoad(this, [&] {

@@ -53,6 +53,30 @@ std::vector<FlagBox> settingsFlagBoxes(Ui::MainWindowForm& ui) {
     };
 }
 
+FormSnapshot::FormSnapshot(Ui::MainWindowForm& ui) {
+    for (const SettingField& field : axisSettingFields(ui)) {
+        fields_.push_back(field.integer ? field.integer->value() : field.decimal->value());
+    }
+    for (const FlagBox& flag : settingsFlagBoxes(ui)) {
+        flags_.push_back(flag.box->checkState());
+    }
+}
+
+void FormSnapshot::restore(Ui::MainWindowForm& ui) const {
+    const std::vector<SettingField> fields = axisSettingFields(ui);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].integer) {
+            fields[i].integer->setValue(int(fields_[i]));
+        } else {
+            fields[i].decimal->setValue(fields_[i]);
+        }
+    }
+    const std::vector<FlagBox> flags = settingsFlagBoxes(ui);
+    for (size_t i = 0; i < flags.size(); ++i) {
+        flags[i].box->setCheckState(flags_[i]);
+    }
+}
+
 uint16_t inductanceToParam(double millihenry) {
     return scaledToParam(millihenry, kInductanceFactor);
 }

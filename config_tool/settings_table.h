@@ -34,6 +34,18 @@ std::vector<SettingField> axisSettingFields(Ui::MainWindowForm& ui);
 // The seven check boxes of parameter 80, in the order they are read and written.
 std::vector<FlagBox> settingsFlagBoxes(Ui::MainWindowForm& ui);
 
+// The settings as the form shows them, to be put back when a transfer into the form fails half
+// way: the form is the only store of the settings, and a mix of two sets is nobody's.
+class FormSnapshot {
+public:
+    explicit FormSnapshot(Ui::MainWindowForm& ui);
+    void restore(Ui::MainWindowForm& ui) const;
+
+private:
+    std::vector<double> fields_;
+    std::vector<Qt::CheckState> flags_;
+};
+
 // Motor constants: the product goes through single precision before it is rounded, halves away
 // from zero, so that every two-decimal value survives the way back (content / factor).
 uint16_t inductanceToParam(double millihenry);

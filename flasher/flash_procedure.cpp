@@ -123,6 +123,11 @@ int waitForIdle(LinkErrorWindow& window) {
     uint32_t raw = 0;
     transact(kNoOp, 0, error);
     transact(kNoOp, 0, error, &raw);
+    // A status that failed its CRC is no status: neither idle nor busy nor unexpected.
+    if (error) {
+        reportLinkError(window, error);
+        return -1;
+    }
     uint8_t status = statusByte(raw);
     uint16_t faultBits = 0;  // stays 0 when the bootloader was idle at the first look
 
@@ -158,7 +163,23 @@ int waitForIdle(LinkErrorWindow& window) {
     return reportUnexpectedState(window);
 }
 
+bool imageCanBeFlashed(LinkErrorWindow& window) {
+    if (firmwareImage.packetCount > 0) {
+        return true;
+    }
+    QMessageBox::warning(window.linkErrorParent(), "Error",
+                         translated(window,
+                                    "Firmware file holds no packets. Flashing it would erase the "
+                                    "drive and leave it without firmware.<br>Open another "
+                                    "firmware file."),
+                         QMessageBox::Ok);
+    return false;
+}
+
 int flashImage(LinkErrorWindow& window) {
+    if (!imageCanBeFlashed(window)) {
+        return -1;
+    }
     bool error = false;
     printLine("SPI init");
     if (!bootloaderIsReady(window, error)) {

@@ -50,6 +50,10 @@ void Morvane::on_openfirmware_clicked() {
                              QMessageBox::Ok);
         return;
     }
+    // Loaded, but nothing to flash: the user may choose another file.
+    if (!imageCanBeFlashed(*this)) {
+        return;
+    }
     ui.startflash->setEnabled(true);
     ui.openfirmware->setEnabled(false);
     imageLoaded = true;

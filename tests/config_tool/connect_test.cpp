@@ -156,12 +156,14 @@ TEST(Connect, EachFaultOfTheAdapterOrTheLinkHasItsMessageAndLeavesTheWindowDisco
         c.inject(faults);
         FerroxBench bench = installFerroxDrive(faults);
         Morvane window;
+        const QStringList form = formValues(window);
         MessageBoxWatcher watcher;
         OutputCapture capture;
         const bool connected = clickConnect(window);
         const std::string out = capture.out();
         capture.stop();
         EXPECT_FALSE(connected);
+        EXPECT_EQ(formValues(window), form);  // also when the import broke off half way
         EXPECT_EQ(describeBoxes(watcher), c.box == kUnableToOpen
                                               ? QStringList{c.box}
                                               : (QStringList{kConnectingBox, c.box}));

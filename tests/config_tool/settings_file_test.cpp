@@ -160,3 +160,26 @@ TEST(SaveSettings, SaveThatFailsHalfWayLeavesTheOldFileIntact) {
     EXPECT_EQ(readFile(path).toStdString(), kFreshFormFile);
     EXPECT_EQ(window.ui.statusbar->currentMessage(), "Configuration saved");
 }
+
+// The prompt asked about "my.settings"; the file written is "my.settings.frx", and replacing it
+// must be confirmed on its own.
+TEST(SaveSettings, ExistingFileUnderTheSuffixedNameIsReplacedOnlyWhenConfirmed) {
+    ScratchDir scratch;
+    const QString path = scratch.path("my.settings.frx");
+    const QByteArray old = "kept";
+    const QString question =
+        "question|Save File|my.settings.frx already exists.<br>Do you want to replace it?";
+    for (const auto button : {QMessageBox::No, QMessageBox::Yes}) {
+        writeFile(path, old);
+        Morvane window;
+        MessageBoxWatcher watcher;
+        watcher.onBoxOpen([button](int, QMessageBox* box) { box->button(button)->click(); });
+        saveSettingsAs(window, scratch.path("my.settings"));
+        EXPECT_EQ(describeBoxes(watcher), QStringList{question});
+        const bool replaced = button == QMessageBox::Yes;
+        EXPECT_EQ(readFile(path).toStdString(), replaced ? kFreshFormFile : "kept");
+        EXPECT_EQ(window.ui.statusbar->currentMessage(),
+                  replaced ? "Configuration saved" : "Save cancelled");
+        EXPECT_EQ(QDir(scratch.root()).entryList(QDir::Files), QStringList{"my.settings.frx"});
+    }
+}

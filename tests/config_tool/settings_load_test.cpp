@@ -2,9 +2,13 @@
 // the lenient lookup of parameters.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QCheckBox>
+#include <QFile>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <functional>
 #include <stdexcept>
 
 #include "morvane_test_support.h"
@@ -76,30 +80,70 @@ TEST(OpenSettings, SavedFileLoadsBackIntoTheSameFormHoweverItsElementsStand) {
     }
 }
 
+// What no settings file can be is refused before it can cost memory, stack or time: each case
+// ends with its message and the form as it was.
 TEST(OpenSettings, EachFailureHasItsMessageAndLeavesTheForm) {
+    const QString readFailed = warning("File read failed");
+    const QByteArray valid = settingsText(kSpecs, param(410, 1500));
+    QByteArray nested = valid;
+    for (int i = 0; i < 100; ++i) {
+        nested.replace("<Param410", "<G><Param410").replace("</SetupFRX>", "</G></SetupFRX>");
+    }
+    const QByteArray entity = "<!DOCTYPE KMR_ML [<!ENTITY e \"" + QByteArray(30000, 'x') +
+                              "\">]>\n<SetupFRX>" + QByteArray("&e;").repeated(2000) +
+                              "</SetupFRX>\n";
+    const auto file = [](const QByteArray& content) {
+        return [content](const ScratchDir& scratch) {
+            writeFile(scratch.path("case.frx"), content);
+            return scratch.path("case.frx");
+        };
+    };
+    // A well-formed settings file, one byte too long with the comment that follows its root.
+    QByteArray oversized = valid + "<!--";
+    oversized += QByteArray(int(kSettingsFileSizeLimit) + 1 - oversized.size() - 4, ' ') + "-->\n";
     const struct {
         const char* name;
-        const char* content;  // nullptr: no such file
+        std::function<QString(const ScratchDir&)> make;
         QString box;
     } cases[] = {
-        {"absent.frx", nullptr, warning("File not found")},
-        {"empty.frx", "", warning("File read failed")},
-        {"text.frx", "P gain 500\n", warning("File read failed")},
-        {"broken.frx", "<!DOCTYPE KMR_ML>\n<SetupFRX>\n <Param80 ", warning("File read failed")},
-        {"other.frx",
-         "<!DOCTYPE KMR_ML>\n<SetupRX>\n <Param410 Type=\"uint16\" Value=\"9\"/>\n</SetupRX>\n",
+        {"absent", [](const ScratchDir& s) { return s.path("absent.frx"); },
+         warning("File not found")},
+        {"directory", [](const ScratchDir& s) { return s.root(); }, warning("File not found")},
+        {"empty", file(""), readFailed},
+        {"text", file("P gain 500\n"), readFailed},
+        {"broken", file("<!DOCTYPE KMR_ML>\n<SetupFRX>\n <Param80 "), readFailed},
+        {"duplicate attribute", file(QByteArray(valid).replace("Type=", "Value=\"1\" Type=")),
+         readFailed},
+        {"nested 100 deep", file(nested), readFailed},
+        {"entity of 30000 used 2000 times", file(entity), readFailed},
+        {"one byte over 64 KiB", file(oversized), readFailed},
+        {"2 GiB sparse",
+         [](const ScratchDir& s) {
+             writeFile(s.path("huge.frx"), "");
+             QFile(s.path("huge.frx")).resize(qint64(2) << 30);
+             return s.path("huge.frx");
+         },
+         readFailed},
+        {"FIFO",
+         [](const ScratchDir& s) {
+             EXPECT_EQ(mkfifo(QFile::encodeName(s.path("fifo.frx")).constData(), 0600), 0);
+             return s.path("fifo.frx");
+         },
+         readFailed},
+        {"device", [](const ScratchDir&) { return QString("/dev/zero"); }, readFailed},
+        {"other root",
+         file("<!DOCTYPE KMR_ML>\n<SetupRX>\n <Param410 Type=\"uint16\" "
+              "Value=\"9\"/>\n</SetupRX>\n"),
          warning("Not a Ferrox settings file")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchDir scratch;
-        if (c.content) {
-            writeFile(scratch.path(c.name), c.content);
-        }
+        const QString path = c.make(scratch);
         Morvane window;
         const QStringList before = formValues(window);
         MessageBoxWatcher watcher;
-        openSettings(window, scratch.path(c.name));
+        openSettings(window, path);
         EXPECT_EQ(describeBoxes(watcher), QStringList{c.box});
         EXPECT_EQ(formValues(window), before);
         EXPECT_EQ(window.ui.statusbar->currentMessage(), "");

@@ -130,14 +130,10 @@ TEST_F(FlashProcedure, Outcomes) {
          twoPackets, {writing(1, 2), writing(2, 2), done}},
         {"slower bootloader", slowerBootloader, {}, 3, 0, kSuccessBox, expectedFlash(3, 8, 2),
          threePackets, {writing(1, 3), writing(2, 3), writing(3, 3), done}},
-        {"N = 0", quickBootloader(), {}, 0, 0, kSuccessBox, expectedFlash(0, 2, 0), intro + outro,
-         {done}},
         // The frames from the fault-bit answer to the end of the erase are not checked on the
-        // spot: a broken one surfaces at the first data word, and without packets never.
+        // spot: a broken one surfaces at the first data word.
         {"broken fault-bit answer", quickBootloader(), corruptNth(25, 1), 2, -1, kLostBox,
          lostAtFirstWord, "", {writing(1, 2), lost}},
-        {"broken fault-bit answer, N = 0", quickBootloader(), corruptNth(25, 1), 0, 0, kSuccessBox,
-         expectedFlash(0, 2, 0)},
         // 0x00FFFFFF fails its CRC and has a non-zero value field, yet it is no fault word.
         {"firmware drive", {}, {}, 1, -1, notBootloader, {25, 1, 1}, notInBootloaderMode, {}, true},
         {"fault bits", faulted, {}, 1, -1, faultBits, {25, 1, 1}, faultBitsActive},
@@ -205,13 +201,49 @@ TEST_F(FlashProcedure, Outcomes) {
     }
 }
 
-TEST_F(FlashProcedure, WaitThatIsIdleAtOnceTakesTwoFrames) {
-    BootloaderBench bench = installBootloader();
-    const Run wait = run(bench.adapter, waitForIdle);
-    EXPECT_EQ(wait.result, 0);
-    EXPECT_EQ(wait.commands, std::vector<int>({1, 1}));
-    EXPECT_EQ(withoutTransactions(wait.console.out), "Idle\n\nIdleOver\n\n");
-    EXPECT_TRUE(wait.boxes.isEmpty());
+TEST_F(FlashProcedure, WaitThatIsIdleAtOnceTakesTwoFramesUnlessItsStatusIsBroken) {
+    // The wait's second no-op carries the answer to the setup word sent before it.
+    const auto setupThenWait = [](LinkErrorWindow& w) {
+        bool error = false;
+        transact(5, 0x1234, error);
+        return waitForIdle(w);
+    };
+    for (const bool broken : {false, true}) {
+        SCOPED_TRACE(broken ? "broken status" : "clean status");
+        BootloaderBench bench = installBootloader({}, {}, broken ? corruptNth(5, 1) : AnswerHook{});
+        resetLinkState();
+        const Run wait = run(bench.adapter, setupThenWait);
+        EXPECT_EQ(wait.result, broken ? -1 : 0);
+        EXPECT_EQ(wait.commands,
+                  broken ? std::vector<int>({5, 1, 1, 1, 1}) : std::vector<int>({5, 1, 1}));
+        EXPECT_EQ(withoutTransactions(wait.console.out),
+                  broken ? "Idle\n\n" : "Idle\n\nIdleOver\n\n");
+        EXPECT_EQ(wait.boxes, broken ? QStringList{kLostBox} : QStringList{});
+    }
+}
+
+// It still loads, but neither the window nor the procedure lets it erase the drive.
+TEST_F(FlashProcedure, ImageWithoutPacketsIsNeverFlashed) {
+    const QString refused =
+        "warning|Error|Firmware file holds no packets. Flashing it would erase the drive and "
+        "leave it without firmware.<br>Open another firmware file.";
+    BootloaderBench bench = installBootloader(quickBootloader());
+    connect();
+    writeImage(path("empty.vlf"), 0);
+    watcher->clear();
+    const Console console =
+        captureConsole([&] { openFile(QString::fromStdString(path("empty.vlf"))); });
+    EXPECT_EQ(console.err, "File checksum 0\n");
+    EXPECT_EQ(describeBoxes(*watcher), QStringList{refused});
+    EXPECT_EQ(buttonStates(*window), "CO-");
+    EXPECT_FALSE(window->imageLoaded);
+
+    const Run flash = run(bench.adapter);
+    EXPECT_EQ(flash.result, -1);
+    EXPECT_EQ(flash.boxes, QStringList{refused});
+    EXPECT_TRUE(flash.commands.empty());
+    EXPECT_EQ(flash.console.out, "");
+    EXPECT_EQ(bench.bootloader.eraseCount(), 0);
 }
 
 TEST_F(FlashProcedure, StatusZeroAfterBusyIsAnUnexpectedState) {
