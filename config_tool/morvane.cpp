@@ -80,6 +80,10 @@ QString Morvane::askSettingsFile(bool forSaving) {
     return askFileName(this, question);
 }
 
+bool Morvane::mayReplace(const QString& name) {
+    return ::mayReplace(this, tr("Save File"), name);
+}
+
 int Morvane::shownAxis() {
     return ui.axisTabs->currentIndex();
 }

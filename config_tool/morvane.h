@@ -32,6 +32,7 @@ public:
     int32_t storedFirmwareVersion() override;
     void storeFirmwareVersion(int32_t version) override;
     QString askSettingsFile(bool forSaving) override;
+    bool mayReplace(const QString& name) override;
     int shownAxis() override;
     int chosenSpanMs() override;
     void paintStatusNow() override;

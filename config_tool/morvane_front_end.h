@@ -20,6 +20,9 @@ public:
 
     // The settings file to save into or open; empty when the user cancelled.
     virtual QString askSettingsFile(bool forSaving) = 0;
+    // Whether an existing file of this name, which the user did not choose as such, may be
+    // replaced; true when there is none.
+    virtual bool mayReplace(const QString& name) = 0;
 
 protected:
     ~MorvaneFrontEnd() = default;

@@ -2,13 +2,55 @@
 
 #include <QDomNamedNodeMap>
 #include <QDomNodeList>
+#include <QFile>
 #include <QSaveFile>
 #include <QStringList>
+#include <QXmlStreamReader>
 #include <algorithm>
 
 #include "front_end.h"
+#include "regular_file.h"
 
 namespace {
+// Far beyond anything a settings file holds (depth 2, no entities, a few hundred characters of
+// attribute values), and far below what would hurt.
+constexpr int kMaxElementDepth = 64;
+constexpr int kEntityExpansionLimit = 1024;
+constexpr qint64 kMaxExpandedText = 1024 * 1024;
+
+// One pass over the text with the limits the DOM cannot be given: the nesting depth and the
+// total of text and attribute values after entity expansion.
+bool withinParseLimits(const QByteArray& text) {
+    QXmlStreamReader reader(text);
+    reader.setEntityExpansionLimit(kEntityExpansionLimit);
+    int depth = 0;
+    qint64 expanded = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+            case QXmlStreamReader::StartElement:
+                if (++depth > kMaxElementDepth) {
+                    return false;
+                }
+                for (const QXmlStreamAttribute& attribute : reader.attributes()) {
+                    expanded += attribute.value().size();
+                }
+                break;
+            case QXmlStreamReader::EndElement:
+                --depth;
+                break;
+            case QXmlStreamReader::Characters:
+                expanded += reader.text().size();
+                break;
+            default:
+                break;
+        }
+        if (expanded > kMaxExpandedText) {
+            return false;
+        }
+    }
+    return !reader.hasError();
+}
+
 // The order attributes are written in; any others follow alphabetically.
 const QStringList kAttributeOrder = {"Type", "Value", "Version"};
 
@@ -100,6 +142,38 @@ bool writeFileAtomically(const QString& path, const QByteArray& text) {
         return false;
     }
     return file.commit();
+}
+
+bool parseSettingsText(const QByteArray& text, QDomDocument& document) {
+    if (!withinParseLimits(text)) {
+        return false;
+    }
+    // The stream reader also refuses a duplicate attribute, which the DOM's own parser lets by.
+    QXmlStreamReader reader(text);
+    reader.setEntityExpansionLimit(kEntityExpansionLimit);
+    return document.setContent(&reader, false);
+}
+
+SettingsRead readSettingsFile(const QString& path, QDomDocument& document) {
+    const RegularFile opened = openRegularFile(QFile::encodeName(path).constData());
+    if (opened.outcome != FileOpening::Opened) {
+        return opened.outcome == FileOpening::CannotOpen ? SettingsRead::CannotOpen
+                                                         : SettingsRead::Refused;
+    }
+    QFile file;
+    if (!file.open(opened.descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        return SettingsRead::CannotOpen;
+    }
+    // The size is checked before reading, and the read stops past the limit in case the file
+    // grows or does not know its size.
+    if (file.size() > kSettingsFileSizeLimit) {
+        return SettingsRead::Refused;
+    }
+    const QByteArray text = file.read(kSettingsFileSizeLimit + 1);
+    if (text.size() > kSettingsFileSizeLimit || !parseSettingsText(text, document)) {
+        return SettingsRead::Refused;
+    }
+    return SettingsRead::Parsed;
 }
 
 int settingsFileVersion(const QDomElement& root) {

@@ -32,6 +32,19 @@ QString withSettingsSuffix(const QString& name);
 // file that was there untouched.
 bool writeFileAtomically(const QString& path, const QByteArray& text);
 
+// Reading a settings file that may be anything: a real one is under 1 KB, so a file above the
+// size limit, a FIFO or a device is refused before a byte is read, and the parse bounds nesting
+// and entity expansion, so that no file can take the window's memory, stack or time.
+constexpr qint64 kSettingsFileSizeLimit = 64 * 1024;
+enum class SettingsRead {
+    Parsed,
+    CannotOpen,  // "File not found"
+    Refused,     // not a settings file by its kind, size or XML: "File read failed"
+};
+SettingsRead readSettingsFile(const QString& path, QDomDocument& document);
+// The parse alone: false for malformed XML, duplicate attributes, or text past the bounds.
+bool parseSettingsText(const QByteArray& text, QDomDocument& document);
+
 // "Version" of the first "FileSpecs" below the root; 0 when missing or not a number.
 int settingsFileVersion(const QDomElement& root);
 

@@ -1,6 +1,5 @@
 // Saving and opening settings files.
 #include <QDomDocument>
-#include <QFile>
 
 #include "morvane_front_end.h"
 #include "morvane_workflows.h"
@@ -13,7 +12,13 @@ void saveSettingsFile(MorvaneFrontEnd& frontEnd) {
         frontEnd.showStatus(frontEnd.translate("Save cancelled"), 3000);
         return;
     }
+    // The prompt asked about replacing the name as chosen; with the suffix it is another file.
+    const QString chosen = name;
     name = withSettingsSuffix(name);
+    if (name != chosen && !frontEnd.mayReplace(name)) {
+        frontEnd.showStatus(frontEnd.translate("Save cancelled"), 3000);
+        return;
+    }
 
     SettingsDocument settings = newSettingsDocument();
     if (!exportSettingsToDocument(frontEnd, settings)) {
@@ -36,18 +41,17 @@ void openSettingsFile(MorvaneFrontEnd& frontEnd) {
         frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate(text));
     };
 
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        warn("File not found");
-        return;
-    }
     QDomDocument document;
-    if (!document.setContent(&file)) {
-        warn("File read failed");
-        file.close();
-        return;
+    switch (readSettingsFile(name, document)) {
+        case SettingsRead::CannotOpen:
+            warn("File not found");
+            return;
+        case SettingsRead::Refused:
+            warn("File read failed");
+            return;
+        case SettingsRead::Parsed:
+            break;
     }
-    file.close();
 
     bool loaded = false;
     const bool survived = guardSettingsLoad(frontEnd, [&] {

@@ -1,8 +1,10 @@
 // The --simulate option: its KEY=VALUE list, and the simulated drive it describes.
 #include "sim_options.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <locale>
 #include <sstream>
 
@@ -63,7 +65,21 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         options.latencyMs = number;
         return true;
     }
-    error = "unknown key '" + key + "' (the keys are mode, power, ber and latency)";
+    if (key == "seed") {
+        // Digits only: a sign or a fraction would be read as some other seed.
+        const bool digits = !value.empty() && value.size() <= 20 &&
+                            value.find_first_not_of("0123456789") == std::string::npos;
+        errno = 0;
+        const unsigned long long seed = digits ? std::strtoull(value.c_str(), nullptr, 10) : 0;
+        if (!digits || errno == ERANGE) {
+            error =
+                "seed must be a whole number from 0 to 18446744073709551615, not '" + value + "'";
+            return false;
+        }
+        options.seed = uint64_t(seed);
+        return true;
+    }
+    error = "unknown key '" + key + "' (the keys are mode, power, ber, latency and seed)";
     return false;
 }
 }  // namespace
@@ -101,7 +117,8 @@ std::unique_ptr<FerroxFirmware> makeFerroxFirmware() {
     return firmware;
 }
 
-std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options) {
+std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options,
+                                                       uint64_t* seedUsed) {
     std::unique_ptr<DrivePersonality> drive;
     if (options.mode == DriveMode::Bootloader) {
         drive = makeBootloader();
@@ -113,7 +130,11 @@ std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options
         faults.line = LineFault::StuckHigh;  // no drive on the line: the pull-up wins
     }
     faults.bitErrorRate = options.bitErrorRate;
-    faults.seed = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    faults.seed = options.seed.value_or(
+        uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
+    if (seedUsed) {
+        *seedUsed = faults.seed;
+    }
     return std::make_unique<SimulatedAdapter>(std::move(drive), std::move(faults),
                                               options.latencyMs);
 }

@@ -1,7 +1,9 @@
 // The --simulate[=KEY=VALUE,...] option of both programs and the simulated drive it builds.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ferrox_firmware.h"
@@ -15,10 +17,11 @@ struct SimOptions {
     DriveMode mode = DriveMode::Firmware;
     bool powered = true;
     double bitErrorRate = 0.0;
-    double latencyMs = 0.25;  // small, but enough to watch progress
+    double latencyMs = 0.25;       // small, but enough to watch progress
+    std::optional<uint64_t> seed;  // of the line's faults; a fresh one each run when not given
 };
 
-// Parses "mode=firmware,power=off,ber=1e-3,latency=1" on top of the defaults in `options`.
+// Parses "mode=firmware,power=off,ber=1e-3,latency=1,seed=7" on top of the defaults in `options`.
 // An empty text keeps the defaults. Returns false with a message in `error` on a bad key or value.
 bool parseSimOptions(const std::string& text, SimOptions& options, std::string& error);
 
@@ -26,6 +29,8 @@ bool parseSimOptions(const std::string& text, SimOptions& options, std::string& 
 std::unique_ptr<FerroxFirmware> makeFerroxFirmware();
 
 // An adapter wired to the drive the options describe, ready to install as the D2XX provider.
-std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options);
+// `seedUsed` receives the seed of its line, the given one or the fresh one.
+std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options,
+                                                       uint64_t* seedUsed = nullptr);
 
 }  // namespace drive_sim

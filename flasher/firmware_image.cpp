@@ -1,7 +1,11 @@
 #include "firmware_image.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <new>
+
+#include "regular_file.h"
 
 FirmwareImage firmwareImage;
 
@@ -16,10 +20,19 @@ std::unique_ptr<uint16_t[]> allocateWords(size_t wordCount) {
     return std::unique_ptr<uint16_t[]>(new (std::nothrow) uint16_t[wordCount]);
 }
 
-// Closes the file on every way out of the loader.
+// Closes the file on every way out of the loader. Only a regular file opens: a directory, a FIFO
+// or a device is no image, and a FIFO would block the window for good.
 class OpenFile {
 public:
-    explicit OpenFile(const char* path) : file_(std::fopen(path, "rb")) {}
+    explicit OpenFile(const char* path) {
+        const RegularFile opened = openRegularFile(path);
+        if (opened.outcome == FileOpening::Opened) {
+            file_ = fdopen(opened.descriptor, "rb");
+            if (!file_) {
+                close(opened.descriptor);
+            }
+        }
+    }
     ~OpenFile() {
         if (file_) {
             std::fclose(file_);
@@ -30,7 +43,7 @@ public:
     FILE* get() const { return file_; }
 
 private:
-    FILE* file_;
+    FILE* file_ = nullptr;
 };
 
 bool readWord(FILE* file, uint16_t& word) {

@@ -113,6 +113,11 @@ int waitForIdle(FlasherFrontEnd& frontEnd) {
     uint32_t raw = 0;
     transact(kNoOp, 0, error);
     transact(kNoOp, 0, error, &raw);
+    // A status that failed its CRC is no status: neither idle nor busy nor unexpected.
+    if (error) {
+        reportLinkError(frontEnd, error);
+        return -1;
+    }
     uint8_t status = statusByte(raw);
     uint16_t faultBits = 0;  // stays 0 when the bootloader was idle at the first look
 
@@ -148,7 +153,21 @@ int waitForIdle(FlasherFrontEnd& frontEnd) {
     return reportUnexpectedState(frontEnd);
 }
 
+bool imageCanBeFlashed(FlasherFrontEnd& frontEnd) {
+    if (firmwareImage.packetCount > 0) {
+        return true;
+    }
+    frontEnd.showMessage(MessageKind::Warning, "Error",
+                         frontEnd.translate("Firmware file holds no packets. Flashing it would "
+                                            "erase the drive and leave it without firmware.<br>"
+                                            "Open another firmware file."));
+    return false;
+}
+
 int flashImage(FlasherFrontEnd& frontEnd) {
+    if (!imageCanBeFlashed(frontEnd)) {
+        return -1;
+    }
     bool error = false;
     printLine("SPI init");
     if (!bootloaderIsReady(frontEnd, error)) {

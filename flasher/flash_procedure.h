@@ -7,8 +7,13 @@
 
 class FlasherFrontEnd;
 
+// An image without packets would only erase the drive and leave it without firmware: false,
+// after a warning, for such an image.
+bool imageCanBeFlashed(FlasherFrontEnd& frontEnd);
+
 // 0 when the verification was reached (its verdict is shown in a box), -1 when it stopped
-// earlier; every outcome has been shown to the user when it returns.
+// earlier (an image without packets stops it before the first frame); every outcome has been
+// shown to the user when it returns.
 int flashImage(FlasherFrontEnd& frontEnd);
 
 // Polls the bootloader until its busy bits clear. 0 when it became idle, -1 when the link was

@@ -62,6 +62,10 @@ void openFirmwareFile(FlasherFrontEnd& frontEnd) {
                              frontEnd.translate("Unable to load file or wrong type"));
         return;
     }
+    // Loaded, but nothing to flash: the user may choose another file.
+    if (!imageCanBeFlashed(frontEnd)) {
+        return;
+    }
     frontEnd.imageAccepted();
 }
 

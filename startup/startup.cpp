@@ -29,7 +29,11 @@ void printHelp(const ProgramInfo& info) {
         "                           ber=RATE                  bit-error rate of the line, e.g. "
         "1e-3\n"
         "                           latency=MS                time of one USB transfer (default "
-        "%g)\n",
+        "%g)\n"
+        "                           seed=N                    seed of the line's bit errors, to "
+        "replay a run\n"
+        "                                                     (default: a fresh one, shown when "
+        "ber is set)\n",
         info.name, info.summary,
         info.simDefaults.mode == drive_sim::DriveMode::Firmware ? "firmware" : "bootloader",
         info.simDefaults.latencyMs);
@@ -126,7 +130,13 @@ bool displayAvailable(int argc, char** argv) {
 
 void installProvider(const StartupChoice& choice) {
     if (choice.simulate) {
-        installD2xxProvider(drive_sim::makeSimulatedAdapter(choice.sim));
+        uint64_t seed = 0;
+        installD2xxProvider(drive_sim::makeSimulatedAdapter(choice.sim, &seed));
+        // A noisy run is worth replaying only when its seed is known.
+        if (choice.sim.bitErrorRate > 0.0 && !choice.sim.seed) {
+            std::fprintf(stderr, "Simulated line: bit-error rate %g, seed=%llu\n",
+                         choice.sim.bitErrorRate, static_cast<unsigned long long>(seed));
+        }
     } else {
         installD2xxProvider(makeLibftdiProvider(choice.adapter));
     }

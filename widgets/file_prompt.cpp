@@ -1,6 +1,9 @@
 #include "file_prompt.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 
 QString askWithFileDialog(QWidget* parent, const FileQuestion& question) {
     QFileDialog dialog(parent, question.caption, question.startName, question.filter);
@@ -14,4 +17,15 @@ QString askWithFileDialog(QWidget* parent, const FileQuestion& question) {
         return QString();
     }
     return dialog.selectedFiles().first();
+}
+
+bool mayReplace(QWidget* parent, const QString& caption, const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        return true;
+    }
+    const QString text = QCoreApplication::translate(
+                             "FilePrompt", "%1 already exists.<br>Do you want to replace it?")
+                             .arg(QFileInfo(path).fileName().toHtmlEscaped());
+    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }

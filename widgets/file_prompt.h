@@ -23,3 +23,7 @@ using FilePrompt = std::function<QString(QWidget* parent, const FileQuestion& qu
 // covers the name that is really written. Any name is taken, also for opening, so that a file
 // that is not there gets the program's own message instead of a refusal inside the dialog.
 QString askWithFileDialog(QWidget* parent, const FileQuestion& question);
+
+// Asks before a save replaces an existing file under a name the prompt did not ask about (the
+// program appended a suffix after it). True when the file may be written.
+bool mayReplace(QWidget* parent, const QString& caption, const QString& path);

@@ -52,6 +52,9 @@ TEST(SimOptionsParser, AcceptsEachKeyUpToItsLimitsOnTopOfTheGivenDefaults) {
     EXPECT_DOUBLE_EQ(parsed("latency=0").latencyMs, 0.0);
     EXPECT_DOUBLE_EQ(parsed("latency=1000").latencyMs, 1000.0);
     EXPECT_EQ(parsed("ber=0", all).mode, DriveMode::Bootloader);  // the flasher's default mode
+    EXPECT_FALSE(defaults.seed.has_value());
+    EXPECT_EQ(parsed("seed=0").seed, 0u);
+    EXPECT_EQ(parsed("seed=18446744073709551615").seed, UINT64_MAX);
 
     // Numbers read the same in a locale with a decimal comma (the build makes it; see
     // tests/drive_sim/CMakeLists.txt). Without the locale the test fails rather than passing idly.
@@ -86,7 +89,12 @@ TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlon
                          "mode=firmware,",
                          ",mode=firmware",
                          "power=on,,ber=0",
-                         "mode=firmware;power=on"};
+                         "mode=firmware;power=on",
+                         "seed=",
+                         "seed=-1",
+                         "seed=1.5",
+                         "seed=0x10",
+                         "seed=18446744073709551616"};
     for (const char* text : bad) {
         SimOptions options;
         options.latencyMs = 7.0;
@@ -122,4 +130,9 @@ TEST(SimulatedAdapterFromOptions, BuildsAnUnpoweredOrAFirmwareDriveWithTheLineSe
     EXPECT_EQ(getParam(6020, error), 250);
     quietTrace = false;
     EXPECT_FALSE(error);
+
+    // The seed replays the line's errors: at a rate of one half, a reply is all chance.
+    const uint32_t first = noOpReplyWith("ber=0.5,seed=9,latency=0", error);
+    EXPECT_EQ(noOpReplyWith("ber=0.5,seed=9,latency=0", error), first);
+    EXPECT_NE(noOpReplyWith("ber=0.5,seed=10,latency=0", error), first);
 }

@@ -1,5 +1,6 @@
 #include "recording_front_end.h"
 
+#include <QFileInfo>
 #include <regex>
 
 namespace {
@@ -168,6 +169,14 @@ void MorvaneRecorder::setConnected(bool isConnected) {
 QString MorvaneRecorder::askSettingsFile(bool forSaving) {
     transcript_.add(QString(forSaving ? "ask save: " : "ask open: ") + fileAnswer);
     return fileAnswer;
+}
+
+bool MorvaneRecorder::mayReplace(const QString& name) {
+    if (!QFileInfo::exists(name)) {
+        return true;
+    }
+    transcript_.add(QString("ask replace %1: %2").arg(name, replaceAnswer ? "yes" : "no"));
+    return replaceAnswer;
 }
 
 void MorvaneRecorder::showSpanLabel(const QString& label) {

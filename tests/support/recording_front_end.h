@@ -72,6 +72,7 @@ public:
     void storeFirmwareVersion(int32_t version) override { firmwareVersion = version; }
     void setConnected(bool isConnected) override;
     QString askSettingsFile(bool forSaving) override;
+    bool mayReplace(const QString& name) override;
     int shownAxis() override { return axis; }
     int chosenSpanMs() override { return spanMs; }
     void paintStatusNow() override {}
@@ -84,6 +85,7 @@ public:
     bool connected = false;
     int32_t firmwareVersion = -1;
     QString fileAnswer;  // the file name the user gives, empty to cancel
+    bool replaceAnswer = true;
     int axis = 0;
     int spanMs = 0;
 };

@@ -1,4 +1,6 @@
 // The configuration program's workflows against the simulated Ferrox drive.
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -164,12 +166,41 @@ QString settingsFiles() {
     QFile saved(dir.filePath("axis.frx"));
     saved.open(QIODevice::ReadOnly);
     s.transcript.add("axis.frx:\n" + QString::fromUtf8(saved.readAll()).trimmed());
+    s.ui.replaceAnswer = false;
+    s.run("save again, not replacing", saveSettingsFile);
+    s.ui.replaceAnswer = true;
+    s.run("save again, replacing", saveSettingsFile);
     s.ui.form = DriveSettings{};
     open("open", "axis.frx");
     open("open, cancelled", "");
     open("open, missing", "missing.frx");
     writeFile(dir.filePath("broken.frx"), "<SetupFRX><Param80");
     open("open, broken XML", "broken.frx");
+    // What no settings file can be is refused before it costs memory, stack or time.
+    QByteArray nested = "<SetupFRX><Param80 Value=\"1\"/></SetupFRX>";
+    for (int i = 0; i < 100; ++i) {
+        nested.replace("<Param80", "<G><Param80").replace("</SetupFRX>", "</G></SetupFRX>");
+    }
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } refused[] = {
+        {"empty.frx", ""},
+        {"duplicate.frx", "<SetupFRX><Param80 Value=\"1\" Value=\"2\"/></SetupFRX>"},
+        {"nested.frx", nested},
+        {"entity.frx", "<!DOCTYPE KMR_ML [<!ENTITY e \"" + QByteArray(30000, 'x') +
+                           "\">]>\n<SetupFRX>" + QByteArray("&e;").repeated(2000) + "</SetupFRX>"},
+        {"oversized.frx", "<SetupFRX/><!--" + QByteArray(64 * 1024, ' ') + "-->"},
+    };
+    for (const auto& file : refused) {
+        writeFile(dir.filePath(file.name), file.bytes);
+        open(file.name, file.name);
+    }
+    mkfifo(QFile::encodeName(dir.filePath("fifo.frx")).constData(), 0600);
+    open("open, a FIFO", "fifo.frx");
+    open("open, a folder", ".");
+    s.ui.fileAnswer = "/dev/zero";
+    s.run("open, a device", openSettingsFile);
     writeFile(dir.filePath("other.frx"), "<Other/>");
     open("open, other root", "other.frx");
     writeFile(dir.filePath("partial.frx"),

@@ -25,7 +25,7 @@ struct Session {
         workflow(ui);
     }
     // Loads an image of `packets` pattern packets through Open firmware file.
-    void open(size_t packets) {
+    void open(int packets) {
         vlf::ImageSpec image;
         image.setupWord = 0x1234;
         image.words = vlf::patternPackets(packets, 7);
@@ -67,6 +67,7 @@ QString connectAndOpen() {
     s.run("open, cancelled", openFirmwareFile);
     s.ui.fileAnswer = s.dir.filePath("missing.vlf");
     s.run("open, missing", openFirmwareFile);
+    s.open(0);
     s.open(1);
     s.run("connect again", connectBootloader);
     return s.text();
@@ -107,6 +108,11 @@ QString flashFaults() {
     s.run("flash, erase never ends", flashFirmware);
     installed->settings().busyForever = false;
     setIdleTimeLimit(kDefaultIdleTimeLimit);
+    s.run("connect", connectBootloader);
+    // Connect takes 11 frames; then 25, 1, 1, the setup word, the erase, and the wait's 1, 1.
+    s.adapter.faults().bitSlipAtFrame = 11 + 3 + 2 + 1;
+    s.run("flash, the erase wait's status broken", flashFirmware);
+    s.adapter.faults().bitSlipAtFrame = -1;
     s.run("connect", connectBootloader);
     s.adapter.faults().stopAnsweringAfterFrames = 30;
     s.run("flash, drive falls silent during the first packet", flashFirmware);

@@ -1,0 +1,125 @@
+// A settings file of any bytes, opened through the real window's Open action. The load either
+// refuses the file with one message and leaves the form as it was, or loads it with at most the
+// version warning and one box per parameter the document lacks; every field stays in range.
+#include <QApplication>
+#include <QDomDocument>
+#include <QDoubleSpinBox>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTimer>
+#include <cmath>
+
+#include "fuzz_check.h"
+#include "morvane.h"
+#include "settings_document.h"
+#include "settings_form.h"
+
+static void registerResources() {
+    Q_INIT_RESOURCE(morvane);
+}
+
+namespace {
+// Answers every message box as soon as it shows, and keeps its text.
+class BoxAnswerer : public QObject {
+public:
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* box = qobject_cast<QMessageBox*>(object);
+        if (box && event->type() == QEvent::Show) {
+            texts << box->text();
+            QTimer::singleShot(0, box, &QDialog::accept);
+        }
+        return false;
+    }
+};
+
+void dropPlatformNoise(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+Morvane* window = nullptr;
+DriveSettings startForm;
+BoxAnswerer* boxes = nullptr;
+
+QStringList formValues() {
+    const DriveSettings settings = settingsFromForm(window->ui);
+    QStringList values{QString::number(settings.flags)};
+    for (int content : settings.contents) {
+        values << QString::number(content);
+    }
+    return values;
+}
+
+bool fieldsInRange() {
+    for (QSpinBox* box : window->findChildren<QSpinBox*>()) {
+        if (box->value() < box->minimum() || box->value() > box->maximum()) {
+            return false;
+        }
+    }
+    for (QDoubleSpinBox* box : window->findChildren<QDoubleSpinBox*>()) {
+        if (!std::isfinite(box->value()) || box->value() < box->minimum() ||
+            box->value() > box->maximum()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// How many of the nineteen parameters the document lacks, and whether its version is another.
+int missingParameters(const QDomElement& root) {
+    int missing = root.elementsByTagName("Param80").isEmpty() ? 1 : 0;
+    for (const AxisSetting& setting : axisSettings()) {
+        missing += root.elementsByTagName("Param" + QString::number(setting.number)).isEmpty();
+    }
+    return missing;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(dropPlatformNoise);
+    new QApplication(*argc, *argv);
+    registerResources();
+    window = new Morvane;
+    startForm = settingsFromForm(window->ui);
+    boxes = new BoxAnswerer;
+    qApp->installEventFilter(boxes);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QString path = QString::fromStdString(writeScratchInput("frx", data, size));
+    showSettingsInForm(window->ui, startForm);
+    window->ui.statusbar->clearMessage();
+    boxes->texts.clear();
+    const QStringList before = formValues();
+    window->askFileName = [path](QWidget*, const FileQuestion&) { return path; };
+    window->ui.Open_configuration->trigger();
+
+    const QStringList refusals = {"File read failed", "Not a Ferrox settings file",
+                                  "File load failed"};
+    FUZZ_CHECK(fieldsInRange(), "every field in range");
+    if (boxes->texts.size() == 1 && refusals.contains(boxes->texts.first())) {
+        FUZZ_CHECK(formValues() == before, "refused file leaves the form");
+        FUZZ_CHECK(window->ui.statusbar->currentMessage().isEmpty(), "no status after a refusal");
+        return 0;
+    }
+    // Loaded: the same parse gives the document the window read.
+    QDomDocument document;
+    FUZZ_CHECK(size <= size_t(kSettingsFileSizeLimit), "only small files load");
+    FUZZ_CHECK(
+        parseSettingsText(QByteArray(reinterpret_cast<const char*>(data), int(size)), document),
+        "loaded text parses");
+    const QDomElement root = document.documentElement();
+    QStringList expected;
+    if (settingsFileVersion(root) != kSettingsFileVersion) {
+        expected << "Unsupported version of Ferrox settings file. Upgrade Morvane.";
+    }
+    for (int i = missingParameters(root); i > 0; --i) {
+        expected << "Error in config file";
+    }
+    FUZZ_CHECK(boxes->texts == expected, "version warning and one box per missing parameter");
+    FUZZ_CHECK(window->ui.statusbar->currentMessage() == "Configuration loaded", "loaded status");
+    return 0;
+}
