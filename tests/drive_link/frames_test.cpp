@@ -84,57 +84,7 @@ TEST(ExchangeFrame, SendsLowHalfThenHighHalfAndOnlyTheCommandsLowByte) {
     EXPECT_TRUE(bench.adapter.frameLog().back().crcOk);
 }
 
-TEST(Transact, WithoutAConnectionOrWithAFailedLinkFlagsTheErrorInBothDialects) {
-    installFerroxDrive();  // never opened
-    OutputCapture capture;
-    bool error = false;
-    uint32_t raw = 0xDEADBEEF;
-    EXPECT_EQ(transact(52, 6020, error, &raw), 0);
-    EXPECT_TRUE(error);
-    EXPECT_EQ(raw, 0xDEADBEEFu);  // nothing stored on this path
-    EXPECT_EQ(capture.out(), "052,06020 Not conencted\n");
 
-    drive_sim::LinkFaults faults;
-    faults.failingCalls.insert(drive_sim::AdapterCall::SetBitMode);
-    installFerroxDrive(faults);
-    ASSERT_FALSE(openLink(true));  // open, but the link is down: an all-zero reply
-    error = false;
-    EXPECT_EQ(transact(2, 0, error, &raw), 0);
-    EXPECT_TRUE(error);
-    EXPECT_EQ(raw, 0u);
-    setLinkDialect(LinkDialect::Bootloader);
-    transact(1, 0, error);
-    setLinkDialect(LinkDialect::Firmware);
-    EXPECT_EQ(capture.out().substr(24),
-              "002,00000 CRC error (correct 5c)  00000000\n001,00000 CRC error  00000000\n");
-}
-
-TEST(Transact, GoodReplyIsTracedTheErrorFlagIsStickyAndQuietTraceSilencesOnlyTheTrace) {
-    FerroxBench bench = installFerroxDrive();
-    bench.firmware.setParam(6020, 250);
-    ASSERT_TRUE(openLink(true));
-    bool error = false;
-    transact(52, 6020, error);
-    transact(2, 0, error);
-    OutputCapture capture;
-    uint32_t raw = 0;
-    EXPECT_EQ(transact(2, 0, error, &raw), 250);
-    EXPECT_FALSE(error);
-    EXPECT_EQ(raw, 0x0100FAA1u);  // status 1 (enabled), 250, CRC
-    EXPECT_EQ(capture.out(), "002,00000  0100FAA1\n");
-    error = true;
-    transact(2, 0, error);
-    EXPECT_TRUE(error);  // a good reply never clears it
-
-    bench.adapter.faults().line = drive_sim::LineFault::StuckLow;
-    quietTrace = true;
-    error = false;
-    transact(2, 0, error, &raw);
-    quietTrace = false;
-    EXPECT_TRUE(error);
-    EXPECT_EQ(raw, 0xFFFFFFFFu);           // stored after a CRC mismatch too
-    EXPECT_EQ(capture.out().size(), 40u);  // the two traced lines only
-}
 
 TEST(SetParam, SendsContentThenNumberAndTracesTheWriteEvenWhenQuietButNotForTheFlasher) {
     FerroxBench bench = installFerroxDrive();

@@ -70,17 +70,6 @@ TEST(PlotScales, SymmetricAboutTheZeroLineAndDegenerateCurves) {
     EXPECT_FLOAT_EQ(scales.xScale, 500.0f / (4.0f + 0.00001f));
 }
 
-TEST(PlotWidget, FewerThanTwoPointsDrawOnlyTheFrame) {
-    Plot plot;
-    plot.addFirstCurvePoint(10, 1);
-    plot.addSecondCurvePoint(0, 0);
-    plot.addSecondCurvePoint(499, 0);
-    QImage image = render(plot);
-    const QRgb background = plot.palette().color(QPalette::Base).rgb();
-    EXPECT_FALSE(
-        any(image, 1, 498, 1, 198, [&](const QColor& c) { return c.rgb() != background; }));
-    EXPECT_EQ(image.pixel(0, 100), plot.palette().color(QPalette::Dark).rgb());  // the frame
-}
 
 TEST(PlotWidget, SecondCurveRunsOffTheBandOfTheFirst) {
     Plot plot;

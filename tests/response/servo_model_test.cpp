@@ -80,17 +80,3 @@ TEST(ServoModel, ADisabledDrivePutsNoCurrentAgainstNorIntoTheMotor) {
     EXPECT_EQ(run.metrics.peakError + run.metrics.undershoot + run.metrics.settlingTimeMs, 0);
 }
 
-TEST(ServoModel, CurrentSenseNoiseIsRealisticAndSeeded) {
-    ServoTuning disabled = tuning();
-    disabled.powerStageEnabled = false;  // nothing but the noise on the achieved current
-    const StepRun first = runEveryCycle(disabled, 5);
-    double sumOfSquares = 0;
-    for (const auto& point : first.points) {
-        sumOfSquares += point.achievedCurrent * point.achievedCurrent;
-    }
-    EXPECT_NEAR(std::sqrt(sumOfSquares / double(first.points.size())), 0.012, 0.001);
-    const StepRun again = runEveryCycle(disabled, 5);
-    const StepRun other = runEveryCycle(disabled, 6);
-    EXPECT_EQ(again.points[500].achievedCurrent, first.points[500].achievedCurrent);
-    EXPECT_NE(other.points[500].achievedCurrent, first.points[500].achievedCurrent);
-}

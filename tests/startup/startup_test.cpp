@@ -31,12 +31,6 @@ StartupChoice parse(std::vector<std::string> args,
         return parseCommandLine(argc, argv, kInfo, toolkit);
     });
 }
-
-// Whether the line is answered before the toolkit starts, its output kept out of the log.
-bool decided(std::vector<std::string> args) {
-    OutputCapture capture;
-    return parse(args, ToolkitOptions::StillInArgv).exitNow;
-}
 }  // namespace
 
 TEST(CommandLine, HelpAndVersionPrintAndExitCleanly) {
@@ -81,17 +75,6 @@ TEST(CommandLine, BadValuesAndUnknownOptionsAreRefusedWithExitCode2) {
     }
 }
 
-TEST(CommandLine, HelpVersionAndRefusedValuesAreDecidedBeforeTheWindowSystem) {
-    EXPECT_TRUE(decided({"--simulate", "--help"}));
-    EXPECT_TRUE(decided({"--version"}));
-    EXPECT_TRUE(decided({"--simulate=latency=-1"}));
-    EXPECT_TRUE(decided({"--bogus"}));
-    EXPECT_TRUE(decided({"--adapter"}));
-    EXPECT_FALSE(decided({"--simulate"}));
-    EXPECT_FALSE(decided({"--simulate=ber=1e-3,power=off"}));
-    // The toolkit's own options are its business, once the application object exists.
-    EXPECT_FALSE(decided({"-platform", "--simulate=ber=1e-3,power=off"}));
-}
 
 TEST(WidgetStyle, PlastiqueWhereAvailableOtherwiseFusion) {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());

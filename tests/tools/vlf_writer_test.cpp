@@ -50,18 +50,6 @@ TEST(VlfWriter, HeaderLayoutAndChecksumWord) {
     EXPECT_EQ(vlf::checksumWord({0xFFFF, 0x0002}), 0x0001) << "the sum wraps";
 }
 
-TEST(VlfWriter, RefusesWhatNoImageCanHold) {
-    std::vector<uint8_t> file;
-    std::string error;
-    vlf::ImageSpec partial;
-    partial.words.assign(71, 0);
-    EXPECT_FALSE(vlf::encodeImage(partial, file, error));
-    EXPECT_EQ(error, "the packet words are not a whole number of 72-word packets");
-    vlf::ImageSpec huge;
-    huge.words.assign(65536u * 72, 0);
-    EXPECT_FALSE(vlf::encodeImage(huge, file, error));
-    EXPECT_EQ(error, "an image holds at most 65535 packets, not 65536");
-}
 
 TEST(VlfWriter, WrittenAndDemoImagesLoadBack) {
     QTemporaryDir dir;
