@@ -84,8 +84,6 @@ TEST(ExchangeFrame, SendsLowHalfThenHighHalfAndOnlyTheCommandsLowByte) {
     EXPECT_TRUE(bench.adapter.frameLog().back().crcOk);
 }
 
-
-
 TEST(SetParam, SendsContentThenNumberAndTracesTheWriteEvenWhenQuietButNotForTheFlasher) {
     FerroxBench bench = installFerroxDrive();
     ASSERT_TRUE(openLink(true));
