@@ -11,8 +11,7 @@
 #include "startup.h"
 
 namespace {
-const ProgramInfo kInfo{"morvane", "1.0.0", "Drive configuration.", drive_sim::SimOptions{},
-                        LinkDialect::Firmware};
+const ProgramInfo kInfo{"morvane", "1.0.0", "Drive configuration.", LinkDialect::Firmware};
 
 // Runs `check` on a command line of the program's name and `args`.
 template <typename Check>
@@ -52,13 +51,10 @@ TEST(CommandLine, RealAdapterByDefaultAndSimulateHandsOnItsSettings) {
     EXPECT_FALSE(real.exitNow || real.simulate);
     StartupChoice plain = parse({"--simulate"});
     EXPECT_TRUE(plain.simulate && !plain.exitNow);
-    EXPECT_EQ(plain.sim.mode, drive_sim::DriveMode::Firmware);
+    EXPECT_EQ(plain.simulateOptions, "mode=firmware");
     StartupChoice tuned = parse({"--simulate=mode=bootloader,power=off,ber=1e-3,latency=2"});
     EXPECT_TRUE(tuned.simulate && !tuned.exitNow);
-    EXPECT_EQ(tuned.sim.mode, drive_sim::DriveMode::Bootloader);
-    EXPECT_FALSE(tuned.sim.powered);
-    EXPECT_DOUBLE_EQ(tuned.sim.bitErrorRate, 1e-3);
-    EXPECT_DOUBLE_EQ(tuned.sim.latencyMs, 2.0);
+    EXPECT_EQ(tuned.simulateOptions, "mode=firmware,mode=bootloader,power=off,ber=1e-3,latency=2");
     EXPECT_EQ(parse({"--adapter=FT4XQ2ZB"}).adapter, "FT4XQ2ZB");
     EXPECT_EQ(parse({"--adapter=3:17"}).adapter, "3:17");
 }
@@ -74,7 +70,6 @@ TEST(CommandLine, BadValuesAndUnknownOptionsAreRefusedWithExitCode2) {
         EXPECT_EQ(capture.out(), "") << bad;
     }
 }
-
 
 TEST(WidgetStyle, PlastiqueWhereAvailableOtherwiseFusion) {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
