@@ -2,7 +2,7 @@
 // probe it, identify the drive and its firmware, and import its settings. The front end becomes
 // connected only when every step passed; nothing is retried.
 #include "connect_probe.h"
-#include "drive_commands.h"
+#include "ferrox_protocol.h"
 #include "drive_link.h"
 #include "link_error_report.h"
 #include "morvane_front_end.h"

@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "diagnosis_report.h"
-#include "drive_commands.h"
+#include "ferrox_protocol.h"
 #include "drive_link.h"
 #include "link_error_report.h"
 #include "morvane_front_end.h"

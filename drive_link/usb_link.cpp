@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bootloader_protocol.h"
 #include "drive_link.h"
+#include "ferrox_protocol.h"
 
 LinkState linkState;
 bool quietTrace = false;
@@ -29,7 +31,7 @@ LinkDialect linkDialect() {
     return currentDialect;
 }
 uint16_t noOpCommand() {
-    return currentDialect == LinkDialect::Firmware ? 2 : 1;
+    return currentDialect == LinkDialect::Firmware ? ferrox_command::kNoOp : bootloader::kNoOp;
 }
 
 void resetLinkState() {

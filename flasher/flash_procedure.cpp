@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "bootloader_commands.h"
+#include "bootloader_protocol.h"
 #include "drive_link.h"
 #include "firmware_image.h"
 #include "flasher_front_end.h"

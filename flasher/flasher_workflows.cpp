@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "bootloader_commands.h"
+#include "bootloader_protocol.h"
 #include "connect_probe.h"
 #include "drive_link.h"
 #include "firmware_image.h"

@@ -5,12 +5,14 @@
 #include <QString>
 #include <cstdint>
 
+#include "ferrox_protocol.h"
+
 namespace step_response {
-constexpr uint16_t kCurrentScale = 5510;  // counts per ampere, signed
-constexpr uint16_t kSettlingTime = 6090;  // ms
-constexpr uint16_t kPeakError = 6091;     // counts
-constexpr uint16_t kUndershoot = 6092;    // counts
-constexpr uint16_t kStartStepTest = 41;   // value: the axis index
+using ferrox_command::kStartStepTest;
+using ferrox_param::kCurrentScale;
+using ferrox_param::kPeakError;
+using ferrox_param::kSettlingTime;
+using ferrox_param::kUndershoot;
 
 // Target current, achieved current and position error, recorded in that slot order.
 constexpr int kPositionErrorChannel = 6;

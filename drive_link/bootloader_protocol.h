@@ -1,4 +1,4 @@
-// The bootloader's commands and reply fields as the flasher uses them.
+// The bootloader's commands and reply fields, as the flasher uses them.
 #pragma once
 
 #include <cstdint>
