@@ -42,14 +42,37 @@ struct Session {
     QTemporaryDir dir;
 };
 
+// The bootloader, with the CRC of its answers to one command broken on request.
+class TamperedBootloader : public drive_sim::DrivePersonality {
+public:
+    explicit TamperedBootloader(std::unique_ptr<drive_sim::SimulatedBootloader> inner)
+        : inner_(std::move(inner)) {}
+    void powerUp() override { inner_->powerUp(); }
+    drive_sim::Answer execute(uint8_t command, uint16_t value) override {
+        drive_sim::Answer answer = inner_->execute(command, value);
+        if (command == brokenCommand) {
+            answer.raw ^= 1;
+        }
+        return answer;
+    }
+    uint32_t powerUpReply() const override { return inner_->powerUpReply(); }
+    int brokenCommand = -1;
+
+private:
+    std::unique_ptr<drive_sim::SimulatedBootloader> inner_;
+};
+
 drive_sim::SimulatedBootloader* installed = nullptr;
+TamperedBootloader* tampered = nullptr;
 std::unique_ptr<drive_sim::DrivePersonality> quickBootloader() {
     drive_sim::BootloaderSettings settings;
     settings.eraseBusyFrames = 3;
     settings.programBusyFrames = 2;
     auto bootloader = drive_sim::makeBootloader(settings);
     installed = bootloader.get();
-    return bootloader;
+    auto wrapper = std::make_unique<TamperedBootloader>(std::move(bootloader));
+    tampered = wrapper.get();
+    return wrapper;
 }
 
 QString connectAndOpen() {
@@ -98,6 +121,10 @@ QString flashFaults() {
     s.run("connect", connectBootloader);
     s.run("flash, verification fails", flashFirmware);
     installed->settings().failVerification = false;
+    s.run("connect", connectBootloader);
+    tampered->brokenCommand = 22;  // the verdict says yes, but its reply fails the CRC
+    s.run("flash, the verdict's reply broken", flashFirmware);
+    tampered->brokenCommand = -1;
     installed->settings().unexpectedStatusAfterBusy = true;
     s.run("connect", connectBootloader);
     s.run("flash, status 0 after the erase", flashFirmware);
