@@ -11,7 +11,7 @@
 #include "flasher_workflows.h"
 #include "output_capture.h"
 #include "process_state.h"
-#include "recording_front_end.h"
+#include "transcript.h"
 #include "sim_fixture.h"
 #include "vlf_writer.h"
 
@@ -32,7 +32,7 @@ Flash flashOverNoisyLine(double bitErrorRate, uint64_t seed, const std::vector<u
     drive_sim::SimulatedAdapter& adapter = installSimulatedDrive(std::move(bootloader), faults);
     setLinkDialect(LinkDialect::Bootloader);
     Transcript transcript(adapter);
-    FlasherRecorder ui(transcript);
+    FlasherRecorder ui(transcript.sink());
     OutputCapture quiet;
     for (int attempt = 0; attempt < 3 && !transcript.text().contains("\nconnected\n"); ++attempt) {
         connectBootloader(ui);

@@ -8,7 +8,7 @@
 
 #include "drive_link.h"
 #include "output_capture.h"
-#include "recording_front_end.h"
+#include "transcript.h"
 #include "scope_bench.h"
 #include "scope_capture.h"
 #include "sim_fixture.h"

@@ -8,7 +8,7 @@
 #include "drive_link.h"
 #include "ferrox_firmware.h"
 #include "morvane_workflows.h"
-#include "recording_front_end.h"
+#include "transcript.h"
 #include "scenarios.h"
 #include "sim_fixture.h"
 #include "step_test.h"
@@ -30,7 +30,7 @@ DriveSettings startSettings() {
 
 struct Session {
     explicit Session(drive_sim::LinkFaults faults = {})
-        : bench(installFerroxDrive(std::move(faults))), transcript(bench.adapter), ui(transcript) {
+        : bench(installFerroxDrive(std::move(faults))), transcript(bench.adapter), ui(transcript.sink()) {
         setLinkDialect(LinkDialect::Firmware);
         ui.form = startSettings();
         recordWaitsInto(&transcript);

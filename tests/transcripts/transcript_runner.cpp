@@ -9,7 +9,7 @@
 
 #include "output_capture.h"
 #include "process_state.h"
-#include "recording_front_end.h"
+#include "transcript.h"
 #include "scenarios.h"
 #include "step_response.h"
 

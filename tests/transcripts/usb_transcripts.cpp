@@ -12,7 +12,7 @@
 #include "morvane_workflows.h"
 #include "output_capture.h"
 #include "process_state.h"
-#include "recording_front_end.h"
+#include "transcript.h"
 #include "sim_fixture.h"
 #include "sim_options.h"
 #include "usb_chip_fixture.h"
@@ -43,7 +43,7 @@ QString play(bool overUsb, LinkDialect dialect, Personality drive,
     }
     setLinkDialect(dialect);
     Transcript transcript(frames);
-    Recorder ui(transcript);
+    Recorder ui(transcript.sink());
     steps(ui);
     return transcript.text();
 }
