@@ -83,22 +83,3 @@ TEST(ExchangeFrame, SendsLowHalfThenHighHalfAndOnlyTheCommandsLowByte) {
     EXPECT_EQ(framesOf(bench.adapter, 0), (Frames{{52, 6020}, {2, 7}}));
     EXPECT_TRUE(bench.adapter.frameLog().back().crcOk);
 }
-
-TEST(SetParam, SendsContentThenNumberAndTracesTheWriteEvenWhenQuietButNotForTheFlasher) {
-    FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
-    size_t start = bench.adapter.frameLog().size();
-    bool error = false;
-    quietTrace = true;
-    OutputCapture capture;
-    setParam(410, 2600, error);
-    quietTrace = false;
-    EXPECT_EQ(capture.out(), "Setparam 410 = 2600\n");
-    setLinkDialect(LinkDialect::Bootloader);
-    setParam(410, 1, error);
-    setLinkDialect(LinkDialect::Firmware);
-    EXPECT_EQ(capture.out().find("Setparam", 1), std::string::npos);
-    EXPECT_EQ(framesOf(bench.adapter, start), (Frames{{50, 2600}, {51, 410}, {50, 1}, {51, 410}}));
-    EXPECT_EQ(bench.firmware.param(410), 1);
-    EXPECT_FALSE(error);
-}

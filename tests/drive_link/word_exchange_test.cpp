@@ -80,7 +80,6 @@ TEST(OpenLink, ConfiguresTheAdapterInOrderAndTakesItsFallbackForEachFailingCall)
     }
 }
 
-
 TEST(ExchangeWord, ClocksEachBitAsTwoBytesThenBringsTheLinesLow) {
     FerroxBench bench = installFerroxDrive();
     ASSERT_TRUE(openLink(true));
@@ -102,7 +101,6 @@ TEST(ExchangeWord, ClocksEachBitAsTwoBytesThenBringsTheLinesLow) {
     EXPECT_EQ(exchangeWord(0x5555), 0);
     EXPECT_EQ(callsOf(bench.adapter), "");
 }
-
 
 TEST(CloseLink, ClosesOnlyAnAdapterThatOpenedWellOnceAndSaysSo) {
     installFerroxDrive();

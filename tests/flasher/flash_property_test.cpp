@@ -11,8 +11,8 @@
 #include "flasher_workflows.h"
 #include "output_capture.h"
 #include "process_state.h"
-#include "transcript.h"
 #include "sim_fixture.h"
+#include "transcript.h"
 #include "vlf_writer.h"
 
 namespace {

@@ -70,27 +70,6 @@ TEST(PlotScales, SymmetricAboutTheZeroLineAndDegenerateCurves) {
     EXPECT_FLOAT_EQ(scales.xScale, 500.0f / (4.0f + 0.00001f));
 }
 
-
-TEST(PlotWidget, SecondCurveRunsOffTheBandOfTheFirst) {
-    Plot plot;
-    for (int x = 0; x < 500; ++x) {
-        plot.addFirstCurvePoint(float(x), x % 2 ? 1.0f : -1.0f);
-        plot.addSecondCurvePoint(float(x), 1.2f);
-    }
-    PlotScales scales;
-    ASSERT_TRUE(plotScales(plot.firstCurve, 500, 200, scales));
-    const int row = int(scales.map(QPointF(0, 1.2)).y() + 0.5);
-    EXPECT_LT(row, scales.upperTick());  // above the top of the band
-    QImage image = render(plot);
-    EXPECT_TRUE(any(image, 200, 300, row - 1, row, isGreen));
-
-    // Twice the first curve's size leaves the widget altogether.
-    for (QPointF& point : plot.secondCurve) {
-        point.setY(2.0);
-    }
-    EXPECT_FALSE(any(render(plot), 20, 480, 1, 198, isGreen));
-}
-
 TEST(PlotWidget, NonFiniteCurvesPaintWithoutTrouble) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();

@@ -8,11 +8,11 @@
 
 #include "drive_link.h"
 #include "output_capture.h"
-#include "transcript.h"
 #include "scope_bench.h"
 #include "scope_capture.h"
 #include "sim_fixture.h"
 #include "step_response.h"
+#include "transcript.h"
 
 namespace {
 class ScopeCapture : public ::testing::Test {

@@ -79,4 +79,3 @@ TEST(ServoModel, ADisabledDrivePutsNoCurrentAgainstNorIntoTheMotor) {
     }
     EXPECT_EQ(run.metrics.peakError + run.metrics.undershoot + run.metrics.settlingTimeMs, 0);
 }
-

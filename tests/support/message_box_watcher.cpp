@@ -13,18 +13,6 @@ MessageBoxWatcher::~MessageBoxWatcher() {
     timer_.stop();
 }
 
-QStringList MessageBoxWatcher::texts() const {
-    QStringList list;
-    for (const SeenBox& box : boxes_) {
-        list << box.text;
-    }
-    return list;
-}
-
-void MessageBoxWatcher::onBoxOpen(std::function<void(int, QMessageBox*)> hook) {
-    hook_ = std::move(hook);
-}
-
 bool MessageBoxWatcher::waitForBoxes(int count, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
@@ -45,9 +33,6 @@ void MessageBoxWatcher::poll() {
     }
     box->setProperty("watcherAnswered", true);
     boxes_.push_back({box->icon(), box->windowTitle(), box->text(), box->parentWidget()});
-    if (hook_) {
-        hook_(int(boxes_.size()) - 1, box);
-    }
     if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
         ok->click();
     } else {
@@ -75,12 +60,4 @@ QString describeBox(const SeenBox& box) {
             break;
     }
     return QString("%1|%2|%3").arg(icon, box.title, box.text);
-}
-
-QStringList describeBoxes(const MessageBoxWatcher& watcher) {
-    QStringList list;
-    for (const SeenBox& box : watcher.boxes()) {
-        list << describeBox(box);
-    }
-    return list;
 }

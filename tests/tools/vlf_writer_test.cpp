@@ -50,7 +50,6 @@ TEST(VlfWriter, HeaderLayoutAndChecksumWord) {
     EXPECT_EQ(vlf::checksumWord({0xFFFF, 0x0002}), 0x0001) << "the sum wraps";
 }
 
-
 TEST(VlfWriter, WrittenAndDemoImagesLoadBack) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -79,26 +78,6 @@ TEST(VlfWriter, WrittenAndDemoImagesLoadBack) {
     const std::vector<uint16_t> pattern = vlf::patternPackets(120, 1);
     EXPECT_TRUE(std::equal(pattern.begin(), pattern.end(), firmwareImage.words.get()));
     resetFirmwareImage();
-}
-
-TEST(MakeVlfArgs, PatternOrBinaryIntoOneOutput) {
-    vlf::MakeVlfRequest request;
-    std::string error;
-    ASSERT_TRUE(
-        parse({"--packets=120", "--seed=0x10", "--setup=0xC001", "out.vlf"}, request, error))
-        << error;
-    EXPECT_EQ(request.packetCount, 120);
-    EXPECT_EQ(request.seed, 16u);
-    EXPECT_EQ(request.setupWord, 0xC001);
-    EXPECT_EQ(request.output, "out.vlf");
-    EXPECT_TRUE(request.binary.empty());
-
-    ASSERT_TRUE(parse({"out.vlf", "--binary=fw.bin"}, request, error)) << error;
-    EXPECT_EQ(request.binary, "fw.bin");
-    EXPECT_EQ(request.packetCount, -1);
-
-    ASSERT_TRUE(parse({"--help"}, request, error));
-    EXPECT_TRUE(request.help);
 }
 
 TEST(MakeVlfArgs, RefusedCommandLines) {

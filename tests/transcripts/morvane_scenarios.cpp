@@ -8,10 +8,10 @@
 #include "drive_link.h"
 #include "ferrox_firmware.h"
 #include "morvane_workflows.h"
-#include "transcript.h"
 #include "scenarios.h"
 #include "sim_fixture.h"
 #include "step_test.h"
+#include "transcript.h"
 
 namespace {
 using drive_sim::AdapterCall;
@@ -30,7 +30,9 @@ DriveSettings startSettings() {
 
 struct Session {
     explicit Session(drive_sim::LinkFaults faults = {})
-        : bench(installFerroxDrive(std::move(faults))), transcript(bench.adapter), ui(transcript.sink()) {
+        : bench(installFerroxDrive(std::move(faults))),
+          transcript(bench.adapter),
+          ui(transcript.sink()) {
         setLinkDialect(LinkDialect::Firmware);
         ui.form = startSettings();
         recordWaitsInto(&transcript);

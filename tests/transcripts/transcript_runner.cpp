@@ -9,9 +9,9 @@
 
 #include "output_capture.h"
 #include "process_state.h"
-#include "transcript.h"
 #include "scenarios.h"
 #include "step_response.h"
+#include "transcript.h"
 
 namespace {
 Transcript* waitTranscript = nullptr;

@@ -6,10 +6,10 @@
 #include "firmware_image.h"
 #include "flash_procedure.h"
 #include "flasher_workflows.h"
-#include "transcript.h"
 #include "scenarios.h"
 #include "sim_fixture.h"
 #include "sim_options.h"
+#include "transcript.h"
 #include "vlf_writer.h"
 
 namespace {
@@ -17,7 +17,9 @@ using drive_sim::AdapterCall;
 
 struct Session {
     explicit Session(std::unique_ptr<drive_sim::DrivePersonality> drive)
-        : adapter(installSimulatedDrive(std::move(drive))), transcript(adapter), ui(transcript.sink()) {
+        : adapter(installSimulatedDrive(std::move(drive))),
+          transcript(adapter),
+          ui(transcript.sink()) {
         setLinkDialect(LinkDialect::Bootloader);
     }
     void run(const char* title, void (*workflow)(FlasherFrontEnd&)) {

@@ -12,9 +12,9 @@
 #include "morvane_workflows.h"
 #include "output_capture.h"
 #include "process_state.h"
-#include "transcript.h"
 #include "sim_fixture.h"
 #include "sim_options.h"
+#include "transcript.h"
 #include "usb_chip_fixture.h"
 #include "vlf_writer.h"
 
