@@ -124,13 +124,6 @@ TEST(SimulatedAdapterFromOptions, BuildsAnUnpoweredOrAFirmwareDriveWithTheLineSe
     EXPECT_EQ(adapter->faults().line, drive_sim::LineFault::None);
     EXPECT_NE(dynamic_cast<drive_sim::FerroxFirmware*>(&adapter->personality()), nullptr);
 
-    error = false;
-    noOpReplyWith("mode=firmware,latency=0", error);
-    quietTrace = true;
-    EXPECT_EQ(getParam(6020, error), 250);
-    quietTrace = false;
-    EXPECT_FALSE(error);
-
     // The seed replays the line's errors: at a rate of one half, a reply is all chance.
     const uint32_t first = noOpReplyWith("ber=0.5,seed=9,latency=0", error);
     EXPECT_EQ(noOpReplyWith("ber=0.5,seed=9,latency=0", error), first);

@@ -70,20 +70,3 @@ TEST(PlotScales, SymmetricAboutTheZeroLineAndDegenerateCurves) {
     EXPECT_FLOAT_EQ(scales.xScale, 500.0f / (4.0f + 0.00001f));
 }
 
-TEST(PlotWidget, NonFiniteCurvesPaintWithoutTrouble) {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
-    Plot plot;
-    plot.firstCurve = {{0, 1}, {1, nan}, {2, -1}, {3, 1}, {inf, 0}};
-    plot.secondCurve = {{0, -inf}, {3, nan}};
-    QImage image = render(plot);
-    PlotScales scales;
-    ASSERT_TRUE(plotScales(plot.firstCurve, 500, 200, scales));
-    EXPECT_FLOAT_EQ(scales.xScale, 500.0f / (3.0f + 0.00001f));
-    // The segment between the good neighbours at x 2 and 3 is drawn; those touching x 1 are not.
-    const QPointF drawn = scales.map(QPointF(2.5, 0)) + QPointF(0.5, 0.5);
-    const int x = int(drawn.x());
-    EXPECT_TRUE(any(image, x - 20, x + 20, int(drawn.y()) - 10, int(drawn.y()) - 10, isBlue));
-    const int column = int(scales.map(QPointF(0.5, 0)).x());
-    EXPECT_FALSE(any(image, column, column, 1, 198, isBlue));
-}

@@ -4,12 +4,9 @@
 #include <QColor>
 #include <QImage>
 
-// The first curve's dark blue and the second curve's green, antialiased on the white base.
+// The first curve's dark blue, antialiased on the white base.
 inline bool isBlue(const QColor& c) {
     return c.red() < 140 && c.blue() - c.red() > 60;
-}
-inline bool isGreen(const QColor& c) {
-    return c.green() - c.red() > 40 && c.green() - c.blue() > 40;
 }
 
 // Whether any pixel of columns x0..x1, rows y0..y1 passes the test.

@@ -49,22 +49,6 @@ protected:
 };
 }  // namespace
 
-TEST_F(ScopeCapture, ChannelSelectionAndCaptureStartWriteTheirParameters) {
-    ASSERT_TRUE(openLink(true));
-    for (int channel : {6, 1, 2, 2, 32, -1}) {  // a repeat and two out of range change nothing
-        addScopeChannel(channel);
-    }
-    EXPECT_EQ(scopeState.scopeChannelCount, 3);
-    start = bench.adapter.frameLog().size();
-    OutputCapture capture;
-    sendScopeChannels(error);
-    startScopeCapture(0x10003, 1500, 4, error);  // only the low 16 bits of the divider travel
-    EXPECT_FALSE(error);
-    EXPECT_EQ(compactFrames(frames()), "> set 5020=70 set 5021=0 set 5012=3 set 5011=4 11,0");
-    addScopeChannel(31);  // the top channel is the high half's top bit
-    sendScopeChannels(error);
-    EXPECT_EQ(bench.firmware.param(5021), 0x8000);
-}
 
 // Two signed samples per reply, the low word first; the addresses run two by two, the last two
 // reads are no-ops that collect the last replies, and the checksum request closes the download.
@@ -99,17 +83,6 @@ TEST_F(ScopeCapture, DownloadSplitsRepliesIntoSignedSamplesAndChecksTheSum) {
     EXPECT_FALSE(quietTrace);
 }
 
-TEST_F(ScopeCapture, RefusesWhatTheBufferCannotTakeWithoutTraffic) {
-    connectWithBuffer({}, 3);
-    for (int count : {0, 1, 7, 10002}) {
-        SCOPED_TRACE(count);
-        float untouched[8] = {5, 5, 5, 5, 5, 5, 5, 5};
-        EXPECT_TRUE(download(count, untouched));
-        EXPECT_TRUE(frames().empty());
-        EXPECT_EQ(untouched[0], 5.0f);
-        EXPECT_NE(err.find("Scope download refused"), std::string::npos);
-    }
-}
 
 TEST(StepResultText, SettlingLimitAndFullWords) {
     EXPECT_EQ(stepResultText(65535, 0, 489),

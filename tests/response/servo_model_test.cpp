@@ -21,13 +21,6 @@ StepRun runEveryCycle(const ServoTuning& tuning, uint64_t seed = 1) {
                                          seed);
 }
 
-double largestCurrent(const StepRun& run) {
-    double largest = 0;
-    for (const auto& point : run.points) {
-        largest = std::max(largest, std::fabs(point.achievedCurrent));
-    }
-    return largest;
-}
 }  // namespace
 
 TEST(ServoModel, HigherPAndLowerInductanceGiveLowerPeakErrorAndTheErrorReturnsToZero) {
@@ -67,15 +60,3 @@ TEST(ServoModel, AFollowingErrorTripSwitchesOffAndTheAxisCoastsToAStop) {
     EXPECT_EQ(drive_sim::measureStep({100000, 100000}).peakError, 65535);
 }
 
-TEST(ServoModel, ADisabledDrivePutsNoCurrentAgainstNorIntoTheMotor) {
-    ServoTuning disabled = tuning();
-    disabled.powerStageEnabled = false;
-    const StepRun run = runEveryCycle(disabled);
-    EXPECT_FALSE(run.tripped);
-    EXPECT_LT(largestCurrent(run), 0.06);
-    for (const auto& point : run.points) {
-        ASSERT_EQ(point.targetCurrent, 0.0);
-        ASSERT_EQ(point.positionError, 0);
-    }
-    EXPECT_EQ(run.metrics.peakError + run.metrics.undershoot + run.metrics.settlingTimeMs, 0);
-}

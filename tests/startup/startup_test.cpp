@@ -1,9 +1,6 @@
 // The shared command line and the widget style.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QStyle>
-#include <QStyleFactory>
 #include <string>
 #include <vector>
 
@@ -71,13 +68,3 @@ TEST(CommandLine, BadValuesAndUnknownOptionsAreRefusedWithExitCode2) {
     }
 }
 
-TEST(WidgetStyle, PlastiqueWhereAvailableOtherwiseFusion) {
-    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    ASSERT_NE(app, nullptr);
-    OutputCapture capture;
-    applyWidgetStyle(*app);
-    QStringList keys = QStyleFactory::keys();
-    QString expected = keys.contains("Plastique", Qt::CaseInsensitive) ? "plastique" : "fusion";
-    EXPECT_EQ(QApplication::style()->objectName().toLower(), expected);
-    EXPECT_EQ(capture.err(), "");
-}

@@ -41,23 +41,9 @@ void MessageBoxWatcher::poll() {
 }
 
 QString describeBox(const SeenBox& box) {
-    const char* icon = "none";
-    switch (box.icon) {
-        case QMessageBox::Information:
-            icon = "information";
-            break;
-        case QMessageBox::Warning:
-            icon = "warning";
-            break;
-        case QMessageBox::Critical:
-            icon = "critical";
-            break;
-        case QMessageBox::Question:
-            icon = "question";
-            break;
-        case QMessageBox::NoIcon:
-            icon = "none";
-            break;
-    }
+    const char* icon = box.icon == QMessageBox::Information ? "information"
+                       : box.icon == QMessageBox::Warning   ? "warning"
+                       : box.icon == QMessageBox::Critical  ? "critical"
+                                                            : "other";
     return QString("%1|%2|%3").arg(icon, box.title, box.text);
 }
