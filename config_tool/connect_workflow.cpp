@@ -2,8 +2,8 @@
 // probe it, identify the drive and its firmware, and import its settings. The front end becomes
 // connected only when every step passed; nothing is retried.
 #include "connect_probe.h"
-#include "ferrox_protocol.h"
 #include "drive_link.h"
+#include "ferrox_protocol.h"
 #include "link_error_report.h"
 #include "morvane_front_end.h"
 #include "morvane_workflows.h"

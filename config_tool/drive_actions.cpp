@@ -3,8 +3,8 @@
 #include <thread>
 
 #include "diagnosis_report.h"
-#include "ferrox_protocol.h"
 #include "drive_link.h"
+#include "ferrox_protocol.h"
 #include "link_error_report.h"
 #include "morvane_front_end.h"
 #include "morvane_workflows.h"

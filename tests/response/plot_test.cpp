@@ -69,4 +69,3 @@ TEST(PlotScales, SymmetricAboutTheZeroLineAndDegenerateCurves) {
     EXPECT_FLOAT_EQ(scales.range, 2.00001f);
     EXPECT_FLOAT_EQ(scales.xScale, 500.0f / (4.0f + 0.00001f));
 }
-

@@ -49,7 +49,6 @@ protected:
 };
 }  // namespace
 
-
 // Two signed samples per reply, the low word first; the addresses run two by two, the last two
 // reads are no-ops that collect the last replies, and the checksum request closes the download.
 TEST_F(ScopeCapture, DownloadSplitsRepliesIntoSignedSamplesAndChecksTheSum) {
@@ -82,7 +81,6 @@ TEST_F(ScopeCapture, DownloadSplitsRepliesIntoSignedSamplesAndChecksTheSum) {
     EXPECT_EQ(out, std::string(15, '.') + "Scope data checksum error\n");
     EXPECT_FALSE(quietTrace);
 }
-
 
 TEST(StepResultText, SettlingLimitAndFullWords) {
     EXPECT_EQ(stepResultText(65535, 0, 489),

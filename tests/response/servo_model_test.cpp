@@ -59,4 +59,3 @@ TEST(ServoModel, AFollowingErrorTripSwitchesOffAndTheAxisCoastsToAStop) {
     // A runaway far beyond 16 bits would be reported as the largest value, not wrapped.
     EXPECT_EQ(drive_sim::measureStep({100000, 100000}).peakError, 65535);
 }
-

@@ -67,4 +67,3 @@ TEST(CommandLine, BadValuesAndUnknownOptionsAreRefusedWithExitCode2) {
         EXPECT_EQ(capture.out(), "") << bad;
     }
 }
-
