@@ -14,10 +14,10 @@ constexpr int kMissingParamValue = 555;
 
 // Parameter 80 first, then the axis settings: the order on the wire and in the file.
 void forEachParam(const DriveSettings& settings,
-                  const std::function<void(uint16_t number, uint16_t content)>& emit) {
-    emit(kSettingsFlagsParam, settings.flags);
+                  const std::function<void(uint16_t number, uint16_t content)>& take) {
+    take(kSettingsFlagsParam, settings.flags);
     for (size_t i = 0; i < axisSettings().size(); ++i) {
-        emit(axisSettings()[i].number, uint16_t(settings.contents[i]));
+        take(axisSettings()[i].number, uint16_t(settings.contents[i]));
     }
 }
 
