@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QMainWindow>
 #include <QSpinBox>
@@ -19,10 +20,13 @@
 #include "drive_link.h"
 #include "firmware_image.h"
 #include "flash_procedure.h"
+#include "flasher_front_end.h"
+#include "link_error_report.h"
 #include "message_box_watcher.h"
 #include "morvane.h"
-#include "settings_table.h"
+#include "settings_form.h"
 #include "sim_fixture.h"
+#include "window_front_end.h"
 
 namespace {
 constexpr uint64_t kBaseSeed = 20261207;
@@ -71,25 +75,19 @@ bool anyFailureBox(const MessageBoxWatcher& watcher) {
     return false;
 }
 
-// A value every field shows exactly: a random parameter content inside the field's range, for a
+// Every field gets a value it shows exactly: a random parameter content inside its range, for a
 // decimal field one that a two-decimal value gives.
-void randomizeField(const SettingField& field, std::mt19937_64& random) {
-    if (field.integer) {
-        field.integer->setValue(std::uniform_int_distribution<int>(
-            field.integer->minimum(), field.integer->maximum())(random));
-        return;
-    }
-    const int lowest = int(std::ceil(field.decimal->minimum() * 100));
-    const int highest = int(std::floor(field.decimal->maximum() * 100));
-    field.decimal->setValue(std::uniform_int_distribution<int>(lowest, highest)(random) / 100.0);
-}
-
 void randomizeForm(Ui::MainWindowForm& ui, std::mt19937_64& random) {
-    for (const SettingField& field : axisSettingFields(ui)) {
-        randomizeField(field, random);
+    for (QSpinBox* box : ui.centralwidget->findChildren<QSpinBox*>()) {
+        box->setValue(std::uniform_int_distribution<int>(box->minimum(), box->maximum())(random));
     }
-    for (const FlagBox& flag : settingsFlagBoxes(ui)) {
-        flag.box->setChecked(random() & 1);
+    for (QDoubleSpinBox* box : ui.centralwidget->findChildren<QDoubleSpinBox*>()) {
+        const int lowest = int(std::ceil(box->minimum() * 100));
+        const int highest = int(std::floor(box->maximum() * 100));
+        box->setValue(std::uniform_int_distribution<int>(lowest, highest)(random) / 100.0);
+    }
+    for (QCheckBox* box : ui.centralwidget->findChildren<QCheckBox*>()) {
+        box->setChecked(random() & 1);
     }
     for (auto axis : {std::make_pair(ui.contcurrM1, ui.peakcurrM1),
                       std::make_pair(ui.contcurrM2, ui.peakcurrM2)}) {
@@ -103,20 +101,17 @@ void randomizeForm(Ui::MainWindowForm& ui, std::mt19937_64& random) {
 
 // Whether the drive's running parameters are exactly the form's settings.
 bool driveHoldsForm(Ui::MainWindowForm& ui, const drive_sim::FerroxFirmware& firmware) {
-    for (const SettingField& field : axisSettingFields(ui)) {
-        if (firmware.param(field.number) != fieldToParam(field)) {
+    const DriveSettings form = settingsFromForm(ui);
+    for (size_t i = 0; i < axisSettings().size(); ++i) {
+        if (firmware.param(axisSettings()[i].number) != form.contents[i]) {
             return false;
         }
     }
-    uint16_t flags = 0;
-    for (const FlagBox& flag : settingsFlagBoxes(ui)) {
-        Morvane::setBitFromCheck(flag.box, flags, flag.mask);
-    }
     uint16_t mask = 0;
-    for (const FlagBox& flag : settingsFlagBoxes(ui)) {
-        mask = uint16_t(mask | flag.mask);
+    for (uint16_t flag : kSettingsFlagMasks) {
+        mask = uint16_t(mask | flag);
     }
-    return (firmware.param(kSettingsFlagsParam) & mask) == flags;
+    return (firmware.param(kSettingsFlagsParam) & mask) == form.flags;
 }
 
 // A drive whose settings are random, put there through a form so that the form can show them.
@@ -127,8 +122,9 @@ FerroxBench noisyFerroxDrive(double rate, uint64_t seed, Morvane& scratch) {
     faults.bitErrorRate = rate;
     faults.seed = seed;
     FerroxBench bench = installFerroxDrive(faults);
-    for (const SettingField& field : axisSettingFields(scratch.ui)) {
-        bench.firmware.setStoredParam(field.number, fieldToParam(field));
+    const DriveSettings form = settingsFromForm(scratch.ui);
+    for (size_t i = 0; i < axisSettings().size(); ++i) {
+        bench.firmware.setStoredParam(axisSettings()[i].number, uint16_t(form.contents[i]));
     }
     bench.firmware.setStoredParam(kSettingsFlagsParam, uint16_t(random()));
     return bench;
@@ -176,11 +172,14 @@ Tally applies(double rate, int runs) {
 }
 
 // What the flasher window is to the procedure: a parent for its boxes and a status bar.
-class FlashWindow : public QMainWindow, public LinkErrorWindow {
+class FlashWindow : public QMainWindow, public WindowFrontEnd<FlasherFrontEnd> {
 public:
-    QWidget* linkErrorParent() override { return this; }
-    QStatusBar* linkErrorStatusBar() override { return statusBar(); }
+    FlashWindow() : WindowFrontEnd(this) {}
     void setConnected(bool) override {}
+    QString askFirmwareFile() override { return {}; }
+    void imageAccepted() override {}
+    void setFlashing(bool) override {}
+    void packetStarted() override {}
 };
 
 // The flash as the Flash firmware button runs it: the procedure, then the link check.

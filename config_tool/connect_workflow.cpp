@@ -1,15 +1,13 @@
 // Connect: open the adapter, have the user restart the drive so that it takes up the link,
-// probe it, identify the drive and its firmware, and import its settings. The window becomes
+// probe it, identify the drive and its firmware, and import its settings. The front end becomes
 // connected only when every step passed; nothing is retried.
-#include <QDomElement>
-#include <QMessageBox>
-#include <QStatusBar>
-
 #include "connect_probe.h"
-#include "drive_commands.h"
 #include "drive_link.h"
-#include "morvane.h"
-#include "settings_table.h"
+#include "ferrox_protocol.h"
+#include "link_error_report.h"
+#include "morvane_front_end.h"
+#include "morvane_workflows.h"
+#include "settings_transfer.h"
 
 namespace {
 constexpr int kLowestDriveType = 200;
@@ -17,10 +15,11 @@ constexpr int kHighestDriveType = 300;
 constexpr int kLowestFirmware = 2000;
 constexpr int kHighestFirmware = 2500;
 constexpr int kNewestCompatibility = 2000;
+constexpr int kConnectedMs = 5000;
 }  // namespace
 
-void Morvane::on_connectButton_clicked() {
-    if (!openAndProbeDrive(*this, true, QString())) {
+void connectDrive(MorvaneFrontEnd& frontEnd) {
+    if (!openAndProbeDrive(frontEnd, true, QString())) {
         return;
     }
     bool error = false;
@@ -29,39 +28,35 @@ void Morvane::on_connectButton_clicked() {
     // below, once they passed.
     const int driveType = getParam(ferrox_param::kDriveType, error);
     if (driveType < kLowestDriveType || driveType > kHighestDriveType) {
-        QMessageBox::warning(this, "Error", tr("Unsupported drive type found"), QMessageBox::Ok);
+        frontEnd.showMessage(MessageKind::Warning, "Error",
+                             frontEnd.translate("Unsupported drive type found"));
         return;
     }
-    firmwareVersion = getParam(ferrox_param::kFirmwareVersion, error);
+    const int firmwareVersion = getParam(ferrox_param::kFirmwareVersion, error);
+    frontEnd.storeFirmwareVersion(firmwareVersion);
     const int compatibility = getParam(ferrox_param::kCompatibilityVersion, error);
     if (firmwareVersion < kLowestFirmware || firmwareVersion > kHighestFirmware) {
-        QMessageBox::critical(this, "Error",
-                              tr("No Ferrox firmware installed in drive. Please install Ferrox "
-                                 "firmware before using Morvane <b>or</b> use Orrick to "
-                                 "configure."),
-                              QMessageBox::Ok);
+        frontEnd.showMessage(MessageKind::Critical, "Error",
+                             frontEnd.translate("No Ferrox firmware installed in drive. Please "
+                                                "install Ferrox firmware before using Morvane "
+                                                "<b>or</b> use Orrick to configure."));
         return;
     }
     if (compatibility > kNewestCompatibility) {
-        QMessageBox::critical(
-            this, "Error",
-            tr("Too new Ferrox firmware version found in drive. <br>Please upgrade Morvane."),
-            QMessageBox::Ok);
+        frontEnd.showMessage(MessageKind::Critical, "Error",
+                             frontEnd.translate("Too new Ferrox firmware version found in drive. "
+                                                "<br>Please upgrade Morvane."));
         return;
     }
-    if (reportLinkError(*this, error)) {
+    if (reportLinkError(frontEnd, error)) {
         return;
     }
 
-    // A failed import leaves the form as it was: half the drive's values and half the old ones
-    // would be saved or applied as if they were a set.
-    const FormSnapshot before(ui);
-    if (importSettings(false, QDomElement())) {
-        before.restore(ui);
+    if (importSettingsFromDrive(frontEnd)) {
         return;
     }
-    ui.statusbar->showMessage(
-        tr("Conneced & settings imported. Firmware version ") + QString::number(firmwareVersion),
-        5000);
-    setConnected(true);
+    frontEnd.showStatus(frontEnd.translate("Conneced & settings imported. Firmware version ") +
+                            QString::number(firmwareVersion),
+                        kConnectedMs);
+    frontEnd.setConnected(true);
 }

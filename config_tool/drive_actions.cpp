@@ -1,50 +1,50 @@
 // Apply, Disable and Drive diagnosis: short sequences on a connected drive, each with one error
 // flag for the whole sequence and one link report at its end.
-#include <QDomDocument>
-#include <QMessageBox>
-#include <QStatusBar>
-#include <QThread>
+#include <thread>
 
 #include "diagnosis_report.h"
-#include "drive_commands.h"
 #include "drive_link.h"
-#include "morvane.h"
+#include "ferrox_protocol.h"
+#include "link_error_report.h"
+#include "morvane_front_end.h"
+#include "morvane_workflows.h"
+#include "settings_transfer.h"
 
-void Morvane::on_applyButton_clicked() {
+void applySettings(MorvaneFrontEnd& frontEnd) {
     using namespace ferrox_command;
     bool error = false;
-    ui.statusbar->showMessage(tr("Setting parameters..."), 3000);
+    frontEnd.showStatus(frontEnd.translate("Setting parameters..."), 3000);
 
     // The drive must not run on half-written settings: it stays disabled until they are all in.
     transact(kPowerStage, kDisable, error);
-    QDomDocument noDocument;
-    QDomElement noParent;
-    if (!exportSettings(false, noParent, noDocument)) {
+    if (!exportSettingsToDrive(frontEnd)) {
         return;
     }
     transact(kStoreSettings, 0, error);
-    QThread::msleep(100);  // the drive writes its settings memory meanwhile
+    // The drive writes its settings memory meanwhile.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     transact(kClearFaults, kAllFaults, error);
     transact(kPowerStage, kEnable, error);
-    if (reportLinkError(*this, error)) {
+    if (reportLinkError(frontEnd, error)) {
         return;
     }
-    ui.statusbar->showMessage(tr("Parameters set"), 5000);
+    frontEnd.showStatus(frontEnd.translate("Parameters set"), 5000);
 }
 
-void Morvane::on_disableButton_clicked() {
+void disableDrive(MorvaneFrontEnd& frontEnd) {
     using namespace ferrox_command;
     bool error = false;
-    ui.statusbar->showMessage(tr("Disabling drive..."), 3000);
+    frontEnd.showStatus(frontEnd.translate("Disabling drive..."), 3000);
     transact(kPowerStage, kDisable, error);
-    reportLinkError(*this, error);
+    reportLinkError(frontEnd, error);
 }
 
-void Morvane::on_Drive_diagnosis_activated() {
+void showDiagnosis(MorvaneFrontEnd& frontEnd) {
     using namespace ferrox_command;
     bool error = false;
-    if (!connected) {
-        QMessageBox::information(this, "Diagnosis", tr("Connect first"), QMessageBox::Ok);
+    if (!frontEnd.isConnected()) {
+        frontEnd.showMessage(MessageKind::Information, "Diagnosis",
+                             frontEnd.translate("Connect first"));
         return;
     }
 
@@ -57,11 +57,11 @@ void Morvane::on_Drive_diagnosis_activated() {
     // Both readings are answered two frames after their request.
     transact(kInternalReading, kTemperatureReading, error);
     transact(kInternalReading, kHighVoltageReading, error);
-    readings.temperature = transact(kNoOp, 0, error);
-    readings.highVoltage = transact(kNoOp, 0, error);
+    readings.temperature = transact(noOpCommand(), 0, error);
+    readings.highVoltage = transact(noOpCommand(), 0, error);
 
     // The report shows whatever arrived; a broken link is reported after it.
-    QMessageBox::information(this, "Diagnosis", diagnosisReport(firmwareVersion, readings),
-                             QMessageBox::Ok);
-    reportLinkError(*this, error);
+    frontEnd.showMessage(MessageKind::Information, "Diagnosis",
+                         diagnosisReport(frontEnd.storedFirmwareVersion(), readings));
+    reportLinkError(frontEnd, error);
 }

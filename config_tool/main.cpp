@@ -3,10 +3,8 @@
 #include "startup.h"
 
 int main(int argc, char** argv) {
-    drive_sim::SimOptions simDefaults;
-    simDefaults.mode = drive_sim::DriveMode::Firmware;
     const ProgramInfo info{"morvane", "1.0.0",
-                           "Configures KMR-20/30 drives running the Ferrox firmware.", simDefaults,
+                           "Configures KMR-20/30 drives running the Ferrox firmware.",
                            LinkDialect::Firmware};
     Q_INIT_RESOURCE(morvane);
     return runProgram(argc, argv, info, [] {

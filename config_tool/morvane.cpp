@@ -1,5 +1,5 @@
-// The window itself: its two widget states, closing, and the small menu actions that need no
-// drive. The workflows live beside it, one file per job.
+// The window as the front end of the workflows, its two widget states, closing, and the small
+// menu actions that need no drive.
 #include "morvane.h"
 
 #include <QCloseEvent>
@@ -11,15 +11,15 @@
 #include <QUrl>
 
 #include "drive_link.h"
-#include "menu_slot_binding.h"
+#include "morvane_workflows.h"
+#include "plot.h"
+#include "settings_form.h"
+#include "step_test.h"
 #include "step_test_view.h"
 #include "ui_plot_dialog.h"
 
-Morvane::Morvane() {
-    {
-        QuietActivatedSlotWarnings quiet;
-        ui.setupUi(this);
-    }
+Morvane::Morvane() : WindowFrontEnd(this) {
+    ui.setupUi(this);
     connect(ui.Quit, &QAction::triggered, this, &Morvane::on_Quit_activated);
     connect(ui.About_Morvane, &QAction::triggered, this, &Morvane::on_About_Morvane_activated);
     connect(ui.Open_configuration, &QAction::triggered, this,
@@ -50,12 +50,114 @@ void Morvane::setConnected(bool isConnected) {
     }
 }
 
-QWidget* Morvane::linkErrorParent() {
-    return this;
+DriveSettings Morvane::settings() {
+    return settingsFromForm(ui);
 }
 
-QStatusBar* Morvane::linkErrorStatusBar() {
-    return ui.statusbar;
+void Morvane::showSettings(const DriveSettings& settings) {
+    showSettingsInForm(ui, settings);
+}
+
+bool Morvane::isConnected() {
+    return connected;
+}
+
+int32_t Morvane::storedFirmwareVersion() {
+    return firmwareVersion;
+}
+
+void Morvane::storeFirmwareVersion(int32_t version) {
+    firmwareVersion = version;
+}
+
+QString Morvane::askSettingsFile(bool forSaving) {
+    FileQuestion question;
+    question.caption = forSaving ? tr("Save File") : tr("Open File");
+    question.startName = "Ferroxsettings.frx";
+    question.filter = tr("Ferrox files (*.frx)");
+    question.forSaving = forSaving;
+    question.defaultSuffix = "frx";
+    return askFileName(this, question);
+}
+
+bool Morvane::mayReplace(const QString& name) {
+    return ::mayReplace(this, tr("Save File"), name);
+}
+
+int Morvane::shownAxis() {
+    return ui.axisTabs->currentIndex();
+}
+
+int Morvane::chosenSpanMs() {
+    if (ui.span_100_ms->isChecked()) {
+        return 100;
+    }
+    if (ui.span_500_ms->isChecked()) {
+        return 500;
+    }
+    return ui.span_2000_ms->isChecked() ? 2000 : 0;
+}
+
+void Morvane::paintStatusNow() {
+    repaint();
+}
+
+void Morvane::showSpanLabel(const QString& label) {
+    plotForm->timespan->setText(label);
+}
+
+StepCapture Morvane::runSettings(int axis) {
+    // What Apply last sent, unless the user has edited the form since (reading them back would
+    // add traffic to the test).
+    const DriveSettings form = settingsFromForm(ui);
+    const size_t first = size_t(axis * kSettingsPerAxis);
+    StepCapture capture;
+    capture.axis = axis;
+    capture.continuousCurrentMa = form.contents[first + kContinuousCurrentIndex];
+    capture.peakCurrentMa = form.contents[first + kPeakCurrentIndex];
+    capture.gainD = form.contents[first + kGainDIndex];
+    capture.gainP = form.contents[first + kGainPIndex];
+    capture.gainI = form.contents[first + kGainIIndex];
+    return capture;
+}
+
+void Morvane::showCapture(const StepCapture& capture) {
+    responseView->showCapture(capture);
+    plotDialog.show();
+    plotForm->posPlot->repaint();
+    plotForm->torqPlot->repaint();
+}
+
+void Morvane::keepCapture(StepCapture capture) {
+    responseView->keep(std::move(capture));
+}
+
+void Morvane::on_connectButton_clicked() {
+    connectDrive(*this);
+}
+
+void Morvane::on_applyButton_clicked() {
+    applySettings(*this);
+}
+
+void Morvane::on_disableButton_clicked() {
+    disableDrive(*this);
+}
+
+void Morvane::on_Drive_diagnosis_activated() {
+    showDiagnosis(*this);
+}
+
+void Morvane::on_Save_configuration_activated() {
+    saveSettingsFile(*this);
+}
+
+void Morvane::on_Open_configuration_activated() {
+    openSettingsFile(*this);
+}
+
+void Morvane::on_testButton_clicked() {
+    runStepTest(*this);
 }
 
 void Morvane::closeEvent(QCloseEvent* event) {

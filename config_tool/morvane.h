@@ -1,5 +1,5 @@
-// The main window of the configuration program. Its form is the only store of the drive
-// settings; every menu entry and button is a slot that runs its whole drive sequence.
+// The main window of the configuration program: the front end of its workflows. Its form is the
+// only store of the drive settings; every menu entry and button runs one workflow.
 #pragma once
 
 #include <QDialog>
@@ -8,19 +8,17 @@
 #include <memory>
 
 #include "file_prompt.h"
-#include "link_error_report.h"
+#include "morvane_front_end.h"
 #include "ui_main_window_form.h"
+#include "window_front_end.h"
 
-class QCheckBox;
-class QDomDocument;
-class QDomElement;
 class ResponseView;
 
 namespace Ui {
 class PlotDialog;
 }
 
-class Morvane : public QMainWindow, public LinkErrorWindow {
+class Morvane : public QMainWindow, public WindowFrontEnd<MorvaneFrontEnd> {
     Q_OBJECT
 
 public:
@@ -28,6 +26,20 @@ public:
     ~Morvane() override;
 
     void setConnected(bool connected) override;
+    DriveSettings settings() override;
+    void showSettings(const DriveSettings& settings) override;
+    bool isConnected() override;
+    int32_t storedFirmwareVersion() override;
+    void storeFirmwareVersion(int32_t version) override;
+    QString askSettingsFile(bool forSaving) override;
+    bool mayReplace(const QString& name) override;
+    int shownAxis() override;
+    int chosenSpanMs() override;
+    void paintStatusNow() override;
+    void showSpanLabel(const QString& label) override;
+    StepCapture runSettings(int axis) override;
+    void showCapture(const StepCapture& capture) override;
+    void keepCapture(StepCapture capture) override;
 
     Ui::MainWindowForm ui;
     bool connected = false;
@@ -38,32 +50,23 @@ public:
     QString installedManualFolder;  // Help's second place to look, after the current directory
     std::unique_ptr<ResponseView> responseView;  // runs, readout and export of the dialog
 
-    // Settings transfer between the form and the drive or a settings document.
-    bool exportSettings(bool documentMode, QDomElement& parent, QDomDocument& document);
-    bool importSettings(bool documentMode, const QDomElement& root);
-    void emitParam(uint16_t number, uint16_t value, bool documentMode, bool& error,
-                   QDomElement& parent, QDomDocument& document);
-    int readParam(uint16_t number, bool documentMode, bool& error, const QDomElement& root);
-    static void setBitFromCheck(const QCheckBox* box, uint16_t& flags, uint16_t mask);
-    static void setCheckFromBit(QCheckBox* box, uint16_t value, uint16_t mask);
-    static QDomElement makeParamElement(QDomDocument& document, const QString& tag, uint16_t value);
-
-    QWidget* linkErrorParent() override;
-    QStatusBar* linkErrorStatusBar() override;
-
 private slots:
-    void on_Quit_activated();
-    void on_About_Morvane_activated();
-    void on_Open_configuration_activated();
-    void on_Save_configuration_activated();
     void on_testButton_clicked();
     void on_connectButton_clicked();
     void on_applyButton_clicked();
     void on_disableButton_clicked();
-    void on_Drive_diagnosis_activated();
     void closeEvent(QCloseEvent* event) override;
-    void on_Open_help_PDF_activated();
     void on_span_2000_ms_triggered(bool checked);
     void on_span_500_ms_triggered(bool checked);
     void on_span_100_ms_triggered(bool checked);
+
+private:
+    // Menu actions have no `activated` signal to be bound by name; these are connected to
+    // `triggered` in the constructor.
+    void on_Quit_activated();
+    void on_About_Morvane_activated();
+    void on_Open_configuration_activated();
+    void on_Save_configuration_activated();
+    void on_Drive_diagnosis_activated();
+    void on_Open_help_PDF_activated();
 };

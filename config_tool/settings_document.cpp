@@ -1,15 +1,14 @@
 #include "settings_document.h"
 
-#include <QCoreApplication>
 #include <QDomNamedNodeMap>
 #include <QDomNodeList>
 #include <QFile>
-#include <QMessageBox>
 #include <QSaveFile>
 #include <QStringList>
 #include <QXmlStreamReader>
 #include <algorithm>
 
+#include "front_end.h"
 #include "regular_file.h"
 
 namespace {
@@ -187,14 +186,19 @@ int settingsFileVersion(const QDomElement& root) {
     return isNumber ? version : 0;
 }
 
-bool guardSettingsLoad(QWidget* parent, const std::function<void()>& step) {
+bool guardSettingsLoad(FrontEnd& frontEnd, const std::function<void()>& step) {
     try {
         step();
         return true;
     } catch (...) {
-        QMessageBox::warning(parent, "Error",
-                             QCoreApplication::translate("Morvane", "File load failed"),
-                             QMessageBox::Ok);
+        frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate("File load failed"));
         return false;
     }
+}
+
+QDomElement paramElement(QDomDocument& document, uint16_t number, uint16_t value) {
+    QDomElement element = document.createElement("Param" + QString::number(number));
+    element.setAttribute("Type", "uint16");
+    element.setAttribute("Value", QString::number(value));
+    return element;
 }

@@ -1,15 +1,16 @@
 // The settings file: an XML document with the type "KMR_ML", the root "SetupFRX", a "FileSpecs"
 // version element and one element per drive parameter. This layer knows the format and the
-// file system; the window's slots (settings_file.cpp) bring in the dialogs and messages.
+// file system; the workflows (settings_file.cpp) bring in the questions and messages.
 #pragma once
 
 #include <QByteArray>
 #include <QDomDocument>
 #include <QDomElement>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
-class QWidget;
+class FrontEnd;
 
 constexpr int kSettingsFileVersion = 100;
 
@@ -49,4 +50,7 @@ int settingsFileVersion(const QDomElement& root);
 
 // Runs one step of interpreting a loaded document. Nothing below is meant to throw, but a
 // failure that does must not take the program down: it shows "File load failed" and gives false.
-bool guardSettingsLoad(QWidget* parent, const std::function<void()>& step);
+bool guardSettingsLoad(FrontEnd& frontEnd, const std::function<void()>& step);
+
+// One parameter as the file holds it: <Param<number> Type="uint16" Value="<value>"/>.
+QDomElement paramElement(QDomDocument& document, uint16_t number, uint16_t value);

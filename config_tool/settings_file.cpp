@@ -1,90 +1,72 @@
-// Saving and opening settings files. Neither touches the drive, so both work while disconnected.
+// Saving and opening settings files.
 #include <QDomDocument>
-#include <QMessageBox>
-#include <QStatusBar>
 
-#include "morvane.h"
+#include "morvane_front_end.h"
+#include "morvane_workflows.h"
 #include "settings_document.h"
+#include "settings_transfer.h"
 
-namespace {
-FileQuestion settingsFileQuestion(const QString& caption, bool forSaving) {
-    FileQuestion question;
-    question.caption = caption;
-    question.startName = "Ferroxsettings.frx";
-    question.filter = QObject::tr("Ferrox files (*.frx)");
-    question.forSaving = forSaving;
-    question.defaultSuffix = "frx";
-    return question;
-}
-}  // namespace
-
-QDomElement Morvane::makeParamElement(QDomDocument& document, const QString& tag, uint16_t value) {
-    QDomElement element = document.createElement(tag);
-    element.setAttribute("Type", "uint16");
-    element.setAttribute("Value", QString::number(value));
-    return element;
-}
-
-void Morvane::on_Save_configuration_activated() {
-    QString name = askFileName(this, settingsFileQuestion(tr("Save File"), true));
+void saveSettingsFile(MorvaneFrontEnd& frontEnd) {
+    QString name = frontEnd.askSettingsFile(true);
     if (name.isEmpty()) {
-        ui.statusbar->showMessage(tr("Save cancelled"), 3000);
+        frontEnd.showStatus(frontEnd.translate("Save cancelled"), 3000);
         return;
     }
     // The prompt asked about replacing the name as chosen; with the suffix it is another file.
     const QString chosen = name;
     name = withSettingsSuffix(name);
-    if (name != chosen && !mayReplace(this, tr("Save File"), name)) {
-        ui.statusbar->showMessage(tr("Save cancelled"), 3000);
+    if (name != chosen && !frontEnd.mayReplace(name)) {
+        frontEnd.showStatus(frontEnd.translate("Save cancelled"), 3000);
         return;
     }
 
     SettingsDocument settings = newSettingsDocument();
-    if (!exportSettings(true, settings.root, settings.document)) {
+    if (!exportSettingsToDocument(frontEnd, settings)) {
         return;
     }
     if (!writeFileAtomically(name, settingsFileText(settings.document))) {
-        QMessageBox::warning(this, "Error", tr("Unable to open file for writing"), QMessageBox::Ok);
+        frontEnd.showMessage(MessageKind::Warning, "Error",
+                             frontEnd.translate("Unable to open file for writing"));
         return;
     }
-    ui.statusbar->showMessage(tr("Configuration saved"), 3000);
+    frontEnd.showStatus(frontEnd.translate("Configuration saved"), 3000);
 }
 
-void Morvane::on_Open_configuration_activated() {
-    const QString name = askFileName(this, settingsFileQuestion(tr("Open File"), false));
+void openSettingsFile(MorvaneFrontEnd& frontEnd) {
+    const QString name = frontEnd.askSettingsFile(false);
     if (name.isEmpty()) {
         return;
     }
-    auto warn = [this](const QString& text) {
-        QMessageBox::warning(this, "Error", text, QMessageBox::Ok);
+    auto warn = [&frontEnd](const char* text) {
+        frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate(text));
     };
 
     QDomDocument document;
     switch (readSettingsFile(name, document)) {
         case SettingsRead::CannotOpen:
-            warn(tr("File not found"));
+            warn("File not found");
             return;
         case SettingsRead::Refused:
-            warn(tr("File read failed"));
+            warn("File read failed");
             return;
         case SettingsRead::Parsed:
             break;
     }
 
     bool loaded = false;
-    const bool survived = guardSettingsLoad(this, [&] {
+    const bool survived = guardSettingsLoad(frontEnd, [&] {
         const QDomElement root = document.documentElement();
         if (root.tagName() != "SetupFRX") {
-            warn(tr("Not a Ferrox settings file"));
+            warn("Not a Ferrox settings file");
             return;
         }
         if (settingsFileVersion(root) != kSettingsFileVersion) {
-            warn(tr("Unsupported version of Ferrox settings file. Upgrade Morvane."));
+            warn("Unsupported version of Ferrox settings file. Upgrade Morvane.");
         }
-        importSettings(true, root);
+        importSettingsFromDocument(frontEnd, root);
         loaded = true;
     });
     if (survived && loaded) {
-        ui.statusbar->showMessage(tr("Configuration loaded"), 3000);
+        frontEnd.showStatus(frontEnd.translate("Configuration loaded"), 3000);
     }
 }

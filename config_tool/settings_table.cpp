@@ -6,27 +6,15 @@ namespace {
 constexpr double kInductanceFactor = 150.0;
 constexpr double kResistanceFactor = 100.0;
 
-SettingField integerField(uint16_t number, QSpinBox* box) {
-    return {number, FieldKind::Integer, box, nullptr};
-}
-
-SettingField decimalField(uint16_t number, FieldKind kind, QDoubleSpinBox* box) {
-    return {number, kind, nullptr, box};
-}
-
-void addAxis(std::vector<SettingField>& fields, uint16_t offset, QSpinBox* contcurr,
-             QSpinBox* peakcurr, QSpinBox* ferror, QDoubleSpinBox* inductance,
-             QDoubleSpinBox* resistance, QSpinBox* mult, QSpinBox* gainD, QSpinBox* gainP,
-             QSpinBox* gainI) {
-    fields.push_back(integerField(uint16_t(410 + offset), contcurr));
-    fields.push_back(integerField(uint16_t(411 + offset), peakcurr));
-    fields.push_back(integerField(uint16_t(20 + offset), ferror));
-    fields.push_back(decimalField(uint16_t(401 + offset), FieldKind::Inductance, inductance));
-    fields.push_back(decimalField(uint16_t(402 + offset), FieldKind::Resistance, resistance));
-    fields.push_back(integerField(uint16_t(61 + offset), mult));
-    fields.push_back(integerField(uint16_t(202 + offset), gainD));
-    fields.push_back(integerField(uint16_t(200 + offset), gainP));
-    fields.push_back(integerField(uint16_t(201 + offset), gainI));
+constexpr AxisSetting axisSetting(int index) {
+    constexpr AxisSetting kAxis1[kSettingsPerAxis] = {
+        {410, FieldKind::Integer},    {411, FieldKind::Integer},    {20, FieldKind::Integer},
+        {401, FieldKind::Inductance}, {402, FieldKind::Resistance}, {61, FieldKind::Integer},
+        {202, FieldKind::Integer},    {200, FieldKind::Integer},    {201, FieldKind::Integer},
+    };
+    const AxisSetting first = kAxis1[index % kSettingsPerAxis];
+    const uint16_t offset = index < kSettingsPerAxis ? 0 : kAxis2ParamOffset;
+    return {uint16_t(first.number + offset), first.kind};
 }
 
 uint16_t scaledToParam(double value, double factor) {
@@ -35,46 +23,26 @@ uint16_t scaledToParam(double value, double factor) {
 }
 }  // namespace
 
-std::vector<SettingField> axisSettingFields(Ui::MainWindowForm& ui) {
-    std::vector<SettingField> fields;
-    fields.reserve(18);
-    addAxis(fields, 0, ui.contcurrM1, ui.peakcurrM1, ui.ferrorM1, ui.inductanceM1, ui.resistanceM1,
-            ui.multM1, ui.gainDM1, ui.gainPM1, ui.gainIM1);
-    addAxis(fields, kAxis2ParamOffset, ui.contcurrM2, ui.peakcurrM2, ui.ferrorM2, ui.inductanceM2,
-            ui.resistanceM2, ui.multM2, ui.gainDM2, ui.gainPM2, ui.gainIM2);
-    return fields;
+const std::array<AxisSetting, kAxisSettingCount>& axisSettings() {
+    static const std::array<AxisSetting, kAxisSettingCount> settings = [] {
+        std::array<AxisSetting, kAxisSettingCount> all{};
+        for (int i = 0; i < kAxisSettingCount; ++i) {
+            all[size_t(i)] = axisSetting(i);
+        }
+        return all;
+    }();
+    return settings;
 }
 
-std::vector<FlagBox> settingsFlagBoxes(Ui::MainWindowForm& ui) {
-    return {
-        {ui.invertM1, 0x0008},    {ui.encoderfailM1, 0x4000}, {ui.antiditherM1, 0x0200},
-        {ui.invertM2, 0x0010},    {ui.encoderfailM2, 0x8000}, {ui.antiditherM2, 0x0400},
-        {ui.slaveAxisM2, 0x0004},
-    };
-}
-
-FormSnapshot::FormSnapshot(Ui::MainWindowForm& ui) {
-    for (const SettingField& field : axisSettingFields(ui)) {
-        fields_.push_back(field.integer ? field.integer->value() : field.decimal->value());
-    }
-    for (const FlagBox& flag : settingsFlagBoxes(ui)) {
-        flags_.push_back(flag.box->checkState());
-    }
-}
-
-void FormSnapshot::restore(Ui::MainWindowForm& ui) const {
-    const std::vector<SettingField> fields = axisSettingFields(ui);
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].integer) {
-            fields[i].integer->setValue(int(fields_[i]));
-        } else {
-            fields[i].decimal->setValue(fields_[i]);
+bool currentsAreValid(const DriveSettings& settings) {
+    for (int axis = 0; axis < 2; ++axis) {
+        const size_t first = size_t(axis * kSettingsPerAxis);
+        if (settings.contents[first + kContinuousCurrentIndex] >
+            settings.contents[first + kPeakCurrentIndex]) {
+            return false;
         }
     }
-    const std::vector<FlagBox> flags = settingsFlagBoxes(ui);
-    for (size_t i = 0; i < flags.size(); ++i) {
-        flags[i].box->setCheckState(flags_[i]);
-    }
+    return true;
 }
 
 uint16_t inductanceToParam(double millihenry) {
@@ -91,30 +59,4 @@ double paramToInductance(int content) {
 
 double paramToResistance(int content) {
     return content / kResistanceFactor;
-}
-
-uint16_t fieldToParam(const SettingField& field) {
-    switch (field.kind) {
-        case FieldKind::Integer:
-            return uint16_t(field.integer->value());
-        case FieldKind::Inductance:
-            return inductanceToParam(field.decimal->value());
-        case FieldKind::Resistance:
-            return resistanceToParam(field.decimal->value());
-    }
-    return 0;
-}
-
-void paramToField(const SettingField& field, int content) {
-    switch (field.kind) {
-        case FieldKind::Integer:
-            field.integer->setValue(content);
-            break;
-        case FieldKind::Inductance:
-            field.decimal->setValue(paramToInductance(content));
-            break;
-        case FieldKind::Resistance:
-            field.decimal->setValue(paramToResistance(content));
-            break;
-    }
 }

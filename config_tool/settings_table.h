@@ -1,15 +1,14 @@
-// Which drive parameter belongs to which field of the form, and how a field's value becomes the
+// Which drive parameters hold the settings of both axes, and how a field's value becomes the
 // parameter's 16-bit content and back. Both transfer directions walk these tables, so the order
 // here is the order on the wire and in the settings file.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <vector>
-
-#include "ui_main_window_form.h"
 
 constexpr uint16_t kSettingsFlagsParam = 80;
 constexpr uint16_t kAxis2ParamOffset = 8100;
+constexpr int kAxisSettingCount = 18;
 
 enum class FieldKind {
     Integer,     // spin box, sent as it is
@@ -17,34 +16,36 @@ enum class FieldKind {
     Resistance,  // Ohm with two decimals, sent as Ohm x 100
 };
 
-struct SettingField {
+struct AxisSetting {
     uint16_t number;
     FieldKind kind;
-    QSpinBox* integer = nullptr;        // for FieldKind::Integer
-    QDoubleSpinBox* decimal = nullptr;  // for the motor constants
 };
 
-struct FlagBox {
-    QCheckBox* box;
-    uint16_t mask;
+// The 18 axis settings: axis 1, then axis 2, each in the drive's order (continuous and peak
+// current, following error, inductance, resistance, multiplier, gains D, P and I).
+const std::array<AxisSetting, kAxisSettingCount>& axisSettings();
+constexpr int kContinuousCurrentIndex = 0;  // within an axis; axis 2 starts at 9
+constexpr int kPeakCurrentIndex = 1;
+constexpr int kGainDIndex = 6;
+constexpr int kGainPIndex = 7;
+constexpr int kGainIIndex = 8;
+constexpr int kSettingsPerAxis = 9;
+
+// The bits of parameter 80, in the order the form's check boxes are read and written: invert,
+// encoder fail and anti-dither of axis 1, the same of axis 2, and axis 2 as slave.
+constexpr std::array<uint16_t, 7> kSettingsFlagMasks = {0x0008, 0x4000, 0x0200, 0x0010,
+                                                        0x8000, 0x0400, 0x0004};
+
+// The settings of both axes as parameter contents: what the form shows, what the drive and the
+// settings file hold. A content taken from a file may lie outside the field's range; the form
+// clamps it.
+struct DriveSettings {
+    uint16_t flags = 0;
+    std::array<int, kAxisSettingCount> contents{};  // in axisSettings() order
 };
 
-// The 18 axis settings: axis 1, then axis 2, each in the drive's order.
-std::vector<SettingField> axisSettingFields(Ui::MainWindowForm& ui);
-// The seven check boxes of parameter 80, in the order they are read and written.
-std::vector<FlagBox> settingsFlagBoxes(Ui::MainWindowForm& ui);
-
-// The settings as the form shows them, to be put back when a transfer into the form fails half
-// way: the form is the only store of the settings, and a mix of two sets is nobody's.
-class FormSnapshot {
-public:
-    explicit FormSnapshot(Ui::MainWindowForm& ui);
-    void restore(Ui::MainWindowForm& ui) const;
-
-private:
-    std::vector<double> fields_;
-    std::vector<Qt::CheckState> flags_;
-};
+// The continuous current of neither axis exceeds its peak current.
+bool currentsAreValid(const DriveSettings& settings);
 
 // Motor constants: the product goes through single precision before it is rounded, halves away
 // from zero, so that every two-decimal value survives the way back (content / factor).
@@ -52,8 +53,3 @@ uint16_t inductanceToParam(double millihenry);
 uint16_t resistanceToParam(double ohm);
 double paramToInductance(int content);
 double paramToResistance(int content);
-
-// The field's present value as the parameter content.
-uint16_t fieldToParam(const SettingField& field);
-// Puts a parameter content into the field; the field clamps it to its range.
-void paramToField(const SettingField& field, int content);

@@ -1,100 +1,90 @@
-// The settings of both axes between the form and either the drive or a settings document.
-// One code path serves both destinations so that a file always holds what Apply would send.
-#include <QCheckBox>
-#include <QDomDocument>
+#include "settings_transfer.h"
+
 #include <QDomElement>
 #include <QDomNodeList>
-#include <QMessageBox>
+#include <functional>
 
 #include "drive_link.h"
-#include "morvane.h"
-#include "settings_table.h"
+#include "link_error_report.h"
+#include "morvane_front_end.h"
+#include "settings_document.h"
 
 namespace {
 constexpr int kMissingParamValue = 555;
 
-bool currentsAreValid(const Ui::MainWindowForm& ui) {
-    return ui.contcurrM1->value() <= ui.peakcurrM1->value() &&
-           ui.contcurrM2->value() <= ui.peakcurrM2->value();
+// Parameter 80 first, then the axis settings: the order on the wire and in the file.
+void forEachParam(const DriveSettings& settings,
+                  const std::function<void(uint16_t number, uint16_t content)>& take) {
+    take(kSettingsFlagsParam, settings.flags);
+    for (size_t i = 0; i < axisSettings().size(); ++i) {
+        take(axisSettings()[i].number, uint16_t(settings.contents[i]));
+    }
+}
+
+DriveSettings readSettings(const std::function<int(uint16_t number)>& read) {
+    DriveSettings settings;
+    settings.flags = uint16_t(read(kSettingsFlagsParam));
+    for (size_t i = 0; i < axisSettings().size(); ++i) {
+        settings.contents[i] = read(axisSettings()[i].number);
+    }
+    return settings;
+}
+
+bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings) {
+    if (currentsAreValid(settings)) {
+        return true;
+    }
+    frontEnd.showMessage(MessageKind::Warning, "Settings error",
+                         frontEnd.translate("<i>Continuous current</i> can't be greater than "
+                                            "<i>peak current</i>.<br>Correct your settings."));
+    return false;
 }
 }  // namespace
 
-bool Morvane::exportSettings(bool documentMode, QDomElement& parent, QDomDocument& document) {
-    bool error = false;
-    uint16_t flags = 0;
-
-    if (!currentsAreValid(ui)) {
-        QMessageBox::warning(this, "Settings error",
-                             tr("<i>Continuous current</i> can't be greater than <i>peak "
-                                "current</i>.<br>Correct your settings."),
-                             QMessageBox::Ok);
+bool exportSettingsToDrive(MorvaneFrontEnd& frontEnd) {
+    const DriveSettings settings = frontEnd.settings();
+    if (!validSettings(frontEnd, settings)) {
         return false;
     }
+    bool error = false;
+    forEachParam(settings,
+                 [&](uint16_t number, uint16_t content) { setParam(number, content, error); });
+    return !reportLinkError(frontEnd, error);
+}
 
-    for (const FlagBox& flag : settingsFlagBoxes(ui)) {
-        setBitFromCheck(flag.box, flags, flag.mask);
+bool exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& document) {
+    const DriveSettings settings = frontEnd.settings();
+    if (!validSettings(frontEnd, settings)) {
+        return false;
     }
-    emitParam(kSettingsFlagsParam, flags, documentMode, error, parent, document);
-    for (const SettingField& field : axisSettingFields(ui)) {
-        emitParam(field.number, fieldToParam(field), documentMode, error, parent, document);
-    }
+    forEachParam(settings, [&](uint16_t number, uint16_t content) {
+        document.root.appendChild(paramElement(document.document, number, content));
+    });
+    return true;
+}
 
-    if (documentMode) {
+bool importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
+    bool error = false;
+    const DriveSettings settings =
+        readSettings([&](uint16_t number) { return int(getParam(number, error)); });
+    if (reportLinkError(frontEnd, error)) {
         return true;
     }
-    return !reportLinkError(*this, error);
+    frontEnd.showSettings(settings);
+    return false;
 }
 
-bool Morvane::importSettings(bool documentMode, const QDomElement& root) {
-    bool error = false;
-
-    const uint16_t flags = uint16_t(readParam(kSettingsFlagsParam, documentMode, error, root));
-    for (const FlagBox& flag : settingsFlagBoxes(ui)) {
-        setCheckFromBit(flag.box, flags, flag.mask);
-    }
-    // Each field takes its value at once: a transfer that breaks off keeps what arrived.
-    for (const SettingField& field : axisSettingFields(ui)) {
-        paramToField(field, readParam(field.number, documentMode, error, root));
-    }
-
-    if (documentMode) {
-        return false;
-    }
-    return reportLinkError(*this, error);
-}
-
-void Morvane::emitParam(uint16_t number, uint16_t value, bool documentMode, bool& error,
-                        QDomElement& parent, QDomDocument& document) {
-    if (documentMode) {
-        parent.appendChild(makeParamElement(document, "Param" + QString::number(number), value));
-        return;
-    }
-    setParam(number, value, error);
-}
-
-int Morvane::readParam(uint16_t number, bool documentMode, bool& error, const QDomElement& root) {
-    if (!documentMode) {
-        return getParam(number, error);
-    }
-    // Looked up among all descendants, so nesting and order in the file do not matter.
-    const QDomNodeList found = root.elementsByTagName("Param" + QString::number(number));
-    if (found.isEmpty()) {
-        QMessageBox::warning(this, "Error", tr("Error in config file"), QMessageBox::Ok);
-        return kMissingParamValue;
-    }
-    bool isNumber = false;
-    const int value = found.at(0).toElement().attribute("Value").toInt(&isNumber, 10);
-    return isNumber ? value : 0;
-}
-
-void Morvane::setBitFromCheck(const QCheckBox* box, uint16_t& flags, uint16_t mask) {
-    if (box->checkState() == Qt::Checked) {
-        flags = uint16_t(flags | mask);
-    } else {
-        flags = uint16_t(flags & ~mask);
-    }
-}
-
-void Morvane::setCheckFromBit(QCheckBox* box, uint16_t value, uint16_t mask) {
-    box->setChecked((value & mask) != 0);
+void importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root) {
+    frontEnd.showSettings(readSettings([&](uint16_t number) {
+        // Looked up among all descendants, so nesting and order in the file do not matter.
+        const QDomNodeList found = root.elementsByTagName("Param" + QString::number(number));
+        if (found.isEmpty()) {
+            frontEnd.showMessage(MessageKind::Warning, "Error",
+                                 frontEnd.translate("Error in config file"));
+            return kMissingParamValue;
+        }
+        bool isNumber = false;
+        const int value = found.at(0).toElement().attribute("Value").toInt(&isNumber, 10);
+        return isNumber ? value : 0;
+    }));
 }

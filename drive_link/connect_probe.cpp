@@ -1,42 +1,32 @@
 #include "connect_probe.h"
 
-#include <QCoreApplication>
-#include <QMessageBox>
-#include <QStatusBar>
-#include <QWidget>
-
 #include "drive_link.h"
-#include "link_error_report.h"
+#include "front_end.h"
 
 namespace {
 constexpr int kConnectingMs = 10000;
 }  // namespace
 
-bool openAndProbeDrive(LinkErrorWindow& window, bool clockHigh, const QString& instructionsNote) {
-    QWidget* parent = window.linkErrorParent();
-    const char* context = parent->metaObject()->className();
-    auto text = [context](const char* source) {
-        return QCoreApplication::translate(context, source);
-    };
-    auto refuse = [&](const char* source) {
-        QMessageBox::warning(parent, "Error", text(source), QMessageBox::Ok);
+bool openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instructionsNote) {
+    auto refuse = [&](const char* text) {
+        frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate(text));
         return false;
     };
 
-    window.linkErrorStatusBar()->showMessage(text("Connecting to drive..."), kConnectingMs);
-    window.setConnected(false);
+    frontEnd.showStatus(frontEnd.translate("Connecting to drive..."), kConnectingMs);
+    frontEnd.setConnected(false);
     if (!openLink(clockHigh)) {
         return refuse("Unable to open USB adapter");
     }
-    QMessageBox::information(
-        parent, "Connecting",
-        text("USB adapter found. <br><br><b>Restart drive logic voltage now</b> to estabilish  "
-             "connection:<br>&nbsp;&nbsp;1. Power-off drive logic voltage (if "
-             "powered)<br>&nbsp;&nbsp;2. Power-up drive logic voltage<br>&nbsp;&nbsp;3. Press "
-             "Ok<br><br><b>Make sure</b> there is nothing connected to CMD connector <b>and</b> "
-             "USB adapter is connected to SPI connector.") +
-            instructionsNote,
-        QMessageBox::Ok);
+    frontEnd.showMessage(
+        MessageKind::Information, "Connecting",
+        frontEnd.translate(
+            "USB adapter found. <br><br><b>Restart drive logic voltage now</b> to estabilish  "
+            "connection:<br>&nbsp;&nbsp;1. Power-off drive logic voltage (if "
+            "powered)<br>&nbsp;&nbsp;2. Power-up drive logic voltage<br>&nbsp;&nbsp;3. Press "
+            "Ok<br><br><b>Make sure</b> there is nothing connected to CMD connector <b>and</b> "
+            "USB adapter is connected to SPI connector.") +
+            instructionsNote);
 
     bool error = false;
     transact(noOpCommand(), 0, error);

@@ -1,14 +1,13 @@
 // The start that both programs' Connect share: open the adapter, have the user restart the
-// drive so that it takes up the link, and probe it. Like the link report, it reaches into the
-// window only through LinkErrorWindow.
+// drive so that it takes up the link, and probe it.
 #pragma once
 
 class QString;
-class LinkErrorWindow;
+class FrontEnd;
 
-// Shows "Connecting to drive..." and drops the window to disconnected, opens the adapter
+// Shows "Connecting to drive..." and drops the front end to disconnected, opens the adapter
 // (`clockHigh` as for openLink), shows the restart instructions with `instructionsNote` at
 // their end, and sends three no-ops: the first two replies still carry what the drive sent
 // while it started up, the third tells whether it answers. Every failure shows its own box.
 // Returns whether the drive answered cleanly.
-bool openAndProbeDrive(LinkErrorWindow& window, bool clockHigh, const QString& instructionsNote);
+bool openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instructionsNote);

@@ -29,7 +29,8 @@ void setLinkDialect(LinkDialect dialect);
 LinkDialect linkDialect();
 uint16_t noOpCommand();
 
-// Back to the state of program start (tests run many cases in one process).
+// Back to the state of program start, the dialect included (tests run many cases in one
+// process).
 void resetLinkState();
 
 // --- USB word exchange ---

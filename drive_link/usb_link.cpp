@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bootloader_protocol.h"
 #include "drive_link.h"
+#include "ferrox_protocol.h"
 
 LinkState linkState;
 bool quietTrace = false;
@@ -29,12 +31,13 @@ LinkDialect linkDialect() {
     return currentDialect;
 }
 uint16_t noOpCommand() {
-    return currentDialect == LinkDialect::Firmware ? 2 : 1;
+    return currentDialect == LinkDialect::Firmware ? ferrox_command::kNoOp : bootloader::kNoOp;
 }
 
 void resetLinkState() {
     linkState = LinkState{};
     quietTrace = false;
+    currentDialect = LinkDialect::Firmware;
 }
 
 bool openLink(bool clockHigh) {

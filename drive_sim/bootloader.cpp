@@ -5,6 +5,8 @@
 namespace drive_sim {
 
 namespace {
+// The simulator's own copy of the bootloader's protocol, apart from drive_link's on purpose: it
+// is the independent check of the flasher.
 enum Command : uint8_t {
     kNoOp = 1,
     kSetup = 5,

@@ -6,8 +6,29 @@
 
 namespace drive_sim {
 
-// Parameter numbers the firmware itself serves (beyond the settings of both axes).
+// The simulator's own copy of the Ferrox firmware's protocol, apart from drive_link's on purpose:
+// it is the independent check of the programs. Parameter numbers the firmware itself serves
+// (beyond the settings of both axes), and its command codes.
 namespace ferrox {
+enum Command : uint8_t {
+    kPowerStage = 0,
+    kBootloaderNoOp = 1,
+    kNoOp = 2,
+    kStore = 3,
+    kScopeStart = 11,
+    kScopeRead = 13,
+    kClearFaults = 20,
+    kBootloaderFaultBits = 25,
+    kStepTest = 41,
+    kLatch = 50,
+    kWriteLatched = 51,
+    kReadParameter = 52,
+    kReading = 120,
+};
+constexpr uint16_t kDisable = 1;  // values of kPowerStage
+constexpr uint16_t kEnable = 2;
+constexpr uint16_t kScopeChecksumSelector = 10;  // value of kReading
+
 constexpr uint16_t kSettingsFlags = 80;
 constexpr uint16_t kFaultRegister = 5100;
 constexpr uint16_t kRunawayFault = 0x1000;  // encoder, runaway or stall: a following-error trip

@@ -13,24 +13,7 @@ constexpr uint8_t kUnknownStatusBit = 0x80;
 constexpr uint16_t kBootloaderNoOpAnswer = 0xD123;
 constexpr uint32_t kFaultBitRequestAnswer = 0x00FFFFFF;  // raw: fails the CRC on purpose
 
-enum Command : uint8_t {
-    kPowerStage = 0,
-    kBootloaderNoOp = 1,
-    kNoOp = 2,
-    kStore = 3,
-    kScopeStart = 11,
-    kScopeRead = 13,
-    kClearFaults = 20,
-    kBootloaderFaultBits = 25,
-    kStepTest = 41,
-    kLatch = 50,
-    kWriteLatched = 51,
-    kReadParameter = 52,
-    kReading = 120,
-};
-constexpr uint16_t kDisable = 1;
-constexpr uint16_t kEnable = 2;
-constexpr uint16_t kScopeChecksumSelector = 10;
+using namespace ferrox;
 
 Answer framed(uint8_t status, uint16_t value) {
     return Answer{framedReply(status, value), false};

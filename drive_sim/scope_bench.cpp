@@ -8,13 +8,11 @@
 namespace drive_sim {
 
 namespace {
-enum Command : uint8_t {
-    kScopeStart = 11,
-    kScopeRead = 13,
-    kStepTest = 41,
-    kReading = 120,
-};
-constexpr uint16_t kScopeChecksumSelector = 10;
+using ferrox::kReading;
+using ferrox::kScopeChecksumSelector;
+using ferrox::kScopeRead;
+using ferrox::kScopeStart;
+using ferrox::kStepTest;
 constexpr int kAxisCount = 2;
 
 uint16_t toSample(double value) {

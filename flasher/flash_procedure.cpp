@@ -1,15 +1,12 @@
 #include "flash_procedure.h"
 
-#include <QCoreApplication>
-#include <QMessageBox>
-#include <QStatusBar>
-#include <QWidget>
 #include <cstdio>
 #include <thread>
 
-#include "bootloader_commands.h"
+#include "bootloader_protocol.h"
 #include "drive_link.h"
 #include "firmware_image.h"
+#include "flasher_front_end.h"
 #include "link_error_report.h"
 
 using namespace bootloader;
@@ -26,43 +23,36 @@ void printLine(const char* text) {
     std::fflush(stdout);
 }
 
-QString translated(LinkErrorWindow& window, const char* text) {
-    return QCoreApplication::translate(window.linkErrorParent()->metaObject()->className(), text);
-}
-
-int reportUnexpectedState(LinkErrorWindow& window) {
-    QMessageBox::critical(window.linkErrorParent(), "Error",
-                          translated(window,
-                                     "Flashing failed, drive in unexpected state. Restart drive "
-                                     "power and try again."),
-                          QMessageBox::Ok);
+int reportUnexpectedState(FlasherFrontEnd& frontEnd) {
+    frontEnd.showMessage(
+        MessageKind::Critical, "Error",
+        frontEnd.translate("Flashing failed, drive in unexpected state. Restart drive "
+                           "power and try again."));
     return -2;
 }
 
 // Fetches the answer to the first fault-bit request and refuses a drive that is not a bootloader
 // or that reports faults. The first two frames' failures are forgiven; the third's stay in
 // `error` for the first link check of the packet loop.
-bool bootloaderIsReady(LinkErrorWindow& window, bool& error) {
+bool bootloaderIsReady(FlasherFrontEnd& frontEnd, bool& error) {
     transact(kFaultBits, 0, error);
     transact(kNoOp, 0, error);
     error = false;
     uint32_t answer = 0;
     transact(kNoOp, 0, error, &answer);
     if (answer == kNotBootloaderAnswer) {
-        QMessageBox::warning(
-            window.linkErrorParent(), "Error",
-            translated(window, "Drive not in bootloader mode. Restart drive power and try again."),
-            QMessageBox::Ok);
+        frontEnd.showMessage(
+            MessageKind::Warning, "Error",
+            frontEnd.translate("Drive not in bootloader mode. Restart drive power and try again."));
         printLine(
             "\nDrive not in bootloader mode? Check CLR jumper and reset drive. Hit enter to "
             "exit");
         return false;
     }
     if (replyValue(answer) != 0) {
-        QMessageBox::warning(
-            window.linkErrorParent(), "Error",
-            translated(window, "Fault bits active. Restart drive power and try again."),
-            QMessageBox::Ok);
+        frontEnd.showMessage(
+            MessageKind::Warning, "Error",
+            frontEnd.translate("Fault bits active. Restart drive power and try again."));
         printLine("\nBL fault bits active. Reset drive and try again. Hit enter to exit");
         return false;
     }
@@ -71,26 +61,26 @@ bool bootloaderIsReady(LinkErrorWindow& window, bool& error) {
 
 // Sends packet k word by word, checking the link after every word so that a corrupted word is
 // caught before command 17 programs it; then programs it and waits until the bootloader is done.
-bool writePacket(LinkErrorWindow& window, int k, bool& error) {
+bool writePacket(FlasherFrontEnd& frontEnd, int k, bool& error) {
     const int count = firmwareImage.packetCount;
-    window.linkErrorStatusBar()->showMessage(
-        QString("Writing packet %1/%2. Please wait!").arg(k + 1).arg(count), kPacketStatusMs);
-    QCoreApplication::processEvents();
+    frontEnd.showStatus(QString("Writing packet %1/%2. Please wait!").arg(k + 1).arg(count),
+                        kPacketStatusMs);
+    frontEnd.packetStarted();
     std::printf("Packet %d/%d      \r", k + 1, count);
     std::fflush(stdout);
 
     const uint16_t* words = firmwareImage.words.get() + size_t(k) * kPacketWords;
     for (int j = 0; j < kPacketWords; ++j) {
         transact(kDataWord, words[j], error);
-        if (reportLinkError(window, error)) {
+        if (reportLinkError(frontEnd, error)) {
             return false;
         }
     }
     transact(kProgramPacket, 0, error);
-    if (waitForIdle(window) != 0) {
+    if (waitForIdle(frontEnd) != 0) {
         return false;
     }
-    return !reportLinkError(window, error);
+    return !reportLinkError(frontEnd, error);
 }
 
 // The verdict counts only when the reply that carries it passed its CRC: a corrupted reply
@@ -117,7 +107,7 @@ std::chrono::milliseconds idleTimeLimit() {
     return idleLimit;
 }
 
-int waitForIdle(LinkErrorWindow& window) {
+int waitForIdle(FlasherFrontEnd& frontEnd) {
     printLine("Idle\n");
     bool error = false;
     uint32_t raw = 0;
@@ -125,7 +115,7 @@ int waitForIdle(LinkErrorWindow& window) {
     transact(kNoOp, 0, error, &raw);
     // A status that failed its CRC is no status: neither idle nor busy nor unexpected.
     if (error) {
-        reportLinkError(window, error);
+        reportLinkError(frontEnd, error);
         return -1;
     }
     uint8_t status = statusByte(raw);
@@ -141,7 +131,7 @@ int waitForIdle(LinkErrorWindow& window) {
                          "%02x, faultbits %04x\n",
                          static_cast<long long>(waited.count()), unsigned(status),
                          unsigned(faultBits));
-            return reportUnexpectedState(window);
+            return reportUnexpectedState(frontEnd);
         }
         raw = 0;
         transact(kNoOp, 0, error, &raw);
@@ -149,7 +139,7 @@ int waitForIdle(LinkErrorWindow& window) {
         transact(kFaultBits, 0, error);
         transact(kNoOp, 0, error);
         faultBits = transact(kNoOp, 0, error);
-        if (reportLinkError(window, error)) {
+        if (reportLinkError(frontEnd, error)) {
             return -1;
         }
     }
@@ -160,36 +150,34 @@ int waitForIdle(LinkErrorWindow& window) {
     }
     std::fprintf(stderr, "Error while flashing, status %02x, faultbits %04x\n", unsigned(status),
                  unsigned(faultBits));
-    return reportUnexpectedState(window);
+    return reportUnexpectedState(frontEnd);
 }
 
-bool imageCanBeFlashed(LinkErrorWindow& window) {
+bool imageCanBeFlashed(FlasherFrontEnd& frontEnd) {
     if (firmwareImage.packetCount > 0) {
         return true;
     }
-    QMessageBox::warning(window.linkErrorParent(), "Error",
-                         translated(window,
-                                    "Firmware file holds no packets. Flashing it would erase the "
-                                    "drive and leave it without firmware.<br>Open another "
-                                    "firmware file."),
-                         QMessageBox::Ok);
+    frontEnd.showMessage(MessageKind::Warning, "Error",
+                         frontEnd.translate("Firmware file holds no packets. Flashing it would "
+                                            "erase the drive and leave it without firmware.<br>"
+                                            "Open another firmware file."));
     return false;
 }
 
-int flashImage(LinkErrorWindow& window) {
-    if (!imageCanBeFlashed(window)) {
+int flashImage(FlasherFrontEnd& frontEnd) {
+    if (!imageCanBeFlashed(frontEnd)) {
         return -1;
     }
     bool error = false;
     printLine("SPI init");
-    if (!bootloaderIsReady(window, error)) {
+    if (!bootloaderIsReady(frontEnd, error)) {
         return -1;
     }
 
     transact(kSetup, firmwareImage.setupWord, error);
     printLine("\nErasing flash");
     transact(kErase, kEraseKey, error);
-    if (waitForIdle(window) != 0) {
+    if (waitForIdle(frontEnd) != 0) {
         return -1;
     }
 
@@ -200,25 +188,23 @@ int flashImage(LinkErrorWindow& window) {
     transact(kNoOp, 0, error);
 
     for (int k = 0; k < firmwareImage.packetCount; ++k) {
-        if (!writePacket(window, k, error)) {
+        if (!writePacket(frontEnd, k, error)) {
             return -1;
         }
     }
 
     printLine("\nDone. Verifying");
     if (memoryVerified()) {
-        QMessageBox::information(
-            window.linkErrorParent(), "Results",
-            translated(window,
-                       "Flashing successful, drive memory verified! Now close Tressel, restart "
-                       "drive logic supply and configure drive with Orrick/Morvane."),
-            QMessageBox::Ok);
+        frontEnd.showMessage(
+            MessageKind::Information, "Results",
+            frontEnd.translate(
+                "Flashing successful, drive memory verified! Now close Tressel, restart "
+                "drive logic supply and configure drive with Orrick/Morvane."));
     } else {
-        QMessageBox::warning(
-            window.linkErrorParent(), "Results",
-            translated(window, "Flashing failed. Restart drive power and try again."),
-            QMessageBox::Ok);
+        frontEnd.showMessage(
+            MessageKind::Warning, "Results",
+            frontEnd.translate("Flashing failed. Restart drive power and try again."));
     }
-    window.linkErrorStatusBar()->showMessage("Flashing done");
+    frontEnd.showStatus("Flashing done", 0);
     return 0;
 }

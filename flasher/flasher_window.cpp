@@ -1,16 +1,12 @@
-// The window itself, its two states, opening the image file, flashing and closing. Connect
-// lives in connect_workflow.cpp.
+// The window as the front end of the flasher's workflows: its buttons, boxes and status bar.
 #include "flasher_window.h"
 
 #include <QCloseEvent>
-#include <QFile>
-#include <QMessageBox>
 
 #include "drive_link.h"
-#include "firmware_image.h"
-#include "flash_procedure.h"
+#include "flasher_workflows.h"
 
-Morvane::Morvane() {
+Morvane::Morvane() : WindowFrontEnd(this) {
     ui.setupUi(this);
     setConnected(false);
     imageLoaded = false;
@@ -27,46 +23,40 @@ void Morvane::setConnected(bool connected) {
     }
 }
 
-QWidget* Morvane::linkErrorParent() {
-    return this;
-}
-
-QStatusBar* Morvane::linkErrorStatusBar() {
-    return ui.statusbar;
-}
-
-void Morvane::on_openfirmware_clicked() {
+QString Morvane::askFirmwareFile() {
     FileQuestion question;
     question.caption = tr("Open File");
     question.filter = tr("VL firmware files (*.vlf)");
-    const QString name = askFileName(this, question);
-    if (name.isEmpty()) {
-        return;
-    }
-    ui.statusbar->showMessage(name + tr(" selected"));
-    // The file system's own encoding, so that any name the dialog can show can also be opened.
-    if (loadImage(QFile::encodeName(name).constData()) != kImageLoaded) {
-        QMessageBox::warning(this, "Error", tr("Unable to load file or wrong type"),
-                             QMessageBox::Ok);
-        return;
-    }
-    // Loaded, but nothing to flash: the user may choose another file.
-    if (!imageCanBeFlashed(*this)) {
-        return;
-    }
+    return askFileName(this, question);
+}
+
+void Morvane::imageAccepted() {
     ui.startflash->setEnabled(true);
     ui.openfirmware->setEnabled(false);
     imageLoaded = true;
 }
 
+void Morvane::setFlashing(bool flashing) {
+    if (flashing) {
+        ui.startflash->setEnabled(false);
+    }
+    ui.connectButton->setEnabled(!flashing);
+}
+
+void Morvane::packetStarted() {
+    QCoreApplication::processEvents();
+}
+
+void Morvane::on_connectButton_clicked() {
+    connectBootloader(*this);
+}
+
+void Morvane::on_openfirmware_clicked() {
+    openFirmwareFile(*this);
+}
+
 void Morvane::on_startflash_clicked() {
-    ui.statusbar->showMessage(tr("Flashing firmware..."), 3000);
-    ui.startflash->setEnabled(false);
-    ui.connectButton->setEnabled(false);
-    flashImage(*this);  // shows every outcome itself
-    // Whatever the procedure found, see whether the drive still answers.
-    reportLinkError(*this, false);
-    ui.connectButton->setEnabled(true);
+    flashFirmware(*this);
 }
 
 void Morvane::closeEvent(QCloseEvent* event) {

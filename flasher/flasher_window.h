@@ -5,10 +5,11 @@
 #include <QMainWindow>
 
 #include "file_prompt.h"
-#include "link_error_report.h"
+#include "flasher_front_end.h"
 #include "ui_flasher_window.h"
+#include "window_front_end.h"
 
-class Morvane : public QMainWindow, public LinkErrorWindow {
+class Morvane : public QMainWindow, public WindowFrontEnd<FlasherFrontEnd> {
     Q_OBJECT
 
 public:
@@ -16,9 +17,10 @@ public:
 
     // True: offer the next step (Flash when an image is loaded, else Open). False: neither.
     void setConnected(bool connected) override;
-
-    QWidget* linkErrorParent() override;
-    QStatusBar* linkErrorStatusBar() override;
+    QString askFirmwareFile() override;
+    void imageAccepted() override;
+    void setFlashing(bool flashing) override;
+    void packetStarted() override;
 
     Ui::MainWindow ui;
     bool imageLoaded = false;                    // set by the first successful load, never cleared

@@ -3,11 +3,9 @@
 #include "startup.h"
 
 int main(int argc, char** argv) {
-    drive_sim::SimOptions simDefaults;
-    simDefaults.mode = drive_sim::DriveMode::Bootloader;
     const ProgramInfo info{"tressel", "2.0",
                            "Writes a .vlf firmware image into a KMR drive through its bootloader.",
-                           simDefaults, LinkDialect::Bootloader};
+                           LinkDialect::Bootloader};
     Q_INIT_RESOURCE(tressel);
     return runProgram(argc, argv, info, [] { return new Morvane; });
 }

@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include "sim_options.h"
+
 #include <QApplication>
 #include <QStyle>
 #include <QStyleFactory>
@@ -34,9 +36,8 @@ void printHelp(const ProgramInfo& info) {
         "replay a run\n"
         "                                                     (default: a fresh one, shown when "
         "ber is set)\n",
-        info.name, info.summary,
-        info.simDefaults.mode == drive_sim::DriveMode::Firmware ? "firmware" : "bootloader",
-        info.simDefaults.latencyMs);
+        info.name, info.summary, info.dialect == LinkDialect::Firmware ? "firmware" : "bootloader",
+        drive_sim::SimOptions{}.latencyMs);
 }
 
 StartupChoice refuse(const ProgramInfo& info, const std::string& why) {
@@ -73,7 +74,6 @@ bool optionValue(const std::string& arg, const std::string& name, std::string& v
 StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
                                ToolkitOptions toolkit) {
     StartupChoice choice;
-    choice.sim = info.simDefaults;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
@@ -92,10 +92,15 @@ StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
         }
         if (arg == "--simulate" || optionValue(arg, "--simulate", value)) {
             choice.simulate = true;
+            drive_sim::SimOptions checked;
             std::string error;
-            if (!drive_sim::parseSimOptions(value, choice.sim, error)) {
+            if (!drive_sim::parseSimOptions(value, checked, error)) {
                 return refuse(info, error);
             }
+            choice.simulateOptions =
+                std::string(info.dialect == LinkDialect::Firmware ? "mode=firmware"
+                                                                  : "mode=bootloader") +
+                (value.empty() ? "" : "," + value);
             continue;
         }
         if (optionValue(arg, "--adapter", value) || arg == "--adapter") {
@@ -130,12 +135,15 @@ bool displayAvailable(int argc, char** argv) {
 
 void installProvider(const StartupChoice& choice) {
     if (choice.simulate) {
+        drive_sim::SimOptions sim;
+        std::string error;
+        drive_sim::parseSimOptions(choice.simulateOptions, sim, error);  // checked when read
         uint64_t seed = 0;
-        installD2xxProvider(drive_sim::makeSimulatedAdapter(choice.sim, &seed));
+        installD2xxProvider(drive_sim::makeSimulatedAdapter(sim, &seed));
         // A noisy run is worth replaying only when its seed is known.
-        if (choice.sim.bitErrorRate > 0.0 && !choice.sim.seed) {
-            std::fprintf(stderr, "Simulated line: bit-error rate %g, seed=%llu\n",
-                         choice.sim.bitErrorRate, static_cast<unsigned long long>(seed));
+        if (sim.bitErrorRate > 0.0 && !sim.seed) {
+            std::fprintf(stderr, "Simulated line: bit-error rate %g, seed=%llu\n", sim.bitErrorRate,
+                         static_cast<unsigned long long>(seed));
         }
     } else {
         installD2xxProvider(makeLibftdiProvider(choice.adapter));

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "drive_link.h"
-#include "sim_options.h"
 
 class QApplication;
 class QWidget;
@@ -15,15 +14,16 @@ struct ProgramInfo {
     const char* name;     // executable name, e.g. "morvane"
     const char* version;  // e.g. "1.0.0"
     const char* summary;  // one line for --help
-    drive_sim::SimOptions simDefaults;
-    LinkDialect dialect;
+    LinkDialect dialect;  // also the simulated drive's default: firmware or bootloader
 };
 
 struct StartupChoice {
     bool exitNow = false;  // --help, --version, --list-adapters or a refused option
     int exitCode = 0;
     bool simulate = false;
-    drive_sim::SimOptions sim;
+    // The simulation's KEY=VALUE list, already checked, with the program's drive mode first so
+    // that the user's choice wins; read only by installProvider.
+    std::string simulateOptions;
     std::string adapter;  // --adapter: a serial number or BUS:DEV; empty for the first adapter
 };
 

@@ -4,20 +4,16 @@
 #include <cstdio>
 
 #include "drive_link.h"
+#include "ferrox_protocol.h"
 
 ScopeState scopeState;
 
 namespace {
-constexpr uint16_t kChannelMaskLow = 5020;
-constexpr uint16_t kChannelMaskHigh = 5021;
-constexpr uint16_t kDivider = 5012;
-constexpr uint16_t kCaptureSetting = 5011;
-
-constexpr uint16_t kNoOp = 2;
-constexpr uint16_t kStartCapture = 11;
-constexpr uint16_t kReadSamplePair = 13;
-constexpr uint16_t kReading = 120;
-constexpr uint16_t kChecksumSelector = 10;
+using namespace ferrox_command;
+using namespace ferrox_param;
+constexpr uint16_t kDivider = kCaptureDivider;
+constexpr uint16_t kReading = kInternalReading;
+constexpr uint16_t kChecksumSelector = kScopeChecksumReading;
 
 constexpr int kDotEvery = 50;  // replies between progress dots
 

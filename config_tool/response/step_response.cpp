@@ -3,8 +3,6 @@
 #include <QThread>
 #include <QtGlobal>
 
-#include "plot.h"
-
 namespace {
 // The capture divider sets the span: one time point every (divider + 1) x 50 us.
 const ResponseSpan kSpans[] = {
@@ -39,19 +37,6 @@ void setResponseSleep(ResponseSleep sleep) {
 
 void responseSleep(unsigned long milliseconds) {
     currentSleep(milliseconds);
-}
-
-void fillResponseCurves(const std::vector<CapturePoint>& points, Plot& posPlot, Plot& torqPlot) {
-    posPlot.firstCurve = QList<QPointF>();
-    posPlot.secondCurve = QList<QPointF>();
-    torqPlot.firstCurve = QList<QPointF>();
-    torqPlot.secondCurve = QList<QPointF>();
-    for (size_t t = 0; t < points.size(); ++t) {
-        const float x = float(t);
-        torqPlot.addFirstCurvePoint(x, points[t].targetAmps);
-        torqPlot.addSecondCurvePoint(x, points[t].achievedAmps);
-        posPlot.addFirstCurvePoint(x, points[t].errorCounts);
-    }
 }
 
 QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs) {

@@ -1,22 +1,18 @@
 // What the step-response test of the main window needs besides the drive link and the scope:
-// the time-span choices, the blocking waits, the filling of the response curves from the
-// downloaded samples, and the result text.
+// the time-span choices, the blocking waits and the result text.
 #pragma once
 
 #include <QString>
 #include <cstdint>
-#include <vector>
 
-#include "step_capture.h"
-
-class Plot;
+#include "ferrox_protocol.h"
 
 namespace step_response {
-constexpr uint16_t kCurrentScale = 5510;  // counts per ampere, signed
-constexpr uint16_t kSettlingTime = 6090;  // ms
-constexpr uint16_t kPeakError = 6091;     // counts
-constexpr uint16_t kUndershoot = 6092;    // counts
-constexpr uint16_t kStartStepTest = 41;   // value: the axis index
+using ferrox_command::kStartStepTest;
+using ferrox_param::kCurrentScale;
+using ferrox_param::kPeakError;
+using ferrox_param::kSettlingTime;
+using ferrox_param::kUndershoot;
 
 // Target current, achieved current and position error, recorded in that slot order.
 constexpr int kPositionErrorChannel = 6;
@@ -47,9 +43,5 @@ const ResponseSpan& chooseResponseSpan(bool span100, bool span500, bool span2000
 using ResponseSleep = void (*)(unsigned long milliseconds);
 void setResponseSleep(ResponseSleep sleep);  // null restores the real one
 void responseSleep(unsigned long milliseconds);
-
-// Empties all four curves and refills them from a capture, x the time point's index: the
-// position error on `posPlot`, target and achieved current on `torqPlot`.
-void fillResponseCurves(const std::vector<CapturePoint>& points, Plot& posPlot, Plot& torqPlot);
 
 QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs);

@@ -13,6 +13,7 @@
 #include <QSignalBlocker>
 
 #include "plot.h"
+#include "response_curves.h"
 #include "settings_document.h"
 #include "step_response.h"
 #include "ui_plot_dialog.h"

@@ -1,22 +1,34 @@
-// The window a user meets before any drive is involved: start values, span choice, focus order,
-// help texts, shortcuts, Quit and close, help and About.
+// What only the real window shows: its start state and the form's ranges, the span choice, each
+// button and menu entry reaching its workflow with the window as the parent of every box, the
+// widget states that follow, the form as the store of the settings, and closing.
 #include <gtest/gtest.h>
 
 #include <QAbstractSpinBox>
-#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFont>
 #include <QStatusBar>
-#include <QTextBlock>
-#include <QTextDocument>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 #include "drive_link.h"
-#include "morvane_test_support.h"
+#include "message_box_watcher.h"
+#include "morvane.h"
 #include "output_capture.h"
+#include "scripted_file_prompt.h"
+#include "settings_form.h"
+#include "sim_fixture.h"
 
 namespace {
+QString buttonStates(Morvane& window) {
+    QString states;
+    for (QWidget* button : {window.ui.connectButton, window.ui.testButton, window.ui.applyButton,
+                            window.ui.disableButton}) {
+        states += button->isEnabled() ? "x" : "-";
+    }
+    return states;
+}
+
 // Stands in for the desktop's viewer: records what the window asked it to open.
 class UrlRecorder : public QObject {
     Q_OBJECT
@@ -25,22 +37,16 @@ public:
 public slots:
     void open(const QUrl& url) { opened << url; }
 };
-
 }  // namespace
 
-TEST(Window, FreshWindowIsDisconnectedQuietAndHoldsItsStartValues) {
+TEST(Window, StartsDisconnectedWithTheFormsRangesAndStartValues) {
     OutputCapture capture;
     Morvane window;
     const std::string printed = capture.out() + capture.err();
     capture.stop();
-    EXPECT_EQ(printed, "");
-    EXPECT_EQ(window.windowTitle(), "Morvane");
-    EXPECT_FALSE(window.connected);
+    EXPECT_EQ(printed, "");  // no complaint about slots the toolkit cannot bind
+    EXPECT_EQ(buttonStates(window), "x---");
     EXPECT_EQ(window.firmwareVersion, -1);
-    EXPECT_TRUE(window.ui.connectButton->isEnabled());
-    for (QWidget* button : {window.ui.disableButton, window.ui.applyButton, window.ui.testButton}) {
-        EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
-    }
     // Minimum, maximum, step and start value: the ranges clamp what a file or a drive brings in.
     const std::pair<const char*, QString> fields[] = {
         {"contcurr", "0 11000 200 2000"}, {"peakcurr", "0 20000 200 4000"},
@@ -59,10 +65,7 @@ TEST(Window, FreshWindowIsDisconnectedQuietAndHoldsItsStartValues) {
             EXPECT_EQ(range.join(" "), field.second) << field.first << axis;
         }
     }
-    for (QCheckBox* box : window.findChildren<QCheckBox*>()) {
-        EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
-    }
-    EXPECT_EQ(window.findChild<QCheckBox*>("slaveAxisM1"), nullptr);  // only axis 2 follows
+    EXPECT_EQ(settingsFromForm(window.ui).flags, 0);
 }
 
 TEST(Window, AtMostOneSpanIsCheckedAndChoosingItAgainClearsIt) {
@@ -74,146 +77,121 @@ TEST(Window, AtMostOneSpanIsCheckedAndChoosingItAgainClearsIt) {
         for (QAction* span : spans) {
             checked += span->isChecked() ? "x" : "-";
         }
-        checked += " ";
+        checked += QString::number(window.chosenSpanMs()) + " ";
     }
-    EXPECT_EQ(checked, "x-- -x- --x x-- --- -x- --- ");
+    EXPECT_EQ(checked, "x--100 -x-500 --x2000 x--100 ---0 -x-500 ---0 ");
 }
 
-TEST(Window, FocusMovesThroughAxisOneTheButtonsThenAxisTwo) {
+// Each control runs its workflow through the window: the boxes have the window as parent, the
+// buttons follow the connected state, the form takes the drive's settings and gives them back.
+TEST(Window, ControlsRunTheirWorkflowsOnTheRealForm) {
+    FerroxBench bench = installFerroxDrive();
     Morvane window;
-    const QString expected =
-        "axisTabs contcurrM1 peakcurrM1 inductanceM1 resistanceM1 invertM1 encoderfailM1 "
-        "antiditherM1 ferrorM1 multM1 gainPM1 gainIM1 gainDM1 connectButton disableButton "
-        "applyButton testButton contcurrM2 peakcurrM2 inductanceM2 resistanceM2 invertM2 "
-        "encoderfailM2 antiditherM2 slaveAxisM2 ferrorM2 multM2 gainPM2 gainIM2 gainDM2";
-    const QStringList named = expected.split(' ');
-    QStringList chain;
-    QWidget* widget = window.ui.axisTabs;
-    do {
-        if (named.contains(widget->objectName())) {
-            chain << widget->objectName();
-        }
-        widget = widget->nextInFocusChain();
-    } while (widget != window.ui.axisTabs && chain.size() < named.size());
-    EXPECT_EQ(chain.join(' '), expected);
-}
+    window.show();
+    MessageBoxWatcher watcher;
+    QTemporaryDir dir;
+    ScriptedFilePrompt prompt;
+    window.askFileName = prompt.prompt();
 
-TEST(Window, HelpTextsReadAsWrittenPlainAndRich) {
-    Morvane window;
-    EXPECT_EQ(window.ui.connectButton->toolTip(),
-              "Establish a USB connection to drive and import settings.");
+    QTest::mouseClick(window.ui.connectButton, Qt::LeftButton);
+    EXPECT_EQ(buttonStates(window), "xxxx");
+    EXPECT_EQ(window.ui.statusbar->currentMessage(),
+              "Conneced & settings imported. Firmware version 2210");
+    EXPECT_EQ(window.ui.inductanceM1->text(), "2.50");  // the drive's 375 / 150
+    EXPECT_EQ(window.ui.contcurrM1->value(), 2600);
+    EXPECT_TRUE(window.ui.invertM1->isChecked());  // bit 0x0008 of the drive's 80
 
-    // The rich text as a reader sees it: paragraphs with empty ones between, one red bold run.
-    const QString html = window.ui.disableButton->toolTip();
-    ASSERT_TRUE(Qt::mightBeRichText(html));
-    QTextDocument document;
-    document.setHtml(html);
-    QStringList paragraphs, bold;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        paragraphs << block.text();
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (format.fontWeight() >= QFont::DemiBold) {
-                bold << it.fragment().text() + "=" + format.foreground().color().name();
-            }
-        }
-    }
-    EXPECT_EQ(paragraphs,
-              (QStringList{"Disables drive power stage. Drive is re-enabled by Apply-button.", "",
-                           "Caution: this is software based disable. DO NOT RELY ON THIS FOR "
-                           "EMERGENCENCY STOPPING! Always have a fast way to shut down drive "
-                           "power supply."}));
-    EXPECT_EQ(bold, QStringList{"Caution:=#c90000"});
-    EXPECT_DOUBLE_EQ(document.begin().begin().fragment().charFormat().fontPointSize(), 9.0);
-}
+    window.ui.gainPM2->setValue(750);
+    window.ui.resistanceM2->setValue(0.41);
+    QTest::mouseClick(window.ui.applyButton, Qt::LeftButton);
+    EXPECT_EQ(bench.firmware.param(8300), 750);
+    EXPECT_EQ(bench.firmware.param(8502), 41);
+    EXPECT_EQ(window.ui.statusbar->currentMessage(), "Parameters set");
 
-TEST(Window, ButtonsAndActionsHaveTheirShortcuts) {
-    Morvane window;
-    QStringList keys;
-    for (QAbstractButton* button : {window.ui.connectButton, window.ui.applyButton,
-                                    window.ui.testButton, window.ui.disableButton}) {
-        keys << button->shortcut().toString();
+    QTest::mouseClick(window.ui.disableButton, Qt::LeftButton);
+    EXPECT_FALSE(bench.firmware.powerStageEnabled());
+    window.ui.Drive_diagnosis->trigger();
+    QTest::mouseClick(window.ui.testButton, Qt::LeftButton);
+    EXPECT_TRUE(window.ui.statusbar->currentMessage().startsWith("Peak error "));
+
+    prompt.answer({dir.filePath("saved"), dir.filePath("saved.frx")});
+    window.ui.Save_configuration->trigger();
+    window.ui.gainPM2->setValue(100);
+    window.ui.Open_configuration->trigger();
+    EXPECT_EQ(window.ui.gainPM2->value(), 750);
+    EXPECT_EQ(prompt.asked().front().caption, "Save File");
+
+    bench.adapter.faults().stopAnsweringAfterFrames = 0;
+    QTest::mouseClick(window.ui.applyButton, Qt::LeftButton);
+    EXPECT_EQ(buttonStates(window), "x---");
+    EXPECT_EQ(window.firmwareVersion, -1);
+    EXPECT_EQ(window.ui.statusbar->currentMessage(), "Connection lost, reconnect.");
+
+    QStringList kinds;
+    for (const SeenBox& box : watcher.boxes()) {
+        EXPECT_EQ(box.parent, &window) << box.title.toStdString();
+        kinds << describeBox(box).section('|', 0, 1);
     }
-    for (QAction* action :
-         {window.ui.Open_configuration, window.ui.Save_configuration, window.ui.Drive_diagnosis,
-          window.ui.span_100_ms, window.ui.span_500_ms, window.ui.span_2000_ms}) {
-        keys << action->shortcut().toString();
-    }
-    EXPECT_EQ(keys.join(" "), "Alt+C Alt+A Alt+T Esc Ctrl+O Ctrl+S Ctrl+D Ctrl+1 Ctrl+2 Ctrl+3");
+    EXPECT_EQ(kinds, (QStringList{"information|Connecting", "information|Diagnosis",
+                                  "critical|CRC error"}));
+    window.ui.Drive_diagnosis->trigger();  // disconnected now
+    ASSERT_TRUE(watcher.waitForBoxes(4));
+    EXPECT_EQ(describeBox(watcher.boxes().back()), "information|Diagnosis|Connect first");
 }
 
 TEST(Window, QuitAndCloseCloseTheLinkOnceAndOnlyWhenItWasOpened) {
-    const struct {
-        const char* name;
-        bool connect;
-        bool byQuit;
-    } cases[] = {{"quit, never connected", false, true},
-                 {"quit, connected", true, true},
-                 {"close, connected", true, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        FerroxBench bench = installFerroxDrive();
-        Morvane window;
-        window.show();
-        MessageBoxWatcher watcher;
-        if (c.connect) {
-            ASSERT_TRUE(clickConnect(window));
-        }
-        window.plotDialog.show();
-        const size_t callsBefore = bench.adapter.callLog().size();
-        OutputCapture capture;
-        if (c.byQuit) {
-            window.ui.Quit->trigger();
-        } else {
-            EXPECT_TRUE(window.close());
-        }
-        const std::string printed = capture.out();
-        capture.stop();
-        EXPECT_FALSE(window.isVisible());
-        EXPECT_FALSE(window.plotDialog.isVisible());
-        EXPECT_FALSE(linkState.linkOpen);
-        EXPECT_EQ(printed, c.connect ? "USB closed\n" : "");
-        const auto& calls = bench.adapter.callLog();
-        EXPECT_EQ(calls.size() - callsBefore, c.connect ? 1u : 0u);  // one close, nothing else
-        if (c.connect) {
-            EXPECT_EQ(calls.back().call, drive_sim::AdapterCall::Close);
+    for (bool connect : {false, true}) {
+        for (bool byQuit : {false, true}) {
+            SCOPED_TRACE(std::string(connect ? "connected, " : "") + (byQuit ? "quit" : "close"));
+            installFerroxDrive();
+            Morvane window;
+            window.show();
+            MessageBoxWatcher watcher;
+            if (connect) {
+                QTest::mouseClick(window.ui.connectButton, Qt::LeftButton);
+            }
+            window.plotDialog.show();
+            OutputCapture capture;
+            if (byQuit) {
+                window.ui.Quit->trigger();
+            } else {
+                EXPECT_TRUE(window.close());
+            }
+            const std::string printed = capture.out();
+            capture.stop();
+            EXPECT_FALSE(window.isVisible());
+            EXPECT_FALSE(window.plotDialog.isVisible());
+            EXPECT_FALSE(linkState.linkOpen);
+            EXPECT_EQ(printed, connect ? "USB closed\n" : "");
         }
     }
 }
 
-TEST(Window, OpenHelpOpensTheManualOfTheWorkingDirectoryElseTheInstalledOne) {
-    ScratchDir work;
-    ScratchDir installed;
+TEST(Window, HelpOpensTheManualOfTheWorkingDirectoryElseTheInstalledOne) {
+    QTemporaryDir work;
+    QTemporaryDir installed;
     const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(work.root()));
+    ASSERT_TRUE(QDir::setCurrent(work.path()));
     UrlRecorder viewer;
     QDesktopServices::setUrlHandler("file", &viewer, "open");
     Morvane window;
-    window.installedManualFolder = installed.root();
+    window.installedManualFolder = installed.path();
     MessageBoxWatcher watcher;
-    const QUrl workManual = QUrl::fromLocalFile(QDir::currentPath() + "/MorvaneManual.pdf");
-    const QUrl installedManual = QUrl::fromLocalFile(installed.path("MorvaneManual.pdf"));
-
+    auto writeManual = [](const QString& folder) {
+        QFile file(folder + "/MorvaneManual.pdf");
+        return file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n") > 0;
+    };
     window.ui.Open_help_PDF->trigger();  // no manual anywhere: nothing opens
-    writeFile(installed.path("MorvaneManual.pdf"), "%PDF-1.4\n");
+    ASSERT_TRUE(writeManual(installed.path()));
     window.ui.Open_help_PDF->trigger();
-    writeFile(work.path("MorvaneManual.pdf"), "%PDF-1.4\n");
+    ASSERT_TRUE(writeManual(work.path()));
     window.ui.Open_help_PDF->trigger();
-    EXPECT_EQ(viewer.opened, (QList<QUrl>{installedManual, workManual}));
-    EXPECT_TRUE(watcher.boxes().empty());
+    EXPECT_EQ(viewer.opened,
+              (QList<QUrl>{QUrl::fromLocalFile(installed.path() + "/MorvaneManual.pdf"),
+                           QUrl::fromLocalFile(QDir::currentPath() + "/MorvaneManual.pdf")}));
     QDesktopServices::unsetUrlHandler("file");
     QDir::setCurrent(previous);
-}
-
-TEST(Window, AboutShowsTheVersionAndTheDrivesItServes) {
-    Morvane window;
-    MessageBoxWatcher watcher;
-    window.ui.About_Morvane->trigger();
-    ASSERT_EQ(watcher.boxes().size(), 1u);
-    EXPECT_EQ(watcher.boxes()[0].title, "About Morvane");
-    EXPECT_TRUE(watcher.boxes()[0].text.startsWith(
-        "<b>Morvane</b> version 1.0.0<br>Use with KMR-20/30 drives with Ferrox firmware<br>"));
-    EXPECT_EQ(window.ui.statusbar->currentMessage(), "About...");
+    EXPECT_TRUE(watcher.boxes().empty());
 }
 
 #include "window_test.moc"

@@ -4,37 +4,55 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QTemporaryDir>
+
 #include "firmware_image.h"
-#include "flasher_fixture.h"
+#include "output_capture.h"
+#include "process_state.h"
 #include "vlf_writer.h"
 
-class LoadImage : public FlasherTest {};
+namespace {
+std::string errorsOf(const std::function<void()>& action) {
+    OutputCapture capture;
+    action();
+    return capture.err();
+}
+}  // namespace
 
-TEST_F(LoadImage, NoMemoryForThePacketsLeavesTheEarlierImage) {
+TEST(LoadImage, NoMemoryForThePacketsLeavesTheEarlierImage) {
+    resetProcessState();
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("image.vlf").toStdString();
     vlf::ImageSpec imageSpec;
-    imageSpec.words = vlf::patternPackets(2, 3);
-    const std::string file = path("image.vlf");
+    imageSpec.setupWord = 0x7777;
+    imageSpec.words = vlf::patternPackets(1, 99);
     std::string error;
     ASSERT_TRUE(vlf::writeImage(file, imageSpec, error)) << error;
-    const std::vector<uint16_t> before = useImage(1, 0x7777, 99);
+    errorsOf([&] { ASSERT_EQ(loadImage(file.c_str()), kImageLoaded); });
+    imageSpec.words = vlf::patternPackets(2, 3);
+    ASSERT_TRUE(vlf::writeImage(file, imageSpec, error)) << error;
     int result = 0;
     const auto noMemory = [](size_t) { return std::unique_ptr<uint16_t[]>(); };
-    EXPECT_EQ(captureConsole([&] { result = loadImageUsing(file.c_str(), noMemory); }).err,
+    EXPECT_EQ(errorsOf([&] { result = loadImageUsing(file.c_str(), noMemory); }),
               "Unable to allocate memory\n");
     EXPECT_EQ(result, kNoMemory);
     EXPECT_EQ(firmwareImage.packetCount, 1);
-    EXPECT_EQ(firmwareImage.setupWord, 0x7777);
+    const std::vector<uint16_t> before = vlf::patternPackets(1, 99);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), firmwareImage.words.get()));
+    resetProcessState();
 }
 
 // Only a regular file can be an image: the rest cannot be opened, and a FIFO must not block.
-TEST_F(LoadImage, WhatIsNoRegularFileCannotBeOpened) {
-    const std::string fifo = path("fifo.vlf");
+TEST(LoadImage, WhatIsNoRegularFileCannotBeOpened) {
+    QTemporaryDir dir;
+    const std::string fifo = dir.filePath("fifo.vlf").toStdString();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& name : {path("absent.vlf"), path(""), fifo, std::string("/dev/zero")}) {
+    const std::string folder = dir.path().toStdString() + "/";
+    for (const std::string& name :
+         {folder + "absent.vlf", folder, fifo, std::string("/dev/zero")}) {
         SCOPED_TRACE(name);
         int result = 0;
-        EXPECT_EQ(captureConsole([&] { result = loadImage(name.c_str()); }).err,
+        EXPECT_EQ(errorsOf([&] { result = loadImage(name.c_str()); }),
                   "Unable to open file '" + name + "'\n");
         EXPECT_EQ(result, kCannotOpen);
     }

@@ -13,7 +13,7 @@
 #include "fuzz_check.h"
 #include "morvane.h"
 #include "settings_document.h"
-#include "settings_table.h"
+#include "settings_form.h"
 
 static void registerResources() {
     Q_INIT_RESOURCE(morvane);
@@ -39,16 +39,14 @@ protected:
 void dropPlatformNoise(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 Morvane* window = nullptr;
-FormSnapshot* startForm = nullptr;
+DriveSettings startForm;
 BoxAnswerer* boxes = nullptr;
 
 QStringList formValues() {
-    QStringList values;
-    for (const SettingField& field : axisSettingFields(window->ui)) {
-        values << QString::number(fieldToParam(field));
-    }
-    for (const FlagBox& flag : settingsFlagBoxes(window->ui)) {
-        values << QString::number(int(flag.box->checkState()));
+    const DriveSettings settings = settingsFromForm(window->ui);
+    QStringList values{QString::number(settings.flags)};
+    for (int content : settings.contents) {
+        values << QString::number(content);
     }
     return values;
 }
@@ -71,8 +69,8 @@ bool fieldsInRange() {
 // How many of the nineteen parameters the document lacks, and whether its version is another.
 int missingParameters(const QDomElement& root) {
     int missing = root.elementsByTagName("Param80").isEmpty() ? 1 : 0;
-    for (const SettingField& field : axisSettingFields(window->ui)) {
-        missing += root.elementsByTagName("Param" + QString::number(field.number)).isEmpty();
+    for (const AxisSetting& setting : axisSettings()) {
+        missing += root.elementsByTagName("Param" + QString::number(setting.number)).isEmpty();
     }
     return missing;
 }
@@ -84,7 +82,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     new QApplication(*argc, *argv);
     registerResources();
     window = new Morvane;
-    startForm = new FormSnapshot(window->ui);
+    startForm = settingsFromForm(window->ui);
     boxes = new BoxAnswerer;
     qApp->installEventFilter(boxes);
     return 0;
@@ -92,7 +90,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString path = QString::fromStdString(writeScratchInput("frx", data, size));
-    startForm->restore(window->ui);
+    showSettingsInForm(window->ui, startForm);
     window->ui.statusbar->clearMessage();
     boxes->texts.clear();
     const QStringList before = formValues();

@@ -21,13 +21,6 @@ StepRun runEveryCycle(const ServoTuning& tuning, uint64_t seed = 1) {
                                          seed);
 }
 
-double largestCurrent(const StepRun& run) {
-    double largest = 0;
-    for (const auto& point : run.points) {
-        largest = std::max(largest, std::fabs(point.achievedCurrent));
-    }
-    return largest;
-}
 }  // namespace
 
 TEST(ServoModel, HigherPAndLowerInductanceGiveLowerPeakErrorAndTheErrorReturnsToZero) {
@@ -65,32 +58,4 @@ TEST(ServoModel, AFollowingErrorTripSwitchesOffAndTheAxisCoastsToAStop) {
     EXPECT_EQ(run.metrics.settlingTimeMs, 500);
     // A runaway far beyond 16 bits would be reported as the largest value, not wrapped.
     EXPECT_EQ(drive_sim::measureStep({100000, 100000}).peakError, 65535);
-}
-
-TEST(ServoModel, ADisabledDrivePutsNoCurrentAgainstNorIntoTheMotor) {
-    ServoTuning disabled = tuning();
-    disabled.powerStageEnabled = false;
-    const StepRun run = runEveryCycle(disabled);
-    EXPECT_FALSE(run.tripped);
-    EXPECT_LT(largestCurrent(run), 0.06);
-    for (const auto& point : run.points) {
-        ASSERT_EQ(point.targetCurrent, 0.0);
-        ASSERT_EQ(point.positionError, 0);
-    }
-    EXPECT_EQ(run.metrics.peakError + run.metrics.undershoot + run.metrics.settlingTimeMs, 0);
-}
-
-TEST(ServoModel, CurrentSenseNoiseIsRealisticAndSeeded) {
-    ServoTuning disabled = tuning();
-    disabled.powerStageEnabled = false;  // nothing but the noise on the achieved current
-    const StepRun first = runEveryCycle(disabled, 5);
-    double sumOfSquares = 0;
-    for (const auto& point : first.points) {
-        sumOfSquares += point.achievedCurrent * point.achievedCurrent;
-    }
-    EXPECT_NEAR(std::sqrt(sumOfSquares / double(first.points.size())), 0.012, 0.001);
-    const StepRun again = runEveryCycle(disabled, 5);
-    const StepRun other = runEveryCycle(disabled, 6);
-    EXPECT_EQ(again.points[500].achievedCurrent, first.points[500].achievedCurrent);
-    EXPECT_NE(other.points[500].achievedCurrent, first.points[500].achievedCurrent);
 }

@@ -1,9 +1,6 @@
 // The shared command line and the widget style.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QStyle>
-#include <QStyleFactory>
 #include <string>
 #include <vector>
 
@@ -11,8 +8,7 @@
 #include "startup.h"
 
 namespace {
-const ProgramInfo kInfo{"morvane", "1.0.0", "Drive configuration.", drive_sim::SimOptions{},
-                        LinkDialect::Firmware};
+const ProgramInfo kInfo{"morvane", "1.0.0", "Drive configuration.", LinkDialect::Firmware};
 
 // Runs `check` on a command line of the program's name and `args`.
 template <typename Check>
@@ -30,12 +26,6 @@ StartupChoice parse(std::vector<std::string> args,
     return withArgs(args, [toolkit](int argc, char** argv) {
         return parseCommandLine(argc, argv, kInfo, toolkit);
     });
-}
-
-// Whether the line is answered before the toolkit starts, its output kept out of the log.
-bool decided(std::vector<std::string> args) {
-    OutputCapture capture;
-    return parse(args, ToolkitOptions::StillInArgv).exitNow;
 }
 }  // namespace
 
@@ -58,13 +48,10 @@ TEST(CommandLine, RealAdapterByDefaultAndSimulateHandsOnItsSettings) {
     EXPECT_FALSE(real.exitNow || real.simulate);
     StartupChoice plain = parse({"--simulate"});
     EXPECT_TRUE(plain.simulate && !plain.exitNow);
-    EXPECT_EQ(plain.sim.mode, drive_sim::DriveMode::Firmware);
+    EXPECT_EQ(plain.simulateOptions, "mode=firmware");
     StartupChoice tuned = parse({"--simulate=mode=bootloader,power=off,ber=1e-3,latency=2"});
     EXPECT_TRUE(tuned.simulate && !tuned.exitNow);
-    EXPECT_EQ(tuned.sim.mode, drive_sim::DriveMode::Bootloader);
-    EXPECT_FALSE(tuned.sim.powered);
-    EXPECT_DOUBLE_EQ(tuned.sim.bitErrorRate, 1e-3);
-    EXPECT_DOUBLE_EQ(tuned.sim.latencyMs, 2.0);
+    EXPECT_EQ(tuned.simulateOptions, "mode=firmware,mode=bootloader,power=off,ber=1e-3,latency=2");
     EXPECT_EQ(parse({"--adapter=FT4XQ2ZB"}).adapter, "FT4XQ2ZB");
     EXPECT_EQ(parse({"--adapter=3:17"}).adapter, "3:17");
 }
@@ -79,27 +66,4 @@ TEST(CommandLine, BadValuesAndUnknownOptionsAreRefusedWithExitCode2) {
         EXPECT_NE(capture.err().find("morvane: "), std::string::npos) << bad;
         EXPECT_EQ(capture.out(), "") << bad;
     }
-}
-
-TEST(CommandLine, HelpVersionAndRefusedValuesAreDecidedBeforeTheWindowSystem) {
-    EXPECT_TRUE(decided({"--simulate", "--help"}));
-    EXPECT_TRUE(decided({"--version"}));
-    EXPECT_TRUE(decided({"--simulate=latency=-1"}));
-    EXPECT_TRUE(decided({"--bogus"}));
-    EXPECT_TRUE(decided({"--adapter"}));
-    EXPECT_FALSE(decided({"--simulate"}));
-    EXPECT_FALSE(decided({"--simulate=ber=1e-3,power=off"}));
-    // The toolkit's own options are its business, once the application object exists.
-    EXPECT_FALSE(decided({"-platform", "--simulate=ber=1e-3,power=off"}));
-}
-
-TEST(WidgetStyle, PlastiqueWhereAvailableOtherwiseFusion) {
-    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    ASSERT_NE(app, nullptr);
-    OutputCapture capture;
-    applyWidgetStyle(*app);
-    QStringList keys = QStyleFactory::keys();
-    QString expected = keys.contains("Plastique", Qt::CaseInsensitive) ? "plastique" : "fusion";
-    EXPECT_EQ(QApplication::style()->objectName().toLower(), expected);
-    EXPECT_EQ(capture.err(), "");
 }

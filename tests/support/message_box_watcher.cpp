@@ -13,18 +13,6 @@ MessageBoxWatcher::~MessageBoxWatcher() {
     timer_.stop();
 }
 
-QStringList MessageBoxWatcher::texts() const {
-    QStringList list;
-    for (const SeenBox& box : boxes_) {
-        list << box.text;
-    }
-    return list;
-}
-
-void MessageBoxWatcher::onBoxOpen(std::function<void(int, QMessageBox*)> hook) {
-    hook_ = std::move(hook);
-}
-
 bool MessageBoxWatcher::waitForBoxes(int count, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
@@ -44,10 +32,7 @@ void MessageBoxWatcher::poll() {
         return;
     }
     box->setProperty("watcherAnswered", true);
-    boxes_.push_back({box->icon(), box->windowTitle(), box->text()});
-    if (hook_) {
-        hook_(int(boxes_.size()) - 1, box);
-    }
+    boxes_.push_back({box->icon(), box->windowTitle(), box->text(), box->parentWidget()});
     if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
         ok->click();
     } else {
@@ -56,31 +41,9 @@ void MessageBoxWatcher::poll() {
 }
 
 QString describeBox(const SeenBox& box) {
-    const char* icon = "none";
-    switch (box.icon) {
-        case QMessageBox::Information:
-            icon = "information";
-            break;
-        case QMessageBox::Warning:
-            icon = "warning";
-            break;
-        case QMessageBox::Critical:
-            icon = "critical";
-            break;
-        case QMessageBox::Question:
-            icon = "question";
-            break;
-        case QMessageBox::NoIcon:
-            icon = "none";
-            break;
-    }
+    const char* icon = box.icon == QMessageBox::Information ? "information"
+                       : box.icon == QMessageBox::Warning   ? "warning"
+                       : box.icon == QMessageBox::Critical  ? "critical"
+                                                            : "other";
     return QString("%1|%2|%3").arg(icon, box.title, box.text);
-}
-
-QStringList describeBoxes(const MessageBoxWatcher& watcher) {
-    QStringList list;
-    for (const SeenBox& box : watcher.boxes()) {
-        list << describeBox(box);
-    }
-    return list;
 }

@@ -1,0 +1,29 @@
+// What the configuration program's workflows need of their front end: the settings of both axes
+// (the form is their only store in the window), the connected state with the firmware version
+// read at connect, the settings file name, and the step test's choices.
+#pragma once
+
+#include <cstdint>
+
+#include "settings_table.h"
+#include "step_test_front_end.h"
+
+class MorvaneFrontEnd : public StepTestFrontEnd {
+public:
+    virtual DriveSettings settings() = 0;
+    virtual void showSettings(const DriveSettings& settings) = 0;
+
+    virtual bool isConnected() = 0;
+    // The version read at connect; -1 while disconnected.
+    virtual int32_t storedFirmwareVersion() = 0;
+    virtual void storeFirmwareVersion(int32_t version) = 0;
+
+    // The settings file to save into or open; empty when the user cancelled.
+    virtual QString askSettingsFile(bool forSaving) = 0;
+    // Whether an existing file of this name, which the user did not choose as such, may be
+    // replaced; true when there is none.
+    virtual bool mayReplace(const QString& name) = 0;
+
+protected:
+    ~MorvaneFrontEnd() = default;
+};

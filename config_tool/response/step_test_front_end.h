@@ -1,0 +1,26 @@
+// What the step-response test needs of its front end beyond the common one: the shown axis, the
+// chosen time span, and where the captured runs go.
+#pragma once
+
+#include "front_end.h"
+#include "step_capture.h"
+
+class StepTestFrontEnd : public FrontEnd {
+public:
+    // 0 for "Axis 1", 1 for "Axis 2".
+    virtual int shownAxis() = 0;
+    // The first span choice that is on, in the order 100, 500, 2000 ms; 0 when none is.
+    virtual int chosenSpanMs() = 0;
+    // The last status text must be seen before the blocking download: a window paints it now.
+    virtual void paintStatusNow() = 0;
+    // The run with graphs: the span's label, then the capture as soon as it is downloaded, and
+    // the same capture with the drive's figures once they are read.
+    virtual void showSpanLabel(const QString& label) = 0;
+    // The settings the run went with on that axis, as the front end holds them.
+    virtual StepCapture runSettings(int axis) = 0;
+    virtual void showCapture(const StepCapture& capture) = 0;
+    virtual void keepCapture(StepCapture capture) = 0;
+
+protected:
+    ~StepTestFrontEnd() = default;
+};

@@ -1,0 +1,21 @@
+// The settings of both axes between the front end and either the drive or a settings document.
+// One order serves both destinations so that a file always holds what Apply would send.
+#pragma once
+
+class MorvaneFrontEnd;
+class QDomElement;
+struct SettingsDocument;
+
+// Checks the settings ("Settings error" box when a continuous current exceeds its peak
+// current), writes them with setParam and reports the link. True when the settings were valid
+// and the link survived.
+bool exportSettingsToDrive(MorvaneFrontEnd& frontEnd);
+// The same check, then one element per parameter below the document's root.
+bool exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& settings);
+
+// Reads every setting from the drive and reports the link. Returns whether the link was reported
+// lost; only a complete set reaches the front end, so a lost link leaves it as it was.
+bool importSettingsFromDrive(MorvaneFrontEnd& frontEnd);
+// Takes every setting from the document, with "Error in config file" and the value 555 for each
+// one it lacks.
+void importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root);

@@ -1,0 +1,26 @@
+// What a workflow needs of whoever shows it to the user: a window, a command line, or a
+// recorder in the tests. The workflows talk to the drive themselves and to the user only here.
+#pragma once
+
+#include <QString>
+
+enum class MessageKind {
+    Warning,      // connection and input problems
+    Critical,     // rejected firmware, lost links, failed flashing
+    Information,  // instructions and reports
+};
+
+class FrontEnd {
+public:
+    // A user text in the front end's language.
+    virtual QString translate(const char* text) = 0;
+    // A progress or result text; a time-out of 0 keeps it until the next one replaces it.
+    virtual void showStatus(const QString& text, int timeoutMs) = 0;
+    // A modal message with a single OK; returns once the user has closed it.
+    virtual void showMessage(MessageKind kind, const QString& title, const QString& text) = 0;
+    // Connected: the drive operations are offered. Disconnected: only Connect and the files.
+    virtual void setConnected(bool connected) = 0;
+
+protected:
+    ~FrontEnd() = default;
+};

@@ -1,0 +1,21 @@
+// What the flasher's workflows need of their front end beyond the common one: the firmware file
+// name, the offer of the next step, and the moment each packet starts.
+#pragma once
+
+#include "front_end.h"
+
+class FlasherFrontEnd : public FrontEnd {
+public:
+    // The image file to load; empty when the user cancelled.
+    virtual QString askFirmwareFile() = 0;
+    // An image is loaded: from now on Connect offers Flash instead of Open.
+    virtual void imageAccepted() = 0;
+    // Flashing runs (true) or is over (false): nothing else may be started meanwhile, and
+    // afterwards only Connect is offered.
+    virtual void setFlashing(bool flashing) = 0;
+    // Once per packet, right after its status text: a window lets its events through here.
+    virtual void packetStarted() = 0;
+
+protected:
+    ~FlasherFrontEnd() = default;
+};

@@ -1,0 +1,72 @@
+// Front ends that record what a workflow shows instead of showing it: one line per event (a
+// status text with its time-out, a message with kind, title and text, the connected state, a
+// question and its scripted answer). Tests compare these lines with golden files; a command
+// line can print them.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "flasher_front_end.h"
+#include "morvane_front_end.h"
+
+using EventSink = std::function<void(const QString& line)>;
+
+template <class Interface>
+class Recording : public Interface {
+public:
+    explicit Recording(EventSink record) : record_(std::move(record)) {}
+    QString translate(const char* text) override { return QString::fromUtf8(text); }
+    void showStatus(const QString& text, int timeoutMs) override {
+        record_(QString("status %1: %2").arg(timeoutMs).arg(text));
+    }
+    void showMessage(MessageKind kind, const QString& title, const QString& text) override {
+        static const char* const kinds[] = {"warning", "critical", "information"};
+        record_(QString("%1|%2|%3").arg(kinds[int(kind)], title, text));
+    }
+    void setConnected(bool connected) override {
+        record_(connected ? "connected" : "disconnected");
+    }
+
+protected:
+    EventSink record_;
+};
+
+class MorvaneRecorder : public Recording<MorvaneFrontEnd> {
+public:
+    using Recording::Recording;
+    DriveSettings settings() override { return form; }
+    void showSettings(const DriveSettings& settings) override;
+    bool isConnected() override { return connected; }
+    int32_t storedFirmwareVersion() override { return firmwareVersion; }
+    void storeFirmwareVersion(int32_t version) override { firmwareVersion = version; }
+    void setConnected(bool isConnected) override;
+    QString askSettingsFile(bool forSaving) override;
+    bool mayReplace(const QString& name) override;
+    int shownAxis() override { return axis; }
+    int chosenSpanMs() override { return spanMs; }
+    void paintStatusNow() override {}
+    void showSpanLabel(const QString& label) override;
+    StepCapture runSettings(int runAxis) override;
+    void showCapture(const StepCapture& capture) override;
+    void keepCapture(StepCapture capture) override;
+
+    DriveSettings form;  // the form's start values
+    bool connected = false;
+    int32_t firmwareVersion = -1;
+    QString fileAnswer;  // the file name the user gives, empty to cancel
+    bool replaceAnswer = true;
+    int axis = 0;
+    int spanMs = 0;
+};
+
+class FlasherRecorder : public Recording<FlasherFrontEnd> {
+public:
+    using Recording::Recording;
+    QString askFirmwareFile() override;
+    void imageAccepted() override { record_("image accepted"); }
+    void setFlashing(bool flashing) override { record_(flashing ? "flashing" : "flashing over"); }
+    void packetStarted() override { record_("packet hook"); }
+
+    QString fileAnswer;
+};

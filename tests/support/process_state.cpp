@@ -1,0 +1,15 @@
+#include "process_state.h"
+
+#include "drive_link.h"
+#include "firmware_image.h"
+#include "flash_procedure.h"
+#include "scope_capture.h"
+#include "step_response.h"
+
+void resetProcessState() {
+    resetLinkState();
+    resetScopeState();
+    resetFirmwareImage();
+    setResponseSleep(nullptr);
+    setIdleTimeLimit(kDefaultIdleTimeLimit);
+}

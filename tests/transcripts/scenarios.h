@@ -1,0 +1,19 @@
+// A scenario plays workflows against a recording front end and a simulated drive; its
+// transcript is compared with tests/golden/<name>.txt.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+struct Scenario {
+    const char* name;
+    std::function<QString()> play;  // the transcript of frames and front-end events
+};
+
+std::vector<Scenario> morvaneScenarios();
+std::vector<Scenario> tresselScenarios();
+
+// The test's waits go into the transcript instead of blocking.
+class Transcript;
+void recordWaitsInto(Transcript* transcript);

@@ -1,0 +1,75 @@
+// Plays every scenario and compares its whole transcript (frames, front-end events, standard
+// output and standard error) with its golden file. KMR_REGENERATE_GOLDEN=1 writes the files
+// instead; their diff is reviewed like code.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include "output_capture.h"
+#include "process_state.h"
+#include "scenarios.h"
+#include "step_response.h"
+#include "transcript.h"
+
+namespace {
+Transcript* waitTranscript = nullptr;
+void recordWait(unsigned long milliseconds) {
+    if (waitTranscript) {
+        waitTranscript->add(QString("wait %1 ms").arg(milliseconds));
+    }
+}
+
+QString play(const Scenario& scenario) {
+    resetProcessState();
+    OutputCapture capture;
+    const QString events = scenario.play();
+    const std::string out = capture.out();
+    const std::string err = capture.err();
+    capture.stop();
+    resetProcessState();
+    // A time-out's report names the time it waited, which varies.
+    const QString errors =
+        QString::fromStdString(err).replace(QRegularExpression("after \\d+ ms"), "after <t> ms");
+    // Scenarios keep their files in temporary folders, named anew each time.
+    const QRegularExpression scratch(QRegularExpression::escape(QDir::tempPath()) +
+                                     "/[^/]+-\\w{6}");
+    QString text = events + "stdout:\n" + compactTrace(out) + "\nstderr:\n" +
+                   compactTrace(errors.toStdString()) + "\n";
+    return text.replace(scratch, "<dir>");
+}
+
+class Transcripts : public testing::TestWithParam<Scenario> {};
+
+TEST_P(Transcripts, MatchTheGoldenFile) {
+    const Scenario& scenario = GetParam();
+    const QString text = play(scenario);
+    QFile golden(QString(KMR_GOLDEN_DIR) + "/" + scenario.name + ".txt");
+    if (qEnvironmentVariableIsSet("KMR_REGENERATE_GOLDEN")) {
+        ASSERT_TRUE(golden.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        golden.write(text.toUtf8());
+        return;
+    }
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly)) << golden.fileName().toStdString();
+    EXPECT_EQ(text.toStdString(), QString::fromUtf8(golden.readAll()).toStdString());
+}
+
+std::vector<Scenario> allScenarios() {
+    std::vector<Scenario> all = morvaneScenarios();
+    for (Scenario& scenario : tresselScenarios()) {
+        all.push_back(std::move(scenario));
+    }
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(, Transcripts, testing::ValuesIn(allScenarios()),
+                         [](const testing::TestParamInfo<Scenario>& info) {
+                             return std::string(info.param.name);
+                         });
+}  // namespace
+
+void recordWaitsInto(Transcript* transcript) {
+    waitTranscript = transcript;
+    setResponseSleep(transcript ? recordWait : nullptr);
+}

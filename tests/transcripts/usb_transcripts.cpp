@@ -1,0 +1,106 @@
+// Both programs without --simulate: the libftdi1 provider, the real libftdi1 and libusb, and an
+// FT232R emulated on a mocked USB bus with the simulated drive behind it. The transcript must be
+// the one of the same run on the simulated adapter.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <algorithm>
+
+#include "bootloader.h"
+#include "drive_link.h"
+#include "flasher_workflows.h"
+#include "morvane_workflows.h"
+#include "output_capture.h"
+#include "process_state.h"
+#include "sim_fixture.h"
+#include "sim_options.h"
+#include "transcript.h"
+#include "usb_chip_fixture.h"
+#include "vlf_writer.h"
+
+namespace {
+using Personality = std::unique_ptr<drive_sim::DrivePersonality>;
+
+// Plays `steps` with the drive behind the emulated chip or the simulated adapter and returns
+// the transcript; `chipHook` may act on the chip first.
+template <class Recorder>
+QString play(bool overUsb, LinkDialect dialect, Personality drive,
+             const std::function<void(Recorder&)>& steps,
+             const std::function<void(drive_sim::EmulatedFt232r&)>& chipHook = {}) {
+    resetProcessState();
+    OutputCapture quiet;
+    std::unique_ptr<EmulatedAdapter> chip;
+    FrameSource frames;
+    if (overUsb) {
+        chip = std::make_unique<EmulatedAdapter>(std::move(drive));
+        frames = [&chip] { return (*chip)->frameLog(); };
+        if (chipHook) {
+            chipHook(**chip);
+        }
+    } else {
+        drive_sim::SimulatedAdapter& adapter = installSimulatedDrive(std::move(drive));
+        frames = [&adapter] { return adapter.frameLog(); };
+    }
+    setLinkDialect(dialect);
+    Transcript transcript(frames);
+    Recorder ui(transcript.sink());
+    steps(ui);
+    return transcript.text();
+}
+
+void connectAndApply(MorvaneRecorder& ui) {
+    connectDrive(ui);
+    ui.form.contents[7] = 750;  // gain P of axis 1
+    applySettings(ui);
+}
+}  // namespace
+
+TEST(OnEmulatedAdapter, MorvaneConnectAndApplyAsOnTheSimulatedAdapter) {
+    const QString simulated = play<MorvaneRecorder>(
+        false, LinkDialect::Firmware, drive_sim::makeFerroxFirmware(), connectAndApply);
+    const QString usb = play<MorvaneRecorder>(true, LinkDialect::Firmware,
+                                              drive_sim::makeFerroxFirmware(), connectAndApply);
+    EXPECT_EQ(usb.toStdString(), simulated.toStdString());
+    EXPECT_TRUE(usb.contains("status 5000: Parameters set"));
+}
+
+TEST(OnEmulatedAdapter, MorvaneAdapterUnpluggedDuringApplyIsALostLinkAndCannotBeReopened) {
+    const QString usb = play<MorvaneRecorder>(
+        true, LinkDialect::Firmware, drive_sim::makeFerroxFirmware(),
+        [](MorvaneRecorder& ui) {
+            connectDrive(ui);
+            applySettings(ui);
+            connectDrive(ui);
+        },
+        // Each frame is two word transfers, each a write and a read: some ten frames into Apply.
+        [](drive_sim::EmulatedFt232r& chip) { chip.unplugAtTransfer(4 * 83); });
+    EXPECT_TRUE(usb.contains("critical|CRC error|")) << usb.toStdString();
+    EXPECT_TRUE(usb.endsWith("warning|Error|Unable to open USB adapter\n")) << usb.toStdString();
+}
+
+TEST(OnEmulatedAdapter, TresselFlashesThreePacketsAsOnTheSimulatedAdapter) {
+    QTemporaryDir dir;
+    vlf::ImageSpec image;
+    image.words = vlf::patternPackets(3, 7);
+    std::string error;
+    ASSERT_TRUE(vlf::writeImage(dir.filePath("image.vlf").toStdString(), image, error));
+    const drive_sim::SimulatedBootloader* drive = nullptr;
+    bool flashHoldsImage = false;
+    auto connectOpenFlash = [&](FlasherRecorder& ui) {
+        connectBootloader(ui);
+        ui.fileAnswer = dir.filePath("image.vlf");
+        openFirmwareFile(ui);
+        flashFirmware(ui);
+        flashHoldsImage =
+            drive && std::equal(image.words.begin(), image.words.end(), drive->flash().begin());
+    };
+    const QString simulated = play<FlasherRecorder>(false, LinkDialect::Bootloader,
+                                                    drive_sim::makeBootloader(), connectOpenFlash);
+    auto bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
+    drive = bootloader.get();
+    const QString usb = play<FlasherRecorder>(true, LinkDialect::Bootloader, std::move(bootloader),
+                                              connectOpenFlash);
+    EXPECT_EQ(usb.toStdString(), simulated.toStdString());
+    EXPECT_TRUE(usb.contains("information|Results|Flashing successful"));
+    EXPECT_TRUE(flashHoldsImage);
+}

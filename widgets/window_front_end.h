@@ -1,0 +1,31 @@
+// A main window as the front end of its workflows: real message boxes with the window as their
+// parent, its status bar, and its translation context.
+#pragma once
+
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QStatusBar>
+
+#include "front_end.h"
+
+// Modal, the parent's child, a single OK button.
+void showMessageBox(QWidget* parent, MessageKind kind, const QString& title, const QString& text);
+
+template <class Interface>
+class WindowFrontEnd : public Interface {
+public:
+    explicit WindowFrontEnd(QMainWindow* window) : window_(window) {}
+
+    QString translate(const char* text) override {
+        return QCoreApplication::translate(window_->metaObject()->className(), text);
+    }
+    void showStatus(const QString& text, int timeoutMs) override {
+        window_->statusBar()->showMessage(text, timeoutMs);
+    }
+    void showMessage(MessageKind kind, const QString& title, const QString& text) override {
+        showMessageBox(window_, kind, title, text);
+    }
+
+private:
+    QMainWindow* window_;
+};
