@@ -1,11 +1,58 @@
 // morvane: the configuration program for KMR drives running the Ferrox firmware.
+#include "command_line.h"
+#include "command_line_front_end.h"
 #include "morvane.h"
+#include "morvane_workflows.h"
 #include "startup.h"
 
+namespace {
+// Connect, then one drive workflow; its outcome is what it showed.
+template <class Then>
+SubcommandResult connectThen(double powerCycleWaitSeconds, Then then) {
+    MorvaneCommandLine frontEnd(powerCycleWaitSeconds);
+    connectDrive(frontEnd);
+    if (frontEnd.connected) {
+        then(frontEnd);
+    }
+    const int code = frontEnd.report.exitCode();
+    if (code == kExitDone && frontEnd.connected) {
+        return {kExitDone, {}};
+    }
+    return {code == kExitDone ? kExitNoDrive : code, "failed: " + frontEnd.report.lastMessage()};
+}
+
+SubcommandResult diagnose(const QString&, double powerCycleWaitSeconds) {
+    QString report;
+    SubcommandResult result = connectThen(powerCycleWaitSeconds, [&](MorvaneCommandLine& frontEnd) {
+        showDiagnosis(frontEnd);
+        report = frontEnd.report.lastText("Diagnosis");
+    });
+    if (result.exitCode == kExitDone) {
+        result.line = report;
+    }
+    return result;
+}
+
+SubcommandResult disable(const QString&, double powerCycleWaitSeconds) {
+    SubcommandResult result = connectThen(powerCycleWaitSeconds, disableDrive);
+    if (result.exitCode == kExitDone) {
+        result.line = "drive disabled";
+    }
+    return result;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
+    const std::vector<Subcommand> subcommands{
+        {"diagnose", nullptr, "connect and print the drive diagnosis report", diagnose},
+        {"disable", nullptr, "connect and switch the drive's power stage off", disable}};
+    const std::string help = subcommandHelp("morvane", subcommands);
     const ProgramInfo info{"morvane", "1.0.0",
                            "Configures KMR-20/30 drives running the Ferrox firmware.",
-                           LinkDialect::Firmware};
+                           LinkDialect::Firmware, help.c_str()};
+    if (hasSubcommand(argc, argv)) {
+        return runSubcommand(argc, argv, info, subcommands);
+    }
     Q_INIT_RESOURCE(morvane);
     return runProgram(argc, argv, info, [] {
         Morvane* window = new Morvane;

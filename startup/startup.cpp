@@ -15,7 +15,7 @@
 namespace {
 void printHelp(const ProgramInfo& info) {
     std::printf(
-        "Usage: %s [--adapter=SERIAL|BUS:DEV | --simulate[=KEY=VALUE,...]]\n"
+        "Usage: %s [SUBCOMMAND] [--adapter=SERIAL|BUS:DEV | --simulate[=KEY=VALUE,...]]\n"
         "%s\n\n"
         "Options:\n"
         "  --help                 show this text and exit\n"
@@ -38,6 +38,7 @@ void printHelp(const ProgramInfo& info) {
         "ber is set)\n",
         info.name, info.summary, info.dialect == LinkDialect::Firmware ? "firmware" : "bootloader",
         drive_sim::SimOptions{}.latencyMs);
+    std::fputs(info.moreHelp, stdout);
 }
 
 StartupChoice refuse(const ProgramInfo& info, const std::string& why) {

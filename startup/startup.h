@@ -11,10 +11,11 @@ class QApplication;
 class QWidget;
 
 struct ProgramInfo {
-    const char* name;     // executable name, e.g. "morvane"
-    const char* version;  // e.g. "1.0.0"
-    const char* summary;  // one line for --help
-    LinkDialect dialect;  // also the simulated drive's default: firmware or bootloader
+    const char* name;           // executable name, e.g. "morvane"
+    const char* version;        // e.g. "1.0.0"
+    const char* summary;        // one line for --help
+    LinkDialect dialect;        // also the simulated drive's default: firmware or bootloader
+    const char* moreHelp = "";  // the end of --help: the subcommands and their exit codes
 };
 
 struct StartupChoice {

@@ -36,7 +36,7 @@ TEST(CommandLine, HelpAndVersionPrintAndExitCleanly) {
         EXPECT_TRUE(choice.exitNow);
         EXPECT_EQ(choice.exitCode, 0);
         EXPECT_NE(capture.out().find(option == std::string("--help")
-                                         ? "Usage: morvane [--adapter=SERIAL|BUS:DEV | "
+                                         ? "Usage: morvane [SUBCOMMAND] [--adapter="
                                          : "morvane 1.0.0\n"),
                   std::string::npos);
         EXPECT_EQ(capture.err(), "");

@@ -1,0 +1,67 @@
+#include "command_line_front_end.h"
+
+#include <unistd.h>
+#include <QRegularExpression>
+#include <QThread>
+#include <cstdio>
+
+namespace {
+// The failure class of a message, by the start of its text; any other warning or critical
+// message is a failure the drive reported or a check that did not pass.
+int failureCode(const QString& title, const QString& text) {
+    static const struct {
+        const char* start;
+        int code;
+    } classes[] = {
+        {"Unable to load file", kExitFileRefused},
+        {"Firmware file holds no packets", kExitFileRefused},
+        {"Unable to open USB adapter", kExitNoAdapter},
+        {"Unable to communicate with drive", kExitNoDrive},
+        {"Drive doesn't seem to be in bootloader mode", kExitNoDrive},
+        {"Unsupported drive type", kExitNoDrive},
+        {"No Ferrox firmware installed", kExitNoDrive},
+        {"Too new Ferrox firmware version", kExitNoDrive},
+    };
+    if (title == "CRC error") {
+        return kExitLinkLost;
+    }
+    for (const auto& failure : classes) {
+        if (text.startsWith(QLatin1String(failure.start))) {
+            return failure.code;
+        }
+    }
+    return kExitDriveFailed;
+}
+
+void waitForPowerCycle(const QString& instruction, double waitSeconds) {
+    if (isatty(STDIN_FILENO)) {
+        std::fprintf(stderr, "%s\nPress Enter when done.\n", qPrintable(instruction));
+        for (int c = std::getchar(); c != '\n' && c != EOF; c = std::getchar()) {
+        }
+    } else if (waitSeconds > 0) {
+        QThread::msleep(static_cast<unsigned long>(waitSeconds * 1000));
+    }
+}
+}  // namespace
+
+QString withoutMarkup(const QString& text) {
+    QString plain = text;
+    plain.replace(QRegularExpression("<br\\s*/?>"), "\n");
+    plain.remove(QRegularExpression("<[^>]*>"));
+    plain.replace("&nbsp;", " ").replace("&lt;", "<").replace("&gt;", ">").replace("&amp;", "&");
+    return plain;
+}
+
+void CommandLineReport::showMessage(MessageKind kind, const QString& title, const QString& text) {
+    const QString plain = withoutMarkup(text);
+    if (title == "Connecting") {
+        waitForPowerCycle(plain, powerCycleWaitSeconds_);
+        return;
+    }
+    std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(plain.simplified()));
+    lastMessage_ = plain;
+    textByTitle_[title] = plain;
+    if (kind != MessageKind::Information && exitCode_ == kExitDone) {
+        exitCode_ = failureCode(title, plain);
+    }
+}

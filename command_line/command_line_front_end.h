@@ -1,0 +1,98 @@
+// A front end for running a workflow from a shell or a script: each message box becomes one line
+// on standard error, the power-cycle instruction waits for Enter on a terminal only, and the first
+// failure shown decides the exit code.
+#pragma once
+
+#include <QMap>
+#include <QString>
+
+#include "flasher_front_end.h"
+#include "morvane_front_end.h"
+
+// Exit codes of the subcommands, shared by both programs.
+enum ExitCode {
+    kExitDone = 0,
+    kExitBadCommandLine = 2,
+    kExitFileRefused = 3,
+    kExitNoAdapter = 4,
+    kExitNoDrive = 5,
+    kExitLinkLost = 6,
+    kExitDriveFailed = 7,
+};
+
+// The plain text of a message that a window would show with markup.
+QString withoutMarkup(const QString& text);
+
+// What the shown messages mean for the run.
+class CommandLineReport {
+public:
+    explicit CommandLineReport(double powerCycleWaitSeconds)
+        : powerCycleWaitSeconds_(powerCycleWaitSeconds) {}
+    void showMessage(MessageKind kind, const QString& title, const QString& text);
+    // The exit code of the first failure shown, or kExitDone.
+    int exitCode() const { return exitCode_; }
+    // The last message shown, on one line, for the result line of a failure.
+    QString lastMessage() const { return lastMessage_.simplified(); }
+    // The last text shown under this title, without markup but with its line breaks.
+    QString lastText(const QString& title) const { return textByTitle_.value(title); }
+
+private:
+    double powerCycleWaitSeconds_;
+    int exitCode_ = kExitDone;
+    QString lastMessage_;
+    QMap<QString, QString> textByTitle_;
+};
+
+template <class Interface>
+class CommandLine : public Interface {
+public:
+    explicit CommandLine(double powerCycleWaitSeconds) : report(powerCycleWaitSeconds) {}
+    QString translate(const char* text) override { return QString::fromUtf8(text); }
+    void showStatus(const QString&, int) override {}
+    void showMessage(MessageKind kind, const QString& title, const QString& text) override {
+        report.showMessage(kind, title, text);
+    }
+    void setConnected(bool isConnected) override { connected = isConnected; }
+
+    CommandLineReport report;
+    bool connected = false;
+};
+
+class FlasherCommandLine : public CommandLine<FlasherFrontEnd> {
+public:
+    FlasherCommandLine(const QString& image, double powerCycleWaitSeconds)
+        : CommandLine(powerCycleWaitSeconds), image_(image) {}
+    QString askFirmwareFile() override { return image_; }
+    void imageAccepted() override { accepted = true; }
+    void setFlashing(bool) override {}
+    void packetStarted() override {}
+
+    bool accepted = false;
+
+private:
+    QString image_;
+};
+
+// Holds the settings read at Connect as the form would; the step test is not offered here.
+class MorvaneCommandLine : public CommandLine<MorvaneFrontEnd> {
+public:
+    using CommandLine::CommandLine;
+    DriveSettings settings() override { return settings_; }
+    void showSettings(const DriveSettings& settings) override { settings_ = settings; }
+    bool isConnected() override { return connected; }
+    int32_t storedFirmwareVersion() override { return firmwareVersion_; }
+    void storeFirmwareVersion(int32_t version) override { firmwareVersion_ = version; }
+    QString askSettingsFile(bool) override { return {}; }
+    bool mayReplace(const QString&) override { return false; }
+    int shownAxis() override { return 0; }
+    int chosenSpanMs() override { return 0; }
+    void paintStatusNow() override {}
+    void showSpanLabel(const QString&) override {}
+    StepCapture runSettings(int) override { return {}; }
+    void showCapture(const StepCapture&) override {}
+    void keepCapture(StepCapture) override {}
+
+private:
+    DriveSettings settings_;
+    int32_t firmwareVersion_ = -1;
+};
