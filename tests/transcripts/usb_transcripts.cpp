@@ -74,6 +74,7 @@ TEST(OnEmulatedAdapter, MorvaneAdapterUnpluggedDuringApplyIsALostLinkAndCannotBe
         },
         // Each frame is two word transfers, each a write and a read: some ten frames into Apply.
         [](drive_sim::EmulatedFt232r& chip) { chip.unplugAtTransfer(4 * 83); });
+    EXPECT_TRUE(usb.contains("status 5000: Conneced & settings imported")) << usb.toStdString();
     EXPECT_TRUE(usb.contains("critical|CRC error|")) << usb.toStdString();
     EXPECT_TRUE(usb.endsWith("warning|Error|Unable to open USB adapter\n")) << usb.toStdString();
 }
@@ -103,4 +104,13 @@ TEST(OnEmulatedAdapter, TresselFlashesThreePacketsAsOnTheSimulatedAdapter) {
     EXPECT_EQ(usb.toStdString(), simulated.toStdString());
     EXPECT_TRUE(usb.contains("information|Results|Flashing successful"));
     EXPECT_TRUE(flashHoldsImage);
+
+    // Unplugged while the first packet is programmed: a lost link, and no success.
+    drive = nullptr;
+    const QString unplugged = play<FlasherRecorder>(
+        true, LinkDialect::Bootloader, drive_sim::makeBootloader(), connectOpenFlash,
+        [](drive_sim::EmulatedFt232r& chip) { chip.unplugAtTransfer(4 * 300); });
+    EXPECT_TRUE(unplugged.contains("Writing packet 1/3")) << unplugged.toStdString();
+    EXPECT_TRUE(unplugged.contains("critical|CRC error|")) << unplugged.toStdString();
+    EXPECT_FALSE(unplugged.contains("Flashing successful")) << unplugged.toStdString();
 }
