@@ -36,7 +36,8 @@ void loadPattern() {
 // The trace of some 28000 transactions goes to /dev/null so that the terminal's speed is not
 // what gets measured.
 Run flashAt(double latencyMs) {
-    resetLinkState();
+    resetLinkState();  // the dialect too
+    setLinkDialect(LinkDialect::Bootloader);
     auto bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
     drive_sim::SimulatedBootloader& drive = *bootloader;
     auto adapter = std::make_unique<drive_sim::SimulatedAdapter>(
@@ -75,7 +76,6 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    setLinkDialect(LinkDialect::Bootloader);
     loadPattern();
 
     std::printf("Flash of a %zu-packet image on the simulated bootloader\n", kPackets);

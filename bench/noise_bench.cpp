@@ -3,6 +3,7 @@
 // replayed. A run that reports success must leave the drive holding exactly what the form or the
 // image says; the report counts the successes where it does not (there must be none), the
 // failures the user was told about, and the runs that ended with neither. Nothing is asserted.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -47,22 +48,25 @@ struct Tally {
     }
 };
 
-// The per-transaction trace would only measure the terminal.
-class QuietStdout {
+// The per-transaction trace would only measure the terminal, and the loader's checksum line,
+// once per flash, would bury the table.
+class Quiet {
 public:
-    QuietStdout() : saved_(dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        if (!std::freopen("/dev/null", "w", stdout)) {
-            std::perror("/dev/null");
-        }
+    explicit Quiet(FILE* stream) : stream_(stream), fd_(fileno(stream)), saved_(dup(fd_)) {
+        std::fflush(stream_);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, fd_);
+        close(null);
     }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
+    ~Quiet() {
+        std::fflush(stream_);
+        dup2(saved_, fd_);
         close(saved_);
     }
 
 private:
+    FILE* stream_;
+    int fd_;
     int saved_;
 };
 
@@ -138,7 +142,7 @@ Tally connects(double rate, int runs) {
         FerroxBench bench = noisyFerroxDrive(rate, kBaseSeed + uint64_t(i), scratch);
         Morvane window;
         MessageBoxWatcher watcher;
-        QuietStdout quiet;
+        Quiet quiet(stdout);
         QTest::mouseClick(window.ui.connectButton, Qt::LeftButton);
         const bool success = window.connected && window.ui.statusbar->currentMessage().startsWith(
                                                      "Conneced & settings imported");
@@ -156,7 +160,7 @@ Tally applies(double rate, int runs) {
         FerroxBench bench = installFerroxDrive();
         Morvane window;
         MessageBoxWatcher watcher;
-        QuietStdout quiet;
+        Quiet quiet(stdout);
         QTest::mouseClick(window.ui.connectButton, Qt::LeftButton);
         std::mt19937_64 random(seed);
         randomizeForm(window.ui, random);
@@ -182,22 +186,32 @@ public:
     void packetStarted() override {}
 };
 
+bool loadDemoImage() {
+    Quiet quietTrace(stdout);
+    Quiet quietChecksum(stderr);
+    return loadImage(KMR_DEMO_IMAGE) == kImageLoaded;
+}
+
 // The flash as the Flash firmware button runs it: the procedure, then the link check.
 Tally flashes(double rate, int runs) {
-    setLinkDialect(LinkDialect::Bootloader);
     Tally tally;
-    const uint16_t* image = firmwareImage.words.get();
-    const size_t words = size_t(firmwareImage.packetCount) * kPacketWords;
     for (int i = 0; i < runs; ++i) {
         drive_sim::LinkFaults faults;
         faults.bitErrorRate = rate;
         faults.seed = kBaseSeed + uint64_t(i);
         auto bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
         drive_sim::SimulatedBootloader& drive = *bootloader;
+        // Installing a drive starts the process afresh, the loaded image and the dialect too.
         installSimulatedDrive(std::move(bootloader), faults);
+        setLinkDialect(LinkDialect::Bootloader);
+        if (!loadDemoImage()) {
+            break;
+        }
+        const uint16_t* image = firmwareImage.words.get();
+        const size_t words = size_t(firmwareImage.packetCount) * kPacketWords;
         FlashWindow window;
         MessageBoxWatcher watcher;
-        QuietStdout quiet;
+        Quiet quiet(stdout);
         openLink(false);
         flashImage(window);
         reportLinkError(window, false);
@@ -234,12 +248,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(morvane);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
-    {
-        QuietStdout quiet;  // the loader's line goes to standard error, the rest is trace
-        if (loadImage(KMR_DEMO_IMAGE) != kImageLoaded) {
-            std::fprintf(stderr, "cannot load %s\n", KMR_DEMO_IMAGE);
-            return 1;
-        }
+    if (!loadDemoImage()) {
+        std::fprintf(stderr, "cannot load %s\n", KMR_DEMO_IMAGE);
+        return 1;
     }
     std::printf(
         "Connect, Apply and a flash of the %d-packet demo image on a noisy simulated line\n",
