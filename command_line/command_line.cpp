@@ -74,6 +74,9 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     const QCommandLineOption simulate("simulate", "", "OPTIONS");
     const QCommandLineOption powerCycleWait("power-cycle-wait", "", "SECONDS", "0");
     parser.addOptions({adapter, simulate, powerCycleWait});
+    for (const Subcommand& subcommand : subcommands) {
+        parser.addOptions(subcommand.options);
+    }
     if (!parser.parse(arguments)) {
         return refuse(info, parser.errorText());
     }
@@ -88,6 +91,18 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
         return refuse(info,
                       QString("%1 takes %2")
                           .arg(found->name, found->argument ? found->argument : "no argument"));
+    }
+    QStringList ownOptions;
+    for (const QCommandLineOption& option : found->options) {
+        ownOptions += option.names();
+    }
+    for (const Subcommand& other : subcommands) {
+        for (const QCommandLineOption& option : other.options) {
+            const QString name = option.names().first();
+            if (parser.isSet(name) && !ownOptions.contains(name)) {
+                return refuse(info, QString("%1 takes no --%2").arg(found->name, name));
+            }
+        }
     }
     bool isNumber = false;
     const double waitSeconds = parser.value(powerCycleWait).toDouble(&isNumber);
@@ -115,10 +130,10 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     installProvider(choice);
     setLinkDialect(info.dialect);
 
-    SubcommandResult result{kExitDone, {}};
+    SubcommandResult result{kExitDone, {}, {}, {}};
     {
         TraceSilenced silenced;
-        result = found->run(positional.value(1), waitSeconds);
+        result = found->run({positional.value(1), waitSeconds, parser});
         closeLink();
     }
     std::printf("%s\n", qPrintable(result.line));

@@ -2,6 +2,9 @@
 // workflows on a core application, without a display.
 #pragma once
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -11,15 +14,24 @@
 
 struct SubcommandResult {
     int exitCode;
-    QString line;  // the one line of standard output
+    QString line;         // the one line of standard output: the result, or "failed: " and why
+    QString file;         // the file read or written, for the log; empty for none
+    QString versionRead;  // the bootloader or firmware version read from the drive, if any
+};
+
+// What a subcommand is run with.
+struct SubcommandCall {
+    QString argument;  // its one argument; empty when it takes none
+    double powerCycleWaitSeconds;
+    const QCommandLineParser& parser;  // holds the values of the subcommand's own options
 };
 
 struct Subcommand {
     const char* name;      // e.g. "flash"
     const char* argument;  // its one argument, e.g. "IMAGE.vlf", or nullptr for none
     const char* summary;   // one line for --help
-    // Runs with the argument (empty when there is none) and the --power-cycle-wait seconds.
-    std::function<SubcommandResult(const QString& argument, double powerCycleWaitSeconds)> run;
+    std::function<SubcommandResult(const SubcommandCall&)> run;
+    QList<QCommandLineOption> options = {};  // taken by this subcommand only, e.g. --axis
 };
 
 // Whether the first argument names a subcommand rather than a window option.

@@ -66,8 +66,10 @@ public:
     void imageAccepted() override { accepted = true; }
     void setFlashing(bool) override {}
     void packetStarted() override {}
+    void bootloaderFound(int version) override { bootloaderVersion = QString::number(version); }
 
     bool accepted = false;
+    QString bootloaderVersion;
 
 private:
     QString image_;

@@ -8,22 +8,28 @@
 namespace {
 // Connect, then one drive workflow; its outcome is what it showed.
 template <class Then>
-SubcommandResult connectThen(double powerCycleWaitSeconds, Then then) {
-    MorvaneCommandLine frontEnd(powerCycleWaitSeconds);
+SubcommandResult connectThen(const SubcommandCall& call, Then then) {
+    MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
     connectDrive(frontEnd);
     if (frontEnd.connected) {
         then(frontEnd);
     }
     const int code = frontEnd.report.exitCode();
+    const QString version = frontEnd.storedFirmwareVersion() < 0
+                                ? QString()
+                                : QString::number(frontEnd.storedFirmwareVersion());
     if (code == kExitDone && frontEnd.connected) {
-        return {kExitDone, {}};
+        return {kExitDone, {}, {}, version};
     }
-    return {code == kExitDone ? kExitNoDrive : code, "failed: " + frontEnd.report.lastMessage()};
+    return {code == kExitDone ? kExitNoDrive : code,
+            "failed: " + frontEnd.report.lastMessage(),
+            {},
+            version};
 }
 
-SubcommandResult diagnose(const QString&, double powerCycleWaitSeconds) {
+SubcommandResult diagnose(const SubcommandCall& call) {
     QString report;
-    SubcommandResult result = connectThen(powerCycleWaitSeconds, [&](MorvaneCommandLine& frontEnd) {
+    SubcommandResult result = connectThen(call, [&](MorvaneCommandLine& frontEnd) {
         showDiagnosis(frontEnd);
         report = frontEnd.report.lastText("Diagnosis");
     });
@@ -33,8 +39,8 @@ SubcommandResult diagnose(const QString&, double powerCycleWaitSeconds) {
     return result;
 }
 
-SubcommandResult disable(const QString&, double powerCycleWaitSeconds) {
-    SubcommandResult result = connectThen(powerCycleWaitSeconds, disableDrive);
+SubcommandResult disable(const SubcommandCall& call) {
+    SubcommandResult result = connectThen(call, disableDrive);
     if (result.exitCode == kExitDone) {
         result.line = "drive disabled";
     }

@@ -15,6 +15,8 @@ public:
     virtual void setFlashing(bool flashing) = 0;
     // Once per packet, right after its status text: a window lets its events through here.
     virtual void packetStarted() = 0;
+    // The version of the bootloader that Connect found; a window shows it in the status line only.
+    virtual void bootloaderFound(int version) { (void)version; }
 
 protected:
     ~FlasherFrontEnd() = default;

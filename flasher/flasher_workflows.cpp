@@ -47,6 +47,7 @@ void connectBootloader(FlasherFrontEnd& frontEnd) {
     frontEnd.showStatus(
         frontEnd.translate("Conneced. Bootloader version ") + QString::number(version),
         kConnectedMs);
+    frontEnd.bootloaderFound(version);
     frontEnd.setConnected(true);
 }
 

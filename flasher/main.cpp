@@ -8,8 +8,9 @@
 
 namespace {
 // Open firmware file, Connect and Flash firmware, in the order a script can check them.
-SubcommandResult flash(const QString& image, double powerCycleWaitSeconds) {
-    FlasherCommandLine frontEnd(image, powerCycleWaitSeconds);
+SubcommandResult flash(const SubcommandCall& call) {
+    const QString& image = call.argument;
+    FlasherCommandLine frontEnd(image, call.powerCycleWaitSeconds);
     openFirmwareFile(frontEnd);
     if (frontEnd.accepted) {
         connectBootloader(frontEnd);
@@ -19,11 +20,14 @@ SubcommandResult flash(const QString& image, double powerCycleWaitSeconds) {
     }
     const int code = frontEnd.report.exitCode();
     if (code == kExitDone && frontEnd.connected) {
-        return {kExitDone, QString("flashed and verified: %1 (%2 packets)")
-                               .arg(image)
-                               .arg(firmwareImage.packetCount)};
+        return {kExitDone,
+                QString("flashed and verified: %1 (%2 packets)")
+                    .arg(image)
+                    .arg(firmwareImage.packetCount),
+                image, frontEnd.bootloaderVersion};
     }
-    return {code == kExitDone ? kExitNoDrive : code, "failed: " + frontEnd.report.lastMessage()};
+    return {code == kExitDone ? kExitNoDrive : code, "failed: " + frontEnd.report.lastMessage(),
+            image, frontEnd.bootloaderVersion};
 }
 }  // namespace
 
