@@ -18,7 +18,8 @@ double flashTogether(int units, const QString& log) {
     for (int unit = 0; unit < units; ++unit) {
         auto* flasher = new QProcess;
         flasher->setStandardInputFile(QProcess::nullDevice());
-        flasher->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        flasher->setStandardOutputFile(QProcess::nullDevice());
+        flasher->setStandardErrorFile(QProcess::nullDevice());
         flasher->start(KMR_TRESSEL, {"flash", KMR_DEMO_IMAGE, "--simulate", "--log=" + log});
         flashers.push_back(flasher);
     }
