@@ -19,12 +19,17 @@
 #include "run_record.h"
 
 namespace {
+// A run that ends before its work: with --json, a reader still gets its result object.
+int endedEarly(int exitCode, const QString& why, bool json) {
+    if (json) {
+        writeJsonLine(STDOUT_FILENO, resultObject({exitCode, why, {}, {}}));
+    }
+    return exitCode;
+}
+
 int refuse(const ProgramInfo& info, const QString& why, bool json) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
-    if (json) {
-        writeJsonLine(STDOUT_FILENO, resultObject({kExitBadCommandLine, why, {}, {}}));
-    }
-    return kExitBadCommandLine;
+    return endedEarly(kExitBadCommandLine, why, json);
 }
 
 // The options every subcommand takes, besides --adapter and --simulate.
@@ -169,7 +174,8 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     }
     const StartupChoice choice = adapterChoice(parser, common, info);
     if (choice.exitNow) {
-        return choice.exitCode;
+        // Its message is on standard error already.
+        return endedEarly(choice.exitCode, "--adapter or --simulate refused", json);
     }
     // A unit that cannot be logged or traced is not worked on.
     RunLog log;

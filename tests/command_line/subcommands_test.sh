@@ -60,7 +60,8 @@ json_check 0 'any(.[]; .event == "progress" and .phase == "write" and .done == 1
 json_check 3 'length == 1 and .[0].result == "failed"' "$tressel" flash missing.vlf --simulate
 json_check 0 'all(.[:-1][]; .event == "progress") and (last.message | contains("Fault register 0000"))' \
     "$morvane" diagnose --simulate=latency=0
-json_check 2 'length == 1' "$tressel" flash "$demo" --simulate --trace=-
+json_check 2 'length == 1 and .[0].result == "failed"' "$tressel" flash "$demo" --simulate --trace=-
+json_check 2 'length == 1 and .[0].result == "failed"' "$tressel" flash "$demo" --simulate=bogus
 # --trace=FILE takes the frames; standard output keeps only the result. With --trace=- the
 # frames come first and the result line last.
 check 0 "flashed and verified" "$tressel" flash "$demo" --simulate=latency=0 --trace="$dir/trace"
