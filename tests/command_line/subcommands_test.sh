@@ -91,6 +91,12 @@ if [ "$rc" -ne 2 ] || [ "$(printf "%s\n" "$err" | head -n 1)" != "tressel: canno
     echo "FAIL: unwritable log: exit $rc, said: $err"
     fail=1
 fi
+# The progress line: on a terminal it is rewritten in place up to the last packet; a script
+# reading standard error gets none.
+err=$(script -qec "'$tressel' flash '$demo' --simulate=latency=0 </dev/null >/dev/null" /dev/null)
+printf "%s" "$err" | grep -q "$(printf '\r')write 120/120" || { echo "FAIL: no progress line: $err"; fail=1; }
+err=$("$tressel" flash "$demo" --simulate=latency=0 </dev/null 2>&1 >/dev/null)
+printf "%s" "$err" | grep -q "write" && { echo "FAIL: progress without a terminal: $err"; fail=1; }
 # The box that asks for the power cycle appears as plain text on standard error.
 err=$("$tressel" flash "$demo" --simulate=power=off,latency=0 </dev/null 2>&1 >/dev/null)
 if printf "%s" "$err" | grep -q "<"; then
