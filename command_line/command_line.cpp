@@ -1,16 +1,12 @@
 #include "command_line.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QFile>
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "command_line_front_end.h"
 #include "json_line.h"
@@ -183,22 +179,14 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
         return refuse(info, why, json);
     }
     int traceFd = -1;
-    if (tracePath == "-") {
-        traceFd = STDOUT_FILENO;
-    } else if (!tracePath.isEmpty()) {
-        traceFd = open(QFile::encodeName(tracePath).constData(),
-                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (traceFd < 0) {
-            return refuse(
-                info, QString("cannot write the trace %1: %2").arg(tracePath, std::strerror(errno)),
-                json);
-        }
+    if (!openTrace(tracePath, traceFd, why)) {
+        return refuse(info, why, json);
     }
     installProvider(choice);
     setLinkDialect(info.dialect);
 
+    RunFacts facts{started, info.name, subcommand->name, {}, 0};
     SubcommandResult result{kExitDone, {}, {}, {}};
-    QString adapter;
     {
         TraceRedirected trace(traceFd);
         showProgressAs(json                    ? ProgressDisplay::JsonEvents
@@ -206,26 +194,14 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
                                                : ProgressDisplay::None,
                        trace.resultFd());
         result = subcommand->run({parser.positionalArguments().value(1), waitSeconds, parser});
-        adapter = adapterForLog(choice);
+        facts.adapter = adapterForLog(choice);
         closeLink();
         showProgressAs(ProgressDisplay::None);
-        QJsonObject outcome = resultObject(result);
-        std::fflush(stdout);  // with --trace=- the result line comes after the whole trace
-        if (json) {
-            writeJsonLine(trace.resultFd(), outcome);
-        } else {
-            const QByteArray line = result.line.toLocal8Bit() + '\n';
-            (void)!write(trace.resultFd(), line.constData(), size_t(line.size()));
-        }
-        if (log.isOpen()) {
-            outcome["time"] = started.toString(Qt::ISODateWithMs);
-            outcome["program"] = info.name;
-            outcome["subcommand"] = subcommand->name;
-            outcome["adapter"] = adapter;
-            outcome["duration_s"] = runClock.nsecsElapsed() / 1e9;
-            if (!log.append(outcome, why)) {
-                std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
-            }
+        const QJsonObject outcome = resultObject(result);
+        printResult(trace.resultFd(), json ? outcome : QJsonObject{}, result.line);
+        facts.seconds = runClock.nsecsElapsed() / 1e9;
+        if (log.isOpen() && !log.append(outcome, facts, why)) {
+            std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
         }
     }
     return result.exitCode;

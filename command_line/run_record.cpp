@@ -55,7 +55,23 @@ bool RunLog::open(const QString& path, QString& why) {
     return fd_ >= 0;
 }
 
-bool RunLog::append(const QJsonObject& entry, QString& why) {
+void printResult(int fd, const QJsonObject& object, const QString& line) {
+    std::fflush(stdout);
+    if (!object.isEmpty()) {
+        writeJsonLine(fd, object);
+        return;
+    }
+    const QByteArray text = line.toLocal8Bit() + '\n';
+    (void)!write(fd, text.constData(), size_t(text.size()));
+}
+
+bool RunLog::append(const QJsonObject& result, const RunFacts& facts, QString& why) {
+    QJsonObject entry = result;
+    entry["time"] = facts.started.toString(Qt::ISODateWithMs);
+    entry["program"] = facts.program;
+    entry["subcommand"] = facts.subcommand;
+    entry["adapter"] = facts.adapter;
+    entry["duration_s"] = facts.seconds;
     // O_APPEND puts each write at the end, and one write per line keeps a line whole on a local
     // file system; the lock also keeps it whole where a write may be split (network file
     // systems), at the cost of a wait of one line's write.
@@ -67,6 +83,19 @@ bool RunLog::append(const QJsonObject& entry, QString& why) {
         why = QString("cannot write the log: %1").arg(std::strerror(writeError));
     }
     return written;
+}
+
+bool openTrace(const QString& path, int& fd, QString& why) {
+    if (path.isEmpty() || path == "-") {
+        fd = path.isEmpty() ? -1 : STDOUT_FILENO;
+        return true;
+    }
+    fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        why = QString("cannot write the trace %1: %2").arg(path, std::strerror(errno));
+    }
+    return fd >= 0;
 }
 
 TraceRedirected::TraceRedirected(int traceFd) : resultFd_(dup(STDOUT_FILENO)) {
