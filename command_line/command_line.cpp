@@ -1,38 +1,101 @@
 #include "command_line.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
 
 #include "command_line_front_end.h"
+#include "json_line.h"
+#include "progress.h"
+#include "provider.h"
+#include "run_record.h"
 
 namespace {
-int refuse(const ProgramInfo& info, const QString& why) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
-    return kExitBadCommandLine;
+// A run that ends before its work: with --json, a reader still gets its result object.
+int endedEarly(int exitCode, const QString& why, bool json) {
+    if (json) {
+        writeJsonLine(STDOUT_FILENO, resultObject({exitCode, why, {}, {}}));
+    }
+    return exitCode;
 }
 
-// Standard output is kept for the result line: the link's trace is sent to /dev/null meanwhile.
-class TraceSilenced {
-public:
-    TraceSilenced() : saved_(dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
-    ~TraceSilenced() {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-    }
+int refuse(const ProgramInfo& info, const QString& why, bool json) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
+    return endedEarly(kExitBadCommandLine, why, json);
+}
 
-private:
-    int saved_;
+// The options every subcommand takes, besides --adapter and --simulate.
+struct CommonOptions {
+    QCommandLineOption adapter{"adapter", "", "SERIAL|BUS:DEV"};
+    QCommandLineOption simulate{"simulate", "", "OPTIONS"};
+    QCommandLineOption powerCycleWait{"power-cycle-wait", "", "SECONDS", "0"};
+    QCommandLineOption json{"json"};
+    QCommandLineOption log{"log", "", "FILE"};
+    QCommandLineOption trace{"trace", "", "FILE"};
 };
+
+// The subcommand the line names, or why the line is refused.
+const Subcommand* chosenSubcommand(const QCommandLineParser& parser,
+                                   const std::vector<Subcommand>& subcommands, QString& why) {
+    const QStringList positional = parser.positionalArguments();
+    auto found = std::find_if(subcommands.begin(), subcommands.end(), [&](const Subcommand& s) {
+        return positional.value(0) == QLatin1String(s.name);
+    });
+    if (found == subcommands.end()) {
+        why = "unknown subcommand '" + positional.value(0) + "'";
+        return nullptr;
+    }
+    if (positional.size() != (found->argument ? 2 : 1)) {
+        why = QString("%1 takes %2")
+                  .arg(found->name, found->argument ? found->argument : "no argument");
+        return nullptr;
+    }
+    QStringList ownOptions;
+    for (const QCommandLineOption& option : found->options) {
+        ownOptions += option.names();
+    }
+    for (const Subcommand& other : subcommands) {
+        for (const QCommandLineOption& option : other.options) {
+            const QString name = option.names().first();
+            if (parser.isSet(name) && !ownOptions.contains(name)) {
+                why = QString("%1 takes no --%2").arg(found->name, name);
+                return nullptr;
+            }
+        }
+    }
+    return &*found;
+}
+
+// The adapter options judged as for the windows.
+StartupChoice adapterChoice(const QCommandLineParser& parser, const CommonOptions& common,
+                            const ProgramInfo& info) {
+    std::vector<std::string> adapterOptions{info.name};
+    if (parser.isSet(common.simulate)) {
+        adapterOptions.push_back("--simulate=" + parser.value(common.simulate).toStdString());
+    }
+    if (parser.isSet(common.adapter)) {
+        adapterOptions.push_back("--adapter=" + parser.value(common.adapter).toStdString());
+    }
+    std::vector<char*> adapterArgv;
+    for (std::string& option : adapterOptions) {
+        adapterArgv.push_back(&option[0]);
+    }
+    return parseCommandLine(int(adapterArgv.size()), adapterArgv.data(), info);
+}
+
+// The adapter the log names: "simulated", the serial of the adapter the link opened, or, when
+// none was opened, what --adapter asked for.
+QString adapterForLog(const StartupChoice& choice) {
+    if (choice.simulate) {
+        return "simulated";
+    }
+    const std::string serial = openedAdapterSerial();
+    return QString::fromStdString(serial.empty() ? choice.adapter : serial);
+}
 }  // namespace
 
 bool hasSubcommand(int argc, char** argv) {
@@ -50,8 +113,16 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
                 subcommand.summary + "\n";
     }
     help +=
-        "  with --adapter or --simulate as above, and --power-cycle-wait=SECONDS: the pause\n"
-        "  for restarting the drive when standard input is not a terminal (default 0).\n"
+        "  with --adapter or --simulate as above, and\n"
+        "  --power-cycle-wait=SECONDS  the pause for restarting the drive when standard input\n"
+        "                         is not a terminal (default 0)\n"
+        "  --json                 standard output carries JSON objects, one a line: progress\n"
+        "                         events, then the result (\"result\", \"exit_code\", "
+        "\"message\")\n"
+        "  --log=FILE             append one JSON line on the run to FILE (time, program,\n"
+        "                         subcommand, adapter, file and its SHA-256, version, result,\n"
+        "                         exit code, message, duration); checked before any work\n"
+        "  --trace=FILE           write the transaction trace to FILE ('-': standard output)\n"
         "Exit codes: 0 done and verified, 2 bad command line, 3 file refused, 4 adapter cannot\n"
         "be opened, 5 no drive answering, wrong mode or unsupported drive, 6 link lost during\n"
         "the work, 7 the drive reported a failure or a check failed.\n";
@@ -61,6 +132,9 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
 int runSubcommand(int argc, char** argv, const ProgramInfo& info,
                   const std::vector<Subcommand>& subcommands) {
     QCoreApplication app(argc, argv);
+    QElapsedTimer runClock;
+    runClock.start();
+    const QDateTime started = QDateTime::currentDateTimeUtc();
     QStringList arguments = app.arguments();
     // --simulate takes an optional value, which the parser does not know.
     std::replace(arguments.begin(), arguments.end(), QString("--simulate"), QString("--simulate="));
@@ -69,73 +143,66 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
         char* helpArgv[] = {const_cast<char*>(info.name), help};
         return parseCommandLine(2, helpArgv, info).exitCode;
     }
+    const bool json = arguments.contains("--json");
     QCommandLineParser parser;
-    const QCommandLineOption adapter("adapter", "", "SERIAL|BUS:DEV");
-    const QCommandLineOption simulate("simulate", "", "OPTIONS");
-    const QCommandLineOption powerCycleWait("power-cycle-wait", "", "SECONDS", "0");
-    parser.addOptions({adapter, simulate, powerCycleWait});
+    const CommonOptions common;
+    parser.addOptions({common.adapter, common.simulate, common.powerCycleWait, common.json,
+                       common.log, common.trace});
     for (const Subcommand& subcommand : subcommands) {
         parser.addOptions(subcommand.options);
     }
     if (!parser.parse(arguments)) {
-        return refuse(info, parser.errorText());
+        return refuse(info, parser.errorText(), json);
     }
-    const QStringList positional = parser.positionalArguments();
-    auto found = std::find_if(subcommands.begin(), subcommands.end(), [&](const Subcommand& s) {
-        return positional.value(0) == QLatin1String(s.name);
-    });
-    if (found == subcommands.end()) {
-        return refuse(info, "unknown subcommand '" + positional.value(0) + "'");
-    }
-    if (positional.size() != (found->argument ? 2 : 1)) {
-        return refuse(info,
-                      QString("%1 takes %2")
-                          .arg(found->name, found->argument ? found->argument : "no argument"));
-    }
-    QStringList ownOptions;
-    for (const QCommandLineOption& option : found->options) {
-        ownOptions += option.names();
-    }
-    for (const Subcommand& other : subcommands) {
-        for (const QCommandLineOption& option : other.options) {
-            const QString name = option.names().first();
-            if (parser.isSet(name) && !ownOptions.contains(name)) {
-                return refuse(info, QString("%1 takes no --%2").arg(found->name, name));
-            }
-        }
+    QString why;
+    const Subcommand* subcommand = chosenSubcommand(parser, subcommands, why);
+    if (!subcommand) {
+        return refuse(info, why, json);
     }
     bool isNumber = false;
-    const double waitSeconds = parser.value(powerCycleWait).toDouble(&isNumber);
+    const double waitSeconds = parser.value(common.powerCycleWait).toDouble(&isNumber);
     if (!isNumber || waitSeconds < 0) {
-        return refuse(info, "--power-cycle-wait needs a number of seconds");
+        return refuse(info, "--power-cycle-wait needs a number of seconds", json);
     }
-
-    // The adapter options are judged as for the windows.
-    std::vector<std::string> adapterOptions{info.name};
-    if (parser.isSet(simulate)) {
-        adapterOptions.push_back("--simulate=" + parser.value(simulate).toStdString());
+    const QString tracePath = parser.value(common.trace);
+    if (json && tracePath == "-") {
+        return refuse(info, "--trace=- would mix the trace into the JSON lines; name a file", json);
     }
-    if (parser.isSet(adapter)) {
-        adapterOptions.push_back("--adapter=" + parser.value(adapter).toStdString());
-    }
-    std::vector<char*> adapterArgv;
-    for (std::string& option : adapterOptions) {
-        adapterArgv.push_back(&option[0]);
-    }
-    const StartupChoice choice =
-        parseCommandLine(int(adapterArgv.size()), adapterArgv.data(), info);
+    const StartupChoice choice = adapterChoice(parser, common, info);
     if (choice.exitNow) {
-        return choice.exitCode;
+        // Its message is on standard error already.
+        return endedEarly(choice.exitCode, "--adapter or --simulate refused", json);
+    }
+    // A unit that cannot be logged or traced is not worked on.
+    RunLog log;
+    if (parser.isSet(common.log) && !log.open(parser.value(common.log), why)) {
+        return refuse(info, why, json);
+    }
+    int traceFd = -1;
+    if (!openTrace(tracePath, traceFd, why)) {
+        return refuse(info, why, json);
     }
     installProvider(choice);
     setLinkDialect(info.dialect);
 
+    RunFacts facts{started, info.name, subcommand->name, {}, 0};
     SubcommandResult result{kExitDone, {}, {}, {}};
     {
-        TraceSilenced silenced;
-        result = found->run({positional.value(1), waitSeconds, parser});
+        TraceRedirected trace(traceFd);
+        showProgressAs(json                    ? ProgressDisplay::JsonEvents
+                       : isatty(STDERR_FILENO) ? ProgressDisplay::TerminalLine
+                                               : ProgressDisplay::None,
+                       trace.resultFd());
+        result = subcommand->run({parser.positionalArguments().value(1), waitSeconds, parser});
+        facts.adapter = adapterForLog(choice);
         closeLink();
+        showProgressAs(ProgressDisplay::None);
+        const QJsonObject outcome = resultObject(result);
+        printResult(trace.resultFd(), json ? outcome : QJsonObject{}, result.line);
+        facts.seconds = runClock.nsecsElapsed() / 1e9;
+        if (log.isOpen() && !log.append(outcome, facts, why)) {
+            std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
+        }
     }
-    std::printf("%s\n", qPrintable(result.line));
     return result.exitCode;
 }

@@ -5,6 +5,9 @@
 #include <QThread>
 #include <cstdio>
 
+#include "firmware_image.h"
+#include "progress.h"
+
 namespace {
 // The failure class of a message, by the start of its text; any other warning or critical
 // message is a failure the drive reported or a check that did not pass.
@@ -53,9 +56,12 @@ QString withoutMarkup(const QString& text) {
 }
 
 void CommandLineReport::showMessage(MessageKind kind, const QString& title, const QString& text) {
+    clearProgressLine();
     const QString plain = withoutMarkup(text);
     if (title == "Connecting") {
         waitForPowerCycle(plain, powerCycleWaitSeconds_);
+        // Both programs' Connect asks for the power cycle before it probes the drive.
+        reportProgress("connect");
         return;
     }
     std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(plain.simplified()));
@@ -64,4 +70,21 @@ void CommandLineReport::showMessage(MessageKind kind, const QString& title, cons
     if (kind != MessageKind::Information && exitCode_ == kExitDone) {
         exitCode_ = failureCode(title, plain);
     }
+}
+
+// Flashing starts with the erase; the packets follow it.
+void FlasherCommandLine::setFlashing(bool flashing) {
+    if (flashing) {
+        packetsStarted_ = 0;
+        reportProgress("erase");
+    }
+}
+
+void FlasherCommandLine::packetStarted() {
+    reportProgress("write", packetsStarted_++, firmwareImage.packetCount);
+}
+
+void FlasherCommandLine::verifyStarted() {
+    reportProgress("write", firmwareImage.packetCount, firmwareImage.packetCount);
+    reportProgress("verify");
 }

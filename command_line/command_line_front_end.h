@@ -64,8 +64,9 @@ public:
         : CommandLine(powerCycleWaitSeconds), image_(image) {}
     QString askFirmwareFile() override { return image_; }
     void imageAccepted() override { accepted = true; }
-    void setFlashing(bool) override {}
-    void packetStarted() override {}
+    void setFlashing(bool flashing) override;
+    void packetStarted() override;
+    void verifyStarted() override;
     void bootloaderFound(int version) override { bootloaderVersion = QString::number(version); }
 
     bool accepted = false;
@@ -73,6 +74,7 @@ public:
 
 private:
     QString image_;
+    int packetsStarted_ = 0;
 };
 
 // Holds the settings read at Connect as the form would; the step test is not offered here.

@@ -7,3 +7,13 @@
 // One step of the work: its phase ("connect", "erase", "write", "verify", "import", "apply",
 // "read-back", "download") and, where it counts, how far it is (done of total).
 void reportProgress(const QString& phase, int done = 0, int total = 0);
+
+// Where the runner wants the progress of this run: nowhere (the default, and what a script
+// reading standard error gets), a line rewritten in place on the terminal's standard error, or
+// JSON events written to `jsonFd`.
+enum class ProgressDisplay { None, TerminalLine, JsonEvents };
+void showProgressAs(ProgressDisplay display, int jsonFd = -1);
+
+// Takes the terminal's progress line away, so that the next line on standard error starts
+// clean; the line comes back with the next step.
+void clearProgressLine();

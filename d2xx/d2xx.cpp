@@ -17,6 +17,10 @@ D2xxProvider* installedD2xxProvider() {
     return providerSlot().get();
 }
 
+std::string openedAdapterSerial() {
+    return providerSlot() ? providerSlot()->openedSerial() : std::string();
+}
+
 FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle) {
     D2xxProvider* p = installedD2xxProvider();
     return p ? p->open(deviceNumber, pHandle) : FT_DEVICE_NOT_OPENED;

@@ -35,6 +35,16 @@ DeviceStrings readStrings(ftdi_context* context, libusb_device* device) {
 }
 }  // namespace
 
+std::string openedDeviceSerial(ftdi_context* context) {
+    char serial[128] = {};
+    // The second form reads through the handle already open and leaves it open.
+    if (ftdi_usb_get_strings2(context, libusb_get_device(context->usb_dev), nullptr, 0, nullptr, 0,
+                              serial, sizeof serial) != 0) {
+        return {};
+    }
+    return serial;
+}
+
 AdapterChoice AdapterChoice::parse(const std::string& text) {
     AdapterChoice choice;
     size_t colon = text.find(':');

@@ -32,6 +32,9 @@ void releaseDevices(std::vector<libusb_device*>& devices);
 libusb_device* pickDevice(ftdi_context* context, const std::vector<libusb_device*>& devices,
                           const AdapterChoice& choice);
 
+// The serial number of the device `context` has open; empty when it cannot be read.
+std::string openedDeviceSerial(ftdi_context* context);
+
 // "/dev/bus/usb/BBB/DDD" of a device.
 std::string deviceNode(libusb_device* device);
 

@@ -58,9 +58,12 @@ public:
             return FT_DEVICE_NOT_OPENED;
         }
         open_.insert(context);
+        openedSerial_ = openedDeviceSerial(context);
         *handle = context;
         return FT_OK;
     }
+
+    std::string openedSerial() const override { return openedSerial_; }
 
     FT_STATUS close(FT_HANDLE handle) override {
         ftdi_context* context = find(handle);
@@ -184,6 +187,7 @@ private:
     }
 
     AdapterChoice choice_;
+    std::string openedSerial_;
     std::set<ftdi_context*> open_;
     ULONG readTimeoutMs_ = 1000;
 };

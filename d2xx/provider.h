@@ -21,12 +21,16 @@ public:
     virtual FT_STATUS setLatencyTimer(FT_HANDLE handle, UCHAR latencyMs) = 0;
     virtual FT_STATUS setBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) = 0;
     virtual FT_STATUS getBitMode(FT_HANDLE handle, UCHAR* mode) = 0;
+    // The serial number of the adapter opened last, for a production log; empty when unknown.
+    virtual std::string openedSerial() const { return {}; }
 };
 
 // Installs the provider that the FT_* calls forward to; the previous one is destroyed.
 // With no provider installed every call fails with FT_DEVICE_NOT_OPENED.
 void installD2xxProvider(std::unique_ptr<D2xxProvider> provider);
 D2xxProvider* installedD2xxProvider();
+// The installed provider's openedSerial(); empty without a provider.
+std::string openedAdapterSerial();
 
 // The provider for a real adapter through libftdi1. `adapter` is what --adapter asked for: a
 // serial number or "BUS:DEV"; empty means the first FTDI device. FT_Open's device 0 is that

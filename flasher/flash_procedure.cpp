@@ -194,6 +194,7 @@ int flashImage(FlasherFrontEnd& frontEnd) {
     }
 
     printLine("\nDone. Verifying");
+    frontEnd.verifyStarted();
     if (memoryVerified()) {
         frontEnd.showMessage(
             MessageKind::Information, "Results",

@@ -1,5 +1,5 @@
 // What the flasher's workflows need of their front end beyond the common one: the firmware file
-// name, the offer of the next step, and the moment each packet starts.
+// name, the offer of the next step, and the moments each packet and the verification start.
 #pragma once
 
 #include "front_end.h"
@@ -15,6 +15,8 @@ public:
     virtual void setFlashing(bool flashing) = 0;
     // Once per packet, right after its status text: a window lets its events through here.
     virtual void packetStarted() = 0;
+    // Every packet is written; the drive now checks its flash.
+    virtual void verifyStarted() {}
     // The version of the bootloader that Connect found; a window shows it in the status line only.
     virtual void bootloaderFound(int version) { (void)version; }
 

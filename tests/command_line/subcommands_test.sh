@@ -36,17 +36,79 @@ check 5 "No data received" "$morvane" diagnose --simulate=power=off,latency=0
 check 5 "Unsupported drive type found" "$morvane" diagnose --simulate=mode=bootloader,latency=0
 check 2 "" "$morvane" flash "$demo" --simulate
 LINES_WANTED=19 check 0 "Fault register 0000" "$morvane" diagnose --simulate=latency=0
+# --json: every line of standard output is a JSON object; the last is the result, whose exit
+# code is the process's. A flash shows its writing as a few progress events, not one a packet.
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+# json_check EXPECTED_CODE JQ_TEST_OF_THE_LINES PROGRAM ARG...
+json_check() {
+    code=$1 test=$2
+    shift 2
+    "$@" --json </dev/null >"$dir/out" 2>/dev/null
+    rc=$?
+    if [ "$rc" -ne "$code" ] || ! jq -se --argjson rc "$rc" "last.exit_code == \$rc and ($test)" \
+        "$dir/out" >/dev/null; then
+        echo "FAIL: $* --json: exit $rc (want $code), printed: $(cat "$dir/out")"
+        fail=1
+    fi
+}
+json_check 0 'any(.[]; .event == "progress" and .phase == "write" and .done == 120)
+    and ([.[] | select(.phase == "write")] | length) < 30
+    and last.result == "done" and (last.message | startswith("flashed and verified"))
+    and last.sha256 == "'"$(sha256sum "$demo" | cut -d" " -f1)"'" and last.version == "109"' \
+    "$tressel" flash "$demo" --simulate=latency=0
+json_check 3 'length == 1 and .[0].result == "failed"' "$tressel" flash missing.vlf --simulate
+json_check 0 'all(.[:-1][]; .event == "progress") and (last.message | contains("Fault register 0000"))' \
+    "$morvane" diagnose --simulate=latency=0
+json_check 2 'length == 1 and .[0].result == "failed"' "$tressel" flash "$demo" --simulate --trace=-
+json_check 2 'length == 1 and .[0].result == "failed"' "$tressel" flash "$demo" --simulate=bogus
+# --trace=FILE takes the frames; standard output keeps only the result. With --trace=- the
+# frames come first and the result line last.
+check 0 "flashed and verified" "$tressel" flash "$demo" --simulate=latency=0 --trace="$dir/trace"
+grep -q "^009,49928 " "$dir/trace" || { echo "FAIL: no erase frame in the trace file"; fail=1; }
+out=$("$morvane" disable --simulate=latency=0 --trace=- </dev/null 2>/dev/null)
+if [ "$(printf "%s\n" "$out" | tail -n 1)" != "drive disabled" ] ||
+    [ "$(printf "%s" "$out" | grep -c "^[0-9]\{3\},[0-9]\{5\} ")" -lt 10 ]; then
+    echo "FAIL: --trace=- printed: $out"
+    fail=1
+fi
+# --log appends one line per run with the run's facts; a log that cannot be opened stops the
+# run before the drive is touched.
+LINES_WANTED=19 check 0 "Fault register" "$morvane" diagnose --simulate=latency=0 --log="$dir/log"
+check 5 "bootloader mode" "$tressel" flash "$demo" --simulate=mode=firmware,latency=0 --log="$dir/log"
+if ! jq -se --arg demo "$demo" 'length == 2
+    and (.[0] | .program == "morvane" and .subcommand == "diagnose" and .adapter == "simulated"
+        and .exit_code == 0 and .result == "done" and (.version | length > 0)
+        and (.time | test("^20[0-9-]{8}T[0-9:.]+Z$")) and .duration_s > 0)
+    and (.[1] | .program == "tressel" and .file == $demo and (.sha256 | length == 64)
+        and .exit_code == 5 and (.message | contains("bootloader mode")))' "$dir/log" >/dev/null; then
+    echo "FAIL: log: $(cat "$dir/log")"
+    fail=1
+fi
+err=$("$tressel" flash "$demo" --simulate=latency=0 --log="$dir/no/such/dir/log" </dev/null 2>&1 >/dev/null)
+rc=$?
+if [ "$rc" -ne 2 ] || [ "$(printf "%s\n" "$err" | head -n 1)" != "tressel: cannot open the log $dir/no/such/dir/log: No such file or directory" ]; then
+    echo "FAIL: unwritable log: exit $rc, said: $err"
+    fail=1
+fi
+# The progress line: on a terminal it is rewritten in place up to the last packet; a script
+# reading standard error gets none.
+err=$(script -qec "'$tressel' flash '$demo' --simulate=latency=0 </dev/null >/dev/null" /dev/null)
+printf "%s" "$err" | grep -q "$(printf '\r')write 120/120" || { echo "FAIL: no progress line: $err"; fail=1; }
+err=$("$tressel" flash "$demo" --simulate=latency=0 </dev/null 2>&1 >/dev/null)
+printf "%s" "$err" | grep -q "write" && { echo "FAIL: progress without a terminal: $err"; fail=1; }
 # The box that asks for the power cycle appears as plain text on standard error.
 err=$("$tressel" flash "$demo" --simulate=power=off,latency=0 </dev/null 2>&1 >/dev/null)
 if printf "%s" "$err" | grep -q "<"; then
     echo "FAIL: markup on standard error: $err"
     fail=1
 fi
-# The help, asked for alone or after a subcommand, names the subcommands and the exit codes.
+# The help, asked for alone or after a subcommand, names the subcommands, their output options
+# and the exit codes.
 for help in "$tressel --help" "$tressel flash --help" "$morvane --help"; do
     # shellcheck disable=SC2086
     out=$($help 2>&1)
-    for text in "flash IMAGE.vlf" "diagnose" "6 link lost"; do
+    for text in "flash IMAGE.vlf" "diagnose" "6 link lost" "--json" "--log=FILE" "--trace=FILE"; do
         case "$help:$text" in *morvane*flash* | *tressel*diagnose) continue ;; esac
         printf "%s" "$out" | grep -qF -- "$text" || { echo "FAIL: $help lacks '$text'"; fail=1; }
     done

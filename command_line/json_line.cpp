@@ -1,0 +1,13 @@
+#include "json_line.h"
+
+#include <unistd.h>
+#include <QJsonDocument>
+
+bool writeJsonLine(int fd, const QJsonObject& object) {
+    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    ssize_t written;
+    do {
+        written = write(fd, line.constData(), size_t(line.size()));
+    } while (written < 0 && errno == EINTR);
+    return written == ssize_t(line.size());
+}

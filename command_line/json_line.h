@@ -1,0 +1,9 @@
+// One JSON object per line, as the subcommands print their events and results and append to
+// their log.
+#pragma once
+
+#include <QJsonObject>
+
+// Writes `object` and a line break with a single write(2), so that lines that several
+// processes append to one file never interleave. False when not all of it was written.
+bool writeJsonLine(int fd, const QJsonObject& object);

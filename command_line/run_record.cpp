@@ -1,0 +1,115 @@
+#include "run_record.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <QCryptographicHash>
+#include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "command_line_front_end.h"
+#include "json_line.h"
+
+namespace {
+QString sha256Of(const QString& path) {
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+        return {};
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+}  // namespace
+
+QJsonObject resultObject(const SubcommandResult& result) {
+    QJsonObject object{{"result", result.exitCode == kExitDone ? "done" : "failed"},
+                       {"exit_code", result.exitCode},
+                       {"message", result.line}};
+    if (!result.file.isEmpty()) {
+        object["file"] = result.file;
+        const QString hash = sha256Of(result.file);
+        if (!hash.isEmpty()) {
+            object["sha256"] = hash;
+        }
+    }
+    if (!result.versionRead.isEmpty()) {
+        object["version"] = result.versionRead;
+    }
+    return object;
+}
+
+RunLog::~RunLog() {
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+}
+
+bool RunLog::open(const QString& path, QString& why) {
+    fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                 0644);
+    if (fd_ < 0) {
+        why = QString("cannot open the log %1: %2").arg(path, std::strerror(errno));
+    }
+    return fd_ >= 0;
+}
+
+void printResult(int fd, const QJsonObject& object, const QString& line) {
+    std::fflush(stdout);
+    if (!object.isEmpty()) {
+        writeJsonLine(fd, object);
+        return;
+    }
+    const QByteArray text = line.toLocal8Bit() + '\n';
+    (void)!write(fd, text.constData(), size_t(text.size()));
+}
+
+bool RunLog::append(const QJsonObject& result, const RunFacts& facts, QString& why) {
+    QJsonObject entry = result;
+    entry["time"] = facts.started.toString(Qt::ISODateWithMs);
+    entry["program"] = facts.program;
+    entry["subcommand"] = facts.subcommand;
+    entry["adapter"] = facts.adapter;
+    entry["duration_s"] = facts.seconds;
+    // O_APPEND puts each write at the end, and one write per line keeps a line whole on a local
+    // file system; the lock also keeps it whole where a write may be split (network file
+    // systems), at the cost of a wait of one line's write.
+    flock(fd_, LOCK_EX);
+    const bool written = writeJsonLine(fd_, entry);
+    const int writeError = errno;
+    flock(fd_, LOCK_UN);
+    if (!written) {
+        why = QString("cannot write the log: %1").arg(std::strerror(writeError));
+    }
+    return written;
+}
+
+bool openTrace(const QString& path, int& fd, QString& why) {
+    if (path.isEmpty() || path == "-") {
+        fd = path.isEmpty() ? -1 : STDOUT_FILENO;
+        return true;
+    }
+    fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        why = QString("cannot write the trace %1: %2").arg(path, std::strerror(errno));
+    }
+    return fd >= 0;
+}
+
+TraceRedirected::TraceRedirected(int traceFd) : resultFd_(dup(STDOUT_FILENO)) {
+    std::fflush(stdout);
+    if (traceFd == STDOUT_FILENO) {
+        return;
+    }
+    const int target = traceFd >= 0 ? traceFd : ::open("/dev/null", O_WRONLY);
+    dup2(target, STDOUT_FILENO);
+    close(target);
+}
+
+TraceRedirected::~TraceRedirected() {
+    std::fflush(stdout);
+    dup2(resultFd_, STDOUT_FILENO);
+    close(resultFd_);
+}
