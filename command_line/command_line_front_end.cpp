@@ -5,6 +5,8 @@
 #include <QThread>
 #include <cstdio>
 
+#include "progress.h"
+
 namespace {
 // The failure class of a message, by the start of its text; any other warning or critical
 // message is a failure the drive reported or a check that did not pass.
@@ -15,6 +17,13 @@ int failureCode(const QString& title, const QString& text) {
     } classes[] = {
         {"Unable to load file", kExitFileRefused},
         {"Firmware file holds no packets", kExitFileRefused},
+        {"File not found", kExitFileRefused},
+        {"File read failed", kExitFileRefused},
+        {"File load failed", kExitFileRefused},
+        {"Not a Ferrox settings file", kExitFileRefused},
+        {"Unsupported version of Ferrox settings file", kExitFileRefused},
+        {"Error in config file", kExitFileRefused},
+        {"Unable to open file for writing", kExitFileRefused},
         {"Unable to open USB adapter", kExitNoAdapter},
         {"Unable to communicate with drive", kExitNoDrive},
         {"Drive doesn't seem to be in bootloader mode", kExitNoDrive},
@@ -64,4 +73,31 @@ void CommandLineReport::showMessage(MessageKind kind, const QString& title, cons
     if (kind != MessageKind::Information && exitCode_ == kExitDone) {
         exitCode_ = failureCode(title, plain);
     }
+}
+
+void MorvaneCommandLine::showStatus(const QString& text, int) {
+    // The workflows' own progress texts name the phases a script follows.
+    static const struct {
+        const char* text;
+        const char* phase;
+    } phases[] = {
+        {"Connecting to drive...", "connect"},
+        {"Setting parameters...", "apply"},
+        {"Downloading scope data...", "download"},
+    };
+    for (const auto& phase : phases) {
+        if (text == QLatin1String(phase.text)) {
+            reportProgress(phase.phase);
+        }
+    }
+    lastStatus = text;
+}
+
+void MorvaneCommandLine::showSettings(const DriveSettings& settings) {
+    settings_ = settings;
+    settings_.flags = knownSettingsFlags(settings.flags);
+}
+
+void MorvaneCommandLine::importingSettings() {
+    reportProgress("import");
 }

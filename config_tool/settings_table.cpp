@@ -45,6 +45,26 @@ bool currentsAreValid(const DriveSettings& settings) {
     return true;
 }
 
+uint16_t knownSettingsFlags(uint16_t flags) {
+    uint16_t known = 0;
+    for (uint16_t mask : kSettingsFlagMasks) {
+        known = uint16_t(known | mask);
+    }
+    return uint16_t(flags & known);
+}
+
+StepCapture runSettingsOf(const DriveSettings& settings, int axis) {
+    const size_t first = size_t(axis * kSettingsPerAxis);
+    StepCapture capture;
+    capture.axis = axis;
+    capture.continuousCurrentMa = settings.contents[first + kContinuousCurrentIndex];
+    capture.peakCurrentMa = settings.contents[first + kPeakCurrentIndex];
+    capture.gainD = settings.contents[first + kGainDIndex];
+    capture.gainP = settings.contents[first + kGainPIndex];
+    capture.gainI = settings.contents[first + kGainIIndex];
+    return capture;
+}
+
 uint16_t inductanceToParam(double millihenry) {
     return scaledToParam(millihenry, kInductanceFactor);
 }

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "step_capture.h"
+
 constexpr uint16_t kSettingsFlagsParam = 80;
 constexpr uint16_t kAxis2ParamOffset = 8100;
 constexpr int kAxisSettingCount = 18;
@@ -46,6 +48,12 @@ struct DriveSettings {
 
 // The continuous current of neither axis exceeds its peak current.
 bool currentsAreValid(const DriveSettings& settings);
+
+// Only the flag bits that have a check box; a form drops the others.
+uint16_t knownSettingsFlags(uint16_t flags);
+
+// A step test's record of the settings it ran with on that axis (0 or 1).
+StepCapture runSettingsOf(const DriveSettings& settings, int axis);
 
 // Motor constants: the product goes through single precision before it is rounded, halves away
 // from zero, so that every two-decimal value survives the way back (content / factor).

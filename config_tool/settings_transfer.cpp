@@ -3,6 +3,7 @@
 #include <QDomElement>
 #include <QDomNodeList>
 #include <functional>
+#include <vector>
 
 #include "drive_link.h"
 #include "link_error_report.h"
@@ -87,4 +88,24 @@ void importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& ro
         const int value = found.at(0).toElement().attribute("Value").toInt(&isNumber, 10);
         return isNumber ? value : 0;
     }));
+}
+
+QStringList checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent) {
+    if (importSettingsFromDrive(frontEnd)) {
+        return {};
+    }
+    std::vector<uint16_t> found;
+    forEachParam(frontEnd.settings(),
+                 [&](uint16_t, uint16_t content) { found.push_back(content); });
+    QStringList differences;
+    size_t index = 0;
+    forEachParam(sent, [&](uint16_t number, uint16_t content) {
+        const uint16_t held = found[index++];
+        if (held != content) {
+            differences
+                << QString("parameter %1 sent %2, found %3").arg(number).arg(content).arg(held);
+            frontEnd.showMessage(MessageKind::Critical, "Read-back", differences.last());
+        }
+    });
+    return differences;
 }

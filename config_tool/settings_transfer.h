@@ -2,8 +2,11 @@
 // One order serves both destinations so that a file always holds what Apply would send.
 #pragma once
 
+#include <QStringList>
+
 class MorvaneFrontEnd;
 class QDomElement;
+struct DriveSettings;
 struct SettingsDocument;
 
 // Checks the settings ("Settings error" box when a continuous current exceeds its peak
@@ -19,3 +22,8 @@ bool importSettingsFromDrive(MorvaneFrontEnd& frontEnd);
 // Takes every setting from the document, with "Error in config file" and the value 555 for each
 // one it lacks.
 void importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root);
+
+// Reads every setting back from the drive and shows a "Read-back" failure for each one that the
+// drive holds otherwise than it was sent, with both values. Returns those differences; none when
+// the link was lost (that is reported as such).
+QStringList checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent);

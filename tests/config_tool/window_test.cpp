@@ -6,6 +6,7 @@
 #include <QAbstractSpinBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,6 +101,12 @@ TEST(Window, ControlsRunTheirWorkflowsOnTheRealForm) {
     EXPECT_EQ(window.ui.inductanceM1->text(), "2.50");  // the drive's 375 / 150
     EXPECT_EQ(window.ui.contcurrM1->value(), 2600);
     EXPECT_TRUE(window.ui.invertM1->isChecked());  // bit 0x0008 of the drive's 80
+    // The drive's settings as the window saves them: `morvane backup` must write these bytes.
+    prompt.answer({dir.filePath("saved"), dir.filePath("saved.frx")});
+    window.ui.Save_configuration->trigger();
+    QFile saved(dir.filePath("saved.frx")), golden(KMR_GOLDEN_DIR "/factory_drive.frx");
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly) && golden.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), golden.readAll());
 
     window.ui.gainPM2->setValue(750);
     window.ui.resistanceM2->setValue(0.41);
@@ -114,11 +121,8 @@ TEST(Window, ControlsRunTheirWorkflowsOnTheRealForm) {
     QTest::mouseClick(window.ui.testButton, Qt::LeftButton);
     EXPECT_TRUE(window.ui.statusbar->currentMessage().startsWith("Peak error "));
 
-    prompt.answer({dir.filePath("saved"), dir.filePath("saved.frx")});
-    window.ui.Save_configuration->trigger();
-    window.ui.gainPM2->setValue(100);
     window.ui.Open_configuration->trigger();
-    EXPECT_EQ(window.ui.gainPM2->value(), 750);
+    EXPECT_EQ(window.ui.gainPM2->value(), 600);
     EXPECT_EQ(prompt.asked().front().caption, "Save File");
 
     bench.adapter.faults().stopAnsweringAfterFrames = 0;
