@@ -26,20 +26,22 @@ constexpr uint8_t kUnexpected = 0x00;
 constexpr uint8_t kUnknownCommandBit = 0x80;
 
 constexpr size_t kPacketWords = 72;
-constexpr uint16_t kErased = 0xFFFF;
+}  // namespace
 
-// What the flash held before anyone erased it: an old firmware, certainly not all ones.
-std::vector<uint16_t> oldFirmware(size_t words) {
+uint16_t factoryFlashWord(size_t address) {
+    return uint16_t(0x5A3C ^ (address * 0x9E37u));
+}
+
+std::vector<uint16_t> factoryFlash(size_t words) {
     std::vector<uint16_t> flash(words);
     for (size_t i = 0; i < words; ++i) {
-        flash[i] = uint16_t(0x5A3C ^ (i * 0x9E37u));
+        flash[i] = factoryFlashWord(i);
     }
     return flash;
 }
-}  // namespace
 
 struct SimulatedBootloader::Impl {
-    explicit Impl(BootloaderSettings s) : settings(s), flash(oldFirmware(s.flashWords)) {}
+    explicit Impl(BootloaderSettings s) : settings(s), flash(factoryFlash(s.flashWords)) {}
 
     BootloaderSettings settings;
     std::vector<uint16_t> flash;  // non-volatile
@@ -93,7 +95,7 @@ struct SimulatedBootloader::Impl {
     }
 
     void erase() {
-        std::fill(flash.begin(), flash.end(), kErased);
+        std::fill(flash.begin(), flash.end(), kErasedFlashWord);
         erasedSincePowerUp = true;
         nextAddress = 0;
         written.clear();
@@ -114,8 +116,8 @@ struct SimulatedBootloader::Impl {
     }
 
     // A packet with a lost or extra word, or one that does not fit, is not programmed and
-    // spoils the verification until the next erase.
-    void program() {
+    // spoils the verification until the next erase. Returns whether the flash took it.
+    bool program() {
         const bool whole = !isBusy() && !packetOverrun && packet.size() == kPacketWords &&
                            nextAddress + kPacketWords <= flash.size();
         if (whole) {
@@ -133,6 +135,7 @@ struct SimulatedBootloader::Impl {
         if (!isBusy()) {
             startBusy(kProgramming, settings.programBusyFrames);
         }
+        return whole;
     }
 
     bool verifies() const {
@@ -172,12 +175,15 @@ Answer SimulatedBootloader::execute(uint8_t command, uint16_t value) {
         case kErase:
             if (value == kEraseKey && !d.isBusy()) {
                 d.erase();
+                nonVolatileChanged();
             }
             return d.reply(0);
         case kVersion:
             return d.reply(d.settings.version);
         case kProgram:
-            d.program();
+            if (d.program()) {
+                nonVolatileChanged();
+            }
             return d.reply(0);
         case kDataWord:
             d.takeDataWord(value);
@@ -196,6 +202,9 @@ BootloaderSettings& SimulatedBootloader::settings() {
 }
 const std::vector<uint16_t>& SimulatedBootloader::flash() const {
     return impl_->flash;
+}
+void SimulatedBootloader::restoreFlash(std::vector<uint16_t> flash) {
+    impl_->flash = std::move(flash);
 }
 uint16_t SimulatedBootloader::setupWord() const {
     return impl_->setupWord;

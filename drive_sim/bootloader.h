@@ -37,6 +37,8 @@ public:
 
     // The flash memory; it keeps its contents across power cycles, as flash does.
     const std::vector<uint16_t>& flash() const;
+    // The flash of a drive that was programmed in an earlier session.
+    void restoreFlash(std::vector<uint16_t> flash);
     uint16_t setupWord() const;
     int eraseCount() const;
     int packetsProgrammed() const;  // good packets since the last erase
@@ -47,6 +49,11 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// What a drive's flash holds when it leaves the factory: an old firmware, certainly not all ones.
+uint16_t factoryFlashWord(size_t address);
+std::vector<uint16_t> factoryFlash(size_t words);
+constexpr uint16_t kErasedFlashWord = 0xFFFF;
 
 std::unique_ptr<DrivePersonality> makeBootloader();
 std::unique_ptr<SimulatedBootloader> makeBootloader(BootloaderSettings settings);

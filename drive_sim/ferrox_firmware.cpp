@@ -1,6 +1,8 @@
 // The commands of the Ferrox firmware over its running and stored parameter sets.
 #include "ferrox_firmware.h"
 
+#include <algorithm>
+
 #include "ferrox_factory.h"
 
 namespace drive_sim {
@@ -29,6 +31,7 @@ struct FerroxFirmware::Impl {
     std::map<uint16_t, uint16_t> stored = ferroxFactoryParameters();
     std::map<uint16_t, uint16_t> running = stored;
     std::map<uint16_t, uint16_t> readings = ferroxFactoryReadings();
+    std::map<uint16_t, uint16_t> writeLimits;
     uint16_t latched = 0;
     bool enabled = true;
     int storeCount = 0;
@@ -77,6 +80,7 @@ Answer FerroxFirmware::execute(uint8_t command, uint16_t value) {
         case kStore:
             d.stored = d.running;
             ++d.storeCount;
+            nonVolatileChanged();
             return framed(d.status(), 0);
         case kClearFaults:
             // The value is a mask of the fault bits to clear; the programs send all of them.
@@ -88,9 +92,13 @@ Answer FerroxFirmware::execute(uint8_t command, uint16_t value) {
         case kLatch:
             d.latched = value;
             return framed(d.status(), value);
-        case kWriteLatched:
-            d.running[value] = d.latched;
+        case kWriteLatched: {
+            // The echo is the value received; only a read shows what the drive kept.
+            auto limit = d.writeLimits.find(value);
+            d.running[value] =
+                limit == d.writeLimits.end() ? d.latched : std::min(d.latched, limit->second);
             return framed(d.status(), d.latched);
+        }
         case kReadParameter: {
             auto found = d.running.find(value);
             if (found == d.running.end()) {
@@ -122,6 +130,21 @@ void FerroxFirmware::setParam(uint16_t number, uint16_t value) {
 void FerroxFirmware::setStoredParam(uint16_t number, uint16_t value) {
     impl_->running[number] = value;
     impl_->stored[number] = value;
+}
+
+const std::map<uint16_t, uint16_t>& FerroxFirmware::storedParams() const {
+    return impl_->stored;
+}
+
+void FerroxFirmware::restoreStoredParams(const std::map<uint16_t, uint16_t>& changes) {
+    for (const auto& [number, value] : changes) {
+        impl_->stored[number] = value;
+    }
+    impl_->running = impl_->stored;
+}
+
+void FerroxFirmware::setWriteLimit(uint16_t number, uint16_t most) {
+    impl_->writeLimits[number] = most;
 }
 
 void FerroxFirmware::setReading(uint16_t selector, uint16_t value) {

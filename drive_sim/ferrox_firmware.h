@@ -36,6 +36,12 @@ public:
     void setParam(uint16_t number, uint16_t value);
     // Sets a value in the running and in the stored set, as if it came from the factory.
     void setStoredParam(uint16_t number, uint16_t value);
+    // The stored set (what command 3 copies and power-up loads).
+    const std::map<uint16_t, uint16_t>& storedParams() const;
+    // Power-up state of a drive whose stored set differs from the factory's in `changes`.
+    void restoreStoredParams(const std::map<uint16_t, uint16_t>& changes);
+    // A drive that keeps at most `most` in `number` whenever command 51 writes it.
+    void setWriteLimit(uint16_t number, uint16_t most);
     // Internal readings of command 120 (210 temperature, 220 high-voltage supply).
     void setReading(uint16_t selector, uint16_t value);
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 namespace drive_sim {
 
@@ -30,6 +32,21 @@ public:
     virtual Answer execute(uint8_t command, uint16_t value) = 0;
     // What fills the answer slots right after power-up, before any command was answered.
     virtual uint32_t powerUpReply() const = 0;
+
+    // Called whenever what the drive keeps across power-offs changed (stored settings, flash).
+    void setNonVolatileListener(std::function<void()> listener) {
+        nonVolatileListener_ = std::move(listener);
+    }
+
+protected:
+    void nonVolatileChanged() const {
+        if (nonVolatileListener_) {
+            nonVolatileListener_();
+        }
+    }
+
+private:
+    std::function<void()> nonVolatileListener_;
 };
 
 }  // namespace drive_sim

@@ -4,11 +4,14 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <locale>
 #include <sstream>
 
 #include "bootloader.h"
+#include "drive_state.h"
+#include "ferrox_factory.h"
 #include "scope_bench.h"
 
 namespace drive_sim {
@@ -24,6 +27,19 @@ bool parseNumber(const std::string& text, double& number) {
     in >> number;
     return !text.empty() && !in.fail() && in.peek() == std::char_traits<char>::eof() &&
            std::isfinite(number);
+}
+
+// Digits only: a sign, a fraction or hex would be read as some other number.
+bool parseWhole(const std::string& text, uint64_t most, uint64_t& number) {
+    const bool digits = !text.empty() && text.size() <= 20 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    errno = 0;
+    const unsigned long long parsed = digits ? std::strtoull(text.c_str(), nullptr, 10) : 0;
+    if (!digits || errno == ERANGE || parsed > most) {
+        return false;
+    }
+    number = uint64_t(parsed);
+    return true;
 }
 
 bool applyOption(const std::string& key, const std::string& value, SimOptions& options,
@@ -66,20 +82,42 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         return true;
     }
     if (key == "seed") {
-        // Digits only: a sign or a fraction would be read as some other seed.
-        const bool digits = !value.empty() && value.size() <= 20 &&
-                            value.find_first_not_of("0123456789") == std::string::npos;
-        errno = 0;
-        const unsigned long long seed = digits ? std::strtoull(value.c_str(), nullptr, 10) : 0;
-        if (!digits || errno == ERANGE) {
+        uint64_t seed = 0;
+        if (!parseWhole(value, UINT64_MAX, seed)) {
             error =
                 "seed must be a whole number from 0 to 18446744073709551615, not '" + value + "'";
             return false;
         }
-        options.seed = uint64_t(seed);
+        options.seed = seed;
         return true;
     }
-    error = "unknown key '" + key + "' (the keys are mode, power, ber, latency and seed)";
+    if (key == "state") {
+        DriveState checked;
+        if (value.empty() || !loadDriveState(value, checked, error)) {
+            error = value.empty() ? "state needs a file name" : error;
+            return false;
+        }
+        options.stateFile = value;
+        return true;
+    }
+    if (key == "clamp") {
+        const size_t colon = value.find(':');
+        uint64_t param = 0;
+        uint64_t most = 0;
+        if (colon == std::string::npos || !parseWhole(value.substr(0, colon), 0xFFFF, param) ||
+            !ferroxFactoryParameters().count(uint16_t(param)) ||
+            !parseWhole(value.substr(colon + 1), 0xFFFF, most)) {
+            error =
+                "clamp must be NUMBER:MAX, a parameter number of the drive and a whole number "
+                "from 0 to 65535, not '" +
+                value + "'";
+            return false;
+        }
+        options.writeLimits[uint16_t(param)] = uint16_t(most);
+        return true;
+    }
+    error =
+        "unknown key '" + key + "' (the keys are mode, power, ber, latency, seed, state and clamp)";
     return false;
 }
 }  // namespace
@@ -119,11 +157,31 @@ std::unique_ptr<FerroxFirmware> makeFerroxFirmware() {
 
 std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options,
                                                        uint64_t* seedUsed) {
+    DriveState state;
+    bool keepsState = false;
+    if (!options.stateFile.empty()) {
+        std::string error;
+        keepsState = loadDriveState(options.stateFile, state, error);
+        if (!keepsState) {
+            std::fprintf(stderr, "Simulated drive: %s\n", error.c_str());
+        }
+    }
     std::unique_ptr<DrivePersonality> drive;
     if (options.mode == DriveMode::Bootloader) {
-        drive = makeBootloader();
+        auto bootloader = makeBootloader(BootloaderSettings{});
+        if (keepsState) {
+            keepDriveState(*bootloader, options.stateFile, std::move(state));
+        }
+        drive = std::move(bootloader);
     } else {
-        drive = makeFerroxFirmware();
+        auto firmware = makeFerroxFirmware();
+        for (const auto& [param, most] : options.writeLimits) {
+            firmware->setWriteLimit(param, most);
+        }
+        if (keepsState) {
+            keepDriveState(*firmware, options.stateFile, std::move(state));
+        }
+        drive = std::move(firmware);
     }
     LinkFaults faults;
     if (!options.powered) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,17 +20,22 @@ struct SimOptions {
     double bitErrorRate = 0.0;
     double latencyMs = 0.25;       // small, but enough to watch progress
     std::optional<uint64_t> seed;  // of the line's faults; a fresh one each run when not given
+    std::string stateFile;         // what the drive keeps across runs; none: the factory drive
+    std::map<uint16_t, uint16_t> writeLimits;  // parameter number -> the most the drive keeps
 };
 
-// Parses "mode=firmware,power=off,ber=1e-3,latency=1,seed=7" on top of the defaults in `options`.
-// An empty text keeps the defaults. Returns false with a message in `error` on a bad key or value.
+// Parses "mode=firmware,power=off,ber=1e-3,latency=1,seed=7,state=FILE,clamp=NUMBER:MAX" on top
+// of the defaults in `options`. An empty text keeps the defaults. Returns false with a message in
+// `error` on a bad key or value, a damaged or foreign state file among them.
 bool parseSimOptions(const std::string& text, SimOptions& options, std::string& error);
 
 // The Ferrox firmware with its scope and step-test add-on, as the simulated drive runs it.
 std::unique_ptr<FerroxFirmware> makeFerroxFirmware();
 
 // An adapter wired to the drive the options describe, ready to install as the D2XX provider.
-// `seedUsed` receives the seed of its line, the given one or the fresh one.
+// `seedUsed` receives the seed of its line, the given one or the fresh one. A state file that
+// cannot be read any more (changed since it was parsed) is reported on standard error and left
+// alone: the drive then starts from the factory and keeps nothing.
 std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options,
                                                        uint64_t* seedUsed = nullptr);
 

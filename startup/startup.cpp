@@ -35,7 +35,13 @@ void printHelp(const ProgramInfo& info) {
         "                           seed=N                    seed of the line's bit errors, to "
         "replay a run\n"
         "                                                     (default: a fresh one, shown when "
-        "ber is set)\n",
+        "ber is set)\n"
+        "                           state=FILE                keep what the drive stores "
+        "(settings, flash)\n"
+        "                                                     in FILE from one run to the next\n"
+        "                           clamp=NUMBER:MAX          the drive keeps at most MAX in "
+        "parameter\n"
+        "                                                     NUMBER whenever it is written\n",
         info.name, info.summary, info.dialect == LinkDialect::Firmware ? "firmware" : "bootloader",
         drive_sim::SimOptions{}.latencyMs);
     std::fputs(info.moreHelp, stdout);

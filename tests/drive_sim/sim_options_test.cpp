@@ -1,10 +1,16 @@
 // The --simulate value: what it accepts, what it refuses, and the drive it builds.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <clocale>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "bootloader.h"
 #include "drive_link.h"
 #include "provider.h"
 #include "sim_options.h"
@@ -94,7 +100,14 @@ TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlon
                          "seed=-1",
                          "seed=1.5",
                          "seed=0x10",
-                         "seed=18446744073709551616"};
+                         "seed=18446744073709551616",
+                         "state=",
+                         "state=/no/such/folder/drive.state",
+                         "clamp=200",
+                         "clamp=200:65536",
+                         "clamp=200:-1",
+                         "clamp=199:100",
+                         "clamp=:100"};
     for (const char* text : bad) {
         SimOptions options;
         options.latencyMs = 7.0;
@@ -128,4 +141,112 @@ TEST(SimulatedAdapterFromOptions, BuildsAnUnpoweredOrAFirmwareDriveWithTheLineSe
     const uint32_t first = noOpReplyWith("ber=0.5,seed=9,latency=0", error);
     EXPECT_EQ(noOpReplyWith("ber=0.5,seed=9,latency=0", error), first);
     EXPECT_NE(noOpReplyWith("ber=0.5,seed=10,latency=0", error), first);
+}
+
+namespace {
+using Frames = std::vector<std::pair<uint8_t, uint16_t>>;
+
+// One run of a program with --simulate=TEXT: its drive, which gets `frames`, then reports what
+// it holds.
+struct DriveRun {
+    const char* options;
+    Frames frames;
+    uint16_t gainP;               // parameter 200 read back after the frames
+    std::vector<uint16_t> flash;  // the first words of the flash after the frames (bootloader)
+};
+
+void replay(const DriveRun& run) {
+    auto adapter = drive_sim::makeSimulatedAdapter(parsed(run.options));
+    adapter->powerCycle();
+    auto& drive = adapter->personality();
+    for (const auto& [command, value] : run.frames) {
+        drive.execute(command, value);
+    }
+    if (auto* bootloader = dynamic_cast<drive_sim::SimulatedBootloader*>(&drive)) {
+        const std::vector<uint16_t>& flash = bootloader->flash();
+        EXPECT_EQ(std::vector<uint16_t>(flash.begin(), flash.begin() + run.flash.size()), run.flash)
+            << run.options;
+    } else {
+        EXPECT_EQ(dynamic_cast<drive_sim::FerroxFirmware&>(drive).param(200), run.gainP)
+            << run.options;
+    }
+}
+
+Frames setGainP(uint16_t value, bool store) {
+    Frames frames{{50, value}, {51, 200}};
+    if (store) {
+        frames.push_back({3, 0});
+    }
+    return frames;
+}
+
+// Erase, then one packet of 72 words counting up from 1.
+Frames flashOnePacket() {
+    Frames frames{{9, 0xC308}};
+    frames.insert(frames.end(), 40, {1, 0});  // the erase keeps the bootloader busy
+    for (uint16_t word = 1; word <= 72; ++word) {
+        frames.push_back({19, word});
+    }
+    frames.push_back({17, 0});
+    return frames;
+}
+}  // namespace
+
+TEST(SimulatedDriveState, OneFileKeepsStoredSettingsAndFlashAcrossRunsInEitherMode) {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("drive.state").toStdString();
+    const std::string state = ",state=" + file;
+    const std::vector<uint16_t> factory = drive_sim::factoryFlash(3);
+    const std::vector<uint16_t> flashed{1, 2, 3};
+    const DriveRun runs[] = {
+        {"mode=firmware", setGainP(900, true), 900, {}},  // stored, not kept
+        {"mode=bootloader", flashOnePacket(), 0, flashed},
+        {"mode=firmware", {}, 650, {}},
+        {"mode=bootloader", {}, 0, factory},
+    };
+    for (const DriveRun& run : runs) {
+        replay(run);
+    }
+    const DriveRun kept[] = {
+        {"mode=firmware", {}, 650, {}},  // no file yet: the factory drive
+        {"mode=firmware", setGainP(900, true), 900, {}},
+        {"mode=bootloader", {}, 0, factory},  // the settings do not touch the flash
+        {"mode=bootloader", flashOnePacket(), 0, flashed},
+        {"mode=firmware", setGainP(901, false), 901, {}},  // running only: lost at power-off
+        {"mode=firmware", {}, 900, {}},
+        {"mode=bootloader", {}, 0, flashed},
+    };
+    for (const DriveRun& run : kept) {
+        replay({(std::string(run.options) + state).c_str(), run.frames, run.gainP, run.flash});
+    }
+
+    std::ifstream saved(file);
+    const std::string whole((std::istreambuf_iterator<char>(saved)), {});
+    const std::pair<std::string, const char*> damaged[] = {
+        {"", "does not start with 'kmr-simulated-drive-state 1'"},
+        {"[Axis 1]\nP gain=650\n", "does not start with"},
+        {"kmr-simulated-drive-state 2\nend\n", "format 'kmr-simulated-drive-state 2' is not"},
+        {whole.substr(0, whole.size() - 4), "the end line is missing"},
+        {whole.substr(0, whole.size() - 20), "line 9: not what a state file holds here"},
+        {whole + "end\n", "line 11: text after the end line"},
+    };
+    for (const auto& [contents, why] : damaged) {
+        std::ofstream(file, std::ios::trunc) << contents;
+        drive_sim::SimOptions options;
+        std::string error;
+        EXPECT_FALSE(drive_sim::parseSimOptions("state=" + file, options, error)) << contents;
+        EXPECT_NE(error.find("state file '" + file + "' is damaged"), std::string::npos) << error;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+        EXPECT_EQ(options.stateFile, "");
+    }
+}
+
+TEST(SimulatedDriveState, AClampedParameterKeepsAtMostItsLimit) {
+    const DriveRun runs[] = {
+        {"clamp=200:700", setGainP(900, false), 700, {}},
+        {"clamp=200:700,clamp=201:1", setGainP(600, false), 600, {}},
+    };
+    for (const DriveRun& run : runs) {
+        replay(run);
+    }
 }

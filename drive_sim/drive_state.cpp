@@ -1,0 +1,318 @@
+// The state file: a header line with the format's name and version, the stored settings that
+// differ from the factory's as "NUMBER VALUE" lines, the flash as hex words up to the last one
+// that differs from an erased or a factory flash, and an end line that shows the file is whole.
+#include "drive_state.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+#include "ferrox_factory.h"
+
+namespace drive_sim {
+
+namespace {
+const char kHeader[] = "kmr-simulated-drive-state 1";
+const char kFormatName[] = "kmr-simulated-drive-state";
+constexpr size_t kWordsPerLine = 16;
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The number of leading words of `flash` that differ from the base somewhere at or after them.
+size_t differingPrefix(const std::vector<uint16_t>& flash, uint16_t (*baseWord)(size_t)) {
+    size_t end = flash.size();
+    while (end > 0 && flash[end - 1] == baseWord(end - 1)) {
+        --end;
+    }
+    return end;
+}
+
+uint16_t erasedFlashWord(size_t) {
+    return kErasedFlashWord;
+}
+
+class StateReader {
+public:
+    explicit StateReader(std::istream& in) : in_(in) {}
+
+    bool read(DriveState& state, std::string& why) {
+        std::string line;
+        if (!next(line) || line.rfind(kFormatName, 0) != 0) {
+            why = std::string("it does not start with '") + kHeader + "'";
+            return false;
+        }
+        if (line != kHeader) {
+            why = "its format '" + line + "' is not '" + kHeader + "'";
+            return false;
+        }
+        while (next(line)) {
+            if (line == "end") {
+                return !next(line) || fail("text after the end line", why);
+            }
+            std::istringstream fields(line);
+            std::string section;
+            fields >> section;
+            const bool read = section == "stored-parameters" ? readParams(fields, state)
+                              : section == "flash"           ? readFlash(fields, state)
+                                                             : false;
+            if (!read) {
+                return fail("not what a state file holds here", why);
+            }
+        }
+        why = "the end line is missing (the file is cut short)";
+        return false;
+    }
+
+private:
+    bool next(std::string& line) {
+        ++lineNumber_;
+        return bool(std::getline(in_, line));
+    }
+
+    bool fail(const std::string& what, std::string& why) const {
+        why = "line " + std::to_string(lineNumber_) + ": " + what;
+        return false;
+    }
+
+    // Whole decimal number up to `most`, and nothing else in `fields` when `last`.
+    static bool number(std::istringstream& fields, unsigned long most, unsigned long& value,
+                       bool last) {
+        std::string text;
+        fields >> text;
+        if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != text.npos) {
+            return false;
+        }
+        value = std::stoul(text);
+        std::string rest;
+        return value <= most && (!last || !(fields >> rest));
+    }
+
+    bool readParams(std::istringstream& fields, DriveState& state) {
+        unsigned long count = 0;
+        if (!number(fields, 0xFFFF, count, true)) {
+            return false;
+        }
+        std::string line;
+        for (unsigned long i = 0; i < count; ++i) {
+            unsigned long param = 0;
+            unsigned long value = 0;
+            if (!next(line)) {
+                return false;
+            }
+            std::istringstream pair(line);
+            if (!number(pair, 0xFFFF, param, false) || !number(pair, 0xFFFF, value, true)) {
+                return false;
+            }
+            state.storedParamChanges[uint16_t(param)] = uint16_t(value);
+        }
+        return true;
+    }
+
+    bool readFlash(std::istringstream& fields, DriveState& state) {
+        const size_t words = BootloaderSettings{}.flashWords;
+        unsigned long size = 0;
+        unsigned long count = 0;
+        std::string base;
+        if (!number(fields, words, size, false) || size != words || !(fields >> base) ||
+            (base != "erased" && base != "factory") || !number(fields, words, count, true)) {
+            return false;
+        }
+        state.flash =
+            base == "erased" ? std::vector<uint16_t>(words, kErasedFlashWord) : factoryFlash(words);
+        std::string line;
+        for (size_t at = 0; at < count; at += kWordsPerLine) {
+            const size_t onLine = std::min(kWordsPerLine, count - at);
+            if (!next(line) || line.size() != onLine * 5 - 1) {
+                return false;
+            }
+            for (size_t j = 0; j < onLine; ++j) {
+                const std::string hex = line.substr(j * 5, 4);
+                if ((j + 1 < onLine && line[j * 5 + 4] != ' ') ||
+                    hex.find_first_not_of("0123456789abcdef") != hex.npos) {
+                    return false;
+                }
+                state.flash[at + j] = uint16_t(std::stoul(hex, nullptr, 16));
+            }
+        }
+        return true;
+    }
+
+    std::istream& in_;
+    int lineNumber_ = 0;
+};
+
+std::string stateText(const DriveState& state) {
+    std::ostringstream out;
+    out << kHeader << '\n';
+    out << "stored-parameters " << state.storedParamChanges.size() << '\n';
+    for (const auto& [param, value] : state.storedParamChanges) {
+        out << param << ' ' << value << '\n';
+    }
+    if (!state.flash.empty()) {
+        const size_t afterErase = differingPrefix(state.flash, erasedFlashWord);
+        const size_t overFactory = differingPrefix(state.flash, factoryFlashWord);
+        const size_t count = std::min(afterErase, overFactory);
+        out << "flash " << state.flash.size() << (count == afterErase ? " erased " : " factory ")
+            << count;
+        char word[6];
+        for (size_t i = 0; i < count; ++i) {
+            std::snprintf(word, sizeof word, i % kWordsPerLine ? " %04x" : "\n%04x",
+                          unsigned(state.flash[i]));
+            out << word;
+        }
+        out << '\n';
+    }
+    out << "end\n";
+    return out.str();
+}
+
+std::map<uint16_t, uint16_t> changesFromFactory(const std::map<uint16_t, uint16_t>& stored) {
+    const std::map<uint16_t, uint16_t> factory = ferroxFactoryParameters();
+    std::map<uint16_t, uint16_t> changes;
+    for (const auto& [param, value] : stored) {
+        auto found = factory.find(param);
+        if (found == factory.end() || found->second != value) {
+            changes[param] = value;
+        }
+    }
+    return changes;
+}
+
+// Keeps the file up to date with the drive's part. A flash changes the memory with every packet
+// and every save rewrites the whole file, so saves come at most every kSaveInterval; a change
+// not saved yet is saved when the drive goes away (the program ends or builds another drive).
+class StateKeeper {
+public:
+    StateKeeper(std::string path, DriveState state)
+        : path_(std::move(path)), state_(std::move(state)) {}
+    StateKeeper(const StateKeeper&) = delete;
+    StateKeeper& operator=(const StateKeeper&) = delete;
+    ~StateKeeper() {
+        if (pending_) {
+            save();
+        }
+    }
+
+    void changed(const std::function<void(DriveState&)>& takePart) {
+        takePart(state_);
+        pending_ = true;
+        if (std::chrono::steady_clock::now() - lastSave_ >= kSaveInterval) {
+            save();
+        }
+    }
+
+private:
+    static constexpr std::chrono::milliseconds kSaveInterval{200};
+
+    void save() {
+        pending_ = false;
+        lastSave_ = std::chrono::steady_clock::now();
+        std::string error;
+        if (!saveDriveState(path_, state_, error) && !failureReported_) {
+            failureReported_ = true;
+            std::fprintf(stderr, "Simulated drive: %s\n", error.c_str());
+        }
+    }
+
+    std::string path_;
+    DriveState state_;
+    bool pending_ = false;
+    bool failureReported_ = false;
+    std::chrono::steady_clock::time_point lastSave_ =
+        std::chrono::steady_clock::now() - kSaveInterval;
+};
+
+void keepPart(DrivePersonality& drive, const std::string& path, DriveState loaded,
+              std::function<void(DriveState&)> takePart) {
+    auto keeper = std::make_shared<StateKeeper>(path, std::move(loaded));
+    drive.setNonVolatileListener([keeper, takePart] { keeper->changed(takePart); });
+}
+}  // namespace
+
+bool loadDriveState(const std::string& path, DriveState& state, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        const int problem = errno;
+        if (problem != ENOENT) {
+            error = "state file '" + path + "' cannot be read: " + std::strerror(problem);
+            return false;
+        }
+        struct stat folder {};
+        if (stat(folderOf(path).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+            error = "state file '" + path + "' cannot be made: there is no folder '" +
+                    folderOf(path) + "'";
+            return false;
+        }
+        state = DriveState{};  // the factory drive; the file comes with the first change
+        return true;
+    }
+    DriveState read;
+    std::string why;
+    if (!StateReader(in).read(read, why)) {
+        error = "state file '" + path + "' is damaged or not a simulated drive's state: " + why;
+        return false;
+    }
+    state = std::move(read);
+    return true;
+}
+
+bool saveDriveState(const std::string& path, const DriveState& state, std::string& error) {
+    const std::string text = stateText(state);
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkstemp(&temporary[0]);
+    bool saved = fd >= 0 && fchmod(fd, 0644) == 0;
+    for (size_t done = 0; saved && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        saved = n > 0;
+        done += saved ? size_t(n) : 0;
+    }
+    int problem = saved ? 0 : errno;
+    if (fd >= 0 && ::close(fd) != 0 && saved) {
+        saved = false;
+        problem = errno;
+    }
+    if (saved && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        saved = false;
+        problem = errno;
+    }
+    if (!saved) {
+        error = "state file '" + path + "' cannot be written: " + std::strerror(problem);
+        if (fd >= 0) {
+            std::remove(temporary.c_str());
+        }
+    }
+    return saved;
+}
+
+void keepDriveState(FerroxFirmware& firmware, const std::string& path, DriveState loaded) {
+    firmware.restoreStoredParams(loaded.storedParamChanges);
+    keepPart(firmware, path, std::move(loaded), [&firmware](DriveState& state) {
+        state.storedParamChanges = changesFromFactory(firmware.storedParams());
+    });
+}
+
+void keepDriveState(SimulatedBootloader& bootloader, const std::string& path, DriveState loaded) {
+    if (!loaded.flash.empty()) {
+        bootloader.restoreFlash(loaded.flash);
+    }
+    keepPart(bootloader, path, std::move(loaded),
+             [&bootloader](DriveState& state) { state.flash = bootloader.flash(); });
+}
+
+}  // namespace drive_sim
