@@ -91,7 +91,11 @@ SubcommandResult backup(const SubcommandCall& call) {
         SubcommandResult result = connectThen(frontEnd, saveSettingsFile);
         result.file = withSettingsSuffix(frontEnd.settingsFile);
         if (result.exitCode == kExitDone) {
-            result.line = "saved: " + result.file;
+            // Success only as the save itself reported it.
+            const bool saved = frontEnd.lastStatus == QLatin1String("Configuration saved");
+            result.exitCode = saved ? kExitDone : kExitFileRefused;
+            result.line =
+                (saved ? "saved: " : "failed: ") + (saved ? result.file : frontEnd.lastStatus);
         }
         return result;
     });

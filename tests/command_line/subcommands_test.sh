@@ -40,11 +40,15 @@ check 2 "" "$morvane" flash "$demo" --simulate
 LINES_WANTED=19 check 0 "Fault register 0000" "$morvane" diagnose --simulate=latency=0
 # backup writes the bytes of the window's save of the same drive (the window test holds the
 # window to that file), and replaces the file when run again; restore reads back what it sent.
-check 0 "saved: $tmp/drive.frx" "$morvane" backup "$tmp/drive" --simulate=latency=0
 check 0 "saved: $tmp/drive.frx" "$morvane" backup "$tmp/drive.frx" --simulate=latency=0
+check 0 "saved: $tmp/drive.frx" "$morvane" backup "$tmp/drive" --simulate=latency=0
 cmp "$tmp/drive.frx" "$golden/factory_drive.frx" || fail=1
+# What restore stores, the next run's drive holds.
 sed 's/"650"/"700"/' "$tmp/drive.frx" >"$tmp/p700.frx"
-check 0 "restored and read back: $tmp/p700.frx" "$morvane" restore "$tmp/p700.frx" --simulate=latency=0
+check 0 "restored and read back: $tmp/p700.frx" "$morvane" restore "$tmp/p700.frx" \
+    --simulate=latency=0,state="$tmp/drive.state"
+check 0 "saved: $tmp/again.frx" "$morvane" backup "$tmp/again" --simulate=latency=0,state="$tmp/drive.state"
+cmp "$tmp/again.frx" "$tmp/p700.frx" || fail=1
 check 7 "parameter 200 sent 700, found 500" "$morvane" restore "$tmp/p700.frx" \
     --simulate=latency=0,clamp=200:500
 # A refused file costs no drive work: an unpowered drive would give 5.
