@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "ferrox_factory.h"
+#include "whole_number.h"
 
 namespace drive_sim {
 
@@ -90,28 +91,23 @@ private:
         return false;
     }
 
-    // Whole decimal number up to `most`, and nothing else in `fields` when `last`.
-    static bool number(std::istringstream& fields, unsigned long most, unsigned long& value,
-                       bool last) {
+    // A whole decimal number up to `most`, and nothing else in `fields` when `last`.
+    static bool number(std::istringstream& fields, uint64_t most, uint64_t& value, bool last) {
         std::string text;
-        fields >> text;
-        if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != text.npos) {
-            return false;
-        }
-        value = std::stoul(text);
         std::string rest;
-        return value <= most && (!last || !(fields >> rest));
+        fields >> text;
+        return parseWholeNumber(text, most, value) && (!last || !(fields >> rest));
     }
 
     bool readParams(std::istringstream& fields, DriveState& state) {
-        unsigned long count = 0;
+        uint64_t count = 0;
         if (!number(fields, 0xFFFF, count, true)) {
             return false;
         }
         std::string line;
-        for (unsigned long i = 0; i < count; ++i) {
-            unsigned long param = 0;
-            unsigned long value = 0;
+        for (uint64_t i = 0; i < count; ++i) {
+            uint64_t param = 0;
+            uint64_t value = 0;
             if (!next(line)) {
                 return false;
             }
@@ -126,8 +122,8 @@ private:
 
     bool readFlash(std::istringstream& fields, DriveState& state) {
         const size_t words = BootloaderSettings{}.flashWords;
-        unsigned long size = 0;
-        unsigned long count = 0;
+        uint64_t size = 0;
+        uint64_t count = 0;
         std::string base;
         if (!number(fields, words, size, false) || size != words || !(fields >> base) ||
             (base != "erased" && base != "factory") || !number(fields, words, count, true)) {
@@ -137,7 +133,7 @@ private:
             base == "erased" ? std::vector<uint16_t>(words, kErasedFlashWord) : factoryFlash(words);
         std::string line;
         for (size_t at = 0; at < count; at += kWordsPerLine) {
-            const size_t onLine = std::min(kWordsPerLine, count - at);
+            const size_t onLine = std::min(kWordsPerLine, size_t(count) - at);
             if (!next(line) || line.size() != onLine * 5 - 1) {
                 return false;
             }

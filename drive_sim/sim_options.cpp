@@ -13,6 +13,7 @@
 #include "drive_state.h"
 #include "ferrox_factory.h"
 #include "scope_bench.h"
+#include "whole_number.h"
 
 namespace drive_sim {
 
@@ -27,19 +28,6 @@ bool parseNumber(const std::string& text, double& number) {
     in >> number;
     return !text.empty() && !in.fail() && in.peek() == std::char_traits<char>::eof() &&
            std::isfinite(number);
-}
-
-// Digits only: a sign, a fraction or hex would be read as some other number.
-bool parseWhole(const std::string& text, uint64_t most, uint64_t& number) {
-    const bool digits = !text.empty() && text.size() <= 20 &&
-                        text.find_first_not_of("0123456789") == std::string::npos;
-    errno = 0;
-    const unsigned long long parsed = digits ? std::strtoull(text.c_str(), nullptr, 10) : 0;
-    if (!digits || errno == ERANGE || parsed > most) {
-        return false;
-    }
-    number = uint64_t(parsed);
-    return true;
 }
 
 bool applyOption(const std::string& key, const std::string& value, SimOptions& options,
@@ -83,7 +71,7 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
     }
     if (key == "seed") {
         uint64_t seed = 0;
-        if (!parseWhole(value, UINT64_MAX, seed)) {
+        if (!parseWholeNumber(value, UINT64_MAX, seed)) {
             error =
                 "seed must be a whole number from 0 to 18446744073709551615, not '" + value + "'";
             return false;
@@ -92,9 +80,12 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         return true;
     }
     if (key == "state") {
-        DriveState checked;
-        if (value.empty() || !loadDriveState(value, checked, error)) {
-            error = value.empty() ? "state needs a file name" : error;
+        if (value.empty()) {
+            error = "state needs a file name";
+            return false;
+        }
+        DriveState checked;  // read now, so that a damaged file is refused with the option
+        if (!loadDriveState(value, checked, error)) {
             return false;
         }
         options.stateFile = value;
@@ -104,9 +95,10 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         const size_t colon = value.find(':');
         uint64_t param = 0;
         uint64_t most = 0;
-        if (colon == std::string::npos || !parseWhole(value.substr(0, colon), 0xFFFF, param) ||
+        if (colon == std::string::npos ||
+            !parseWholeNumber(value.substr(0, colon), 0xFFFF, param) ||
             !ferroxFactoryParameters().count(uint16_t(param)) ||
-            !parseWhole(value.substr(colon + 1), 0xFFFF, most)) {
+            !parseWholeNumber(value.substr(colon + 1), 0xFFFF, most)) {
             error =
                 "clamp must be NUMBER:MAX, a parameter number of the drive and a whole number "
                 "from 0 to 65535, not '" +

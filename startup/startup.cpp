@@ -3,6 +3,7 @@
 #include "sim_options.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
@@ -47,80 +48,154 @@ void printHelp(const ProgramInfo& info) {
     std::fputs(info.moreHelp, stdout);
 }
 
-StartupChoice refuse(const ProgramInfo& info, const std::string& why) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, why.c_str(), info.name);
+StartupChoice exitWith(int code) {
     StartupChoice choice;
     choice.exitNow = true;
-    choice.exitCode = 2;
+    choice.exitCode = code;
     return choice;
 }
 
-StartupChoice listAdapters() {
-    StartupChoice choice;
-    choice.exitNow = true;
+StartupChoice refuse(const ProgramInfo& info, const QString& why) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
+    return exitWith(2);
+}
+
+// The exit code of --list-adapters.
+int listAdapters() {
     int count = listLibftdiAdapters(stdout);
     if (count < 0) {
         std::fprintf(stderr, "The USB bus could not be read.\n");
-        choice.exitCode = 1;
-    } else if (count == 0) {
+        return 1;
+    }
+    if (count == 0) {
         std::fprintf(stderr, "No FTDI adapter found.\n");
     }
-    return choice;
+    return 0;
 }
 
-// The value of "--name=value" in `arg`, if `arg` is that option.
-bool optionValue(const std::string& arg, const std::string& name, std::string& value) {
-    if (arg.rfind(name + "=", 0) != 0) {
-        return false;
+// The toolkit's own options that take the following argument as their value (the application,
+// the widgets and the X11 platform); the toolkit takes them with one dash or two.
+const QStringList kToolkitOptionsWithValue =
+    QString(
+        "platform platformpluginpath platformtheme plugin qwindowgeometry geometry "
+        "qwindowtitle title qwindowicon icon session style stylesheet display name visual")
+        .split(' ');
+
+// "platform" for "-platform", "--platform" and "--platform=xcb".
+QString optionName(const QString& argument) {
+    const int dashes = argument.startsWith("--") ? 2 : 1;
+    return argument.mid(dashes).section('=', 0, 0);
+}
+
+// Prepares the arguments for the parser. A bare --simulate gets an empty value, as the parser
+// knows no optional values. Before the toolkit has taken its options out, a single-dash word
+// that is not ours, and a toolkit option named with two dashes, are set aside with their values:
+// they are the toolkit's to judge. Returns false with `why` when such an option lacks its value.
+bool prepareArguments(QStringList& arguments, const QStringList& ourNames, ToolkitOptions toolkit,
+                      QString& why) {
+    QStringList prepared{arguments.value(0)};
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == "--") {
+            prepared += arguments.mid(i);
+            break;
+        }
+        const QString name = optionName(argument);
+        const bool isOption = argument.startsWith('-') && argument.size() > 1;
+        const bool hasValue = argument.contains('=');
+        const bool toolkitsToJudge =
+            isOption && toolkit == ToolkitOptions::StillInArgv && !ourNames.contains(name) &&
+            (!argument.startsWith("--") || kToolkitOptionsWithValue.contains(name));
+        if (!toolkitsToJudge) {
+            prepared += isOption && name == "simulate" && !hasValue ? argument + "=" : argument;
+        } else if (kToolkitOptionsWithValue.contains(name) && !hasValue &&
+                   ++i == arguments.size()) {
+            why = QString("Missing value after '%1'.").arg(argument);
+            return false;
+        }
     }
-    value = arg.substr(name.size() + 1);
+    arguments = prepared;
     return true;
+}
+
+// Why the adapter options cannot be used as given, or an empty text.
+QString adapterOptionsFault(const QCommandLineParser& parser, const QCommandLineOption& adapter,
+                            const QCommandLineOption& simulate) {
+    for (const QCommandLineOption* option : {&adapter, &simulate}) {
+        if (parser.values(*option).size() > 1) {
+            return QString("--%1 given more than once").arg(option->names().constFirst());
+        }
+    }
+    if (parser.isSet(adapter) && parser.isSet(simulate)) {
+        return "--adapter and --simulate exclude each other";
+    }
+    const QString serial = parser.value(adapter);
+    if (parser.isSet(adapter) && (serial.isEmpty() || serial.startsWith('-'))) {
+        return "--adapter needs a serial number or BUS:DEV";
+    }
+    return {};
 }
 }  // namespace
 
 StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
                                ToolkitOptions toolkit) {
-    StartupChoice choice;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        if (arg == "--help" || arg == "-h") {
+    const QCommandLineOption help({"h", "help"}, {});
+    const QCommandLineOption version("version", {});
+    const QCommandLineOption list("list-adapters", {});
+    const QCommandLineOption adapter("adapter", {}, "SERIAL|BUS:DEV");
+    const QCommandLineOption simulate("simulate", {}, "OPTIONS");
+    const QList<QCommandLineOption> ours{help, version, list, adapter, simulate};
+    QCommandLineParser parser;
+    // Like the toolkit's own options, ours are words after one dash or two.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions(ours);
+    QStringList ourNames;
+    for (const QCommandLineOption& option : ours) {
+        ourNames += option.names();
+    }
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments += QString::fromLocal8Bit(argv[i]);
+    }
+    QString why;
+    if (!prepareArguments(arguments, ourNames, toolkit, why) || !parser.parse(arguments)) {
+        return refuse(info, why.isEmpty() ? parser.errorText() : why);
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return refuse(
+            info,
+            QString("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+    }
+    if (parser.isSet(help) || parser.isSet(version)) {
+        if (parser.isSet(help)) {
             printHelp(info);
-            choice.exitNow = true;
-            return choice;
-        }
-        if (arg == "--version") {
+        } else {
             std::printf("%s %s\n", info.name, info.version);
-            choice.exitNow = true;
-            return choice;
         }
-        if (arg == "--list-adapters") {
-            return listAdapters();
+        return exitWith(0);
+    }
+    if (parser.isSet(list)) {
+        return exitWith(listAdapters());
+    }
+    why = adapterOptionsFault(parser, adapter, simulate);
+    if (!why.isEmpty()) {
+        return refuse(info, why);
+    }
+    StartupChoice choice;
+    choice.adapter = parser.value(adapter).toStdString();
+    choice.simulate = parser.isSet(simulate);
+    if (choice.simulate) {
+        const std::string value = parser.value(simulate).toStdString();
+        drive_sim::SimOptions checked;
+        std::string error;
+        if (!drive_sim::parseSimOptions(value, checked, error)) {
+            return refuse(info, QString::fromStdString(error));
         }
-        if (arg == "--simulate" || optionValue(arg, "--simulate", value)) {
-            choice.simulate = true;
-            drive_sim::SimOptions checked;
-            std::string error;
-            if (!drive_sim::parseSimOptions(value, checked, error)) {
-                return refuse(info, error);
-            }
-            choice.simulateOptions =
-                std::string(info.dialect == LinkDialect::Firmware ? "mode=firmware"
-                                                                  : "mode=bootloader") +
-                (value.empty() ? "" : "," + value);
-            continue;
-        }
-        if (optionValue(arg, "--adapter", value) || arg == "--adapter") {
-            if (value.empty()) {
-                return refuse(info, "--adapter needs a serial number or BUS:DEV");
-            }
-            choice.adapter = value;
-            continue;
-        }
-        if (toolkit == ToolkitOptions::StillInArgv && arg.rfind("--", 0) != 0) {
-            continue;  // the toolkit's to judge, once it has taken its own
-        }
-        return refuse(info, "unknown option '" + arg + "'");
+        choice.simulateOptions =
+            std::string(info.dialect == LinkDialect::Firmware ? "mode=firmware"
+                                                              : "mode=bootloader") +
+            (value.empty() ? "" : "," + value);
     }
     return choice;
 }

@@ -29,12 +29,12 @@ struct StartupChoice {
 };
 
 // Whether the toolkit has already taken its own options (single-dash ones such as -platform,
-// and their values) out of argv. Before it has, only double-dash arguments are judged.
+// and their values) out of argv. Before it has, they are left for it and the rest is judged.
 enum class ToolkitOptions { StillInArgv, TakenOut };
 
 // Reads --help, --version, --list-adapters, --adapter=SERIAL|BUS:DEV and
 // --simulate[=KEY=VALUE,...]. Help, version and the adapter list go to standard output; a
-// refused option gets a message on standard error and exit code 2. The line is read once before
+// refused option or argument gets a message on standard error and exit code 2. The line is read once before
 // the application object exists, so that all of this works without a display, and once after.
 StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
                                ToolkitOptions toolkit = ToolkitOptions::TakenOut);

@@ -199,7 +199,7 @@ TEST(SimulatedDriveState, OneFileKeepsStoredSettingsAndFlashAcrossRunsInEitherMo
     const std::vector<uint16_t> factory = drive_sim::factoryFlash(3);
     const std::vector<uint16_t> flashed{1, 2, 3};
     const DriveRun runs[] = {
-        {"mode=firmware", setGainP(900, true), 900, {}},  // stored, not kept
+        {"mode=firmware", setGainP(900, true), 900, {}},  // stored in this run only
         {"mode=bootloader", flashOnePacket(), 0, flashed},
         {"mode=firmware", {}, 650, {}},
         {"mode=bootloader", {}, 0, factory},
@@ -209,9 +209,8 @@ TEST(SimulatedDriveState, OneFileKeepsStoredSettingsAndFlashAcrossRunsInEitherMo
     }
     const DriveRun kept[] = {
         {"mode=firmware", {}, 650, {}},  // no file yet: the factory drive
-        {"mode=firmware", setGainP(900, true), 900, {}},
-        {"mode=bootloader", {}, 0, factory},  // the settings do not touch the flash
         {"mode=bootloader", flashOnePacket(), 0, flashed},
+        {"mode=firmware", setGainP(900, true), 900, {}},   // keeps the flash in the file
         {"mode=firmware", setGainP(901, false), 901, {}},  // running only: lost at power-off
         {"mode=firmware", {}, 900, {}},
         {"mode=bootloader", {}, 0, flashed},
