@@ -22,7 +22,7 @@ const QCommandLineOption kCsvOption("csv",
 // A bad value of the subcommand's own: its message on standard error, as the runner gives its
 // own refusals, and no drive work.
 SubcommandResult refused(const QString& why) {
-    std::fprintf(stderr, "morvane: %s\n", qPrintable(why));
+    std::fprintf(stderr, "morvane: %s\nTry 'morvane --help'.\n", qPrintable(why));
     return {kExitBadCommandLine, {}, {}, {}};
 }
 
