@@ -94,8 +94,7 @@ void MorvaneCommandLine::showStatus(const QString& text, int) {
 }
 
 void MorvaneCommandLine::showSettings(const DriveSettings& settings) {
-    settings_ = settings;
-    settings_.flags = knownSettingsFlags(settings.flags);
+    settings_ = asTheFormHolds(settings);
 }
 
 void MorvaneCommandLine::importingSettings() {

@@ -21,6 +21,10 @@ enum class FieldKind {
 struct AxisSetting {
     uint16_t number;
     FieldKind kind;
+    // The form's range: contents for the integer fields, hundredths of mH or Ohm for the motor
+    // constants.
+    int least;
+    int most;
 };
 
 // The 18 axis settings: axis 1, then axis 2, each in the drive's order (continuous and peak
@@ -49,8 +53,10 @@ struct DriveSettings {
 // The continuous current of neither axis exceeds its peak current.
 bool currentsAreValid(const DriveSettings& settings);
 
-// Only the flag bits that have a check box; a form drops the others.
-uint16_t knownSettingsFlags(uint16_t flags);
+// The settings as the form holds them once shown: only the flag bits that have a check box, each
+// value clamped to its field's range, the motor constants to two decimals. A front end without
+// the form holds them so too, to send and save the same values.
+DriveSettings asTheFormHolds(const DriveSettings& settings);
 
 // A step test's record of the settings it ran with on that axis (0 or 1).
 StepCapture runSettingsOf(const DriveSettings& settings, int axis);

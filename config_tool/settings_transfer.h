@@ -24,6 +24,6 @@ bool importSettingsFromDrive(MorvaneFrontEnd& frontEnd);
 void importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root);
 
 // Reads every setting back from the drive and shows a "Read-back" failure for each one that the
-// drive holds otherwise than it was sent, with both values. Returns those differences; none when
-// the link was lost (that is reported as such).
+// drive holds otherwise than it was sent, with both values; the front end's settings stay as they
+// are. Returns those differences; none when the link was lost (that is reported as such).
 QStringList checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent);

@@ -69,6 +69,21 @@ TEST(Window, StartsDisconnectedWithTheFormsRangesAndStartValues) {
     EXPECT_EQ(settingsFromForm(window.ui).flags, 0);
 }
 
+// A front end without the form holds the settings as the form does, below, above and between
+// its ranges and two-decimal steps.
+TEST(Window, TheFormHoldsTheSettingsAsTheTableSays) {
+    Morvane window;
+    for (int content : {-1, 0, 7, 376, 65535}) {
+        DriveSettings odd;
+        odd.flags = uint16_t(content);
+        odd.contents.fill(content);
+        showSettingsInForm(window.ui, odd);
+        const DriveSettings shown = settingsFromForm(window.ui), held = asTheFormHolds(odd);
+        EXPECT_EQ(shown.flags, held.flags) << content;
+        EXPECT_EQ(shown.contents, held.contents) << content;
+    }
+}
+
 TEST(Window, AtMostOneSpanIsCheckedAndChoosingItAgainClearsIt) {
     Morvane window;
     QAction* const spans[] = {window.ui.span_100_ms, window.ui.span_500_ms, window.ui.span_2000_ms};
