@@ -108,12 +108,13 @@ SubcommandResult restore(const SubcommandCall& call) {
     return withSettingsFile(call, [](MorvaneCommandLine& frontEnd) {
         openSettingsFile(frontEnd);
         // A file that the window would load only with a warning (a missing parameter, another
-        // version) is refused here: nobody looks at the values before they reach the drive.
-        if (frontEnd.report.exitCode() != kExitDone) {
+        // version) is refused here: nobody looks at the values before they reach the drive. And
+        // settings that Apply would refuse are refused before it has disabled the drive.
+        const DriveSettings fromFile = frontEnd.settings();
+        if (frontEnd.report.exitCode() != kExitDone || !validSettings(frontEnd, fromFile)) {
             return SubcommandResult{
                 frontEnd.report.exitCode(), "failed: " + frontEnd.report.lastMessage(), {}, {}};
         }
-        const DriveSettings fromFile = frontEnd.settings();
         QStringList differences;
         SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
             connected.showSettings(fromFile);

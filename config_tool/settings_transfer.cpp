@@ -38,6 +38,8 @@ bool readSettingsFromDrive(MorvaneFrontEnd& frontEnd, DriveSettings& read) {
     return !reportLinkError(frontEnd, error);
 }
 
+}  // namespace
+
 bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings) {
     if (currentsAreValid(settings)) {
         return true;
@@ -47,7 +49,6 @@ bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings) {
                                             "<i>peak current</i>.<br>Correct your settings."));
     return false;
 }
-}  // namespace
 
 bool exportSettingsToDrive(MorvaneFrontEnd& frontEnd) {
     const DriveSettings settings = frontEnd.settings();

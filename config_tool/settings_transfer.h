@@ -9,6 +9,9 @@ class QDomElement;
 struct DriveSettings;
 struct SettingsDocument;
 
+// Whether no continuous current exceeds its peak current; shows "Settings error" when one does.
+bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings);
+
 // Checks the settings ("Settings error" box when a continuous current exceeds its peak
 // current), writes them with setParam and reports the link. True when the settings were valid
 // and the link survived.

@@ -51,9 +51,11 @@ check 0 "saved: $tmp/again.frx" "$morvane" backup "$tmp/again" --simulate=latenc
 cmp "$tmp/again.frx" "$tmp/p700.frx" || fail=1
 check 7 "parameter 200 sent 700, found 500" "$morvane" restore "$tmp/p700.frx" \
     --simulate=latency=0,clamp=200:500
-# A refused file costs no drive work: an unpowered drive would give 5.
+# A refused file or settings cost no drive work: an unpowered drive would give 5.
 printf "<SetupFRX><Param80" >"$tmp/broken.frx"
 check 3 "File read failed" "$morvane" restore "$tmp/broken.frx" --simulate=power=off,latency=0
+sed 's/"2600"/"7000"/' "$tmp/drive.frx" >"$tmp/over.frx"
+check 7 "can't be greater than peak current" "$morvane" restore "$tmp/over.frx" --simulate=power=off
 out=$("$morvane" step-test --axis=2 --span=100 --csv="$tmp/a2.csv" --simulate=latency=0 </dev/null 2>/dev/null)
 figures=$(printf "%s" "$out" | sed -n 's/^Peak error \([0-9]*\) counts, undershoot \([0-9]*\) counts, settling time \([0-9]*\) ms\.$/peak error \1 counts, undershoot \2 counts, settling time \3 ms/p')
 header="# Axis 2, span 100 ms, Kp 600, Ki 110, Kd 680, peak current 5500 mA, continuous current 2400 mA, $figures"
