@@ -75,9 +75,9 @@ private:
     QString image_;
 };
 
-// Holds the settings as the form would: those read at Connect or from the file, then those read
-// back. The settings file, the axis and the span are the command line's; the step test's capture
-// is kept for its CSV.
+// Holds the settings as the form would: those read at Connect or taken from the file. The
+// settings file, the axis and the span are the command line's; the step test's capture is kept
+// for its CSV.
 class MorvaneCommandLine : public CommandLine<MorvaneFrontEnd> {
 public:
     using CommandLine::CommandLine;

@@ -37,7 +37,6 @@ bool readSettingsFromDrive(MorvaneFrontEnd& frontEnd, DriveSettings& read) {
     read = readSettings([&](uint16_t number) { return int(getParam(number, error)); });
     return !reportLinkError(frontEnd, error);
 }
-
 }  // namespace
 
 bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings) {
