@@ -18,6 +18,13 @@ int failureCode(const QString& title, const QString& text) {
     } classes[] = {
         {"Unable to load file", kExitFileRefused},
         {"Firmware file holds no packets", kExitFileRefused},
+        {"File not found", kExitFileRefused},
+        {"File read failed", kExitFileRefused},
+        {"File load failed", kExitFileRefused},
+        {"Not a Ferrox settings file", kExitFileRefused},
+        {"Unsupported version of Ferrox settings file", kExitFileRefused},
+        {"Error in config file", kExitFileRefused},
+        {"Unable to open file for writing", kExitFileRefused},
         {"Unable to open USB adapter", kExitNoAdapter},
         {"Unable to communicate with drive", kExitNoDrive},
         {"Drive doesn't seem to be in bootloader mode", kExitNoDrive},
@@ -87,4 +94,29 @@ void FlasherCommandLine::packetStarted() {
 void FlasherCommandLine::verifyStarted() {
     reportProgress("write", firmwareImage.packetCount, firmwareImage.packetCount);
     reportProgress("verify");
+}
+
+void MorvaneCommandLine::showStatus(const QString& text, int) {
+    // The workflows' own progress texts name the phases a script follows.
+    static const struct {
+        const char* text;
+        const char* phase;
+    } phases[] = {
+        {"Setting parameters...", "apply"},
+        {"Downloading scope data...", "download"},
+    };
+    for (const auto& phase : phases) {
+        if (text == QLatin1String(phase.text)) {
+            reportProgress(phase.phase);
+        }
+    }
+    lastStatus = text;
+}
+
+void MorvaneCommandLine::showSettings(const DriveSettings& settings) {
+    settings_ = asTheFormHolds(settings);
+}
+
+void MorvaneCommandLine::importingSettings() {
+    reportProgress("import");
 }

@@ -77,24 +77,35 @@ private:
     int packetsStarted_ = 0;
 };
 
-// Holds the settings read at Connect as the form would; the step test is not offered here.
+// Holds the settings as the form would: those read at Connect or taken from the file. The
+// settings file, the axis and the span are the command line's; the step test's capture is kept
+// for its CSV.
 class MorvaneCommandLine : public CommandLine<MorvaneFrontEnd> {
 public:
     using CommandLine::CommandLine;
+    void showStatus(const QString& text, int) override;
     DriveSettings settings() override { return settings_; }
-    void showSettings(const DriveSettings& settings) override { settings_ = settings; }
+    void showSettings(const DriveSettings& settings) override;
     bool isConnected() override { return connected; }
     int32_t storedFirmwareVersion() override { return firmwareVersion_; }
     void storeFirmwareVersion(int32_t version) override { firmwareVersion_ = version; }
-    QString askSettingsFile(bool) override { return {}; }
-    bool mayReplace(const QString&) override { return false; }
-    int shownAxis() override { return 0; }
-    int chosenSpanMs() override { return 0; }
+    QString askSettingsFile(bool) override { return settingsFile; }
+    // A script that runs its backup again expects the file replaced, with or without ".frx".
+    bool mayReplace(const QString&) override { return true; }
+    void importingSettings() override;
+    int shownAxis() override { return axis; }
+    int chosenSpanMs() override { return spanMs; }
     void paintStatusNow() override {}
     void showSpanLabel(const QString&) override {}
-    StepCapture runSettings(int) override { return {}; }
+    StepCapture runSettings(int axis) override { return runSettingsOf(settings_, axis); }
     void showCapture(const StepCapture&) override {}
-    void keepCapture(StepCapture) override {}
+    void keepCapture(StepCapture kept) override { capture = std::move(kept); }
+
+    QString settingsFile;
+    int axis = 0;
+    int spanMs = 0;
+    StepCapture capture;
+    QString lastStatus;
 
 private:
     DriveSettings settings_;

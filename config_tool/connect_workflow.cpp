@@ -52,6 +52,7 @@ void connectDrive(MorvaneFrontEnd& frontEnd) {
         return;
     }
 
+    frontEnd.importingSettings();
     if (importSettingsFromDrive(frontEnd)) {
         return;
     }

@@ -1,15 +1,34 @@
 // morvane: the configuration program for KMR drives running the Ferrox firmware.
+#include <cstdio>
+
 #include "command_line.h"
 #include "command_line_front_end.h"
 #include "morvane.h"
 #include "morvane_workflows.h"
+#include "progress.h"
+#include "settings_document.h"
+#include "settings_transfer.h"
 #include "startup.h"
+#include "step_test.h"
 
 namespace {
+const QCommandLineOption kAxisOption("axis", "step-test: the axis to test, 1 or 2", "1|2");
+const QCommandLineOption kSpanOption("span", "step-test: capture the curves over this span",
+                                     "100|500|2000");
+const QCommandLineOption kCsvOption("csv",
+                                    "step-test: write the captured curves to FILE (needs --span)",
+                                    "FILE");
+
+// A bad value of the subcommand's own: its message on standard error, as the runner gives its
+// own refusals, and no drive work.
+SubcommandResult refused(const QString& why) {
+    std::fprintf(stderr, "morvane: %s\nTry 'morvane --help'.\n", qPrintable(why));
+    return {kExitBadCommandLine, {}, {}, {}};
+}
+
 // Connect, then one drive workflow; its outcome is what it showed.
 template <class Then>
-SubcommandResult connectThen(const SubcommandCall& call, Then then) {
-    MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
+SubcommandResult connectThen(MorvaneCommandLine& frontEnd, Then then) {
     connectDrive(frontEnd);
     if (frontEnd.connected) {
         then(frontEnd);
@@ -25,6 +44,12 @@ SubcommandResult connectThen(const SubcommandCall& call, Then then) {
             "failed: " + frontEnd.report.lastMessage(),
             {},
             version};
+}
+
+template <class Then>
+SubcommandResult connectThen(const SubcommandCall& call, Then then) {
+    MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
+    return connectThen(frontEnd, then);
 }
 
 SubcommandResult diagnose(const SubcommandCall& call) {
@@ -46,10 +71,116 @@ SubcommandResult disable(const SubcommandCall& call) {
     }
     return result;
 }
+
+// backup and restore: the settings file named on the line stands in for the file dialog.
+template <class Run>
+SubcommandResult withSettingsFile(const SubcommandCall& call, Run run) {
+    if (call.argument.isEmpty()) {
+        return refused("a settings file name is needed");
+    }
+    MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
+    frontEnd.settingsFile = call.argument;
+    SubcommandResult result = run(frontEnd);
+    result.file = result.file.isEmpty() ? call.argument : result.file;
+    return result;
+}
+
+// Connect with its import, then Save configuration as... into the file named.
+SubcommandResult backup(const SubcommandCall& call) {
+    return withSettingsFile(call, [](MorvaneCommandLine& frontEnd) {
+        SubcommandResult result = connectThen(frontEnd, saveSettingsFile);
+        result.file = withSettingsSuffix(frontEnd.settingsFile);
+        if (result.exitCode == kExitDone) {
+            // Success only as the save itself reported it.
+            const bool saved = frontEnd.lastStatus == QLatin1String("Configuration saved");
+            result.exitCode = saved ? kExitDone : kExitFileRefused;
+            result.line =
+                (saved ? "saved: " : "failed: ") + (saved ? result.file : frontEnd.lastStatus);
+        }
+        return result;
+    });
+}
+
+// Open configuration first, so that a refused file costs no drive work; then Connect, which
+// fills the settings with the drive's, so the file's are put back before Apply, as a user does
+// Open after Connect. The drive must then hold exactly what was sent.
+SubcommandResult restore(const SubcommandCall& call) {
+    return withSettingsFile(call, [](MorvaneCommandLine& frontEnd) {
+        openSettingsFile(frontEnd);
+        // A file that the window would load only with a warning (a missing parameter, another
+        // version) is refused here: nobody looks at the values before they reach the drive. And
+        // settings that Apply would refuse are refused before it has disabled the drive.
+        const DriveSettings fromFile = frontEnd.settings();
+        if (frontEnd.report.exitCode() != kExitDone || !validSettings(frontEnd, fromFile)) {
+            return SubcommandResult{
+                frontEnd.report.exitCode(), "failed: " + frontEnd.report.lastMessage(), {}, {}};
+        }
+        QStringList differences;
+        SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
+            connected.showSettings(fromFile);
+            applySettings(connected);
+            if (connected.report.exitCode() == kExitDone && connected.connected) {
+                reportProgress("read-back");
+                differences = checkSettingsOnDrive(connected, fromFile);
+            }
+        });
+        if (!differences.isEmpty()) {
+            result.line = "failed: read-back differs: " + differences.join("; ");
+        } else if (result.exitCode == kExitDone) {
+            result.line = "restored and read back: " + frontEnd.settingsFile;
+        }
+        return result;
+    });
+}
+
+// The Test button on the axis and span given, the curves optionally kept as CSV.
+SubcommandResult stepTest(const SubcommandCall& call) {
+    const QCommandLineParser& parser = call.parser;
+    const QString axis = parser.value(kAxisOption);
+    const QString span = parser.value(kSpanOption);
+    const QString csv = parser.value(kCsvOption);
+    QString refusal;
+    if (axis != "1" && axis != "2") {
+        refusal = "step-test needs --axis=1 or --axis=2";
+    } else if (parser.isSet(kSpanOption) && span != "100" && span != "500" && span != "2000") {
+        refusal = "--span takes 100, 500 or 2000";
+    } else if (parser.isSet(kCsvOption) && (csv.isEmpty() || !parser.isSet(kSpanOption))) {
+        refusal = "--csv needs a file name and --span";
+    }
+    if (!refusal.isEmpty()) {
+        return refused(refusal);
+    }
+
+    MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
+    frontEnd.axis = axis.toInt() - 1;
+    frontEnd.spanMs = span.toInt();
+    SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
+        runStepTest(connected);
+        if (connected.report.exitCode() == kExitDone && !csv.isEmpty() &&
+            !writeFileAtomically(csv,
+                                 QByteArray::fromStdString(stepCaptureCsv(connected.capture)))) {
+            connected.showMessage(MessageKind::Warning, "Error",
+                                  connected.translate("Unable to open file for writing"));
+        }
+    });
+    result.file = csv;
+    if (result.exitCode == kExitDone) {
+        result.line = frontEnd.lastStatus;
+    }
+    return result;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<Subcommand> subcommands{
+        {"backup", "FILE.frx", "connect and save both axes' settings into the file", backup},
+        {"restore", "FILE.frx", "apply the file's settings to the drive and read them back",
+         restore},
+        {"step-test",
+         nullptr,
+         "step test: --axis=1|2 [--span=100|500|2000 [--csv=FILE]]",
+         stepTest,
+         {kAxisOption, kSpanOption, kCsvOption}},
         {"diagnose", nullptr, "connect and print the drive diagnosis report", diagnose},
         {"disable", nullptr, "connect and switch the drive's power stage off", disable}};
     const std::string help = subcommandHelp("morvane", subcommands);

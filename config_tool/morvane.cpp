@@ -109,16 +109,7 @@ void Morvane::showSpanLabel(const QString& label) {
 StepCapture Morvane::runSettings(int axis) {
     // What Apply last sent, unless the user has edited the form since (reading them back would
     // add traffic to the test).
-    const DriveSettings form = settingsFromForm(ui);
-    const size_t first = size_t(axis * kSettingsPerAxis);
-    StepCapture capture;
-    capture.axis = axis;
-    capture.continuousCurrentMa = form.contents[first + kContinuousCurrentIndex];
-    capture.peakCurrentMa = form.contents[first + kPeakCurrentIndex];
-    capture.gainD = form.contents[first + kGainDIndex];
-    capture.gainP = form.contents[first + kGainPIndex];
-    capture.gainI = form.contents[first + kGainIIndex];
-    return capture;
+    return runSettingsOf(settingsFromForm(ui), axis);
 }
 
 void Morvane::showCapture(const StepCapture& capture) {

@@ -24,6 +24,10 @@ public:
     // replaced; true when there is none.
     virtual bool mayReplace(const QString& name) = 0;
 
+    // Connect has identified the drive and now reads its settings, the longest part of it; the
+    // window's status text already covers it, a command line names the phase.
+    virtual void importingSettings() {}
+
 protected:
     ~MorvaneFrontEnd() = default;
 };

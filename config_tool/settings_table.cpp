@@ -1,5 +1,6 @@
 #include "settings_table.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -8,13 +9,15 @@ constexpr double kResistanceFactor = 100.0;
 
 constexpr AxisSetting axisSetting(int index) {
     constexpr AxisSetting kAxis1[kSettingsPerAxis] = {
-        {410, FieldKind::Integer},    {411, FieldKind::Integer},    {20, FieldKind::Integer},
-        {401, FieldKind::Inductance}, {402, FieldKind::Resistance}, {61, FieldKind::Integer},
-        {202, FieldKind::Integer},    {200, FieldKind::Integer},    {201, FieldKind::Integer},
+        {410, FieldKind::Integer, 0, 11000},   {411, FieldKind::Integer, 0, 20000},
+        {20, FieldKind::Integer, 1, 16383},    {401, FieldKind::Inductance, 5, 5000},
+        {402, FieldKind::Resistance, 5, 5000}, {61, FieldKind::Integer, 1, 20},
+        {202, FieldKind::Integer, 0, 32767},   {200, FieldKind::Integer, 0, 32767},
+        {201, FieldKind::Integer, 0, 32767},
     };
     const AxisSetting first = kAxis1[index % kSettingsPerAxis];
     const uint16_t offset = index < kSettingsPerAxis ? 0 : kAxis2ParamOffset;
-    return {uint16_t(first.number + offset), first.kind};
+    return {uint16_t(first.number + offset), first.kind, first.least, first.most};
 }
 
 uint16_t scaledToParam(double value, double factor) {
@@ -43,6 +46,45 @@ bool currentsAreValid(const DriveSettings& settings) {
         }
     }
     return true;
+}
+
+DriveSettings asTheFormHolds(const DriveSettings& settings) {
+    DriveSettings held;
+    for (uint16_t mask : kSettingsFlagMasks) {
+        held.flags = uint16_t(held.flags | (settings.flags & mask));
+    }
+    for (size_t i = 0; i < axisSettings().size(); ++i) {
+        const AxisSetting& field = axisSettings()[i];
+        const int content = settings.contents[i];
+        switch (field.kind) {
+            case FieldKind::Integer:
+                held.contents[i] = std::clamp(content, field.least, field.most);
+                break;
+            case FieldKind::Inductance:
+            case FieldKind::Resistance: {
+                const bool inductance = field.kind == FieldKind::Inductance;
+                const double shown =
+                    inductance ? paramToInductance(content) : paramToResistance(content);
+                const double kept =
+                    std::clamp(int(std::lround(shown * 100)), field.least, field.most) / 100.0;
+                held.contents[i] = inductance ? inductanceToParam(kept) : resistanceToParam(kept);
+                break;
+            }
+        }
+    }
+    return held;
+}
+
+StepCapture runSettingsOf(const DriveSettings& settings, int axis) {
+    const size_t first = size_t(axis * kSettingsPerAxis);
+    StepCapture capture;
+    capture.axis = axis;
+    capture.continuousCurrentMa = settings.contents[first + kContinuousCurrentIndex];
+    capture.peakCurrentMa = settings.contents[first + kPeakCurrentIndex];
+    capture.gainD = settings.contents[first + kGainDIndex];
+    capture.gainP = settings.contents[first + kGainPIndex];
+    capture.gainI = settings.contents[first + kGainIIndex];
+    return capture;
 }
 
 uint16_t inductanceToParam(double millihenry) {

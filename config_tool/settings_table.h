@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "step_capture.h"
+
 constexpr uint16_t kSettingsFlagsParam = 80;
 constexpr uint16_t kAxis2ParamOffset = 8100;
 constexpr int kAxisSettingCount = 18;
@@ -19,6 +21,10 @@ enum class FieldKind {
 struct AxisSetting {
     uint16_t number;
     FieldKind kind;
+    // The form's range: contents for the integer fields, hundredths of mH or Ohm for the motor
+    // constants.
+    int least;
+    int most;
 };
 
 // The 18 axis settings: axis 1, then axis 2, each in the drive's order (continuous and peak
@@ -46,6 +52,14 @@ struct DriveSettings {
 
 // The continuous current of neither axis exceeds its peak current.
 bool currentsAreValid(const DriveSettings& settings);
+
+// The settings as the form holds them once shown: only the flag bits that have a check box, each
+// value clamped to its field's range, the motor constants to two decimals. A front end without
+// the form holds them so too, to send and save the same values.
+DriveSettings asTheFormHolds(const DriveSettings& settings);
+
+// A step test's record of the settings it ran with on that axis (0 or 1).
+StepCapture runSettingsOf(const DriveSettings& settings, int axis);
 
 // Motor constants: the product goes through single precision before it is rounded, halves away
 // from zero, so that every two-decimal value survives the way back (content / factor).

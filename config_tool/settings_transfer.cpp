@@ -3,6 +3,7 @@
 #include <QDomElement>
 #include <QDomNodeList>
 #include <functional>
+#include <vector>
 
 #include "drive_link.h"
 #include "link_error_report.h"
@@ -30,6 +31,14 @@ DriveSettings readSettings(const std::function<int(uint16_t number)>& read) {
     return settings;
 }
 
+// Reads every setting as the drive holds it and reports the link; false when it was lost.
+bool readSettingsFromDrive(MorvaneFrontEnd& frontEnd, DriveSettings& read) {
+    bool error = false;
+    read = readSettings([&](uint16_t number) { return int(getParam(number, error)); });
+    return !reportLinkError(frontEnd, error);
+}
+}  // namespace
+
 bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings) {
     if (currentsAreValid(settings)) {
         return true;
@@ -39,7 +48,6 @@ bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings) {
                                             "<i>peak current</i>.<br>Correct your settings."));
     return false;
 }
-}  // namespace
 
 bool exportSettingsToDrive(MorvaneFrontEnd& frontEnd) {
     const DriveSettings settings = frontEnd.settings();
@@ -64,10 +72,8 @@ bool exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& docum
 }
 
 bool importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
-    bool error = false;
-    const DriveSettings settings =
-        readSettings([&](uint16_t number) { return int(getParam(number, error)); });
-    if (reportLinkError(frontEnd, error)) {
+    DriveSettings settings;
+    if (!readSettingsFromDrive(frontEnd, settings)) {
         return true;
     }
     frontEnd.showSettings(settings);
@@ -87,4 +93,26 @@ void importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& ro
         const int value = found.at(0).toElement().attribute("Value").toInt(&isNumber, 10);
         return isNumber ? value : 0;
     }));
+}
+
+QStringList checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent) {
+    DriveSettings held;
+    if (!readSettingsFromDrive(frontEnd, held)) {
+        return {};
+    }
+    // The drive's values as they are, but for the bits of parameter 80 that are no setting.
+    held.flags = asTheFormHolds(held).flags;
+    std::vector<uint16_t> found;
+    forEachParam(held, [&](uint16_t, uint16_t content) { found.push_back(content); });
+    QStringList differences;
+    size_t index = 0;
+    forEachParam(sent, [&](uint16_t number, uint16_t content) {
+        const uint16_t value = found[index++];
+        if (value != content) {
+            differences
+                << QString("parameter %1 sent %2, found %3").arg(number).arg(content).arg(value);
+            frontEnd.showMessage(MessageKind::Critical, "Read-back", differences.last());
+        }
+    });
+    return differences;
 }

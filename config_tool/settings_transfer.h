@@ -2,9 +2,15 @@
 // One order serves both destinations so that a file always holds what Apply would send.
 #pragma once
 
+#include <QStringList>
+
 class MorvaneFrontEnd;
 class QDomElement;
+struct DriveSettings;
 struct SettingsDocument;
+
+// Whether no continuous current exceeds its peak current; shows "Settings error" when one does.
+bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings);
 
 // Checks the settings ("Settings error" box when a continuous current exceeds its peak
 // current), writes them with setParam and reports the link. True when the settings were valid
@@ -19,3 +25,8 @@ bool importSettingsFromDrive(MorvaneFrontEnd& frontEnd);
 // Takes every setting from the document, with "Error in config file" and the value 555 for each
 // one it lacks.
 void importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root);
+
+// Reads every setting back from the drive and shows a "Read-back" failure for each one that the
+// drive holds otherwise than it was sent, with both values; the front end's settings stay as they
+// are. Returns those differences; none when the link was lost (that is reported as such).
+QStringList checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent);

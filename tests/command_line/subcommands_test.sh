@@ -2,8 +2,10 @@
 # The subcommands run as a script runs them: standard input not a terminal, no display. Each row
 # gives the exit code and a text that the one line on standard output must hold.
 # Usage: subcommands_test.sh TRESSEL MORVANE SOURCE_DIR
-tressel=$1 morvane=$2 demo=$3/tools/demo/demo.vlf
+tressel=$1 morvane=$2 demo=$3/tools/demo/demo.vlf golden=$3/tests/golden
 fail=0
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
 # check EXPECTED_CODE EXPECTED_OUTPUT PROGRAM ARG...
 check() {
     code=$1 text=$2
@@ -38,8 +40,7 @@ check 2 "" "$morvane" flash "$demo" --simulate
 LINES_WANTED=19 check 0 "Fault register 0000" "$morvane" diagnose --simulate=latency=0
 # --json: every line of standard output is a JSON object; the last is the result, whose exit
 # code is the process's. A flash shows its writing as a few progress events, not one a packet.
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+dir=$tmp
 # json_check EXPECTED_CODE JQ_TEST_OF_THE_LINES PROGRAM ARG...
 json_check() {
     code=$1 test=$2
@@ -97,6 +98,35 @@ err=$(script -qec "'$tressel' flash '$demo' --simulate=latency=0 </dev/null >/de
 printf "%s" "$err" | grep -q "$(printf '\r')write 120/120" || { echo "FAIL: no progress line: $err"; fail=1; }
 err=$("$tressel" flash "$demo" --simulate=latency=0 </dev/null 2>&1 >/dev/null)
 printf "%s" "$err" | grep -q "write" && { echo "FAIL: progress without a terminal: $err"; fail=1; }
+# backup writes the bytes of the window's save of the same drive (the window test holds the
+# window to that file), and replaces the file when run again; restore reads back what it sent.
+check 0 "saved: $tmp/drive.frx" "$morvane" backup "$tmp/drive.frx" --simulate=latency=0
+check 0 "saved: $tmp/drive.frx" "$morvane" backup "$tmp/drive" --simulate=latency=0
+cmp "$tmp/drive.frx" "$golden/factory_drive.frx" || fail=1
+# What restore stores, the next run's drive holds.
+sed 's/"650"/"700"/' "$tmp/drive.frx" >"$tmp/p700.frx"
+check 0 "restored and read back: $tmp/p700.frx" "$morvane" restore "$tmp/p700.frx" \
+    --simulate=latency=0,state="$tmp/drive.state"
+check 0 "saved: $tmp/again.frx" "$morvane" backup "$tmp/again" --simulate=latency=0,state="$tmp/drive.state"
+cmp "$tmp/again.frx" "$tmp/p700.frx" || fail=1
+check 7 "parameter 200 sent 700, found 500" "$morvane" restore "$tmp/p700.frx" \
+    --simulate=latency=0,clamp=200:500
+# A refused file or settings cost no drive work: an unpowered drive would give 5.
+printf "<SetupFRX><Param80" >"$tmp/broken.frx"
+check 3 "File read failed" "$morvane" restore "$tmp/broken.frx" --simulate=power=off,latency=0
+sed 's/"2600"/"7000"/' "$tmp/drive.frx" >"$tmp/over.frx"
+check 7 "can't be greater than peak current" "$morvane" restore "$tmp/over.frx" --simulate=power=off
+out=$("$morvane" step-test --axis=2 --span=100 --csv="$tmp/a2.csv" --simulate=latency=0 </dev/null 2>/dev/null)
+figures=$(printf "%s" "$out" | sed -n 's/^Peak error \([0-9]*\) counts, undershoot \([0-9]*\) counts, settling time \([0-9]*\) ms\.$/peak error \1 counts, undershoot \2 counts, settling time \3 ms/p')
+header="# Axis 2, span 100 ms, Kp 600, Ki 110, Kd 680, peak current 5500 mA, continuous current 2400 mA, $figures"
+if [ -z "$figures" ] || [ "$(head -n 1 "$tmp/a2.csv")" != "$header" ] || [ "$(grep -c "" "$tmp/a2.csv")" -ne 502 ]; then
+    echo "FAIL: step-test printed '$out', CSV starts '$(head -n 1 "$tmp/a2.csv")'"
+    fail=1
+fi
+for bad in "--axis=3 --span=100" "--span=100" "--axis=1 --span=250" "--axis=1 --csv=$tmp/x.csv"; do
+    # shellcheck disable=SC2086
+    check 2 "" "$morvane" step-test $bad --simulate=power=off
+done
 # The box that asks for the power cycle appears as plain text on standard error.
 err=$("$tressel" flash "$demo" --simulate=power=off,latency=0 </dev/null 2>&1 >/dev/null)
 if printf "%s" "$err" | grep -q "<"; then

@@ -6,6 +6,7 @@
 #include <QAbstractSpinBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,6 +69,21 @@ TEST(Window, StartsDisconnectedWithTheFormsRangesAndStartValues) {
     EXPECT_EQ(settingsFromForm(window.ui).flags, 0);
 }
 
+// A front end without the form holds the settings as the form does, below, above and between
+// its ranges and two-decimal steps.
+TEST(Window, TheFormHoldsTheSettingsAsTheTableSays) {
+    Morvane window;
+    for (int content : {-1, 0, 7, 376, 65535}) {
+        DriveSettings odd;
+        odd.flags = uint16_t(content);
+        odd.contents.fill(content);
+        showSettingsInForm(window.ui, odd);
+        const DriveSettings shown = settingsFromForm(window.ui), held = asTheFormHolds(odd);
+        EXPECT_EQ(shown.flags, held.flags) << content;
+        EXPECT_EQ(shown.contents, held.contents) << content;
+    }
+}
+
 TEST(Window, AtMostOneSpanIsCheckedAndChoosingItAgainClearsIt) {
     Morvane window;
     QAction* const spans[] = {window.ui.span_100_ms, window.ui.span_500_ms, window.ui.span_2000_ms};
@@ -100,6 +116,12 @@ TEST(Window, ControlsRunTheirWorkflowsOnTheRealForm) {
     EXPECT_EQ(window.ui.inductanceM1->text(), "2.50");  // the drive's 375 / 150
     EXPECT_EQ(window.ui.contcurrM1->value(), 2600);
     EXPECT_TRUE(window.ui.invertM1->isChecked());  // bit 0x0008 of the drive's 80
+    // The drive's settings as the window saves them: `morvane backup` must write these bytes.
+    prompt.answer({dir.filePath("saved"), dir.filePath("saved.frx")});
+    window.ui.Save_configuration->trigger();
+    QFile saved(dir.filePath("saved.frx")), golden(KMR_GOLDEN_DIR "/factory_drive.frx");
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly) && golden.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), golden.readAll());
 
     window.ui.gainPM2->setValue(750);
     window.ui.resistanceM2->setValue(0.41);
@@ -114,11 +136,8 @@ TEST(Window, ControlsRunTheirWorkflowsOnTheRealForm) {
     QTest::mouseClick(window.ui.testButton, Qt::LeftButton);
     EXPECT_TRUE(window.ui.statusbar->currentMessage().startsWith("Peak error "));
 
-    prompt.answer({dir.filePath("saved"), dir.filePath("saved.frx")});
-    window.ui.Save_configuration->trigger();
-    window.ui.gainPM2->setValue(100);
     window.ui.Open_configuration->trigger();
-    EXPECT_EQ(window.ui.gainPM2->value(), 750);
+    EXPECT_EQ(window.ui.gainPM2->value(), 600);
     EXPECT_EQ(prompt.asked().front().caption, "Save File");
 
     bench.adapter.faults().stopAnsweringAfterFrames = 0;

@@ -12,6 +12,7 @@
 #include "morvane_workflows.h"
 #include "output_capture.h"
 #include "process_state.h"
+#include "settings_transfer.h"
 #include "sim_fixture.h"
 #include "sim_options.h"
 #include "transcript.h"
@@ -48,20 +49,31 @@ QString play(bool overUsb, LinkDialect dialect, Personality drive,
     return transcript.text();
 }
 
+// Connect, Apply and the read-back of `morvane restore`.
 void connectAndApply(MorvaneRecorder& ui) {
     connectDrive(ui);
     ui.form.contents[7] = 750;  // gain P of axis 1
+    const DriveSettings sent = ui.form;
     applySettings(ui);
+    checkSettingsOnDrive(ui, sent);
+}
+
+// Keeps at most 500 as the P gain of axis 1.
+Personality clampingFerroxDrive() {
+    auto drive = drive_sim::makeFerroxFirmware();
+    drive->setWriteLimit(200, 500);
+    return drive;
 }
 }  // namespace
 
-TEST(OnEmulatedAdapter, MorvaneConnectAndApplyAsOnTheSimulatedAdapter) {
-    const QString simulated = play<MorvaneRecorder>(
-        false, LinkDialect::Firmware, drive_sim::makeFerroxFirmware(), connectAndApply);
-    const QString usb = play<MorvaneRecorder>(true, LinkDialect::Firmware,
-                                              drive_sim::makeFerroxFirmware(), connectAndApply);
+TEST(OnEmulatedAdapter, MorvaneConnectApplyAndReadBackAsOnTheSimulatedAdapter) {
+    const QString simulated =
+        play<MorvaneRecorder>(false, LinkDialect::Firmware, clampingFerroxDrive(), connectAndApply);
+    const QString usb =
+        play<MorvaneRecorder>(true, LinkDialect::Firmware, clampingFerroxDrive(), connectAndApply);
     EXPECT_EQ(usb.toStdString(), simulated.toStdString());
-    EXPECT_TRUE(usb.contains("status 5000: Parameters set"));
+    EXPECT_TRUE(usb.contains("status 5000: Parameters set\n")) << usb.toStdString();
+    EXPECT_TRUE(usb.endsWith("critical|Read-back|parameter 200 sent 750, found 500\n"));
 }
 
 TEST(OnEmulatedAdapter, MorvaneAdapterUnpluggedDuringApplyIsALostLinkAndCannotBeReopened) {
