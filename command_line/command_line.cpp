@@ -49,7 +49,8 @@ const Subcommand* chosenSubcommand(const QCommandLineParser& parser,
         why = "unknown subcommand '" + positional.value(0) + "'";
         return nullptr;
     }
-    if (positional.size() != (found->argument ? 2 : 1)) {
+    if (positional.size() != (found->argument ? 2 : 1) ||
+        (found->argument && positional.value(1).isEmpty())) {
         why = QString("%1 takes %2")
                   .arg(found->name, found->argument ? found->argument : "no argument");
         return nullptr;
@@ -74,11 +75,12 @@ const Subcommand* chosenSubcommand(const QCommandLineParser& parser,
 StartupChoice adapterChoice(const QCommandLineParser& parser, const CommonOptions& common,
                             const ProgramInfo& info) {
     std::vector<std::string> adapterOptions{info.name};
-    if (parser.isSet(common.simulate)) {
-        adapterOptions.push_back("--simulate=" + parser.value(common.simulate).toStdString());
+    // Every value is passed on, so that a repeated option is refused there too.
+    for (const QString& value : parser.values(common.simulate)) {
+        adapterOptions.push_back("--simulate=" + value.toStdString());
     }
-    if (parser.isSet(common.adapter)) {
-        adapterOptions.push_back("--adapter=" + parser.value(common.adapter).toStdString());
+    for (const QString& value : parser.values(common.adapter)) {
+        adapterOptions.push_back("--adapter=" + value.toStdString());
     }
     std::vector<char*> adapterArgv;
     for (std::string& option : adapterOptions) {
@@ -156,7 +158,10 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     }
     QString why;
     const Subcommand* subcommand = chosenSubcommand(parser, subcommands, why);
-    if (!subcommand) {
+    if (subcommand && subcommand->refusal) {
+        why = subcommand->refusal(parser);
+    }
+    if (!subcommand || !why.isEmpty()) {
         return refuse(info, why, json);
     }
     bool isNumber = false;

@@ -32,6 +32,9 @@ struct Subcommand {
     const char* summary;   // one line for --help
     std::function<SubcommandResult(const SubcommandCall&)> run;
     QList<QCommandLineOption> options = {};  // taken by this subcommand only, e.g. --axis
+    // Why the values of those options are refused, judged before any file or drive is touched;
+    // empty when they are fine.
+    std::function<QString(const QCommandLineParser&)> refusal = {};
 };
 
 // Whether the first argument names a subcommand rather than a window option.

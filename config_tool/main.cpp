@@ -6,6 +6,7 @@
 #include "morvane.h"
 #include "morvane_workflows.h"
 #include "progress.h"
+#include "scope_capture.h"
 #include "settings_document.h"
 #include "settings_transfer.h"
 #include "startup.h"
@@ -18,13 +19,6 @@ const QCommandLineOption kSpanOption("span", "step-test: capture the curves over
 const QCommandLineOption kCsvOption("csv",
                                     "step-test: write the captured curves to FILE (needs --span)",
                                     "FILE");
-
-// A bad value of the subcommand's own: its message on standard error, as the runner gives its
-// own refusals, and no drive work.
-SubcommandResult refused(const QString& why) {
-    std::fprintf(stderr, "morvane: %s\nTry 'morvane --help'.\n", qPrintable(why));
-    return {kExitBadCommandLine, {}, {}, {}};
-}
 
 // Connect, then one drive workflow; its outcome is what it showed.
 template <class Then>
@@ -75,9 +69,6 @@ SubcommandResult disable(const SubcommandCall& call) {
 // backup and restore: the settings file named on the line stands in for the file dialog.
 template <class Run>
 SubcommandResult withSettingsFile(const SubcommandCall& call, Run run) {
-    if (call.argument.isEmpty()) {
-        return refused("a settings file name is needed");
-    }
     MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
     frontEnd.settingsFile = call.argument;
     SubcommandResult result = run(frontEnd);
@@ -134,23 +125,26 @@ SubcommandResult restore(const SubcommandCall& call) {
 }
 
 // The Test button on the axis and span given, the curves optionally kept as CSV.
-SubcommandResult stepTest(const SubcommandCall& call) {
-    const QCommandLineParser& parser = call.parser;
+QString stepTestRefusal(const QCommandLineParser& parser) {
     const QString axis = parser.value(kAxisOption);
     const QString span = parser.value(kSpanOption);
-    const QString csv = parser.value(kCsvOption);
-    QString refusal;
     if (axis != "1" && axis != "2") {
-        refusal = "step-test needs --axis=1 or --axis=2";
-    } else if (parser.isSet(kSpanOption) && span != "100" && span != "500" && span != "2000") {
-        refusal = "--span takes 100, 500 or 2000";
-    } else if (parser.isSet(kCsvOption) && (csv.isEmpty() || !parser.isSet(kSpanOption))) {
-        refusal = "--csv needs a file name and --span";
+        return "step-test needs --axis=1 or --axis=2";
     }
-    if (!refusal.isEmpty()) {
-        return refused(refusal);
+    if (parser.isSet(kSpanOption) && span != "100" && span != "500" && span != "2000") {
+        return "--span takes 100, 500 or 2000";
     }
+    if (parser.isSet(kCsvOption) && (parser.value(kCsvOption).isEmpty() || span.isEmpty())) {
+        return "--csv needs a file name and --span";
+    }
+    return {};
+}
 
+SubcommandResult stepTest(const SubcommandCall& call) {
+    const QString axis = call.parser.value(kAxisOption);
+    const QString span = call.parser.value(kSpanOption);
+    const QString csv = call.parser.value(kCsvOption);
+    dumpSampleTablesTo(stdout);  // the trace's stream here
     MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
     frontEnd.axis = axis.toInt() - 1;
     frontEnd.spanMs = span.toInt();
@@ -180,7 +174,8 @@ int main(int argc, char** argv) {
          nullptr,
          "step test: --axis=1|2 [--span=100|500|2000 [--csv=FILE]]",
          stepTest,
-         {kAxisOption, kSpanOption, kCsvOption}},
+         {kAxisOption, kSpanOption, kCsvOption},
+         stepTestRefusal},
         {"diagnose", nullptr, "connect and print the drive diagnosis report", diagnose},
         {"disable", nullptr, "connect and switch the drive's power stage off", disable}};
     const std::string help = subcommandHelp("morvane", subcommands);

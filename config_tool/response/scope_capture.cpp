@@ -25,20 +25,28 @@ bool downloadFits(int32_t sampleCount, int32_t channelCount) {
            channelCount > 0;
 }
 
+FILE* sampleTableStream = stderr;
+
 void printSampleTable(int sampleCount, int channelCount) {
     int rows = sampleCount / channelCount;
     for (int row = 0; row < rows; ++row) {
         for (int slot = 0; slot < channelCount; ++slot) {
-            std::fprintf(stderr, " %d ", int(int16_t(rawSamples[row * channelCount + slot])));
+            std::fprintf(sampleTableStream, " %d ",
+                         int(int16_t(rawSamples[row * channelCount + slot])));
         }
-        std::fprintf(stderr, " \n ");
+        std::fprintf(sampleTableStream, " \n ");
     }
-    std::fflush(stderr);
+    std::fflush(sampleTableStream);
 }
 }  // namespace
 
 void resetScopeState() {
     scopeState = ScopeState{};
+    sampleTableStream = stderr;
+}
+
+void dumpSampleTablesTo(FILE* stream) {
+    sampleTableStream = stream;
 }
 
 void clearScopeChannels() {

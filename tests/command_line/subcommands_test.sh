@@ -29,7 +29,7 @@ check 6 "Connection to drive lost" "$tressel" flash "$demo" --simulate=latency=0
 check 4 "Unable to open USB adapter" "$tressel" flash "$demo" --adapter=NO-SUCH-ADAPTER
 check 0 "" "$tressel" flash "$demo" --simulate=latency=0 --power-cycle-wait=0.1
 for bad in "bogus --simulate" "flash --simulate" "flash $demo --bogus" "flash $demo --simulate=bogus" \
-    "flash $demo --simulate --power-cycle-wait=soon"; do
+    "flash $demo --simulate --power-cycle-wait=soon" "flash $demo --adapter=A --adapter=B"; do
     # shellcheck disable=SC2086
     check 2 "" "$tressel" $bad
 done
@@ -37,6 +37,7 @@ check 0 "drive disabled" "$morvane" disable --simulate=latency=0
 check 5 "No data received" "$morvane" diagnose --simulate=power=off,latency=0
 check 5 "Unsupported drive type found" "$morvane" diagnose --simulate=mode=bootloader,latency=0
 check 2 "" "$morvane" flash "$demo" --simulate
+check 2 "" "$morvane" backup "" --simulate
 LINES_WANTED=19 check 0 "Fault register 0000" "$morvane" diagnose --simulate=latency=0
 # --json: every line of standard output is a JSON object; the last is the result, whose exit
 # code is the process's. A flash shows its writing as a few progress events, not one a packet.
@@ -116,7 +117,9 @@ printf "<SetupFRX><Param80" >"$tmp/broken.frx"
 check 3 "File read failed" "$morvane" restore "$tmp/broken.frx" --simulate=power=off,latency=0
 sed 's/"2600"/"7000"/' "$tmp/drive.frx" >"$tmp/over.frx"
 check 7 "can't be greater than peak current" "$morvane" restore "$tmp/over.frx" --simulate=power=off
-out=$("$morvane" step-test --axis=2 --span=100 --csv="$tmp/a2.csv" --simulate=latency=0 </dev/null 2>/dev/null)
+# The sample table goes with the trace: standard error stays empty on a good run.
+out=$("$morvane" step-test --axis=2 --span=100 --csv="$tmp/a2.csv" --simulate=latency=0 </dev/null 2>"$tmp/err")
+[ -s "$tmp/err" ] && { echo "FAIL: step-test wrote to standard error: $(head -n 3 "$tmp/err")"; fail=1; }
 figures=$(printf "%s" "$out" | sed -n 's/^Peak error \([0-9]*\) counts, undershoot \([0-9]*\) counts, settling time \([0-9]*\) ms\.$/peak error \1 counts, undershoot \2 counts, settling time \3 ms/p')
 header="# Axis 2, span 100 ms, Kp 600, Ki 110, Kd 680, peak current 5500 mA, continuous current 2400 mA, $figures"
 if [ -z "$figures" ] || [ "$(head -n 1 "$tmp/a2.csv")" != "$header" ] || [ "$(grep -c "" "$tmp/a2.csv")" -ne 502 ]; then
