@@ -34,8 +34,9 @@ enum class ToolkitOptions { StillInArgv, TakenOut };
 
 // Reads --help, --version, --list-adapters, --adapter=SERIAL|BUS:DEV and
 // --simulate[=KEY=VALUE,...]. Help, version and the adapter list go to standard output; a
-// refused option or argument gets a message on standard error and exit code 2. The line is read once before
-// the application object exists, so that all of this works without a display, and once after.
+// refused option or argument gets a message on standard error and exit code 2. The line is read
+// once before the application object exists, so that all of this works without a display, and once
+// after.
 StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
                                ToolkitOptions toolkit = ToolkitOptions::TakenOut);
 
