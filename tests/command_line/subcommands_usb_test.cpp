@@ -28,6 +28,8 @@ TEST(OnEmulatedAdapter, SubcommandsRunOverTheLibftdiPathAndLogTheAdaptersSerial)
     } runs[] = {
         {true, KMR_TRESSEL, {"flash", dir.filePath("image.vlf")}, "flashed and verified: "},
         {false, KMR_MORVANE, {"diagnose"}, "Fault register 0000"},
+        {false, KMR_MORVANE, {"backup", dir.filePath("drive.frx")}, "saved: "},
+        {false, KMR_MORVANE, {"restore", dir.filePath("drive.frx")}, "restored and read back: "},
     };
     for (const auto& run : runs) {
         // The chip's testbed is handed to the child through the environment umockdev set.
@@ -45,8 +47,8 @@ TEST(OnEmulatedAdapter, SubcommandsRunOverTheLibftdiPathAndLogTheAdaptersSerial)
     QFile logFile(log);
     ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = logFile.readAll().split('\n');
-    ASSERT_EQ(lines.size(), 3);  // two runs and the empty rest after the last line break
-    for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(lines.size(), 5);  // four runs and the empty rest after the last line break
+    for (int i = 0; i < 4; ++i) {
         const QJsonObject entry = QJsonDocument::fromJson(lines[i]).object();
         EXPECT_EQ(entry["adapter"].toString(), "KMR00001") << lines[i].toStdString();
         EXPECT_EQ(entry["exit_code"].toInt(-1), 0);
