@@ -9,36 +9,20 @@
 #include "progress.h"
 
 namespace {
-// The failure class of a message, by the start of its text; any other warning or critical
-// message is a failure the drive reported or a check that did not pass.
-int failureCode(const QString& title, const QString& text) {
-    static const struct {
-        const char* start;
-        int code;
-    } classes[] = {
-        {"Unable to load file", kExitFileRefused},
-        {"Firmware file holds no packets", kExitFileRefused},
-        {"File not found", kExitFileRefused},
-        {"File read failed", kExitFileRefused},
-        {"File load failed", kExitFileRefused},
-        {"Not a Ferrox settings file", kExitFileRefused},
-        {"Unsupported version of Ferrox settings file", kExitFileRefused},
-        {"Error in config file", kExitFileRefused},
-        {"Unable to open file for writing", kExitFileRefused},
-        {"Unable to open USB adapter", kExitNoAdapter},
-        {"Unable to communicate with drive", kExitNoDrive},
-        {"Drive doesn't seem to be in bootloader mode", kExitNoDrive},
-        {"Unsupported drive type", kExitNoDrive},
-        {"No Ferrox firmware installed", kExitNoDrive},
-        {"Too new Ferrox firmware version", kExitNoDrive},
-    };
-    if (title == "CRC error") {
-        return kExitLinkLost;
-    }
-    for (const auto& failure : classes) {
-        if (text.startsWith(QLatin1String(failure.start))) {
-            return failure.code;
-        }
+int exitCodeOf(Failure failure) {
+    switch (failure) {
+        case Failure::None:
+            return kExitDone;
+        case Failure::FileRefused:
+            return kExitFileRefused;
+        case Failure::NoAdapter:
+            return kExitNoAdapter;
+        case Failure::NoDrive:
+            return kExitNoDrive;
+        case Failure::LinkLost:
+            return kExitLinkLost;
+        case Failure::DriveFailed:
+            break;
     }
     return kExitDriveFailed;
 }
@@ -62,7 +46,7 @@ QString withoutMarkup(const QString& text) {
     return plain;
 }
 
-void CommandLineReport::showMessage(MessageKind kind, const QString& title, const QString& text) {
+void CommandLineReport::showMessage(const QString& title, const QString& text, Failure failure) {
     clearProgressLine();
     const QString plain = withoutMarkup(text);
     if (title == "Connecting") {
@@ -74,8 +58,8 @@ void CommandLineReport::showMessage(MessageKind kind, const QString& title, cons
     std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(plain.simplified()));
     lastMessage_ = plain;
     textByTitle_[title] = plain;
-    if (kind != MessageKind::Information && exitCode_ == kExitDone) {
-        exitCode_ = failureCode(title, plain);
+    if (exitCode_ == kExitDone) {
+        exitCode_ = exitCodeOf(failure);
     }
 }
 

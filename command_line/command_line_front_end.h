@@ -28,7 +28,7 @@ class CommandLineReport {
 public:
     explicit CommandLineReport(double powerCycleWaitSeconds)
         : powerCycleWaitSeconds_(powerCycleWaitSeconds) {}
-    void showMessage(MessageKind kind, const QString& title, const QString& text);
+    void showMessage(const QString& title, const QString& text, Failure failure);
     // The exit code of the first failure shown, or kExitDone.
     int exitCode() const { return exitCode_; }
     // The last message shown, on one line, for the result line of a failure.
@@ -49,8 +49,9 @@ public:
     explicit CommandLine(double powerCycleWaitSeconds) : report(powerCycleWaitSeconds) {}
     QString translate(const char* text) override { return QString::fromUtf8(text); }
     void showStatus(const QString&, int) override {}
-    void showMessage(MessageKind kind, const QString& title, const QString& text) override {
-        report.showMessage(kind, title, text);
+    void showMessage(MessageKind, const QString& title, const QString& text,
+                     Failure failure) override {
+        report.showMessage(title, text, failure);
     }
     void setConnected(bool isConnected) override { connected = isConnected; }
 

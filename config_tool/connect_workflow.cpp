@@ -29,7 +29,7 @@ void connectDrive(MorvaneFrontEnd& frontEnd) {
     const int driveType = getParam(ferrox_param::kDriveType, error);
     if (driveType < kLowestDriveType || driveType > kHighestDriveType) {
         frontEnd.showMessage(MessageKind::Warning, "Error",
-                             frontEnd.translate("Unsupported drive type found"));
+                             frontEnd.translate("Unsupported drive type found"), Failure::NoDrive);
         return;
     }
     const int firmwareVersion = getParam(ferrox_param::kFirmwareVersion, error);
@@ -39,13 +39,15 @@ void connectDrive(MorvaneFrontEnd& frontEnd) {
         frontEnd.showMessage(MessageKind::Critical, "Error",
                              frontEnd.translate("No Ferrox firmware installed in drive. Please "
                                                 "install Ferrox firmware before using Morvane "
-                                                "<b>or</b> use Orrick to configure."));
+                                                "<b>or</b> use Orrick to configure."),
+                             Failure::NoDrive);
         return;
     }
     if (compatibility > kNewestCompatibility) {
         frontEnd.showMessage(MessageKind::Critical, "Error",
                              frontEnd.translate("Too new Ferrox firmware version found in drive. "
-                                                "<br>Please upgrade Morvane."));
+                                                "<br>Please upgrade Morvane."),
+                             Failure::NoDrive);
         return;
     }
     if (reportLinkError(frontEnd, error)) {

@@ -44,7 +44,7 @@ void showDiagnosis(MorvaneFrontEnd& frontEnd) {
     bool error = false;
     if (!frontEnd.isConnected()) {
         frontEnd.showMessage(MessageKind::Information, "Diagnosis",
-                             frontEnd.translate("Connect first"));
+                             frontEnd.translate("Connect first"), Failure::None);
         return;
     }
 
@@ -62,6 +62,7 @@ void showDiagnosis(MorvaneFrontEnd& frontEnd) {
 
     // The report shows whatever arrived; a broken link is reported after it.
     frontEnd.showMessage(MessageKind::Information, "Diagnosis",
-                         diagnosisReport(frontEnd.storedFirmwareVersion(), readings));
+                         diagnosisReport(frontEnd.storedFirmwareVersion(), readings),
+                         Failure::None);
     reportLinkError(frontEnd, error);
 }

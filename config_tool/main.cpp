@@ -154,7 +154,8 @@ SubcommandResult stepTest(const SubcommandCall& call) {
             !writeFileAtomically(csv,
                                  QByteArray::fromStdString(stepCaptureCsv(connected.capture)))) {
             connected.showMessage(MessageKind::Warning, "Error",
-                                  connected.translate("Unable to open file for writing"));
+                                  connected.translate("Unable to open file for writing"),
+                                  Failure::FileRefused);
         }
     });
     result.file = csv;

@@ -191,7 +191,8 @@ bool guardSettingsLoad(FrontEnd& frontEnd, const std::function<void()>& step) {
         step();
         return true;
     } catch (...) {
-        frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate("File load failed"));
+        frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate("File load failed"),
+                             Failure::FileRefused);
         return false;
     }
 }

@@ -26,7 +26,8 @@ void saveSettingsFile(MorvaneFrontEnd& frontEnd) {
     }
     if (!writeFileAtomically(name, settingsFileText(settings.document))) {
         frontEnd.showMessage(MessageKind::Warning, "Error",
-                             frontEnd.translate("Unable to open file for writing"));
+                             frontEnd.translate("Unable to open file for writing"),
+                             Failure::FileRefused);
         return;
     }
     frontEnd.showStatus(frontEnd.translate("Configuration saved"), 3000);
@@ -38,7 +39,8 @@ void openSettingsFile(MorvaneFrontEnd& frontEnd) {
         return;
     }
     auto warn = [&frontEnd](const char* text) {
-        frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate(text));
+        frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate(text),
+                             Failure::FileRefused);
     };
 
     QDomDocument document;

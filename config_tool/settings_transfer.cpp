@@ -45,7 +45,8 @@ bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings) {
     }
     frontEnd.showMessage(MessageKind::Warning, "Settings error",
                          frontEnd.translate("<i>Continuous current</i> can't be greater than "
-                                            "<i>peak current</i>.<br>Correct your settings."));
+                                            "<i>peak current</i>.<br>Correct your settings."),
+                         Failure::DriveFailed);
     return false;
 }
 
@@ -86,7 +87,7 @@ void importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& ro
         const QDomNodeList found = root.elementsByTagName("Param" + QString::number(number));
         if (found.isEmpty()) {
             frontEnd.showMessage(MessageKind::Warning, "Error",
-                                 frontEnd.translate("Error in config file"));
+                                 frontEnd.translate("Error in config file"), Failure::FileRefused);
             return kMissingParamValue;
         }
         bool isNumber = false;
@@ -111,7 +112,8 @@ QStringList checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings&
         if (value != content) {
             differences
                 << QString("parameter %1 sent %2, found %3").arg(number).arg(content).arg(value);
-            frontEnd.showMessage(MessageKind::Critical, "Read-back", differences.last());
+            frontEnd.showMessage(MessageKind::Critical, "Read-back", differences.last(),
+                                 Failure::DriveFailed);
         }
     });
     return differences;

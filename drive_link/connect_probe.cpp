@@ -8,15 +8,15 @@ constexpr int kConnectingMs = 10000;
 }  // namespace
 
 bool openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instructionsNote) {
-    auto refuse = [&](const char* text) {
-        frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate(text));
+    auto refuse = [&](const char* text, Failure failure) {
+        frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate(text), failure);
         return false;
     };
 
     frontEnd.showStatus(frontEnd.translate("Connecting to drive..."), kConnectingMs);
     frontEnd.setConnected(false);
     if (!openLink(clockHigh)) {
-        return refuse("Unable to open USB adapter");
+        return refuse("Unable to open USB adapter", Failure::NoAdapter);
     }
     frontEnd.showMessage(
         MessageKind::Information, "Connecting",
@@ -26,7 +26,8 @@ bool openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instru
             "powered)<br>&nbsp;&nbsp;2. Power-up drive logic voltage<br>&nbsp;&nbsp;3. Press "
             "Ok<br><br><b>Make sure</b> there is nothing connected to CMD connector <b>and</b> "
             "USB adapter is connected to SPI connector.") +
-            instructionsNote);
+            instructionsNote,
+        Failure::None);
 
     bool error = false;
     transact(noOpCommand(), 0, error);
@@ -37,12 +38,14 @@ bool openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instru
     if (probe == 0 || probe == 0xFFFFFFFFu) {
         return refuse(
             "Unable to communicate with drive. No data received from device. <br>Ensure that you "
-            "have followed the instructions of previous dialog.");
+            "have followed the instructions of previous dialog.",
+            Failure::NoDrive);
     }
     if (error) {
         return refuse(
             "Unable to communicate with drive. Data checksum error. <br>Ensure that you have "
-            "followed the instructions of previous dialog.");
+            "followed the instructions of previous dialog.",
+            Failure::NoDrive);
     }
     return true;
 }

@@ -10,6 +10,17 @@ enum class MessageKind {
     Information,  // instructions and reports
 };
 
+// What failed, told with each message, so that a front end that must tell failures apart (a
+// script's exit code) need not read the text. A window shows only the box.
+enum class Failure {
+    None,         // an instruction or a report
+    FileRefused,  // an image or settings file that cannot be used, or a file not written
+    NoAdapter,    // the adapter cannot be opened
+    NoDrive,      // no drive answering, or the wrong mode, drive, firmware or bootloader
+    LinkLost,     // the link failed during the work
+    DriveFailed,  // the drive reported a failure, or a check or setting did not pass
+};
+
 class FrontEnd {
 public:
     // A user text in the front end's language.
@@ -17,7 +28,8 @@ public:
     // A progress or result text; a time-out of 0 keeps it until the next one replaces it.
     virtual void showStatus(const QString& text, int timeoutMs) = 0;
     // A modal message with a single OK; returns once the user has closed it.
-    virtual void showMessage(MessageKind kind, const QString& title, const QString& text) = 0;
+    virtual void showMessage(MessageKind kind, const QString& title, const QString& text,
+                             Failure failure) = 0;
     // Connected: the drive operations are offered. Disconnected: only Connect and the files.
     virtual void setConnected(bool connected) = 0;
 

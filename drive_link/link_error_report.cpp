@@ -15,7 +15,8 @@ bool reportLinkError(FrontEnd& frontEnd, bool error) {
     frontEnd.showMessage(MessageKind::Critical, "CRC error",
                          frontEnd.translate("Connection to drive lost, data checksum error. "
                                             "<br>Ensure that you have sufficient noise shielding "
-                                            "in cables."));
+                                            "in cables."),
+                         Failure::LinkLost);
     frontEnd.setConnected(false);
     return true;
 }

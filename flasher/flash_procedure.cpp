@@ -27,7 +27,8 @@ int reportUnexpectedState(FlasherFrontEnd& frontEnd) {
     frontEnd.showMessage(
         MessageKind::Critical, "Error",
         frontEnd.translate("Flashing failed, drive in unexpected state. Restart drive "
-                           "power and try again."));
+                           "power and try again."),
+        Failure::DriveFailed);
     return -2;
 }
 
@@ -43,7 +44,8 @@ bool bootloaderIsReady(FlasherFrontEnd& frontEnd, bool& error) {
     if (answer == kNotBootloaderAnswer) {
         frontEnd.showMessage(
             MessageKind::Warning, "Error",
-            frontEnd.translate("Drive not in bootloader mode. Restart drive power and try again."));
+            frontEnd.translate("Drive not in bootloader mode. Restart drive power and try again."),
+            Failure::DriveFailed);
         printLine(
             "\nDrive not in bootloader mode? Check CLR jumper and reset drive. Hit enter to "
             "exit");
@@ -52,7 +54,8 @@ bool bootloaderIsReady(FlasherFrontEnd& frontEnd, bool& error) {
     if (replyValue(answer) != 0) {
         frontEnd.showMessage(
             MessageKind::Warning, "Error",
-            frontEnd.translate("Fault bits active. Restart drive power and try again."));
+            frontEnd.translate("Fault bits active. Restart drive power and try again."),
+            Failure::DriveFailed);
         printLine("\nBL fault bits active. Reset drive and try again. Hit enter to exit");
         return false;
     }
@@ -160,7 +163,8 @@ bool imageCanBeFlashed(FlasherFrontEnd& frontEnd) {
     frontEnd.showMessage(MessageKind::Warning, "Error",
                          frontEnd.translate("Firmware file holds no packets. Flashing it would "
                                             "erase the drive and leave it without firmware.<br>"
-                                            "Open another firmware file."));
+                                            "Open another firmware file."),
+                         Failure::FileRefused);
     return false;
 }
 
@@ -200,11 +204,13 @@ int flashImage(FlasherFrontEnd& frontEnd) {
             MessageKind::Information, "Results",
             frontEnd.translate(
                 "Flashing successful, drive memory verified! Now close Tressel, restart "
-                "drive logic supply and configure drive with Orrick/Morvane."));
+                "drive logic supply and configure drive with Orrick/Morvane."),
+            Failure::None);
     } else {
         frontEnd.showMessage(
             MessageKind::Warning, "Results",
-            frontEnd.translate("Flashing failed. Restart drive power and try again."));
+            frontEnd.translate("Flashing failed. Restart drive power and try again."),
+            Failure::DriveFailed);
     }
     frontEnd.showStatus("Flashing done", 0);
     return 0;

@@ -29,7 +29,8 @@ void connectBootloader(FlasherFrontEnd& frontEnd) {
     if (transact(kNoOp, 0, error) == kFirmwareNoOpAnswer) {
         frontEnd.showMessage(
             MessageKind::Warning, "Error",
-            frontEnd.translate("Drive doesn't seem to be in bootloader mode. Please try again."));
+            frontEnd.translate("Drive doesn't seem to be in bootloader mode. Please try again."),
+            Failure::NoDrive);
         return;
     }
 
@@ -38,7 +39,7 @@ void connectBootloader(FlasherFrontEnd& frontEnd) {
     const uint16_t version = transact(kNoOp, 0, error);
     if (version < kFirstSupportedVersion || version > kLastSupportedVersion) {
         frontEnd.showMessage(MessageKind::Critical, "Error",
-                             frontEnd.translate("Unsupported drive type."));
+                             frontEnd.translate("Unsupported drive type."), Failure::NoDrive);
         return;
     }
     if (reportLinkError(frontEnd, error)) {
@@ -60,7 +61,8 @@ void openFirmwareFile(FlasherFrontEnd& frontEnd) {
     // The file system's own encoding, so that any name the dialog can show can also be opened.
     if (loadImage(QFile::encodeName(name).constData()) != kImageLoaded) {
         frontEnd.showMessage(MessageKind::Warning, "Error",
-                             frontEnd.translate("Unable to load file or wrong type"));
+                             frontEnd.translate("Unable to load file or wrong type"),
+                             Failure::FileRefused);
         return;
     }
     // Loaded, but nothing to flash: the user may choose another file.

@@ -1,7 +1,7 @@
 // Front ends that record what a workflow shows instead of showing it: one line per event (a
-// status text with its time-out, a message with kind, title and text, the connected state, a
-// question and its scripted answer). Tests compare these lines with golden files; a command
-// line can print them.
+// status text with its time-out, a message with kind, title, text and what failed, the connected
+// state, a question and its scripted answer). Tests compare these lines with golden files; a
+// command line can print them.
 #pragma once
 
 #include <QString>
@@ -20,9 +20,12 @@ public:
     void showStatus(const QString& text, int timeoutMs) override {
         record_(QString("status %1: %2").arg(timeoutMs).arg(text));
     }
-    void showMessage(MessageKind kind, const QString& title, const QString& text) override {
+    void showMessage(MessageKind kind, const QString& title, const QString& text,
+                     Failure failure) override {
         static const char* const kinds[] = {"warning", "critical", "information"};
-        record_(QString("%1|%2|%3").arg(kinds[int(kind)], title, text));
+        static const char* const failures[] = {"",          "|file refused", "|no adapter",
+                                               "|no drive", "|link lost",    "|drive failed"};
+        record_(QString("%1|%2|%3%4").arg(kinds[int(kind)], title, text, failures[int(failure)]));
     }
     void setConnected(bool connected) override {
         record_(connected ? "connected" : "disconnected");

@@ -22,7 +22,8 @@ public:
     void showStatus(const QString& text, int timeoutMs) override {
         window_->statusBar()->showMessage(text, timeoutMs);
     }
-    void showMessage(MessageKind kind, const QString& title, const QString& text) override {
+    void showMessage(MessageKind kind, const QString& title, const QString& text,
+                     Failure) override {
         showMessageBox(window_, kind, title, text);
     }
 

@@ -73,7 +73,8 @@ TEST(OnEmulatedAdapter, MorvaneConnectApplyAndReadBackAsOnTheSimulatedAdapter) {
         play<MorvaneRecorder>(true, LinkDialect::Firmware, clampingFerroxDrive(), connectAndApply);
     EXPECT_EQ(usb.toStdString(), simulated.toStdString());
     EXPECT_TRUE(usb.contains("status 5000: Parameters set\n")) << usb.toStdString();
-    EXPECT_TRUE(usb.endsWith("critical|Read-back|parameter 200 sent 750, found 500\n"));
+    EXPECT_TRUE(
+        usb.endsWith("critical|Read-back|parameter 200 sent 750, found 500|drive failed\n"));
 }
 
 TEST(OnEmulatedAdapter, MorvaneAdapterUnpluggedDuringApplyIsALostLinkAndCannotBeReopened) {
@@ -88,7 +89,8 @@ TEST(OnEmulatedAdapter, MorvaneAdapterUnpluggedDuringApplyIsALostLinkAndCannotBe
         [](drive_sim::EmulatedFt232r& chip) { chip.unplugAtTransfer(4 * 83); });
     EXPECT_TRUE(usb.contains("status 5000: Conneced & settings imported")) << usb.toStdString();
     EXPECT_TRUE(usb.contains("critical|CRC error|")) << usb.toStdString();
-    EXPECT_TRUE(usb.endsWith("warning|Error|Unable to open USB adapter\n")) << usb.toStdString();
+    EXPECT_TRUE(usb.endsWith("warning|Error|Unable to open USB adapter|no adapter\n"))
+        << usb.toStdString();
 }
 
 TEST(OnEmulatedAdapter, TresselFlashesThreePacketsAsOnTheSimulatedAdapter) {
