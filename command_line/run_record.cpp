@@ -11,15 +11,25 @@
 
 #include "command_line_front_end.h"
 #include "json_line.h"
+#include "regular_file.h"
 
 namespace {
+// Only a regular file is hashed: the name on the line may be a FIFO or a device, which the
+// workflow refused and which must not block or endlessly feed the hash now.
 QString sha256Of(const QString& path) {
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+    const RegularFile opened = openRegularFile(QFile::encodeName(path).constData());
+    if (opened.outcome != FileOpening::Opened) {
         return {};
     }
-    return QString::fromLatin1(hash.result().toHex());
+    QFile file;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const bool hashed =
+        file.open(opened.descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) &&
+        hash.addData(&file);
+    if (!file.isOpen()) {
+        close(opened.descriptor);
+    }
+    return hashed ? QString::fromLatin1(hash.result().toHex()) : QString();
 }
 }  // namespace
 
