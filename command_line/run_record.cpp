@@ -14,6 +14,17 @@
 #include "regular_file.h"
 
 namespace {
+// Opens a file to write into without blocking: a FIFO that nobody reads is refused at once
+// (ENXIO) instead of holding the run before it starts; one that is read works, as a pipe does.
+int openForWriting(const QString& path, int flags) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | flags, 0644);
+    if (fd >= 0) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
 // Only a regular file is hashed: the name on the line may be a FIFO or a device, which the
 // workflow refused and which must not block or endlessly feed the hash now.
 QString sha256Of(const QString& path) {
@@ -57,8 +68,7 @@ RunLog::~RunLog() {
 }
 
 bool RunLog::open(const QString& path, QString& why) {
-    fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
-                 0644);
+    fd_ = openForWriting(path, O_APPEND);
     if (fd_ < 0) {
         why = QString("cannot open the log %1: %2").arg(path, std::strerror(errno));
     }
@@ -100,8 +110,7 @@ bool openTrace(const QString& path, int& fd, QString& why) {
         fd = path.isEmpty() ? -1 : STDOUT_FILENO;
         return true;
     }
-    fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd = openForWriting(path, O_TRUNC);
     if (fd < 0) {
         why = QString("cannot write the trace %1: %2").arg(path, std::strerror(errno));
     }
