@@ -166,8 +166,9 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     }
     bool isNumber = false;
     const double waitSeconds = parser.value(common.powerCycleWait).toDouble(&isNumber);
-    if (!isNumber || waitSeconds < 0) {
-        return refuse(info, "--power-cycle-wait needs a number of seconds", json);
+    // An hour is more than any drive needs to restart; "inf" and "nan" are numbers to the parser.
+    if (!isNumber || !(waitSeconds >= 0 && waitSeconds <= 3600)) {
+        return refuse(info, "--power-cycle-wait needs a number of seconds from 0 to 3600", json);
     }
     const QString tracePath = parser.value(common.trace);
     if (json && tracePath == "-") {

@@ -35,7 +35,7 @@ check 6 "Connection to drive lost" "$tressel" flash "$demo" --simulate=latency=0
 check 4 "Unable to open USB adapter" "$tressel" flash "$demo" --adapter=NO-SUCH-ADAPTER
 check 0 "" "$tressel" flash "$demo" --simulate=latency=0 --power-cycle-wait=0.1
 for bad in "bogus --simulate" "flash --simulate" "flash $demo --bogus" "flash $demo --simulate=bogus" \
-    "flash $demo --simulate --power-cycle-wait=soon" "flash $demo --adapter=A --adapter=B"; do
+    "flash $demo --simulate --power-cycle-wait=soon" "flash $demo --simulate --power-cycle-wait=nan" "flash $demo --adapter=A --adapter=B"; do
     # shellcheck disable=SC2086
     check 2 "" "$tressel" $bad
 done
