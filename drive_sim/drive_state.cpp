@@ -12,12 +12,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
 
 #include "ferrox_factory.h"
+#include "regular_file.h"
 #include "whole_number.h"
 
 namespace drive_sim {
@@ -242,8 +242,11 @@ void keepPart(DrivePersonality& drive, const std::string& path, DriveState loade
 }  // namespace
 
 bool loadDriveState(const std::string& path, DriveState& state, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // A FIFO or a device named as the state would block or never end: only a regular file is
+    // opened, and only as much of it as a whole flash can take up is read.
+    constexpr size_t kLargestState = size_t(16) << 20;
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
         const int problem = errno;
         if (problem != ENOENT) {
             error = "state file '" + path + "' cannot be read: " + std::strerror(problem);
@@ -258,10 +261,27 @@ bool loadDriveState(const std::string& path, DriveState& state, std::string& err
         state = DriveState{};  // the factory drive; the file comes with the first change
         return true;
     }
+    const RegularFile opened = openRegularFile(path.c_str());
+    if (opened.outcome != FileOpening::Opened) {
+        const int problem = errno;
+        error = "state file '" + path + "' cannot be read: " +
+                (S_ISREG(status.st_mode) ? std::strerror(problem) : "it is not a regular file");
+        return false;
+    }
+    std::string content;
+    char buffer[65536];
+    ssize_t got = 0;
+    while (content.size() <= kLargestState &&
+           (got = read(opened.descriptor, buffer, sizeof buffer)) > 0) {
+        content.append(buffer, size_t(got));
+    }
+    close(opened.descriptor);
+    std::istringstream in(content);
     DriveState read;
     std::string why;
-    if (!StateReader(in).read(read, why)) {
-        error = "state file '" + path + "' is damaged or not a simulated drive's state: " + why;
+    if (got < 0 || content.size() > kLargestState || !StateReader(in).read(read, why)) {
+        error = "state file '" + path + "' is damaged or not a simulated drive's state: " +
+                (why.empty() ? "it cannot be read whole" : why);
         return false;
     }
     state = std::move(read);

@@ -26,9 +26,11 @@ check 3 "failed: Unable to load file or wrong type" "$tressel" flash missing.vlf
 # A FIFO named as the image is refused, and the log's hashing must not block on it either.
 mkfifo "$tmp/fifo"
 check 3 "failed: Unable to load file or wrong type" timeout 20 "$tressel" flash "$tmp/fifo" --simulate --log="$tmp/fifo.log"
-# A log or trace that is a FIFO nobody reads is refused at once, not waited on.
+# A log, trace or simulated drive state that is a FIFO nobody writes or reads is refused at
+# once, not waited on.
 check 2 "" timeout 20 "$tressel" flash "$demo" --simulate --log="$tmp/fifo"
 check 2 "" timeout 20 "$morvane" disable --simulate --trace="$tmp/fifo"
+check 2 "" timeout 20 "$morvane" disable --simulate=state="$tmp/fifo"
 check 5 "bootloader mode" "$tressel" flash "$demo" --simulate=mode=firmware,latency=0
 check 5 "No data received" "$tressel" flash "$demo" --simulate=power=off,latency=0
 check 6 "Connection to drive lost" "$tressel" flash "$demo" --simulate=latency=0,ber=2e-3,seed=1
