@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 
 #include "command_line_front_end.h"
@@ -15,6 +16,26 @@
 #include "run_record.h"
 
 namespace {
+volatile std::sig_atomic_t interruptingSignal = 0;
+
+extern "C" void stopTheWork(int signal) {
+    interruptingSignal = signal;
+    requestLinkAbort();
+}
+
+// Ctrl-C, a closed terminal or a line controller's kill stops the work at the next word on the
+// link, so the adapter is still closed with its pins released and the log still gets its line.
+// The handlers reset themselves: a second signal ends the program at once.
+void stopTheWorkOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = stopTheWork;
+    action.sa_flags = SA_RESETHAND;  // and no SA_RESTART: a wait for Enter ends too
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
 // A run that ends before its work: with --json, a reader still gets its result object.
 int endedEarly(int exitCode, const QString& why, bool json) {
     if (json) {
@@ -127,7 +148,9 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
         "  --trace=FILE           write the transaction trace to FILE ('-': standard output)\n"
         "Exit codes: 0 done and verified, 2 bad command line, 3 file refused, 4 adapter cannot\n"
         "be opened, 5 no drive answering, wrong mode or unsupported drive, 6 link lost during\n"
-        "the work, 7 the drive reported a failure or a check failed.\n";
+        "the work, 7 the drive reported a failure or a check failed, 130/143/129 stopped by\n"
+        "Ctrl-C, SIGTERM or SIGHUP (the adapter is closed and the run logged; a second signal\n"
+        "ends the program at once).\n";
     return help;
 }
 
@@ -190,6 +213,7 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     }
     installProvider(choice);
     setLinkDialect(info.dialect);
+    stopTheWorkOnSignals();
 
     RunFacts facts{started, info.name, subcommand->name, {}, 0};
     SubcommandResult result{kExitDone, {}, {}, {}};
@@ -200,6 +224,14 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
                                                : ProgressDisplay::None,
                        trace.resultFd());
         result = subcommand->run({parser.positionalArguments().value(1), waitSeconds, parser});
+        if (interruptingSignal) {
+            // What the work showed after the stop is its consequence, not a finding.
+            result.exitCode = 128 + interruptingSignal;
+            result.line = QString("failed: interrupted by %1; the work was not finished")
+                              .arg(interruptingSignal == SIGINT    ? "Ctrl-C (SIGINT)"
+                                   : interruptingSignal == SIGTERM ? "SIGTERM"
+                                                                   : "SIGHUP");
+        }
         facts.adapter = adapterForLog(choice);
         closeLink();
         showProgressAs(ProgressDisplay::None);

@@ -1,10 +1,12 @@
 #include "command_line_front_end.h"
 
 #include <unistd.h>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QThread>
 #include <cstdio>
 
+#include "drive_link.h"
 #include "firmware_image.h"
 #include "progress.h"
 
@@ -27,13 +29,18 @@ int exitCodeOf(Failure failure) {
     return kExitDriveFailed;
 }
 
+// Both waits end early when the run is stopped by a signal.
 void waitForPowerCycle(const QString& instruction, double waitSeconds) {
     if (isatty(STDIN_FILENO)) {
         std::fprintf(stderr, "%s\nPress Enter when done.\n", qPrintable(instruction));
         for (int c = std::getchar(); c != '\n' && c != EOF; c = std::getchar()) {
         }
-    } else if (waitSeconds > 0) {
-        QThread::msleep(static_cast<unsigned long>(waitSeconds * 1000));
+        return;
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < waitSeconds * 1000 && !linkAbortRequested()) {
+        QThread::msleep(20);
     }
 }
 }  // namespace
@@ -48,6 +55,9 @@ QString withoutMarkup(const QString& text) {
 
 void CommandLineReport::showMessage(const QString& title, const QString& text, Failure failure) {
     clearProgressLine();
+    if (linkAbortRequested()) {
+        return;  // the runner reports the stop instead
+    }
     const QString plain = withoutMarkup(text);
     if (title == "Connecting") {
         waitForPowerCycle(plain, powerCycleWaitSeconds_);

@@ -41,6 +41,10 @@ bool openLink(bool clockHigh);
 FT_STATUS closeLink();
 // Clocks one 16-bit word out and returns the word clocked in meanwhile; 0 when the link is down.
 uint16_t exchangeWord(uint16_t word);
+// Asked for from a signal handler (async-signal-safe): from the next word on the link is down, so
+// the work under way ends as after a lost link and the adapter can still be closed cleanly.
+void requestLinkAbort();
+bool linkAbortRequested();
 
 // --- Command frames ---
 uint8_t frameCrc(uint8_t first, uint16_t value);

@@ -1,4 +1,5 @@
 // The adapter as a clocked serial port: D0 data out, D3 clock, D1 data in (inverted).
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -34,8 +35,21 @@ uint16_t noOpCommand() {
     return currentDialect == LinkDialect::Firmware ? ferrox_command::kNoOp : bootloader::kNoOp;
 }
 
+namespace {
+volatile std::sig_atomic_t abortRequested = 0;
+}  // namespace
+
+void requestLinkAbort() {
+    abortRequested = 1;
+}
+
+bool linkAbortRequested() {
+    return abortRequested != 0;
+}
+
 void resetLinkState() {
     linkState = LinkState{};
+    abortRequested = 0;
     quietTrace = false;
     currentDialect = LinkDialect::Firmware;
 }
@@ -103,6 +117,9 @@ FT_STATUS closeLink() {
 }
 
 uint16_t exchangeWord(uint16_t word) {
+    if (abortRequested) {
+        linkState.linkGood = false;
+    }
     if (!linkState.linkGood) {
         return 0;
     }

@@ -2,11 +2,14 @@
 // on the mocked USB bus through the libftdi1 provider, as they would reach an adapter on a bench.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "bootloader.h"
 #include "sim_options.h"
@@ -53,4 +56,39 @@ TEST(OnEmulatedAdapter, SubcommandsRunOverTheLibftdiPathAndLogTheAdaptersSerial)
         EXPECT_EQ(entry["adapter"].toString(), "KMR00001") << lines[i].toStdString();
         EXPECT_EQ(entry["exit_code"].toInt(-1), 0);
     }
+}
+
+// Stopped by a signal while it waits for the drive's restart: the adapter is closed with its pins
+// released (bit mode back to reset), and the log still gets the run, with 128 + the signal.
+TEST(OnEmulatedAdapter, SubcommandStoppedBySignalReleasesTheAdapterAndLogsTheStop) {
+    EmulatedAdapter chip(drive_sim::makeFerroxFirmware());
+    QTemporaryDir dir;
+    const QString log = dir.filePath("log.jsonl");
+    auto bitModes = [&] {
+        std::vector<uint16_t> modes;
+        for (const drive_sim::VendorRequest& r : chip->vendorRequests()) {
+            if (r.request == drive_sim::kFtdiSetBitMode) {
+                modes.push_back(uint16_t(r.value >> 8));
+            }
+        }
+        return modes;
+    };
+    QProcess program;
+    program.setStandardInputFile(QProcess::nullDevice());
+    program.start(KMR_MORVANE, {"diagnose", "--power-cycle-wait=60", "--log=" + log});
+    for (int waited = 0; waited < 30000 && bitModes().empty(); waited += 20) {
+        QThread::msleep(20);
+    }
+    ASSERT_EQ(bitModes(), std::vector<uint16_t>{4}) << "synchronous bit-bang once, still open";
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 128 + SIGTERM);
+    EXPECT_EQ(bitModes(), (std::vector<uint16_t>{4, 0}));
+    QFile logFile(log);
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    const QJsonObject entry = QJsonDocument::fromJson(logFile.readLine()).object();
+    EXPECT_EQ(entry["exit_code"].toInt(), 128 + SIGTERM);
+    EXPECT_TRUE(entry["message"].toString().startsWith("failed: interrupted"))
+        << entry["message"].toString().toStdString();
 }
