@@ -129,11 +129,18 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
     std::string help =
         "\nSubcommands (no display needed; the result is one line on standard "
         "output):\n";
+    auto line = [&help](const std::string& left, const std::string& right) {
+        help += left + std::string(left.size() < 30 ? 30 - left.size() : 1, ' ') + right + "\n";
+    };
     for (const Subcommand& subcommand : subcommands) {
-        std::string usage = std::string(program) + " " + subcommand.name +
-                            (subcommand.argument ? std::string(" ") + subcommand.argument : "");
-        help += "  " + usage + std::string(usage.size() < 28 ? 28 - usage.size() : 1, ' ') +
-                subcommand.summary + "\n";
+        line("  " + std::string(program) + " " + subcommand.name +
+                 (subcommand.argument ? std::string(" ") + subcommand.argument : ""),
+             subcommand.summary);
+        for (const QCommandLineOption& option : subcommand.options) {
+            line("      --" + option.names().first().toStdString() + "=" +
+                     option.valueName().toStdString(),
+                 option.description().toStdString());
+        }
     }
     help +=
         "  with --adapter or --simulate as above, and\n"

@@ -13,11 +13,10 @@
 #include "step_test.h"
 
 namespace {
-const QCommandLineOption kAxisOption("axis", "step-test: the axis to test, 1 or 2", "1|2");
-const QCommandLineOption kSpanOption("span", "step-test: capture the curves over this span",
+const QCommandLineOption kAxisOption("axis", "the axis to test, 1 or 2", "1|2");
+const QCommandLineOption kSpanOption("span", "capture the curves over this span (ms)",
                                      "100|500|2000");
-const QCommandLineOption kCsvOption("csv",
-                                    "step-test: write the captured curves to FILE (needs --span)",
+const QCommandLineOption kCsvOption("csv", "write the captured curves to FILE (needs --span)",
                                     "FILE");
 
 // Connect, then one drive workflow; its outcome is what it showed.
@@ -173,7 +172,7 @@ int main(int argc, char** argv) {
          restore},
         {"step-test",
          nullptr,
-         "step test: --axis=1|2 [--span=100|500|2000 [--csv=FILE]]",
+         "connect, run the step test on one axis, print its three figures",
          stepTest,
          {kAxisOption, kSpanOption, kCsvOption},
          stepTestRefusal},
