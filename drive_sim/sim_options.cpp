@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <locale>
 #include <sstream>
@@ -84,8 +83,8 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
             error = "state needs a file name";
             return false;
         }
-        DriveState checked;  // read now, so that a damaged file is refused with the option
-        if (!loadDriveState(value, checked, error)) {
+        // Read now, so that a damaged file is refused with the option and read only once.
+        if (!loadDriveState(value, options.storedState, error)) {
             return false;
         }
         options.stateFile = value;
@@ -149,20 +148,12 @@ std::unique_ptr<FerroxFirmware> makeFerroxFirmware() {
 
 std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options,
                                                        uint64_t* seedUsed) {
-    DriveState state;
-    bool keepsState = false;
-    if (!options.stateFile.empty()) {
-        std::string error;
-        keepsState = loadDriveState(options.stateFile, state, error);
-        if (!keepsState) {
-            std::fprintf(stderr, "Simulated drive: %s\n", error.c_str());
-        }
-    }
+    const bool keepsState = !options.stateFile.empty();
     std::unique_ptr<DrivePersonality> drive;
     if (options.mode == DriveMode::Bootloader) {
         auto bootloader = makeBootloader(BootloaderSettings{});
         if (keepsState) {
-            keepDriveState(*bootloader, options.stateFile, std::move(state));
+            keepDriveState(*bootloader, options.stateFile, options.storedState);
         }
         drive = std::move(bootloader);
     } else {
@@ -171,7 +162,7 @@ std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options
             firmware->setWriteLimit(param, most);
         }
         if (keepsState) {
-            keepDriveState(*firmware, options.stateFile, std::move(state));
+            keepDriveState(*firmware, options.stateFile, options.storedState);
         }
         drive = std::move(firmware);
     }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "drive_state.h"
 #include "ferrox_firmware.h"
 #include "sim_adapter.h"
 
@@ -21,6 +22,7 @@ struct SimOptions {
     double latencyMs = 0.25;       // small, but enough to watch progress
     std::optional<uint64_t> seed;  // of the line's faults; a fresh one each run when not given
     std::string stateFile;         // what the drive keeps across runs; none: the factory drive
+    DriveState storedState;        // read from stateFile when the options were parsed
     std::map<uint16_t, uint16_t> writeLimits;  // parameter number -> the most the drive keeps
 };
 

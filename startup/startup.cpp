@@ -186,16 +186,14 @@ StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
     choice.adapter = parser.value(adapter).toStdString();
     choice.simulate = parser.isSet(simulate);
     if (choice.simulate) {
-        const std::string value = parser.value(simulate).toStdString();
-        drive_sim::SimOptions checked;
+        drive_sim::SimOptions options;
+        options.mode = info.dialect == LinkDialect::Firmware ? drive_sim::DriveMode::Firmware
+                                                             : drive_sim::DriveMode::Bootloader;
         std::string error;
-        if (!drive_sim::parseSimOptions(value, checked, error)) {
+        if (!drive_sim::parseSimOptions(parser.value(simulate).toStdString(), options, error)) {
             return refuse(info, QString::fromStdString(error));
         }
-        choice.simulateOptions =
-            std::string(info.dialect == LinkDialect::Firmware ? "mode=firmware"
-                                                              : "mode=bootloader") +
-            (value.empty() ? "" : "," + value);
+        choice.simulation = std::make_shared<const drive_sim::SimOptions>(std::move(options));
     }
     return choice;
 }
@@ -217,9 +215,8 @@ bool displayAvailable(int argc, char** argv) {
 
 void installProvider(const StartupChoice& choice) {
     if (choice.simulate) {
-        drive_sim::SimOptions sim;
-        std::string error;
-        drive_sim::parseSimOptions(choice.simulateOptions, sim, error);  // checked when read
+        const drive_sim::SimOptions sim =
+            choice.simulation ? *choice.simulation : drive_sim::SimOptions{};
         uint64_t seed = 0;
         installD2xxProvider(drive_sim::makeSimulatedAdapter(sim, &seed));
         // A noisy run is worth replaying only when its seed is known.

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "drive_link.h"
 
+namespace drive_sim {
+struct SimOptions;
+}
 class QApplication;
 class QWidget;
 
@@ -22,9 +26,9 @@ struct StartupChoice {
     bool exitNow = false;  // --help, --version, --list-adapters or a refused option
     int exitCode = 0;
     bool simulate = false;
-    // The simulation's KEY=VALUE list, already checked, with the program's drive mode first so
-    // that the user's choice wins; read only by installProvider.
-    std::string simulateOptions;
+    // The simulation as --simulate described it on top of the program's drive mode, its state
+    // file already read; none: the defaults. Read only by installProvider.
+    std::shared_ptr<const drive_sim::SimOptions> simulation;
     std::string adapter;  // --adapter: a serial number or BUS:DEV; empty for the first adapter
 };
 

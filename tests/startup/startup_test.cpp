@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "output_capture.h"
+#include "sim_options.h"
 #include "startup.h"
 
 namespace {
@@ -35,10 +36,14 @@ TEST(CommandLine, RealAdapterByDefaultAndSimulateHandsOnItsSettings) {
     StartupChoice plain =
         parse({"-style", "x", "-reverse", "--simulate"}, ToolkitOptions::StillInArgv);
     EXPECT_TRUE(plain.simulate && !plain.exitNow);
-    EXPECT_EQ(plain.simulateOptions, "mode=firmware");
+    ASSERT_TRUE(plain.simulation);
+    EXPECT_EQ(plain.simulation->mode, drive_sim::DriveMode::Firmware);
     StartupChoice tuned = parse({"--simulate=mode=bootloader,power=off,ber=1e-3,latency=2"});
     EXPECT_TRUE(tuned.simulate && !tuned.exitNow);
-    EXPECT_EQ(tuned.simulateOptions, "mode=firmware,mode=bootloader,power=off,ber=1e-3,latency=2");
+    ASSERT_TRUE(tuned.simulation);
+    EXPECT_TRUE(tuned.simulation->mode == drive_sim::DriveMode::Bootloader &&
+                !tuned.simulation->powered && tuned.simulation->bitErrorRate == 1e-3 &&
+                tuned.simulation->latencyMs == 2);
     EXPECT_EQ(parse({"--adapter", "3:17"}).adapter, "3:17");
 }
 
