@@ -225,11 +225,11 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     RunFacts facts{started, info.name, subcommand->name, {}, 0};
     SubcommandResult result{kExitDone, {}, {}, {}};
     {
-        TraceRedirected trace(traceFd);
+        TraceRouted trace(traceFd);
         showProgressAs(json                    ? ProgressDisplay::JsonEvents
                        : isatty(STDERR_FILENO) ? ProgressDisplay::TerminalLine
                                                : ProgressDisplay::None,
-                       trace.resultFd());
+                       STDOUT_FILENO);
         result = subcommand->run({parser.positionalArguments().value(1), waitSeconds, parser});
         if (interruptingSignal) {
             // What the work showed after the stop is its consequence, not a finding.
@@ -243,7 +243,7 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
         closeLink();
         showProgressAs(ProgressDisplay::None);
         const QJsonObject outcome = resultObject(result);
-        printResult(trace.resultFd(), json ? outcome : QJsonObject{}, result.line);
+        printResult(STDOUT_FILENO, json ? outcome : QJsonObject{}, result.line);
         facts.seconds = runClock.nsecsElapsed() / 1e9;
         if (log.isOpen() && !log.append(outcome, facts, why)) {
             std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));

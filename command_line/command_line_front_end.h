@@ -53,10 +53,10 @@ public:
                      Failure failure) override {
         report.showMessage(title, text, failure);
     }
-    void setConnected(bool isConnected) override { connected = isConnected; }
+    void setConnected(bool isConnected) override { connection.setConnected(isConnected); }
 
     CommandLineReport report;
-    bool connected = false;
+    ConnectionRecord connection;
 };
 
 class FlasherCommandLine : public CommandLine<FlasherFrontEnd> {
@@ -68,10 +68,9 @@ public:
     void setFlashing(bool flashing) override;
     void packetStarted() override;
     void verifyStarted() override;
-    void bootloaderFound(int version) override { bootloaderVersion = QString::number(version); }
+    void bootloaderFound(int version) override { connection.version = version; }
 
     bool accepted = false;
-    QString bootloaderVersion;
 
 private:
     QString image_;
@@ -87,9 +86,9 @@ public:
     void showStatus(const QString& text, int) override;
     DriveSettings settings() override { return settings_; }
     void showSettings(const DriveSettings& settings) override;
-    bool isConnected() override { return connected; }
-    int32_t storedFirmwareVersion() override { return firmwareVersion_; }
-    void storeFirmwareVersion(int32_t version) override { firmwareVersion_ = version; }
+    bool isConnected() override { return connection.connected; }
+    int32_t storedFirmwareVersion() override { return connection.version; }
+    void storeFirmwareVersion(int32_t version) override { connection.version = version; }
     QString askSettingsFile(bool) override { return settingsFile; }
     // A script that runs its backup again expects the file replaced, with or without ".frx".
     bool mayReplace(const QString&) override { return true; }
@@ -110,5 +109,4 @@ public:
 
 private:
     DriveSettings settings_;
-    int32_t firmwareVersion_ = -1;
 };

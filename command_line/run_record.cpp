@@ -12,6 +12,7 @@
 #include "command_line_front_end.h"
 #include "json_line.h"
 #include "regular_file.h"
+#include "trace.h"
 
 namespace {
 // Opens a file to write into without blocking: a FIFO that nobody reads is refused at once
@@ -117,18 +118,32 @@ bool openTrace(const QString& path, int& fd, QString& why) {
     return fd >= 0;
 }
 
-TraceRedirected::TraceRedirected(int traceFd) : resultFd_(dup(STDOUT_FILENO)) {
-    std::fflush(stdout);
+TraceRouted::TraceRouted(int traceFd) : traceFd_(traceFd) {
     if (traceFd == STDOUT_FILENO) {
+        return;  // the link's default
+    }
+    if (traceFd < 0) {
+        setTraceSink(discardingTrace());
         return;
     }
-    const int target = traceFd >= 0 ? traceFd : ::open("/dev/null", O_WRONLY);
-    dup2(target, STDOUT_FILENO);
-    close(target);
+    setTraceSink([traceFd](std::string_view text) {
+        // A trace that can no longer be written is given up; the work goes on.
+        while (!text.empty()) {
+            const ssize_t written = write(traceFd, text.data(), text.size());
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                return;
+            }
+            text.remove_prefix(size_t(written));
+        }
+    });
 }
 
-TraceRedirected::~TraceRedirected() {
-    std::fflush(stdout);
-    dup2(resultFd_, STDOUT_FILENO);
-    close(resultFd_);
+TraceRouted::~TraceRouted() {
+    setTraceSink({});
+    if (traceFd_ > STDERR_FILENO) {
+        close(traceFd_);
+    }
 }

@@ -49,17 +49,15 @@ private:
 // empty path, else the file opened for writing; false, with the reason, when it cannot be.
 bool openTrace(const QString& path, int& fd, QString& why);
 
-// While it lives, what the link prints on standard output (its transaction trace) goes to
-// `traceFd`, or to nowhere when that is -1; `resultFd` is where standard output was.
-// With `traceFd` equal to STDOUT_FILENO the trace stays on standard output.
-class TraceRedirected {
+// While it lives, the link's trace goes to `traceFd` (opened by openTrace), or nowhere when
+// that is -1; STDOUT_FILENO leaves it on standard output. The file is closed at the end.
+class TraceRouted {
 public:
-    explicit TraceRedirected(int traceFd);
-    ~TraceRedirected();
-    TraceRedirected(const TraceRedirected&) = delete;
-    TraceRedirected& operator=(const TraceRedirected&) = delete;
-    int resultFd() const { return resultFd_; }
+    explicit TraceRouted(int traceFd);
+    ~TraceRouted();
+    TraceRouted(const TraceRouted&) = delete;
+    TraceRouted& operator=(const TraceRouted&) = delete;
 
 private:
-    int resultFd_;
+    int traceFd_;
 };

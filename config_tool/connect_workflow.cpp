@@ -19,7 +19,7 @@ constexpr int kConnectedMs = 5000;
 }  // namespace
 
 void connectDrive(MorvaneFrontEnd& frontEnd) {
-    if (!openAndProbeDrive(frontEnd, true, QString())) {
+    if (!openAndProbeDrive(frontEnd, true, QString()).succeeded()) {
         return;
     }
     bool error = false;

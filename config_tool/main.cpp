@@ -23,14 +23,14 @@ const QCommandLineOption kCsvOption("csv", "write the captured curves to FILE (n
 template <class Then>
 SubcommandResult connectThen(MorvaneCommandLine& frontEnd, Then then) {
     connectDrive(frontEnd);
-    if (frontEnd.connected) {
+    // Read now: a link lost during the work drops the version with the connection.
+    const int versionRead = frontEnd.connection.version;
+    if (frontEnd.connection.connected) {
         then(frontEnd);
     }
     const int code = frontEnd.report.exitCode();
-    const QString version = frontEnd.storedFirmwareVersion() < 0
-                                ? QString()
-                                : QString::number(frontEnd.storedFirmwareVersion());
-    if (code == kExitDone && frontEnd.connected) {
+    const QString version = versionRead < 0 ? QString() : QString::number(versionRead);
+    if (code == kExitDone && frontEnd.connection.connected) {
         return {kExitDone, {}, {}, version};
     }
     return {code == kExitDone ? kExitNoDrive : code,
@@ -109,7 +109,7 @@ SubcommandResult restore(const SubcommandCall& call) {
         SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
             connected.showSettings(fromFile);
             applySettings(connected);
-            if (connected.report.exitCode() == kExitDone && connected.connected) {
+            if (connected.report.exitCode() == kExitDone && connected.connection.connected) {
                 reportProgress("read-back");
                 differences = checkSettingsOnDrive(connected, fromFile);
             }
@@ -143,7 +143,7 @@ SubcommandResult stepTest(const SubcommandCall& call) {
     const QString axis = call.parser.value(kAxisOption);
     const QString span = call.parser.value(kSpanOption);
     const QString csv = call.parser.value(kCsvOption);
-    dumpSampleTablesTo(stdout);  // the trace's stream here
+    traceSampleTables(true);
     MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
     frontEnd.axis = axis.toInt() - 1;
     frontEnd.spanMs = span.toInt();

@@ -7,10 +7,10 @@ namespace {
 constexpr int kConnectingMs = 10000;
 }  // namespace
 
-bool openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instructionsNote) {
+Outcome openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instructionsNote) {
     auto refuse = [&](const char* text, Failure failure) {
         frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate(text), failure);
-        return false;
+        return Outcome::failed(failure);
     };
 
     frontEnd.showStatus(frontEnd.translate("Connecting to drive..."), kConnectingMs);
@@ -30,11 +30,11 @@ bool openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instru
         Failure::None);
 
     bool error = false;
-    transact(noOpCommand(), 0, error);
-    transact(noOpCommand(), 0, error);
+    sendNoOp(error);
+    sendNoOp(error);
     error = false;
     uint32_t probe = 0;
-    transact(noOpCommand(), 0, error, &probe);
+    sendNoOp(error, &probe);
     if (probe == 0 || probe == 0xFFFFFFFFu) {
         return refuse(
             "Unable to communicate with drive. No data received from device. <br>Ensure that you "
@@ -47,5 +47,5 @@ bool openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instru
             "followed the instructions of previous dialog.",
             Failure::NoDrive);
     }
-    return true;
+    return Outcome::done();
 }

@@ -2,12 +2,11 @@
 // drive so that it takes up the link, and probe it.
 #pragma once
 
-class QString;
-class FrontEnd;
+#include "front_end.h"
 
 // Shows "Connecting to drive..." and drops the front end to disconnected, opens the adapter
 // (`clockHigh` as for openLink), shows the restart instructions with `instructionsNote` at
 // their end, and sends three no-ops: the first two replies still carry what the drive sent
 // while it started up, the third tells whether it answers. Every failure shows its own box.
-// Returns whether the drive answered cleanly.
-bool openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instructionsNote);
+// Done when the drive answered cleanly; otherwise no adapter or no drive.
+Outcome openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instructionsNote);

@@ -30,7 +30,7 @@ LinkDialect linkDialect();
 uint16_t noOpCommand();
 
 // Back to the state of program start, the dialect included (tests run many cases in one
-// process).
+// process). The trace sink stays: it is the program's choice, not the link's state.
 void resetLinkState();
 
 // --- USB word exchange ---
@@ -53,6 +53,8 @@ uint32_t exchangeFrame(uint16_t command, uint16_t value);
 // One traced transaction. Sets `error` on a missing link or a reply that fails its CRC, never
 // clears it. Stores the whole reply in `rawReply` when given and the link is up.
 uint16_t transact(uint16_t command, uint16_t value, bool& error, uint32_t* rawReply = nullptr);
+// The dialect's no-op: it carries the answer to the command two frames before it.
+uint16_t sendNoOp(bool& error, uint32_t* rawReply = nullptr);
 
 // --- Parameter access ---
 // Command 50 with the content, then 51 with the number; returns the reply of the second frame.

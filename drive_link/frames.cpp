@@ -1,8 +1,8 @@
 // 32-bit command frames with CRC-8 (polynomial 0x07, initial 0x33) and the transaction trace.
 #include <array>
-#include <cstdio>
 
 #include "drive_link.h"
+#include "trace.h"
 
 namespace {
 constexpr std::array<uint8_t, 256> makeCrcTable() {
@@ -34,7 +34,7 @@ uint32_t exchangeFrame(uint16_t command, uint16_t value) {
     uint16_t low = exchangeWord(uint16_t(((value & 0xFF) << 8) | crc));
     uint16_t high = exchangeWord(uint16_t((commandByte << 8) | (value >> 8)));
     if (!quietTrace) {
-        std::printf("%03u,%05u ", unsigned(command), unsigned(value));
+        trace("%03u,%05u ", unsigned(command), unsigned(value));
     }
     return (uint32_t(high) << 16) | low;
 }
@@ -43,10 +43,9 @@ uint16_t transact(uint16_t command, uint16_t value, bool& error, uint32_t* rawRe
     uint32_t reply = exchangeFrame(command, value);
     if (!linkState.linkOpen && !linkState.linkGood) {
         if (!quietTrace) {
-            std::printf("Not conencted\n");
+            trace("Not conencted\n");
         }
         error = true;
-        std::fflush(stdout);
         return 0;
     }
 
@@ -57,19 +56,22 @@ uint16_t transact(uint16_t command, uint16_t value, bool& error, uint32_t* rawRe
         error = true;
         if (!quietTrace) {
             if (linkDialect() == LinkDialect::Firmware) {
-                std::printf("CRC error (correct %02x) ", unsigned(expected));
+                trace("CRC error (correct %02x) ", unsigned(expected));
             } else {
-                std::printf("CRC error ");
+                trace("CRC error ");
             }
-            std::printf(" %08X\n", unsigned(reply));
+            trace(" %08X\n", unsigned(reply));
         }
     } else if (!quietTrace) {
-        std::printf(" %08X\n", unsigned(reply));
+        trace(" %08X\n", unsigned(reply));
     }
-    std::fflush(stdout);
 
     if (rawReply) {
         *rawReply = reply;
     }
     return replyValue;
+}
+
+uint16_t sendNoOp(bool& error, uint32_t* rawReply) {
+    return transact(noOpCommand(), 0, error, rawReply);
 }

@@ -21,6 +21,33 @@ enum class Failure {
     DriveFailed,  // the drive reported a failure, or a check or setting did not pass
 };
 
+// How a workflow ended. Every failure has been shown to the user by then; the class tells a
+// front end that must report it (a script's exit code) what happened without reading a text.
+struct Outcome {
+    Failure failure = Failure::None;
+    bool cancelled = false;  // the user chose not to go on (no file chosen): nothing was done
+
+    static Outcome done() { return {}; }
+    static Outcome failed(Failure why) { return {why, false}; }
+    static Outcome cancelledByUser() { return {Failure::None, true}; }
+    bool succeeded() const { return failure == Failure::None && !cancelled; }
+};
+
+// What a front end without a window keeps of the drive between workflows, as a window keeps it:
+// whether it is connected, and the version Connect read (firmware or bootloader), -1 once
+// disconnected.
+struct ConnectionRecord {
+    bool connected = false;
+    int version = -1;
+
+    void setConnected(bool isConnected) {
+        connected = isConnected;
+        if (!connected) {
+            version = -1;
+        }
+    }
+};
+
 class FrontEnd {
 public:
     // A user text in the front end's language.

@@ -6,8 +6,8 @@
 bool reportLinkError(FrontEnd& frontEnd, bool error) {
     bool lost = error;
     // Fetch the answers to the last two commands of the sequence and see the link still answers.
-    transact(noOpCommand(), 0, lost);
-    transact(noOpCommand(), 0, lost);
+    sendNoOp(lost);
+    sendNoOp(lost);
     if (!lost) {
         return false;
     }

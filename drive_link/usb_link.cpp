@@ -1,11 +1,11 @@
 // The adapter as a clocked serial port: D0 data out, D3 clock, D1 data in (inverted).
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 
 #include "bootloader_protocol.h"
 #include "drive_link.h"
 #include "ferrox_protocol.h"
+#include "trace.h"
 
 LinkState linkState;
 bool quietTrace = false;
@@ -109,8 +109,7 @@ FT_STATUS closeLink() {
     if (!linkState.linkOpen) {
         return linkState.adapterStatus;
     }
-    std::printf("USB closed\n");
-    std::fflush(stdout);
+    trace("USB closed\n");
     FT_STATUS status = FT_Close(linkState.adapterHandle);
     linkState.linkOpen = false;
     return status;

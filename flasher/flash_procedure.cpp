@@ -8,6 +8,7 @@
 #include "firmware_image.h"
 #include "flasher_front_end.h"
 #include "link_error_report.h"
+#include "trace.h"
 
 using namespace bootloader;
 
@@ -19,8 +20,7 @@ constexpr std::chrono::milliseconds kVerifyPause{100};
 constexpr int kPacketStatusMs = 5000;
 
 void printLine(const char* text) {
-    std::printf("%s\n", text);
-    std::fflush(stdout);
+    trace("%s\n", text);
 }
 
 int reportUnexpectedState(FlasherFrontEnd& frontEnd) {
@@ -69,8 +69,7 @@ bool writePacket(FlasherFrontEnd& frontEnd, int k, bool& error) {
     frontEnd.showStatus(QString("Writing packet %1/%2. Please wait!").arg(k + 1).arg(count),
                         kPacketStatusMs);
     frontEnd.packetStarted();
-    std::printf("Packet %d/%d      \r", k + 1, count);
-    std::fflush(stdout);
+    trace("Packet %d/%d      \r", k + 1, count);
 
     const uint16_t* words = firmwareImage.words.get() + size_t(k) * kPacketWords;
     for (int j = 0; j < kPacketWords; ++j) {

@@ -18,9 +18,9 @@ constexpr int kFlashingMs = 3000;
 }  // namespace
 
 void connectBootloader(FlasherFrontEnd& frontEnd) {
-    if (!openAndProbeDrive(
-            frontEnd, false,
-            frontEnd.translate(" Note: this program doesn't support KMR-10 model."))) {
+    if (!openAndProbeDrive(frontEnd, false,
+                           frontEnd.translate(" Note: this program doesn't support KMR-10 model."))
+             .succeeded()) {
         return;
     }
     bool error = false;

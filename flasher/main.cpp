@@ -12,22 +12,27 @@ SubcommandResult flash(const SubcommandCall& call) {
     const QString& image = call.argument;
     FlasherCommandLine frontEnd(image, call.powerCycleWaitSeconds);
     openFirmwareFile(frontEnd);
+    QString version;
     if (frontEnd.accepted) {
         connectBootloader(frontEnd);
-        if (frontEnd.connected) {
+        // Read now: a link lost during the flash drops the version with the connection.
+        if (frontEnd.connection.version >= 0) {
+            version = QString::number(frontEnd.connection.version);
+        }
+        if (frontEnd.connection.connected) {
             flashFirmware(frontEnd);
         }
     }
     const int code = frontEnd.report.exitCode();
-    if (code == kExitDone && frontEnd.connected) {
+    if (code == kExitDone && frontEnd.connection.connected) {
         return {kExitDone,
                 QString("flashed and verified: %1 (%2 packets)")
                     .arg(image)
                     .arg(firmwareImage.packetCount),
-                image, frontEnd.bootloaderVersion};
+                image, version};
     }
     return {code == kExitDone ? kExitNoDrive : code, "failed: " + frontEnd.report.lastMessage(),
-            image, frontEnd.bootloaderVersion};
+            image, version};
 }
 }  // namespace
 

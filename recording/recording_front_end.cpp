@@ -13,10 +13,7 @@ void MorvaneRecorder::showSettings(const DriveSettings& settings) {
 }
 
 void MorvaneRecorder::setConnected(bool isConnected) {
-    connected = isConnected;
-    if (!isConnected) {
-        firmwareVersion = -1;
-    }
+    connection.setConnected(isConnected);
     Recording::setConnected(isConnected);
 }
 

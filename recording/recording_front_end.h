@@ -40,9 +40,9 @@ public:
     using Recording::Recording;
     DriveSettings settings() override { return form; }
     void showSettings(const DriveSettings& settings) override;
-    bool isConnected() override { return connected; }
-    int32_t storedFirmwareVersion() override { return firmwareVersion; }
-    void storeFirmwareVersion(int32_t version) override { firmwareVersion = version; }
+    bool isConnected() override { return connection.connected; }
+    int32_t storedFirmwareVersion() override { return connection.version; }
+    void storeFirmwareVersion(int32_t version) override { connection.version = version; }
     void setConnected(bool isConnected) override;
     QString askSettingsFile(bool forSaving) override;
     bool mayReplace(const QString& name) override;
@@ -55,8 +55,7 @@ public:
     void keepCapture(StepCapture capture) override;
 
     DriveSettings form;  // the form's start values
-    bool connected = false;
-    int32_t firmwareVersion = -1;
+    ConnectionRecord connection;
     QString fileAnswer;  // the file name the user gives, empty to cancel
     bool replaceAnswer = true;
     int axis = 0;

@@ -5,6 +5,7 @@
 
 #include "drive_link.h"
 #include "ferrox_protocol.h"
+#include "trace.h"
 
 ScopeState scopeState;
 
@@ -25,28 +26,36 @@ bool downloadFits(int32_t sampleCount, int32_t channelCount) {
            channelCount > 0;
 }
 
-FILE* sampleTableStream = stderr;
+bool sampleTablesTraced = false;
 
 void printSampleTable(int sampleCount, int channelCount) {
     int rows = sampleCount / channelCount;
     for (int row = 0; row < rows; ++row) {
         for (int slot = 0; slot < channelCount; ++slot) {
-            std::fprintf(sampleTableStream, " %d ",
-                         int(int16_t(rawSamples[row * channelCount + slot])));
+            const int sample = int(int16_t(rawSamples[row * channelCount + slot]));
+            if (sampleTablesTraced) {
+                trace(" %d ", sample);
+            } else {
+                std::fprintf(stderr, " %d ", sample);
+            }
         }
-        std::fprintf(sampleTableStream, " \n ");
+        if (sampleTablesTraced) {
+            trace(" \n ");
+        } else {
+            std::fprintf(stderr, " \n ");
+        }
     }
-    std::fflush(sampleTableStream);
+    std::fflush(stderr);
 }
 }  // namespace
 
 void resetScopeState() {
     scopeState = ScopeState{};
-    sampleTableStream = stderr;
+    sampleTablesTraced = false;
 }
 
-void dumpSampleTablesTo(FILE* stream) {
-    sampleTableStream = stream;
+void traceSampleTables(bool traced) {
+    sampleTablesTraced = traced;
 }
 
 void clearScopeChannels() {
@@ -109,8 +118,7 @@ bool downloadScope(bool& error, float* samples) {
         rawSamples[2 * i] = uint16_t(reply & 0xFFFF);
         rawSamples[2 * i + 1] = uint16_t(reply >> 16);
         if (i % kDotEvery == 0) {
-            std::printf(".");
-            std::fflush(stdout);
+            trace(".");
         }
     }
 
@@ -120,8 +128,7 @@ bool downloadScope(bool& error, float* samples) {
 
     // Without a working link every reply reads 0 and the sums agree on nothing.
     bool failed = sum != driveSum || !linkState.linkGood;
-    std::printf(failed ? "Scope data checksum error\n" : "Scope OK\n");
-    std::fflush(stdout);
+    trace(failed ? "Scope data checksum error\n" : "Scope OK\n");
 
     for (int k = 0; k < n; ++k) {
         samples[k] = float(int16_t(rawSamples[k]));

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 struct ScopeState {
     uint32_t scopeChannelMask = 0;  // bit c set: channel c is recorded
@@ -16,9 +15,9 @@ extern ScopeState scopeState;
 // Back to the state of program start (tests run many cases in one process).
 void resetScopeState();
 
-// Where downloads dump their sample table: standard error, or on the command line the stream
-// that carries the transaction trace, so that a script's standard error keeps only messages.
-void dumpSampleTablesTo(FILE* stream);
+// Where downloads dump their sample table: standard error, or on the command line the
+// transaction trace, so that a script's standard error keeps only messages.
+void traceSampleTables(bool traced);
 
 // The download's working buffer; a download of more samples is refused.
 constexpr int kScopeBufferSamples = 10000;

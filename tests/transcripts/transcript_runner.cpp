@@ -11,6 +11,7 @@
 #include "process_state.h"
 #include "scenarios.h"
 #include "step_response.h"
+#include "trace.h"
 #include "transcript.h"
 
 namespace {
@@ -23,12 +24,16 @@ void recordWait(unsigned long milliseconds) {
 
 QString play(const Scenario& scenario) {
     resetProcessState();
-    OutputCapture capture;
+    std::string out;
+    setTraceSink([&out](std::string_view text) { out.append(text); });
+    OutputCapture capture;  // standard error, and anything that strays onto standard output
     const QString events = scenario.play();
-    const std::string out = capture.out();
     const std::string err = capture.err();
+    const std::string strayOut = capture.out();
     capture.stop();
+    setTraceSink({});
     resetProcessState();
+    EXPECT_EQ(strayOut, "") << "only the trace may write to standard output";
     // A time-out's report names the time it waited, which varies.
     const QString errors =
         QString::fromStdString(err).replace(QRegularExpression("after \\d+ ms"), "after <t> ms");
