@@ -21,9 +21,9 @@ rm -f "$dir"/*.deb
 deb=$(realpath "$dir"/*.deb)
 package=$(dpkg-deb --field "$deb" Package)
 
-# Everything under /usr, whatever prefix the build had.
+# Everything under /usr, and none under the build's default prefix /usr/local.
 contents=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|')
-outside=$(grep -v -e '^/$' -e '^/usr/' <<<"$contents" || true)
+outside=$(grep -vx -e '/' -e '/usr/.*' <<<"$contents" || true; grep '^/usr/local/' <<<"$contents" || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 docdir=/usr/share/doc/$package
 for file in /usr/lib/udev/rules.d/99-kmr-ftdi.rules "$docdir/copyright" "$docdir/changelog.gz" \
