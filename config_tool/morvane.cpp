@@ -3,6 +3,7 @@
 #include "morvane.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +19,14 @@
 #include "step_test_view.h"
 #include "ui_plot_dialog.h"
 
+namespace {
+// Where the installed manual is, found from the program's own folder wherever it was installed.
+QString installedManualBesideProgram() {
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/" KMR_MANUAL_FROM_PROGRAM));
+}
+}  // namespace
+
 Morvane::Morvane() : WindowFrontEnd(this) {
     ui.setupUi(this);
     connect(ui.Quit, &QAction::triggered, this, &Morvane::on_Quit_activated);
@@ -29,7 +38,7 @@ Morvane::Morvane() : WindowFrontEnd(this) {
     connect(ui.Drive_diagnosis, &QAction::triggered, this, &Morvane::on_Drive_diagnosis_activated);
     connect(ui.Open_help_PDF, &QAction::triggered, this, &Morvane::on_Open_help_PDF_activated);
     setConnected(false);
-    installedManualFolder = QStringLiteral(KMR_MANUAL_DIR);
+    installedManualFolder = installedManualBesideProgram();
 
     plotForm = new Ui::PlotDialog;
     plotForm->setupUi(&plotDialog);

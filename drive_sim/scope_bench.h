@@ -47,7 +47,6 @@ public:
     const std::vector<uint16_t>& buffer() const { return buffer_; }
     void setBuffer(std::vector<uint16_t> words) { buffer_ = std::move(words); }
     bool armed() const { return armed_; }
-    int stepTestCount() const { return stepTests_; }
 
 private:
     void startCapture(const FerroxFirmware& firmware);

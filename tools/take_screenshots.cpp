@@ -1,6 +1,5 @@
 // Takes the manual's pictures of morvane from the real window on the simulated drive:
 //   QT_QPA_PLATFORM=offscreen take_screenshots docs/manual
-// (The flasher's picture, docs/tressel-flashed.png, comes from its session test.)
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
