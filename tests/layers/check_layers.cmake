@@ -1,0 +1,71 @@
+# The layering rules, checked on the sources: every #include "..." of a product folder names a
+# header of a folder it may include, and the drive's wire talk and the trace's redirection stay
+# where they belong. Run as: cmake -DSOURCE_DIR=<top> -P check_layers.cmake
+cmake_minimum_required(VERSION 3.18)
+
+get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
+
+# Who may include whom. A folder not listed here (tests, bench, tools) may include anything.
+set(may_include_files files)
+set(may_include_d2xx d2xx files)
+set(may_include_drive_sim drive_sim d2xx files)
+set(may_include_drive_link drive_link d2xx)
+set(may_include_widgets widgets drive_link files)
+set(may_include_startup startup drive_link d2xx drive_sim widgets files)
+set(may_include_config_tool config_tool drive_link widgets files)
+set(may_include_flasher flasher drive_link widgets files)
+set(may_include_command_line command_line startup drive_link d2xx config_tool flasher files)
+set(may_include_programs programs command_line startup drive_link d2xx config_tool flasher
+    widgets files)
+set(product_folders files d2xx drive_sim drive_link widgets startup config_tool flasher
+    command_line programs)
+
+# Only these may speak frames on the link or name the drive's command codes.
+set(wire_folders drive_link drive_sim)
+
+file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*.cpp" "${SOURCE_DIR}/*.h")
+list(FILTER sources EXCLUDE REGEX "^build|/build|^\\.")
+
+# The folder of every header, by its file name.
+foreach(source IN LISTS sources)
+    get_filename_component(name "${source}" NAME)
+    string(REGEX MATCH "^[^/]+" folder "${source}")
+    set_property(GLOBAL APPEND PROPERTY "home_of_${name}" "${folder}")
+endforeach()
+
+set(faults "")
+foreach(source IN LISTS sources)
+    string(REGEX MATCH "^[^/]+" folder "${source}")
+    if(NOT folder IN_LIST product_folders)
+        continue()
+    endif()
+    file(STRINGS "${SOURCE_DIR}/${source}" lines)
+    foreach(line IN LISTS lines)
+        if(line MATCHES "^[ \t]*#[ \t]*include[ \t]+\"([^\"]+)\"")
+            get_filename_component(header "${CMAKE_MATCH_1}" NAME)
+            get_property(homes GLOBAL PROPERTY "home_of_${header}")
+            foreach(home IN LISTS homes)
+                if(NOT home IN_LIST may_include_${folder})
+                    list(APPEND faults "${source} includes ${header} of ${home}/")
+                endif()
+            endforeach()
+        endif()
+        if(NOT folder IN_LIST wire_folders)
+            if(line MATCHES "[^A-Za-z_](transact|exchangeFrame|sendNoOp)[ \t]*\\("
+               OR line MATCHES "ferrox_command::|namespace[ \t]+(ferrox_command|bootloader)[ \t]*;"
+               OR line MATCHES "bootloader::k(NoOp|Setup|Erase|Version|ProgramPacket|DataWord|Verify|FaultBits)[^A-Za-z]")
+                list(APPEND faults "${source} talks to the drive below its operations: ${line}")
+            endif()
+        endif()
+        if(line MATCHES "dup2[ \t]*\\(.*STDOUT_FILENO")
+            list(APPEND faults "${source} redirects standard output: ${line}")
+        endif()
+    endforeach()
+endforeach()
+
+if(faults)
+    list(JOIN faults "\n  " listed)
+    message(FATAL_ERROR "Layering broken:\n  ${listed}")
+endif()
+list(LENGTH sources count)
+message(STATUS "Layering holds in ${count} files")
