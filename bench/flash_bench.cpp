@@ -21,21 +21,19 @@ constexpr size_t kPackets = 120;
 struct Run {
     double seconds = 0;
     size_t frames = 0;
-    int result = 0;
     bool verified = false;
 };
 
-void loadPattern() {
+FirmwareImage patternImage() {
     const std::vector<uint16_t> words = vlf::patternPackets(kPackets, 1);
-    firmwareImage.packetCount = uint16_t(kPackets);
-    firmwareImage.setupWord = 0x0001;
-    firmwareImage.words = std::make_unique<uint16_t[]>(words.size());
-    std::copy(words.begin(), words.end(), firmwareImage.words.get());
+    FirmwareImage image{uint16_t(kPackets), 0x0001, std::make_unique<uint16_t[]>(words.size())};
+    std::copy(words.begin(), words.end(), image.words.get());
+    return image;
 }
 
 // The trace of some 28000 transactions goes to /dev/null so that the terminal's speed is not
 // what gets measured.
-Run flashAt(double latencyMs) {
+Run flashAt(const FirmwareImage& image, double latencyMs) {
     resetLinkState();  // the dialect too
     setLinkDialect(LinkDialect::Bootloader);
     auto bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
@@ -54,7 +52,7 @@ Run flashAt(double latencyMs) {
     const size_t before = adapterRef.frameLog().size();
     const auto start = std::chrono::steady_clock::now();
     Run run;
-    run.result = flashImage(window);
+    flashImage(window, image);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::fflush(stdout);
     if (sink) {
@@ -76,13 +74,13 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    loadPattern();
+    const FirmwareImage image = patternImage();
 
     std::printf("Flash of a %zu-packet image on the simulated bootloader\n", kPackets);
     std::printf("%-26s %12s %10s %14s %9s\n", "USB transfer latency", "transactions", "seconds",
                 "per packet ms", "verified");
     for (double latency : {drive_sim::SimOptions{}.latencyMs, 0.0}) {
-        const Run run = flashAt(latency);
+        const Run run = flashAt(image, latency);
         char label[32];
         std::snprintf(label, sizeof label, "%.2f ms%s", latency,
                       latency == drive_sim::SimOptions{}.latencyMs ? " (default)" : "");

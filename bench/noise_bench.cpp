@@ -183,17 +183,17 @@ public:
     QString askFirmwareFile() override { return {}; }
     void imageAccepted() override {}
     void setFlashing(bool) override {}
-    void packetStarted() override {}
+    void packetStarted(int, int) override {}
 };
 
-bool loadDemoImage() {
+LoadedImage loadDemoImage() {
     Quiet quietTrace(stdout);
     Quiet quietChecksum(stderr);
-    return loadImage(KMR_DEMO_IMAGE) == kImageLoaded;
+    return loadImage(KMR_DEMO_IMAGE);
 }
 
 // The flash as the Flash firmware button runs it: the procedure, then the link check.
-Tally flashes(double rate, int runs) {
+Tally flashes(const FirmwareImage& demo, double rate, int runs) {
     Tally tally;
     for (int i = 0; i < runs; ++i) {
         drive_sim::LinkFaults faults;
@@ -201,25 +201,22 @@ Tally flashes(double rate, int runs) {
         faults.seed = kBaseSeed + uint64_t(i);
         auto bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
         drive_sim::SimulatedBootloader& drive = *bootloader;
-        // Installing a drive starts the process afresh, the loaded image and the dialect too.
+        // Installing a drive starts the process afresh, the dialect too.
         installSimulatedDrive(std::move(bootloader), faults);
         setLinkDialect(LinkDialect::Bootloader);
-        if (!loadDemoImage()) {
-            break;
-        }
-        const uint16_t* image = firmwareImage.words.get();
-        const size_t words = size_t(firmwareImage.packetCount) * kPacketWords;
+        const uint16_t* image = demo.words.get();
+        const size_t words = size_t(demo.packetCount) * kPacketWords;
         FlashWindow window;
         MessageBoxWatcher watcher;
         Quiet quiet(stdout);
         openLink(false);
-        flashImage(window);
+        flashImage(window, demo);
         reportLinkError(window, false);
         bool success = false;
         for (const SeenBox& box : watcher.boxes()) {
             success = success || box.text.startsWith("Flashing successful");
         }
-        const bool holdsImage = drive.packetsProgrammed() == firmwareImage.packetCount &&
+        const bool holdsImage = drive.packetsProgrammed() == demo.packetCount &&
                                 std::equal(image, image + words, drive.flash().begin());
         tally.count(success, holdsImage, anyFailureBox(watcher));
     }
@@ -248,13 +245,14 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(morvane);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
-    if (!loadDemoImage()) {
+    const LoadedImage demo = loadDemoImage();
+    if (demo.result != kImageLoaded) {
         std::fprintf(stderr, "cannot load %s\n", KMR_DEMO_IMAGE);
         return 1;
     }
     std::printf(
         "Connect, Apply and a flash of the %d-packet demo image on a noisy simulated line\n",
-        int(firmwareImage.packetCount));
+        int(demo.image.packetCount));
     std::printf(
         "(seeds %llu and up, one per run; latency 0; Connect and Apply %d runs, flash %d)\n",
         static_cast<unsigned long long>(kBaseSeed), runs, runs / 4);
@@ -262,7 +260,8 @@ int main(int argc, char** argv) {
                 "false successes", "failures reported", "unreported");
     Tally total;
     for (double rate : {0.0, 1e-4, 1e-3, 1e-2}) {
-        const Tally rows[] = {connects(rate, runs), applies(rate, runs), flashes(rate, runs / 4)};
+        const Tally rows[] = {connects(rate, runs), applies(rate, runs),
+                              flashes(demo.image, rate, runs / 4)};
         const char* names[] = {"Connect", "Apply", "Flash"};
         for (int i = 0; i < 3; ++i) {
             printRow(names[i], rate, rows[i]);

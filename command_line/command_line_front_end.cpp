@@ -7,10 +7,8 @@
 #include <cstdio>
 
 #include "drive_link.h"
-#include "firmware_image.h"
 #include "progress.h"
 
-namespace {
 int exitCodeOf(Failure failure) {
     switch (failure) {
         case Failure::None:
@@ -29,6 +27,7 @@ int exitCodeOf(Failure failure) {
     return kExitDriveFailed;
 }
 
+namespace {
 // Both waits end early when the run is stopped by a signal.
 void waitForPowerCycle(const QString& instruction, double waitSeconds) {
     if (isatty(STDIN_FILENO)) {
@@ -76,17 +75,16 @@ void CommandLineReport::showMessage(const QString& title, const QString& text, F
 // Flashing starts with the erase; the packets follow it.
 void FlasherCommandLine::setFlashing(bool flashing) {
     if (flashing) {
-        packetsStarted_ = 0;
         reportProgress("erase");
     }
 }
 
-void FlasherCommandLine::packetStarted() {
-    reportProgress("write", packetsStarted_++, firmwareImage.packetCount);
+void FlasherCommandLine::packetStarted(int packet, int packetCount) {
+    reportProgress("write", packet, packetCount);
 }
 
-void FlasherCommandLine::verifyStarted() {
-    reportProgress("write", firmwareImage.packetCount, firmwareImage.packetCount);
+void FlasherCommandLine::verifyStarted(int packetCount) {
+    reportProgress("write", packetCount, packetCount);
     reportProgress("verify");
 }
 

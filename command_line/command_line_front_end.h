@@ -20,6 +20,9 @@ enum ExitCode {
     kExitDriveFailed = 7,
 };
 
+// The exit code of a run that ended with this failure.
+int exitCodeOf(Failure failure);
+
 // The plain text of a message that a window would show with markup.
 QString withoutMarkup(const QString& text);
 
@@ -64,17 +67,13 @@ public:
     FlasherCommandLine(const QString& image, double powerCycleWaitSeconds)
         : CommandLine(powerCycleWaitSeconds), image_(image) {}
     QString askFirmwareFile() override { return image_; }
-    void imageAccepted() override { accepted = true; }
+    void imageAccepted() override {}
     void setFlashing(bool flashing) override;
-    void packetStarted() override;
-    void verifyStarted() override;
-    void bootloaderFound(int version) override { connection.version = version; }
-
-    bool accepted = false;
+    void packetStarted(int packet, int packetCount) override;
+    void verifyStarted(int packetCount) override;
 
 private:
     QString image_;
-    int packetsStarted_ = 0;
 };
 
 // Holds the settings as the form would: those read at Connect or taken from the file. The

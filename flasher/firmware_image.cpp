@@ -7,12 +7,6 @@
 
 #include "regular_file.h"
 
-FirmwareImage firmwareImage;
-
-void resetFirmwareImage() {
-    firmwareImage = FirmwareImage{};
-}
-
 namespace {
 const unsigned char kMagic[4] = {'V', 'L', 'F', 'W'};
 
@@ -78,15 +72,15 @@ void wordsFromLittleEndian(uint16_t* words, size_t count) {
 }
 }  // namespace
 
-int loadImage(const char* path) {
+LoadedImage loadImage(const char* path) {
     return loadImageUsing(path, allocateWords);
 }
 
-int loadImageUsing(const char* path, WordBlockAllocator allocate) {
+LoadedImage loadImageUsing(const char* path, WordBlockAllocator allocate) {
     OpenFile file(path);
     if (!file.get()) {
         std::fprintf(stderr, "Unable to open file '%s'\n", path);
-        return kCannotOpen;
+        return {kCannotOpen, {}};
     }
 
     unsigned char magic[4] = {};
@@ -104,34 +98,31 @@ int loadImageUsing(const char* path, WordBlockAllocator allocate) {
     const int sign = compareWithMagic(magic, magicBytes);
     if (sign != 0) {
         std::fprintf(stderr, "Wrong file type %s (%d)\n", path, sign);
-        return kWrongFileType;
+        return {kWrongFileType, {}};
     }
     if (headerItems < 5) {
         std::fprintf(stderr, "Damaged file '%s'\n", path);
-        return kDamagedHeader;
+        return {kDamagedHeader, {}};
     }
 
     const size_t wordCount = size_t(packetCount) * kPacketWords;
     std::unique_ptr<uint16_t[]> words = allocate(wordCount);
     if (!words) {
         std::fprintf(stderr, "Unable to allocate memory\n");
-        return kNoMemory;
+        return {kNoMemory, {}};
     }
     if (std::fread(words.get(), kPacketBytes, packetCount, file.get()) < packetCount) {
         std::fprintf(stderr, "Damaged file '%s'\n", path);
-        return kDamagedPackets;
+        return {kDamagedPackets, {}};
     }
     wordsFromLittleEndian(words.get(), wordCount);
 
     uint16_t checksumWord = 0;
     if (!readWord(file.get(), checksumWord)) {
         std::fprintf(stderr, "Damaged file '%s'\n", path);
-        return kMissingChecksum;
+        return {kMissingChecksum, {}};
     }
     std::fprintf(stderr, "File checksum %d\n", int(checksumWord));
 
-    firmwareImage.packetCount = packetCount;
-    firmwareImage.setupWord = setupWord;
-    firmwareImage.words = std::move(words);
-    return kImageLoaded;
+    return {kImageLoaded, {packetCount, setupWord, std::move(words)}};
 }

@@ -11,16 +11,15 @@
 constexpr int kPacketWords = 72;
 constexpr int kPacketBytes = 2 * kPacketWords;
 
-// The one image of the program; packet k's word j is words[72 * k + j].
+// An image in memory; packet k's word j is words[72 * k + j]. It moves from the loader to whoever
+// holds it (the window, a subcommand) and is handed to the flash; it is never copied.
 struct FirmwareImage {
     uint16_t packetCount = 0;
     uint16_t setupWord = 0;
     std::unique_ptr<uint16_t[]> words;  // one block for all packets
-};
-extern FirmwareImage firmwareImage;
 
-// Back to the state of program start: no image (tests load many images in one process).
-void resetFirmwareImage();
+    const uint16_t* packet(int k) const { return words.get() + size_t(k) * kPacketWords; }
+};
 
 // Loader results; anything but Loaded means the image must not be used.
 enum LoadResult : int {
@@ -33,11 +32,16 @@ enum LoadResult : int {
     kMissingChecksum = 10,
 };
 
+struct LoadedImage {
+    LoadResult result = kCannotOpen;
+    FirmwareImage image;  // empty unless the result is kImageLoaded
+};
+
 // Hands out the block for `wordCount` packet words, or null when there is no memory.
 using WordBlockAllocator = std::unique_ptr<uint16_t[]> (*)(size_t wordCount);
 
-// Reads the file at `path` (8-bit, in the file system's encoding) into firmwareImage and returns
-// one of the results above, with its message on standard error. The file is always closed.
-int loadImage(const char* path);
+// Reads the file at `path` (8-bit, in the file system's encoding) with one of the results above,
+// its message on standard error. The file is always closed.
+LoadedImage loadImage(const char* path);
 // The same with another allocator, so that a failed allocation can be tried.
-int loadImageUsing(const char* path, WordBlockAllocator allocate);
+LoadedImage loadImageUsing(const char* path, WordBlockAllocator allocate);

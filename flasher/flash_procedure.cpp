@@ -1,47 +1,36 @@
 #include "flash_procedure.h"
 
 #include <cstdio>
-#include <thread>
 
-#include "bootloader_protocol.h"
-#include "drive_link.h"
+#include "bootloader_operations.h"
 #include "firmware_image.h"
 #include "flasher_front_end.h"
 #include "link_error_report.h"
 #include "trace.h"
 
-using namespace bootloader;
-
 namespace {
 std::chrono::milliseconds idleLimit = kDefaultIdleTimeLimit;
 
-// The bootloader needs a moment between the verify command and the fetch of its verdict.
-constexpr std::chrono::milliseconds kVerifyPause{100};
 constexpr int kPacketStatusMs = 5000;
 
 void printLine(const char* text) {
     trace("%s\n", text);
 }
 
-int reportUnexpectedState(FlasherFrontEnd& frontEnd) {
+Outcome reportUnexpectedState(FlasherFrontEnd& frontEnd) {
     frontEnd.showMessage(
         MessageKind::Critical, "Error",
         frontEnd.translate("Flashing failed, drive in unexpected state. Restart drive "
                            "power and try again."),
         Failure::DriveFailed);
-    return -2;
+    return Outcome::failed(Failure::DriveFailed);
 }
 
-// Fetches the answer to the first fault-bit request and refuses a drive that is not a bootloader
-// or that reports faults. The first two frames' failures are forgiven; the third's stay in
-// `error` for the first link check of the packet loop.
+// Refuses a drive that is not a bootloader or that reports faults. A failure of the answer's
+// frame stays in `error` for the first link check of the packet loop.
 bool bootloaderIsReady(FlasherFrontEnd& frontEnd, bool& error) {
-    transact(kFaultBits, 0, error);
-    transact(kNoOp, 0, error);
-    error = false;
-    uint32_t answer = 0;
-    transact(kNoOp, 0, error, &answer);
-    if (answer == kNotBootloaderAnswer) {
+    const bootloader::FirstCheck check = bootloader::checkBeforeFlashing(error);
+    if (check == bootloader::FirstCheck::NotBootloader) {
         frontEnd.showMessage(
             MessageKind::Warning, "Error",
             frontEnd.translate("Drive not in bootloader mode. Restart drive power and try again."),
@@ -51,7 +40,7 @@ bool bootloaderIsReady(FlasherFrontEnd& frontEnd, bool& error) {
             "exit");
         return false;
     }
-    if (replyValue(answer) != 0) {
+    if (check == bootloader::FirstCheck::FaultBitsActive) {
         frontEnd.showMessage(
             MessageKind::Warning, "Error",
             frontEnd.translate("Fault bits active. Restart drive power and try again."),
@@ -63,41 +52,27 @@ bool bootloaderIsReady(FlasherFrontEnd& frontEnd, bool& error) {
 }
 
 // Sends packet k word by word, checking the link after every word so that a corrupted word is
-// caught before command 17 programs it; then programs it and waits until the bootloader is done.
-bool writePacket(FlasherFrontEnd& frontEnd, int k, bool& error) {
-    const int count = firmwareImage.packetCount;
+// caught before the packet is programmed; then programs it and waits until the bootloader is done.
+Outcome writePacket(FlasherFrontEnd& frontEnd, const FirmwareImage& image, int k, bool& error) {
+    const int count = image.packetCount;
     frontEnd.showStatus(QString("Writing packet %1/%2. Please wait!").arg(k + 1).arg(count),
                         kPacketStatusMs);
-    frontEnd.packetStarted();
+    frontEnd.packetStarted(k, count);
     trace("Packet %d/%d      \r", k + 1, count);
 
-    const uint16_t* words = firmwareImage.words.get() + size_t(k) * kPacketWords;
+    const uint16_t* words = image.packet(k);
     for (int j = 0; j < kPacketWords; ++j) {
-        transact(kDataWord, words[j], error);
+        bootloader::writeDataWord(words[j], error);
         if (reportLinkError(frontEnd, error)) {
-            return false;
+            return Outcome::failed(Failure::LinkLost);
         }
     }
-    transact(kProgramPacket, 0, error);
-    if (waitForIdle(frontEnd) != 0) {
-        return false;
+    bootloader::programPacket(error);
+    const Outcome idle = waitForIdle(frontEnd);
+    if (!idle.succeeded()) {
+        return idle;
     }
-    return !reportLinkError(frontEnd, error);
-}
-
-// The verdict counts only when the reply that carries it passed its CRC: a corrupted reply
-// must not turn a failed verification into a reported success.
-bool memoryVerified() {
-    bool error = false;
-    for (int i = 0; i < 6; ++i) {
-        transact(kNoOp, 0, error);
-    }
-    transact(kVerify, 0, error);
-    std::this_thread::sleep_for(kVerifyPause);
-    transact(kNoOp, 0, error);
-    bool verdictError = false;
-    const uint16_t verdict = transact(kNoOp, 0, verdictError);
-    return (verdict & 1u) != 0 && !verdictError;
+    return reportLinkError(frontEnd, error) ? Outcome::failed(Failure::LinkLost) : Outcome::done();
 }
 }  // namespace
 
@@ -105,58 +80,47 @@ void setIdleTimeLimit(std::chrono::milliseconds limit) {
     idleLimit = limit;
 }
 
-std::chrono::milliseconds idleTimeLimit() {
-    return idleLimit;
-}
-
-int waitForIdle(FlasherFrontEnd& frontEnd) {
+Outcome waitForIdle(FlasherFrontEnd& frontEnd) {
     printLine("Idle\n");
     bool error = false;
-    uint32_t raw = 0;
-    transact(kNoOp, 0, error);
-    transact(kNoOp, 0, error, &raw);
+    bootloader::Status status = bootloader::statusAfterCommand(error);
     // A status that failed its CRC is no status: neither idle nor busy nor unexpected.
     if (error) {
         reportLinkError(frontEnd, error);
-        return -1;
+        return Outcome::failed(Failure::LinkLost);
     }
-    uint8_t status = statusByte(raw);
     uint16_t faultBits = 0;  // stays 0 when the bootloader was idle at the first look
 
     const auto started = std::chrono::steady_clock::now();
-    while (status & kBusyBits) {
+    while (status.busy()) {
         const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - started);
         if (waited >= idleLimit) {
             std::fprintf(stderr,
                          "Error while flashing, timed out waiting for idle after %lld ms, status "
                          "%02x, faultbits %04x\n",
-                         static_cast<long long>(waited.count()), unsigned(status),
+                         static_cast<long long>(waited.count()), unsigned(status.byte),
                          unsigned(faultBits));
             return reportUnexpectedState(frontEnd);
         }
-        raw = 0;
-        transact(kNoOp, 0, error, &raw);
-        status = statusByte(raw);
-        transact(kFaultBits, 0, error);
-        transact(kNoOp, 0, error);
-        faultBits = transact(kNoOp, 0, error);
+        status = bootloader::pollStatus(error);
+        faultBits = bootloader::readFaultBits(error);
         if (reportLinkError(frontEnd, error)) {
-            return -1;
+            return Outcome::failed(Failure::LinkLost);
         }
     }
 
-    if (status == kIdleStatus) {
+    if (status.idle()) {
         printLine("IdleOver\n");
-        return 0;
+        return Outcome::done();
     }
-    std::fprintf(stderr, "Error while flashing, status %02x, faultbits %04x\n", unsigned(status),
-                 unsigned(faultBits));
+    std::fprintf(stderr, "Error while flashing, status %02x, faultbits %04x\n",
+                 unsigned(status.byte), unsigned(faultBits));
     return reportUnexpectedState(frontEnd);
 }
 
-bool imageCanBeFlashed(FlasherFrontEnd& frontEnd) {
-    if (firmwareImage.packetCount > 0) {
+bool imageCanBeFlashed(FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
+    if (image.packetCount > 0) {
         return true;
     }
     frontEnd.showMessage(MessageKind::Warning, "Error",
@@ -167,38 +131,39 @@ bool imageCanBeFlashed(FlasherFrontEnd& frontEnd) {
     return false;
 }
 
-int flashImage(FlasherFrontEnd& frontEnd) {
-    if (!imageCanBeFlashed(frontEnd)) {
-        return -1;
+Outcome flashImage(FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
+    if (!imageCanBeFlashed(frontEnd, image)) {
+        return Outcome::failed(Failure::FileRefused);
     }
     bool error = false;
     printLine("SPI init");
     if (!bootloaderIsReady(frontEnd, error)) {
-        return -1;
+        return Outcome::failed(Failure::DriveFailed);
     }
 
-    transact(kSetup, firmwareImage.setupWord, error);
+    bootloader::sendSetupWord(image.setupWord, error);
     printLine("\nErasing flash");
-    transact(kErase, kEraseKey, error);
-    if (waitForIdle(frontEnd) != 0) {
-        return -1;
+    bootloader::startErase(error);
+    const Outcome erased = waitForIdle(frontEnd);
+    if (!erased.succeeded()) {
+        return erased;
     }
 
-    transact(kNoOp, 0, error);
-    transact(kNoOp, 0, error);
+    bootloader::drainAnswers(error);
     printLine("Writing to flash");
-    transact(kNoOp, 0, error);
-    transact(kNoOp, 0, error);
+    bootloader::drainAnswers(error);
 
-    for (int k = 0; k < firmwareImage.packetCount; ++k) {
-        if (!writePacket(frontEnd, k, error)) {
-            return -1;
+    for (int k = 0; k < image.packetCount; ++k) {
+        const Outcome written = writePacket(frontEnd, image, k, error);
+        if (!written.succeeded()) {
+            return written;
         }
     }
 
     printLine("\nDone. Verifying");
-    frontEnd.verifyStarted();
-    if (memoryVerified()) {
+    frontEnd.verifyStarted(image.packetCount);
+    const bool verified = bootloader::flashVerified();
+    if (verified) {
         frontEnd.showMessage(
             MessageKind::Information, "Results",
             frontEnd.translate(
@@ -212,5 +177,5 @@ int flashImage(FlasherFrontEnd& frontEnd) {
             Failure::DriveFailed);
     }
     frontEnd.showStatus("Flashing done", 0);
-    return 0;
+    return verified ? Outcome::done() : Outcome::failed(Failure::DriveFailed);
 }

@@ -13,12 +13,11 @@ public:
     // Flashing runs (true) or is over (false): nothing else may be started meanwhile, and
     // afterwards only Connect is offered.
     virtual void setFlashing(bool flashing) = 0;
-    // Once per packet, right after its status text: a window lets its events through here.
-    virtual void packetStarted() = 0;
-    // Every packet is written; the drive now checks its flash.
-    virtual void verifyStarted() {}
-    // The version of the bootloader that Connect found; a window shows it in the status line only.
-    virtual void bootloaderFound(int version) { (void)version; }
+    // Once per packet, right after its status text: `packet` counts from 0 up to `packetCount`.
+    // A window lets its events through here.
+    virtual void packetStarted(int packet, int packetCount) = 0;
+    // Every one of the `packetCount` packets is written; the drive now checks its flash.
+    virtual void verifyStarted(int packetCount) { (void)packetCount; }
 
 protected:
     ~FlasherFrontEnd() = default;

@@ -9,14 +9,13 @@
 Morvane::Morvane() : WindowFrontEnd(this) {
     ui.setupUi(this);
     setConnected(false);
-    imageLoaded = false;
 }
 
 void Morvane::setConnected(bool connected) {
     if (!connected) {
         ui.openfirmware->setEnabled(false);
         ui.startflash->setEnabled(false);
-    } else if (imageLoaded) {
+    } else if (image.words) {
         ui.startflash->setEnabled(true);
     } else {
         ui.openfirmware->setEnabled(true);
@@ -33,7 +32,6 @@ QString Morvane::askFirmwareFile() {
 void Morvane::imageAccepted() {
     ui.startflash->setEnabled(true);
     ui.openfirmware->setEnabled(false);
-    imageLoaded = true;
 }
 
 void Morvane::setFlashing(bool flashing) {
@@ -43,7 +41,7 @@ void Morvane::setFlashing(bool flashing) {
     ui.connectButton->setEnabled(!flashing);
 }
 
-void Morvane::packetStarted() {
+void Morvane::packetStarted(int, int) {
     QCoreApplication::processEvents();
 }
 
@@ -52,11 +50,14 @@ void Morvane::on_connectButton_clicked() {
 }
 
 void Morvane::on_openfirmware_clicked() {
-    openFirmwareFile(*this);
+    OpenedImage opened = openFirmwareFile(*this);
+    if (opened.outcome.succeeded()) {
+        image = std::move(opened.image);
+    }
 }
 
 void Morvane::on_startflash_clicked() {
-    flashFirmware(*this);
+    flashFirmware(*this, image);
 }
 
 void Morvane::closeEvent(QCloseEvent* event) {

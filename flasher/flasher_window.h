@@ -5,10 +5,13 @@
 #include <QMainWindow>
 
 #include "file_prompt.h"
+#include "firmware_image.h"
 #include "flasher_front_end.h"
 #include "ui_flasher_window.h"
 #include "window_front_end.h"
 
+// The flasher's window class keeps the name Morvane on purpose: the same class name as the
+// configuration program's main window, so its meta-object answers to "Morvane" as well.
 class Morvane : public QMainWindow, public WindowFrontEnd<FlasherFrontEnd> {
     Q_OBJECT
 
@@ -20,10 +23,10 @@ public:
     QString askFirmwareFile() override;
     void imageAccepted() override;
     void setFlashing(bool flashing) override;
-    void packetStarted() override;
+    void packetStarted(int packet, int packetCount) override;
 
     Ui::MainWindow ui;
-    bool imageLoaded = false;                    // set by the first successful load, never cleared
+    FirmwareImage image;  // the image accepted by Open firmware file; every later flash writes it
     FilePrompt askFileName = askWithFileDialog;  // for the firmware image
 
 private slots:

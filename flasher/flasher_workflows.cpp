@@ -2,81 +2,80 @@
 
 #include <QFile>
 
-#include "bootloader_protocol.h"
+#include "bootloader_operations.h"
 #include "connect_probe.h"
-#include "drive_link.h"
 #include "firmware_image.h"
 #include "flash_procedure.h"
 #include "flasher_front_end.h"
 #include "link_error_report.h"
-
-using namespace bootloader;
 
 namespace {
 constexpr int kConnectedMs = 5000;
 constexpr int kFlashingMs = 3000;
 }  // namespace
 
-void connectBootloader(FlasherFrontEnd& frontEnd) {
-    if (!openAndProbeDrive(frontEnd, false,
-                           frontEnd.translate(" Note: this program doesn't support KMR-10 model."))
-             .succeeded()) {
-        return;
+FoundBootloader connectBootloader(FlasherFrontEnd& frontEnd) {
+    const Outcome probed = openAndProbeDrive(
+        frontEnd, false, frontEnd.translate(" Note: this program doesn't support KMR-10 model."));
+    if (!probed.succeeded()) {
+        return {probed};
     }
     bool error = false;
-    transact(kNoOp, 0, error);
-    transact(kNoOp, 0, error);
-    if (transact(kNoOp, 0, error) == kFirmwareNoOpAnswer) {
+    if (bootloader::answersAsFirmware(error)) {
         frontEnd.showMessage(
             MessageKind::Warning, "Error",
             frontEnd.translate("Drive doesn't seem to be in bootloader mode. Please try again."),
             Failure::NoDrive);
-        return;
+        return {Outcome::failed(Failure::NoDrive)};
     }
 
-    transact(kVersion, 0, error);
-    transact(kNoOp, 0, error);
-    const uint16_t version = transact(kNoOp, 0, error);
-    if (version < kFirstSupportedVersion || version > kLastSupportedVersion) {
+    const uint16_t version = bootloader::readVersion(error);
+    if (!bootloader::isSupportedVersion(version)) {
         frontEnd.showMessage(MessageKind::Critical, "Error",
                              frontEnd.translate("Unsupported drive type."), Failure::NoDrive);
-        return;
+        return {Outcome::failed(Failure::NoDrive)};
     }
     if (reportLinkError(frontEnd, error)) {
-        return;
+        return {Outcome::failed(Failure::LinkLost)};
     }
     frontEnd.showStatus(
         frontEnd.translate("Conneced. Bootloader version ") + QString::number(version),
         kConnectedMs);
-    frontEnd.bootloaderFound(version);
     frontEnd.setConnected(true);
+    return {Outcome::done(), version};
 }
 
-void openFirmwareFile(FlasherFrontEnd& frontEnd) {
+OpenedImage openFirmwareFile(FlasherFrontEnd& frontEnd) {
     const QString name = frontEnd.askFirmwareFile();
     if (name.isEmpty()) {
-        return;
+        return {Outcome::cancelledByUser(), {}};
     }
     frontEnd.showStatus(name + frontEnd.translate(" selected"), 0);
     // The file system's own encoding, so that any name the dialog can show can also be opened.
-    if (loadImage(QFile::encodeName(name).constData()) != kImageLoaded) {
+    LoadedImage loaded = loadImage(QFile::encodeName(name).constData());
+    if (loaded.result != kImageLoaded) {
         frontEnd.showMessage(MessageKind::Warning, "Error",
                              frontEnd.translate("Unable to load file or wrong type"),
                              Failure::FileRefused);
-        return;
+        return {Outcome::failed(Failure::FileRefused), {}};
     }
     // Loaded, but nothing to flash: the user may choose another file.
-    if (!imageCanBeFlashed(frontEnd)) {
-        return;
+    if (!imageCanBeFlashed(frontEnd, loaded.image)) {
+        return {Outcome::failed(Failure::FileRefused), {}};
     }
     frontEnd.imageAccepted();
+    return {Outcome::done(), std::move(loaded.image)};
 }
 
-void flashFirmware(FlasherFrontEnd& frontEnd) {
+Outcome flashFirmware(FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
     frontEnd.showStatus(frontEnd.translate("Flashing firmware..."), kFlashingMs);
     frontEnd.setFlashing(true);
-    flashImage(frontEnd);  // shows every outcome itself
+    const Outcome flashed = flashImage(frontEnd, image);
     // Whatever the procedure found, see whether the drive still answers.
-    reportLinkError(frontEnd, false);
+    const bool lost = reportLinkError(frontEnd, false);
     frontEnd.setFlashing(false);
+    if (!flashed.succeeded()) {
+        return flashed;
+    }
+    return lost ? Outcome::failed(Failure::LinkLost) : Outcome::done();
 }

@@ -1,13 +1,28 @@
 // The flasher's three workflows: Connect, Open firmware file and Flash firmware. Plain code over
-// the front end; the window's buttons and a command line both run them.
+// the front end; the window's buttons and a command line both run them. Each shows what happened
+// and returns it; whoever runs them holds the image between Open and Flash.
 #pragma once
+
+#include "firmware_image.h"
+#include "front_end.h"
 
 class FlasherFrontEnd;
 
+struct FoundBootloader {
+    Outcome outcome;
+    int version = -1;  // the bootloader's version when it was found
+};
+
+struct OpenedImage {
+    Outcome outcome;      // cancelled when no file was chosen
+    FirmwareImage image;  // empty unless the image was accepted
+};
+
 // Opens the adapter, has the user restart the drive, and makes sure that a supported bootloader
 // answers; connected on success.
-void connectBootloader(FlasherFrontEnd& frontEnd);
-// Asks for an image file and loads it into the program's image.
-void openFirmwareFile(FlasherFrontEnd& frontEnd);
-// Writes the loaded image, then checks that the drive still answers.
-void flashFirmware(FlasherFrontEnd& frontEnd);
+FoundBootloader connectBootloader(FlasherFrontEnd& frontEnd);
+// Asks for an image file and loads it; only an image worth flashing is accepted.
+OpenedImage openFirmwareFile(FlasherFrontEnd& frontEnd);
+// Writes `image`, then checks that the drive still answers. The first failure shown is the
+// outcome.
+Outcome flashFirmware(FlasherFrontEnd& frontEnd, const FirmwareImage& image);

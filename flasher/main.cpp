@@ -1,38 +1,42 @@
 // tressel: the firmware flasher for KMR drives in bootloader mode.
 #include "command_line.h"
 #include "command_line_front_end.h"
-#include "firmware_image.h"
 #include "flasher_window.h"
 #include "flasher_workflows.h"
 #include "startup.h"
 
 namespace {
-// Open firmware file, Connect and Flash firmware, in the order a script can check them.
+// A failure without a class of its own (no file chosen) means that no drive was worked on.
+int exitCodeOf(const Outcome& outcome) {
+    return outcome.failure == Failure::None ? kExitNoDrive : exitCodeOf(outcome.failure);
+}
+
+// Open firmware file, Connect and Flash firmware, in the order a script can check them; the
+// first that does not succeed ends the run with its failure.
 SubcommandResult flash(const SubcommandCall& call) {
-    const QString& image = call.argument;
-    FlasherCommandLine frontEnd(image, call.powerCycleWaitSeconds);
-    openFirmwareFile(frontEnd);
-    QString version;
-    if (frontEnd.accepted) {
-        connectBootloader(frontEnd);
-        // Read now: a link lost during the flash drops the version with the connection.
-        if (frontEnd.connection.version >= 0) {
-            version = QString::number(frontEnd.connection.version);
-        }
-        if (frontEnd.connection.connected) {
-            flashFirmware(frontEnd);
-        }
+    const QString& file = call.argument;
+    FlasherCommandLine frontEnd(file, call.powerCycleWaitSeconds);
+    const auto failed = [&](const Outcome& outcome, const QString& version) {
+        return SubcommandResult{exitCodeOf(outcome), "failed: " + frontEnd.report.lastMessage(),
+                                file, version};
+    };
+    const OpenedImage opened = openFirmwareFile(frontEnd);
+    if (!opened.outcome.succeeded()) {
+        return failed(opened.outcome, {});
     }
-    const int code = frontEnd.report.exitCode();
-    if (code == kExitDone && frontEnd.connection.connected) {
-        return {kExitDone,
-                QString("flashed and verified: %1 (%2 packets)")
-                    .arg(image)
-                    .arg(firmwareImage.packetCount),
-                image, version};
+    const FoundBootloader found = connectBootloader(frontEnd);
+    if (!found.outcome.succeeded()) {
+        return failed(found.outcome, {});
     }
-    return {code == kExitDone ? kExitNoDrive : code, "failed: " + frontEnd.report.lastMessage(),
-            image, version};
+    const QString version = QString::number(found.version);
+    const Outcome flashed = flashFirmware(frontEnd, opened.image);
+    if (!flashed.succeeded()) {
+        return failed(flashed, version);
+    }
+    return {
+        kExitDone,
+        QString("flashed and verified: %1 (%2 packets)").arg(file).arg(opened.image.packetCount),
+        file, version};
 }
 }  // namespace
 

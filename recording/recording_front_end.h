@@ -68,7 +68,7 @@ public:
     QString askFirmwareFile() override;
     void imageAccepted() override { record_("image accepted"); }
     void setFlashing(bool flashing) override { record_(flashing ? "flashing" : "flashing over"); }
-    void packetStarted() override { record_("packet hook"); }
+    void packetStarted(int, int) override { record_("packet hook"); }
 
     QString fileAnswer;
 };

@@ -38,8 +38,8 @@ Flash flashOverNoisyLine(double bitErrorRate, uint64_t seed, const std::vector<u
         connectBootloader(ui);
     }
     ui.fileAnswer = file;
-    openFirmwareFile(ui);
-    flashFirmware(ui);
+    const OpenedImage opened = openFirmwareFile(ui);
+    flashFirmware(ui, opened.image);
     return {transcript.text().contains("Flashing successful"),
             std::equal(words.begin(), words.end(), drive.flash().begin()) &&
                 drive.packetsProgrammed() == int(words.size() / kPacketWords)};

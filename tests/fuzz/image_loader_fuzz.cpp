@@ -1,6 +1,6 @@
 // The image loader on any bytes: the result code, the message on standard error and the image
-// afterwards must be what the file's layout says, computed here from the bytes alone. A failed
-// load must leave the image that was there before, and no load may leave the file open.
+// must be what the file's layout says, computed here from the bytes alone. A failed load hands
+// out no image, and no load may leave the file open.
 #include <dirent.h>
 
 #include <cstdlib>
@@ -11,7 +11,7 @@
 
 namespace {
 struct Expected {
-    int result = kImageLoaded;
+    LoadResult result = kImageLoaded;
     std::string message;
     uint16_t packetCount = 0;
     uint16_t setupWord = 0;
@@ -58,14 +58,14 @@ int openDescriptors() {
 }
 
 // What the loader writes to standard error while it runs.
-std::string loadCapturingErrors(const std::string& path, int& result) {
+std::string loadCapturingErrors(const std::string& path, LoadedImage& loaded) {
     char* text = nullptr;
     size_t length = 0;
     FILE* captured = open_memstream(&text, &length);
     FUZZ_CHECK(captured != nullptr, "memory stream");
     FILE* const saved = stderr;
     stderr = captured;
-    result = loadImage(path.c_str());
+    loaded = loadImage(path.c_str());
     stderr = saved;
     std::fclose(captured);
     std::string message(text, length);
@@ -76,29 +76,22 @@ std::string loadCapturingErrors(const std::string& path, int& result) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = writeScratchInput("vlf", data, size);
-    // An image already in memory, as after an earlier load.
-    firmwareImage.packetCount = 1;
-    firmwareImage.setupWord = 0x5A5A;
-    firmwareImage.words = std::make_unique<uint16_t[]>(kPacketWords);
-    std::fill_n(firmwareImage.words.get(), kPacketWords, uint16_t(0x5A5A));
-
-    int result = -1;
+    LoadedImage loaded;
     const int descriptorsBefore = openDescriptors();
-    const std::string message = loadCapturingErrors(path, result);
+    const std::string message = loadCapturingErrors(path, loaded);
     FUZZ_CHECK(openDescriptors() == descriptorsBefore, "file closed");
     const Expected expected = expectedLoad(data, size, path);
-    FUZZ_CHECK(result == expected.result, "result code");
+    FUZZ_CHECK(loaded.result == expected.result, "result code");
     FUZZ_CHECK(message == expected.message, "message on standard error");
-    if (result != kImageLoaded) {
-        FUZZ_CHECK(firmwareImage.packetCount == 1 && firmwareImage.setupWord == 0x5A5A &&
-                       firmwareImage.words[kPacketWords - 1] == 0x5A5A,
-                   "earlier image kept");
+    const FirmwareImage& image = loaded.image;
+    if (loaded.result != kImageLoaded) {
+        FUZZ_CHECK(image.packetCount == 0 && !image.words, "no image");
         return 0;
     }
-    FUZZ_CHECK(firmwareImage.packetCount == expected.packetCount, "packet count");
-    FUZZ_CHECK(firmwareImage.setupWord == expected.setupWord, "setup word");
+    FUZZ_CHECK(image.packetCount == expected.packetCount, "packet count");
+    FUZZ_CHECK(image.setupWord == expected.setupWord, "setup word");
     for (size_t i = 0; i < size_t(expected.packetCount) * kPacketWords; ++i) {
-        FUZZ_CHECK(firmwareImage.words[i] == wordAt(data, 12 + 2 * i), "packet word");
+        FUZZ_CHECK(image.words[i] == wordAt(data, 12 + 2 * i), "packet word");
     }
     return 0;
 }

@@ -1,7 +1,6 @@
 #include "process_state.h"
 
 #include "drive_link.h"
-#include "firmware_image.h"
 #include "flash_procedure.h"
 #include "scope_capture.h"
 #include "step_response.h"
@@ -9,7 +8,6 @@
 void resetProcessState() {
     resetLinkState();
     resetScopeState();
-    resetFirmwareImage();
     setResponseSleep(nullptr);
     setIdleTimeLimit(kDefaultIdleTimeLimit);
 }

@@ -10,7 +10,7 @@
 #include "vlf_writer.h"
 
 namespace {
-int loadQuietly(const std::string& path) {
+LoadedImage loadQuietly(const std::string& path) {
     OutputCapture capture;
     return loadImage(path.c_str());
 }
@@ -60,19 +60,20 @@ TEST(VlfWriter, WrittenAndDemoImagesLoadBack) {
         imageSpec.words = vlf::patternPackets(packets, 9);
         std::string error;
         ASSERT_TRUE(vlf::writeImage(path, imageSpec, error)) << error;
-        ASSERT_EQ(loadQuietly(path), kImageLoaded);
-        EXPECT_EQ(firmwareImage.packetCount, packets);
-        EXPECT_EQ(firmwareImage.setupWord, imageSpec.setupWord);
+        const LoadedImage loaded = loadQuietly(path);
+        ASSERT_EQ(loaded.result, kImageLoaded);
+        EXPECT_EQ(loaded.image.packetCount, packets);
+        EXPECT_EQ(loaded.image.setupWord, imageSpec.setupWord);
         EXPECT_TRUE(
-            std::equal(imageSpec.words.begin(), imageSpec.words.end(), firmwareImage.words.get()));
+            std::equal(imageSpec.words.begin(), imageSpec.words.end(), loaded.image.words.get()));
     }
     // The demo image that the README's example opens.
-    ASSERT_EQ(loadQuietly(KMR_DEMO_IMAGE), kImageLoaded);
-    EXPECT_EQ(firmwareImage.packetCount, 120);
-    EXPECT_EQ(firmwareImage.setupWord, 0x0001);
+    const LoadedImage demo = loadQuietly(KMR_DEMO_IMAGE);
+    ASSERT_EQ(demo.result, kImageLoaded);
+    EXPECT_EQ(demo.image.packetCount, 120);
+    EXPECT_EQ(demo.image.setupWord, 0x0001);
     const std::vector<uint16_t> pattern = vlf::patternPackets(120, 1);
-    EXPECT_TRUE(std::equal(pattern.begin(), pattern.end(), firmwareImage.words.get()));
-    resetFirmwareImage();
+    EXPECT_TRUE(std::equal(pattern.begin(), pattern.end(), demo.image.words.get()));
 }
 
 TEST(MakeVlfArgs, RefusedCommandLines) {

@@ -22,9 +22,21 @@ struct Session {
           ui(transcript.sink()) {
         setLinkDialect(LinkDialect::Bootloader);
     }
-    void run(const char* title, void (*workflow)(FlasherFrontEnd&)) {
+    void run(const char* title, FoundBootloader (*connect)(FlasherFrontEnd&)) {
         transcript.add(QString("== ") + title);
-        workflow(ui);
+        connect(ui);
+    }
+    // Keeps an accepted image for the flashes that follow, as the window does.
+    void run(const char* title, OpenedImage (*open)(FlasherFrontEnd&)) {
+        transcript.add(QString("== ") + title);
+        OpenedImage opened = open(ui);
+        if (opened.outcome.succeeded()) {
+            image = std::move(opened.image);
+        }
+    }
+    void run(const char* title, Outcome (*flash)(FlasherFrontEnd&, const FirmwareImage&)) {
+        transcript.add(QString("== ") + title);
+        flash(ui, image);
     }
     // Loads an image of `packets` pattern packets through Open firmware file.
     void open(int packets) {
@@ -42,6 +54,7 @@ struct Session {
     Transcript transcript;
     FlasherRecorder ui;
     QTemporaryDir dir;
+    FirmwareImage image;
 };
 
 // The bootloader, with the CRC of its answers to one command broken on request.

@@ -104,8 +104,8 @@ TEST(OnEmulatedAdapter, TresselFlashesThreePacketsAsOnTheSimulatedAdapter) {
     auto connectOpenFlash = [&](FlasherRecorder& ui) {
         connectBootloader(ui);
         ui.fileAnswer = dir.filePath("image.vlf");
-        openFirmwareFile(ui);
-        flashFirmware(ui);
+        const OpenedImage opened = openFirmwareFile(ui);
+        flashFirmware(ui, opened.image);
         flashHoldsImage =
             drive && std::equal(image.words.begin(), image.words.end(), drive->flash().begin());
     };

@@ -1,0 +1,60 @@
+// The bootloader's operations by name. Each sends its command frame and the no-ops that fetch
+// its answer, which arrives in the reply of the second frame after it, so that no workflow has
+// to count frames. Every operation sets `error` on a missing link or a reply that fails its
+// CRC and never clears it, like `transact`.
+#pragma once
+
+#include <cstdint>
+
+namespace bootloader {
+// The status byte that every reply carries.
+struct Status {
+    uint8_t byte = 0;  // 0 when the link is down
+    // Erasing or programming: one of the busy bits is set.
+    bool busy() const;
+    // Done and ready for the next command. Anything else without a busy bit is unexpected.
+    bool idle() const;
+};
+
+// The bootloader versions this flasher writes images for.
+bool isSupportedVersion(uint16_t version);
+
+// Three no-ops: the first two still carry what the drive sent before, the third tells whether
+// the drive runs its firmware instead of the bootloader (it answers the bootloader's no-op with
+// kFirmwareNoOpAnswer).
+bool answersAsFirmware(bool& error);
+// The bootloader's version: the request and its two no-ops.
+uint16_t readVersion(bool& error);
+// The fault bits, 0 when none is set: the request and its two no-ops.
+uint16_t readFaultBits(bool& error);
+// The first fault-bit request of a flash, which also tells whether a bootloader answers: a drive
+// that runs its firmware gives a fixed answer that fails its CRC, so the bits are looked at
+// regardless. Only that answer's CRC counts in `error`; the two frames before it carry answers
+// to whatever the link did before the flash.
+enum class FirstCheck { Ready, NotBootloader, FaultBitsActive };
+FirstCheck checkBeforeFlashing(bool& error);
+
+// The image's setup word; sent ahead of the erase, its answer is not waited for.
+void sendSetupWord(uint16_t setupWord, bool& error);
+// Starts erasing the flash (the command with its key); the bootloader is busy until it is done.
+void startErase(bool& error);
+// One word of the packet being written. Its answer is not fetched: the caller checks the link
+// after each word so that a corrupted word never gets programmed.
+void writeDataWord(uint16_t word, bool& error);
+// Programs the words written since the last packet; the bootloader is busy until it is done.
+void programPacket(bool& error);
+
+// The status once the command before has been answered: two no-ops, the status of the second's
+// reply.
+Status statusAfterCommand(bool& error);
+// The status in one more no-op's reply, for polling a busy bootloader.
+Status pollStatus(bool& error);
+// Two no-ops that fetch the answers to the two commands before them, which nobody needs.
+void drainAnswers(bool& error);
+
+// Has the bootloader check its whole flash against what was written and fetches the verdict
+// after the pause it needs. True only when the verdict says yes in a reply that passed its CRC:
+// a corrupted reply must not turn a failed check into a success. The link's earlier failures
+// do not count here; the verdict alone decides.
+bool flashVerified();
+}  // namespace bootloader

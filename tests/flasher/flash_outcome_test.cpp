@@ -1,0 +1,103 @@
+// What each workflow returns, per way it can end: the command line's exit codes are made from
+// these values, and the transcripts show only the messages.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <functional>
+
+#include "bootloader.h"
+#include "drive_link.h"
+#include "flasher_workflows.h"
+#include "output_capture.h"
+#include "process_state.h"
+#include "recording_front_end.h"
+#include "sim_fixture.h"
+#include "vlf_writer.h"
+
+namespace {
+constexpr Failure kCancelled = Failure(-1);  // the table's mark for a cancelled outcome
+
+Failure failureOf(const Outcome& outcome) {
+    return outcome.cancelled ? kCancelled : outcome.failure;
+}
+
+QString writeImage(const QTemporaryDir& dir, const char* name, size_t packets) {
+    vlf::ImageSpec image;
+    image.words = vlf::patternPackets(packets, 5);
+    std::string error;
+    EXPECT_TRUE(vlf::writeImage(dir.filePath(name).toStdString(), image, error)) << error;
+    return dir.filePath(name);
+}
+}  // namespace
+
+TEST(FlasherOutcomes, EachWayAWorkflowEndsIsItsOutcome) {
+    QTemporaryDir dir;
+    const QString image = writeImage(dir, "image.vlf", 1);
+    const QString empty = writeImage(dir, "empty.vlf", 0);
+    using Setup = std::function<void(drive_sim::BootloaderSettings&, drive_sim::LinkFaults&)>;
+    struct Case {
+        const char* name;
+        Setup setup;
+        QString file;
+        Failure open, connect, flash;  // the flash runs only after an image and a bootloader
+    };
+    const Setup asIs = [](drive_sim::BootloaderSettings&, drive_sim::LinkFaults&) {};
+    const Case cases[] = {
+        {"flashed and verified", asIs, image, Failure::None, Failure::None, Failure::None},
+        {"no file chosen", asIs, "", kCancelled, Failure::None, Failure::None},
+        {"missing file", asIs, dir.filePath("missing.vlf"), Failure::FileRefused, Failure::None,
+         Failure::None},
+        {"image without packets", asIs, empty, Failure::FileRefused, Failure::None, Failure::None},
+        {"no adapter",
+         [](drive_sim::BootloaderSettings&, drive_sim::LinkFaults& faults) {
+             faults.failingCalls = {drive_sim::AdapterCall::Open};
+         },
+         image, Failure::None, Failure::NoAdapter, Failure::None},
+        {"unsupported bootloader",
+         [](drive_sim::BootloaderSettings& drive, drive_sim::LinkFaults&) { drive.version = 108; },
+         image, Failure::None, Failure::NoDrive, Failure::None},
+        {"fault bits",
+         [](drive_sim::BootloaderSettings& drive, drive_sim::LinkFaults&) {
+             drive.faultBits = 0x0040;
+         },
+         image, Failure::None, Failure::None, Failure::DriveFailed},
+        {"unexpected state",
+         [](drive_sim::BootloaderSettings& drive, drive_sim::LinkFaults&) {
+             drive.unexpectedStatusAfterBusy = true;
+         },
+         image, Failure::None, Failure::None, Failure::DriveFailed},
+        {"verification fails",
+         [](drive_sim::BootloaderSettings& drive, drive_sim::LinkFaults&) {
+             drive.failVerification = true;
+         },
+         image, Failure::None, Failure::None, Failure::DriveFailed},
+        // Connect takes 11 frames; the drive stops in the first packet.
+        {"silent drive",
+         [](drive_sim::BootloaderSettings&, drive_sim::LinkFaults& faults) {
+             faults.stopAnsweringAfterFrames = 30;
+         },
+         image, Failure::None, Failure::None, Failure::LinkLost},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        drive_sim::BootloaderSettings settings;
+        settings.eraseBusyFrames = 2;
+        drive_sim::LinkFaults faults;
+        c.setup(settings, faults);
+        installSimulatedDrive(drive_sim::makeBootloader(settings), faults);
+        setLinkDialect(LinkDialect::Bootloader);
+        FlasherRecorder ui([](const QString&) {});
+        ui.fileAnswer = c.file;
+        OutputCapture quiet;
+        const OpenedImage opened = openFirmwareFile(ui);
+        EXPECT_EQ(failureOf(opened.outcome), c.open);
+        EXPECT_EQ(opened.image.packetCount, opened.outcome.succeeded() ? 1 : 0);
+        const FoundBootloader found = connectBootloader(ui);
+        EXPECT_EQ(failureOf(found.outcome), c.connect);
+        EXPECT_EQ(found.version, found.outcome.succeeded() ? 109 : -1);
+        if (opened.outcome.succeeded() && found.outcome.succeeded()) {
+            EXPECT_EQ(failureOf(flashFirmware(ui, opened.image)), c.flash);
+        }
+    }
+    resetProcessState();
+}
