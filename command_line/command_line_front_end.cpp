@@ -10,7 +10,6 @@
 #include "firmware_image.h"
 #include "progress.h"
 
-namespace {
 int exitCodeOf(Failure failure) {
     switch (failure) {
         case Failure::None:
@@ -29,6 +28,7 @@ int exitCodeOf(Failure failure) {
     return kExitDriveFailed;
 }
 
+namespace {
 // Both waits end early when the run is stopped by a signal.
 void waitForPowerCycle(const QString& instruction, double waitSeconds) {
     if (isatty(STDIN_FILENO)) {
@@ -67,7 +67,6 @@ void CommandLineReport::showMessage(const QString& title, const QString& text, F
     }
     std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(plain.simplified()));
     lastMessage_ = plain;
-    textByTitle_[title] = plain;
     if (exitCode_ == kExitDone) {
         exitCode_ = exitCodeOf(failure);
     }
@@ -90,27 +89,18 @@ void FlasherCommandLine::verifyStarted() {
     reportProgress("verify");
 }
 
-void MorvaneCommandLine::showStatus(const QString& text, int) {
-    // The workflows' own progress texts name the phases a script follows.
-    static const struct {
-        const char* text;
-        const char* phase;
-    } phases[] = {
-        {"Setting parameters...", "apply"},
-        {"Downloading scope data...", "download"},
-    };
-    for (const auto& phase : phases) {
-        if (text == QLatin1String(phase.text)) {
-            reportProgress(phase.phase);
-        }
-    }
-    lastStatus = text;
-}
-
 void MorvaneCommandLine::showSettings(const DriveSettings& settings) {
     settings_ = asTheFormHolds(settings);
 }
 
 void MorvaneCommandLine::importingSettings() {
     reportProgress("import");
+}
+
+void MorvaneCommandLine::applyingSettings() {
+    reportProgress("apply");
+}
+
+void MorvaneCommandLine::downloadingScope() {
+    reportProgress("download");
 }

@@ -38,8 +38,8 @@ struct Session {
         recordWaitsInto(&transcript);
     }
     ~Session() { recordWaitsInto(nullptr); }
-    template <class FrontEndKind>
-    void run(const char* title, void (*workflow)(FrontEndKind&)) {
+    template <class FrontEndKind, class Result>
+    void run(const char* title, Result (*workflow)(FrontEndKind&)) {
         transcript.add(QString("== ") + title);
         workflow(ui);
     }
