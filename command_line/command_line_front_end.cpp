@@ -66,7 +66,6 @@ void CommandLineReport::showMessage(const QString& title, const QString& text, F
     }
     std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(plain.simplified()));
     lastMessage_ = plain;
-    textByTitle_[title] = plain;
     if (exitCode_ == kExitDone) {
         exitCode_ = exitCodeOf(failure);
     }
@@ -88,27 +87,18 @@ void FlasherCommandLine::verifyStarted(int packetCount) {
     reportProgress("verify");
 }
 
-void MorvaneCommandLine::showStatus(const QString& text, int) {
-    // The workflows' own progress texts name the phases a script follows.
-    static const struct {
-        const char* text;
-        const char* phase;
-    } phases[] = {
-        {"Setting parameters...", "apply"},
-        {"Downloading scope data...", "download"},
-    };
-    for (const auto& phase : phases) {
-        if (text == QLatin1String(phase.text)) {
-            reportProgress(phase.phase);
-        }
-    }
-    lastStatus = text;
-}
-
 void MorvaneCommandLine::showSettings(const DriveSettings& settings) {
     settings_ = asTheFormHolds(settings);
 }
 
 void MorvaneCommandLine::importingSettings() {
     reportProgress("import");
+}
+
+void MorvaneCommandLine::applyingSettings() {
+    reportProgress("apply");
+}
+
+void MorvaneCommandLine::downloadingScope() {
+    reportProgress("download");
 }

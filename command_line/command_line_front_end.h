@@ -3,7 +3,6 @@
 // failure shown decides the exit code.
 #pragma once
 
-#include <QMap>
 #include <QString>
 
 #include "flasher_front_end.h"
@@ -36,14 +35,11 @@ public:
     int exitCode() const { return exitCode_; }
     // The last message shown, on one line, for the result line of a failure.
     QString lastMessage() const { return lastMessage_.simplified(); }
-    // The last text shown under this title, without markup but with its line breaks.
-    QString lastText(const QString& title) const { return textByTitle_.value(title); }
 
 private:
     double powerCycleWaitSeconds_;
     int exitCode_ = kExitDone;
     QString lastMessage_;
-    QMap<QString, QString> textByTitle_;
 };
 
 template <class Interface>
@@ -78,11 +74,10 @@ private:
 
 // Holds the settings as the form would: those read at Connect or taken from the file. The
 // settings file, the axis and the span are the command line's; the step test's capture is kept
-// for its CSV.
+// for its CSV. The workflows' phases are reported as progress.
 class MorvaneCommandLine : public CommandLine<MorvaneFrontEnd> {
 public:
     using CommandLine::CommandLine;
-    void showStatus(const QString& text, int) override;
     DriveSettings settings() override { return settings_; }
     void showSettings(const DriveSettings& settings) override;
     bool isConnected() override { return connection.connected; }
@@ -92,6 +87,8 @@ public:
     // A script that runs its backup again expects the file replaced, with or without ".frx".
     bool mayReplace(const QString&) override { return true; }
     void importingSettings() override;
+    void applyingSettings() override;
+    void downloadingScope() override;
     int shownAxis() override { return axis; }
     int chosenSpanMs() override { return spanMs; }
     void paintStatusNow() override {}
@@ -104,7 +101,6 @@ public:
     int axis = 0;
     int spanMs = 0;
     StepCapture capture;
-    QString lastStatus;
 
 private:
     DriveSettings settings_;

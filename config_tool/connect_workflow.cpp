@@ -18,9 +18,10 @@ constexpr int kNewestCompatibility = 2000;
 constexpr int kConnectedMs = 5000;
 }  // namespace
 
-void connectDrive(MorvaneFrontEnd& frontEnd) {
-    if (!openAndProbeDrive(frontEnd, true, QString()).succeeded()) {
-        return;
+ConnectOutcome connectDrive(MorvaneFrontEnd& frontEnd) {
+    const Outcome probed = openAndProbeDrive(frontEnd, true, QString());
+    if (!probed.succeeded()) {
+        return {probed, -1};
     }
     bool error = false;
 
@@ -30,10 +31,11 @@ void connectDrive(MorvaneFrontEnd& frontEnd) {
     if (driveType < kLowestDriveType || driveType > kHighestDriveType) {
         frontEnd.showMessage(MessageKind::Warning, "Error",
                              frontEnd.translate("Unsupported drive type found"), Failure::NoDrive);
-        return;
+        return {Outcome::failed(Failure::NoDrive), -1};
     }
     const int firmwareVersion = getParam(ferrox_param::kFirmwareVersion, error);
     frontEnd.storeFirmwareVersion(firmwareVersion);
+    const ConnectOutcome refused{Outcome::failed(Failure::NoDrive), firmwareVersion};
     const int compatibility = getParam(ferrox_param::kCompatibilityVersion, error);
     if (firmwareVersion < kLowestFirmware || firmwareVersion > kHighestFirmware) {
         frontEnd.showMessage(MessageKind::Critical, "Error",
@@ -41,25 +43,28 @@ void connectDrive(MorvaneFrontEnd& frontEnd) {
                                                 "install Ferrox firmware before using Morvane "
                                                 "<b>or</b> use Orrick to configure."),
                              Failure::NoDrive);
-        return;
+        return refused;
     }
     if (compatibility > kNewestCompatibility) {
         frontEnd.showMessage(MessageKind::Critical, "Error",
                              frontEnd.translate("Too new Ferrox firmware version found in drive. "
                                                 "<br>Please upgrade Morvane."),
                              Failure::NoDrive);
-        return;
+        return refused;
     }
-    if (reportLinkError(frontEnd, error)) {
-        return;
+    const Outcome identified = linkOutcome(frontEnd, error);
+    if (!identified.succeeded()) {
+        return {identified, -1};
     }
 
     frontEnd.importingSettings();
-    if (importSettingsFromDrive(frontEnd)) {
-        return;
+    const Outcome imported = importSettingsFromDrive(frontEnd);
+    if (!imported.succeeded()) {
+        return {imported, -1};
     }
     frontEnd.showStatus(frontEnd.translate("Conneced & settings imported. Firmware version ") +
                             QString::number(firmwareVersion),
                         kConnectedMs);
     frontEnd.setConnected(true);
+    return {Outcome::done(), firmwareVersion};
 }

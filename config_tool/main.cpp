@@ -10,6 +10,7 @@
 #include "settings_document.h"
 #include "settings_transfer.h"
 #include "startup.h"
+#include "step_response.h"
 #include "step_test.h"
 
 namespace {
@@ -19,24 +20,24 @@ const QCommandLineOption kSpanOption("span", "capture the curves over this span 
 const QCommandLineOption kCsvOption("csv", "write the captured curves to FILE (needs --span)",
                                     "FILE");
 
-// Connect, then one drive workflow; its outcome is what it showed.
+// A workflow cancelled did not do what the line asked; on a command line only a file can be
+// missing for it.
+int exitCodeOf(const Outcome& outcome) {
+    return outcome.cancelled ? kExitFileRefused : exitCodeOf(outcome.failure);
+}
+
+// Connect, then one drive workflow: the first outcome that is not done gives the exit code, the
+// last message shown the reason.
 template <class Then>
 SubcommandResult connectThen(MorvaneCommandLine& frontEnd, Then then) {
-    connectDrive(frontEnd);
-    // Read now: a link lost during the work drops the version with the connection.
-    const int versionRead = frontEnd.connection.version;
-    if (frontEnd.connection.connected) {
-        then(frontEnd);
-    }
-    const int code = frontEnd.report.exitCode();
-    const QString version = versionRead < 0 ? QString() : QString::number(versionRead);
-    if (code == kExitDone && frontEnd.connection.connected) {
+    const ConnectOutcome connected = connectDrive(frontEnd);
+    const QString version =
+        connected.firmwareVersion < 0 ? QString() : QString::number(connected.firmwareVersion);
+    const Outcome outcome = connected.outcome.succeeded() ? then(frontEnd) : connected.outcome;
+    if (outcome.succeeded()) {
         return {kExitDone, {}, {}, version};
     }
-    return {code == kExitDone ? kExitNoDrive : code,
-            "failed: " + frontEnd.report.lastMessage(),
-            {},
-            version};
+    return {exitCodeOf(outcome), "failed: " + frontEnd.report.lastMessage(), {}, version};
 }
 
 template <class Then>
@@ -48,8 +49,9 @@ SubcommandResult connectThen(const SubcommandCall& call, Then then) {
 SubcommandResult diagnose(const SubcommandCall& call) {
     QString report;
     SubcommandResult result = connectThen(call, [&](MorvaneCommandLine& frontEnd) {
-        showDiagnosis(frontEnd);
-        report = frontEnd.report.lastText("Diagnosis");
+        const DiagnosisOutcome diagnosed = showDiagnosis(frontEnd);
+        report = withoutMarkup(diagnosed.report);
+        return diagnosed.outcome;
     });
     if (result.exitCode == kExitDone) {
         result.line = report;
@@ -78,14 +80,16 @@ SubcommandResult withSettingsFile(const SubcommandCall& call, Run run) {
 // Connect with its import, then Save configuration as... into the file named.
 SubcommandResult backup(const SubcommandCall& call) {
     return withSettingsFile(call, [](MorvaneCommandLine& frontEnd) {
-        SubcommandResult result = connectThen(frontEnd, saveSettingsFile);
+        Outcome saved;
+        SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
+            saved = saveSettingsFile(connected);
+            return saved;
+        });
         result.file = withSettingsSuffix(frontEnd.settingsFile);
         if (result.exitCode == kExitDone) {
-            // Success only as the save itself reported it.
-            const bool saved = frontEnd.lastStatus == QLatin1String("Configuration saved");
-            result.exitCode = saved ? kExitDone : kExitFileRefused;
-            result.line =
-                (saved ? "saved: " : "failed: ") + (saved ? result.file : frontEnd.lastStatus);
+            result.line = "saved: " + result.file;
+        } else if (saved.cancelled) {
+            result.line = "failed: Save cancelled";  // no message tells it
         }
         return result;
     });
@@ -96,23 +100,29 @@ SubcommandResult backup(const SubcommandCall& call) {
 // Open after Connect. The drive must then hold exactly what was sent.
 SubcommandResult restore(const SubcommandCall& call) {
     return withSettingsFile(call, [](MorvaneCommandLine& frontEnd) {
-        openSettingsFile(frontEnd);
         // A file that the window would load only with a warning (a missing parameter, another
         // version) is refused here: nobody looks at the values before they reach the drive. And
         // settings that Apply would refuse are refused before it has disabled the drive.
+        Outcome opened = openSettingsFile(frontEnd);
         const DriveSettings fromFile = frontEnd.settings();
-        if (frontEnd.report.exitCode() != kExitDone || !validSettings(frontEnd, fromFile)) {
+        if (opened.succeeded()) {
+            opened = validSettings(frontEnd, fromFile);
+        }
+        if (!opened.succeeded()) {
             return SubcommandResult{
-                frontEnd.report.exitCode(), "failed: " + frontEnd.report.lastMessage(), {}, {}};
+                exitCodeOf(opened), "failed: " + frontEnd.report.lastMessage(), {}, {}};
         }
         QStringList differences;
         SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
             connected.showSettings(fromFile);
-            applySettings(connected);
-            if (connected.report.exitCode() == kExitDone && connected.connection.connected) {
-                reportProgress("read-back");
-                differences = checkSettingsOnDrive(connected, fromFile);
+            const Outcome applied = applySettings(connected);
+            if (!applied.succeeded()) {
+                return applied;
             }
+            reportProgress("read-back");
+            const ReadBackOutcome readBack = checkSettingsOnDrive(connected, fromFile);
+            differences = readBack.differences;
+            return readBack.outcome;
         });
         if (!differences.isEmpty()) {
             result.line = "failed: read-back differs: " + differences.join("; ");
@@ -147,19 +157,23 @@ SubcommandResult stepTest(const SubcommandCall& call) {
     MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
     frontEnd.axis = axis.toInt() - 1;
     frontEnd.spanMs = span.toInt();
+    StepFigures figures;
     SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
-        runStepTest(connected);
-        if (connected.report.exitCode() == kExitDone && !csv.isEmpty() &&
-            !writeFileAtomically(csv,
-                                 QByteArray::fromStdString(stepCaptureCsv(connected.capture)))) {
-            connected.showMessage(MessageKind::Warning, "Error",
-                                  connected.translate("Unable to open file for writing"),
-                                  Failure::FileRefused);
+        const StepTestOutcome tested = runStepTest(connected);
+        figures = tested.figures;
+        if (!tested.outcome.succeeded() || csv.isEmpty() ||
+            writeFileAtomically(csv,
+                                QByteArray::fromStdString(stepCaptureCsv(connected.capture)))) {
+            return tested.outcome;
         }
+        connected.showMessage(MessageKind::Warning, "Error",
+                              connected.translate("Unable to open file for writing"),
+                              Failure::FileRefused);
+        return Outcome::failed(Failure::FileRefused);
     });
     result.file = csv;
     if (result.exitCode == kExitDone) {
-        result.line = frontEnd.lastStatus;
+        result.line = stepResultText(figures.peakError, figures.undershoot, figures.settlingTimeMs);
     }
     return result;
 }

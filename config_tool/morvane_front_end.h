@@ -27,6 +27,8 @@ public:
     // Connect has identified the drive and now reads its settings, the longest part of it; the
     // window's status text already covers it, a command line names the phase.
     virtual void importingSettings() {}
+    // Apply begins: the settings go to the drive and are stored.
+    virtual void applyingSettings() {}
 
 protected:
     ~MorvaneFrontEnd() = default;

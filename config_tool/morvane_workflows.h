@@ -1,16 +1,39 @@
 // The configuration program's workflows, plain code over the front end: the window's buttons
-// and menu entries run them, and so can a command line.
+// and menu entries run them, and so can a command line. Each returns how it ended; every failure
+// has been shown by then, so the window may ignore it and a command line reports it.
 #pragma once
+
+#include <QString>
+
+#include "front_end.h"
 
 class MorvaneFrontEnd;
 
+// Connect's outcome and the firmware version it read: -1 when none was read, or when the link
+// was lost after it (the front end then is disconnected and holds no version either).
+struct ConnectOutcome {
+    Outcome outcome;
+    int firmwareVersion = -1;
+};
+
+// The diagnosis and the report it showed; an empty report when it showed none.
+struct DiagnosisOutcome {
+    Outcome outcome;
+    QString report;
+};
+
 // Opens the adapter, has the user restart the drive, identifies drive and firmware, and imports
 // the drive's settings; connected only when every step passed.
-void connectDrive(MorvaneFrontEnd& frontEnd);
+ConnectOutcome connectDrive(MorvaneFrontEnd& frontEnd);
 // Disables the drive, writes and stores the settings, clears faults and enables it again.
-void applySettings(MorvaneFrontEnd& frontEnd);
-void disableDrive(MorvaneFrontEnd& frontEnd);
-void showDiagnosis(MorvaneFrontEnd& frontEnd);
-// The settings file; neither touches the drive, so both work while disconnected.
-void saveSettingsFile(MorvaneFrontEnd& frontEnd);
-void openSettingsFile(MorvaneFrontEnd& frontEnd);
+Outcome applySettings(MorvaneFrontEnd& frontEnd);
+Outcome disableDrive(MorvaneFrontEnd& frontEnd);
+// Reads the registers and readings and shows the report; refused (no drive) while disconnected.
+DiagnosisOutcome showDiagnosis(MorvaneFrontEnd& frontEnd);
+// The settings file; neither touches the drive, so both work while disconnected. Each is
+// cancelled when no file was chosen (or Save may not replace the file with the suffix added).
+// Save fails on settings that Apply would refuse and on a file not written. Open fails on a
+// file it cannot read, and on one it loaded only with complaints (a missing parameter, another
+// version): the window keeps the values shown, a script must not use them.
+Outcome saveSettingsFile(MorvaneFrontEnd& frontEnd);
+Outcome openSettingsFile(MorvaneFrontEnd& frontEnd);

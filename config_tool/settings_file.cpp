@@ -6,38 +6,46 @@
 #include "settings_document.h"
 #include "settings_transfer.h"
 
-void saveSettingsFile(MorvaneFrontEnd& frontEnd) {
+namespace {
+Outcome cancelSave(MorvaneFrontEnd& frontEnd) {
+    frontEnd.showStatus(frontEnd.translate("Save cancelled"), 3000);
+    return Outcome::cancelledByUser();
+}
+}  // namespace
+
+Outcome saveSettingsFile(MorvaneFrontEnd& frontEnd) {
     QString name = frontEnd.askSettingsFile(true);
     if (name.isEmpty()) {
-        frontEnd.showStatus(frontEnd.translate("Save cancelled"), 3000);
-        return;
+        return cancelSave(frontEnd);
     }
     // The prompt asked about replacing the name as chosen; with the suffix it is another file.
     const QString chosen = name;
     name = withSettingsSuffix(name);
     if (name != chosen && !frontEnd.mayReplace(name)) {
-        frontEnd.showStatus(frontEnd.translate("Save cancelled"), 3000);
-        return;
+        return cancelSave(frontEnd);
     }
 
     SettingsDocument settings = newSettingsDocument();
-    if (!exportSettingsToDocument(frontEnd, settings)) {
-        return;
+    const Outcome exported = exportSettingsToDocument(frontEnd, settings);
+    if (!exported.succeeded()) {
+        return exported;
     }
     if (!writeFileAtomically(name, settingsFileText(settings.document))) {
         frontEnd.showMessage(MessageKind::Warning, "Error",
                              frontEnd.translate("Unable to open file for writing"),
                              Failure::FileRefused);
-        return;
+        return Outcome::failed(Failure::FileRefused);
     }
     frontEnd.showStatus(frontEnd.translate("Configuration saved"), 3000);
+    return Outcome::done();
 }
 
-void openSettingsFile(MorvaneFrontEnd& frontEnd) {
+Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {
     const QString name = frontEnd.askSettingsFile(false);
     if (name.isEmpty()) {
-        return;
+        return Outcome::cancelledByUser();
     }
+    const Outcome refused = Outcome::failed(Failure::FileRefused);
     auto warn = [&frontEnd](const char* text) {
         frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate(text),
                              Failure::FileRefused);
@@ -47,15 +55,17 @@ void openSettingsFile(MorvaneFrontEnd& frontEnd) {
     switch (readSettingsFile(name, document)) {
         case SettingsRead::CannotOpen:
             warn("File not found");
-            return;
+            return refused;
         case SettingsRead::Refused:
             warn("File read failed");
-            return;
+            return refused;
         case SettingsRead::Parsed:
             break;
     }
 
+    // Loaded with complaints, the values are shown all the same; the outcome still says so.
     bool loaded = false;
+    Outcome outcome = Outcome::done();
     const bool survived = guardSettingsLoad(frontEnd, [&] {
         const QDomElement root = document.documentElement();
         if (root.tagName() != "SetupFRX") {
@@ -64,11 +74,16 @@ void openSettingsFile(MorvaneFrontEnd& frontEnd) {
         }
         if (settingsFileVersion(root) != kSettingsFileVersion) {
             warn("Unsupported version of Ferrox settings file. Upgrade Morvane.");
+            outcome = refused;
         }
-        importSettingsFromDocument(frontEnd, root);
+        if (!importSettingsFromDocument(frontEnd, root).succeeded()) {
+            outcome = refused;
+        }
         loaded = true;
     });
-    if (survived && loaded) {
-        frontEnd.showStatus(frontEnd.translate("Configuration loaded"), 3000);
+    if (!survived || !loaded) {
+        return refused;
     }
+    frontEnd.showStatus(frontEnd.translate("Configuration loaded"), 3000);
+    return outcome;
 }

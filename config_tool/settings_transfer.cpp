@@ -31,75 +31,81 @@ DriveSettings readSettings(const std::function<int(uint16_t number)>& read) {
     return settings;
 }
 
-// Reads every setting as the drive holds it and reports the link; false when it was lost.
-bool readSettingsFromDrive(MorvaneFrontEnd& frontEnd, DriveSettings& read) {
+// Reads every setting as the drive holds it and reports the link.
+Outcome readSettingsFromDrive(MorvaneFrontEnd& frontEnd, DriveSettings& read) {
     bool error = false;
     read = readSettings([&](uint16_t number) { return int(getParam(number, error)); });
-    return !reportLinkError(frontEnd, error);
+    return linkOutcome(frontEnd, error);
 }
 }  // namespace
 
-bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings) {
+Outcome validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings) {
     if (currentsAreValid(settings)) {
-        return true;
+        return Outcome::done();
     }
     frontEnd.showMessage(MessageKind::Warning, "Settings error",
                          frontEnd.translate("<i>Continuous current</i> can't be greater than "
                                             "<i>peak current</i>.<br>Correct your settings."),
                          Failure::DriveFailed);
-    return false;
+    return Outcome::failed(Failure::DriveFailed);
 }
 
-bool exportSettingsToDrive(MorvaneFrontEnd& frontEnd) {
+Outcome exportSettingsToDrive(MorvaneFrontEnd& frontEnd) {
     const DriveSettings settings = frontEnd.settings();
-    if (!validSettings(frontEnd, settings)) {
-        return false;
+    const Outcome valid = validSettings(frontEnd, settings);
+    if (!valid.succeeded()) {
+        return valid;
     }
     bool error = false;
     forEachParam(settings,
                  [&](uint16_t number, uint16_t content) { setParam(number, content, error); });
-    return !reportLinkError(frontEnd, error);
+    return linkOutcome(frontEnd, error);
 }
 
-bool exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& document) {
+Outcome exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& document) {
     const DriveSettings settings = frontEnd.settings();
-    if (!validSettings(frontEnd, settings)) {
-        return false;
+    const Outcome valid = validSettings(frontEnd, settings);
+    if (!valid.succeeded()) {
+        return valid;
     }
     forEachParam(settings, [&](uint16_t number, uint16_t content) {
         document.root.appendChild(paramElement(document.document, number, content));
     });
-    return true;
+    return Outcome::done();
 }
 
-bool importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
+Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
     DriveSettings settings;
-    if (!readSettingsFromDrive(frontEnd, settings)) {
-        return true;
+    const Outcome read = readSettingsFromDrive(frontEnd, settings);
+    if (read.succeeded()) {
+        frontEnd.showSettings(settings);
     }
-    frontEnd.showSettings(settings);
-    return false;
+    return read;
 }
 
-void importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root) {
+Outcome importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root) {
+    Outcome outcome = Outcome::done();
     frontEnd.showSettings(readSettings([&](uint16_t number) {
         // Looked up among all descendants, so nesting and order in the file do not matter.
         const QDomNodeList found = root.elementsByTagName("Param" + QString::number(number));
         if (found.isEmpty()) {
             frontEnd.showMessage(MessageKind::Warning, "Error",
                                  frontEnd.translate("Error in config file"), Failure::FileRefused);
+            outcome = Outcome::failed(Failure::FileRefused);
             return kMissingParamValue;
         }
         bool isNumber = false;
         const int value = found.at(0).toElement().attribute("Value").toInt(&isNumber, 10);
         return isNumber ? value : 0;
     }));
+    return outcome;
 }
 
-QStringList checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent) {
+ReadBackOutcome checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent) {
     DriveSettings held;
-    if (!readSettingsFromDrive(frontEnd, held)) {
-        return {};
+    const Outcome read = readSettingsFromDrive(frontEnd, held);
+    if (!read.succeeded()) {
+        return {read, {}};
     }
     // The drive's values as they are, but for the bits of parameter 80 that are no setting.
     held.flags = asTheFormHolds(held).flags;
@@ -116,5 +122,6 @@ QStringList checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings&
                                  Failure::DriveFailed);
         }
     });
-    return differences;
+    return {differences.isEmpty() ? Outcome::done() : Outcome::failed(Failure::DriveFailed),
+            differences};
 }

@@ -4,29 +4,36 @@
 
 #include <QStringList>
 
+#include "front_end.h"
+
 class MorvaneFrontEnd;
 class QDomElement;
 struct DriveSettings;
 struct SettingsDocument;
 
-// Whether no continuous current exceeds its peak current; shows "Settings error" when one does.
-bool validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings);
+// Done when no continuous current exceeds its peak current; otherwise shows "Settings error" and
+// fails as the drive would refuse them.
+Outcome validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings);
 
-// Checks the settings ("Settings error" box when a continuous current exceeds its peak
-// current), writes them with setParam and reports the link. True when the settings were valid
-// and the link survived.
-bool exportSettingsToDrive(MorvaneFrontEnd& frontEnd);
+// Each transfer is done, or failed with what it showed. Checks the settings (validSettings),
+// writes them with setParam and reports the link.
+Outcome exportSettingsToDrive(MorvaneFrontEnd& frontEnd);
 // The same check, then one element per parameter below the document's root.
-bool exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& settings);
+Outcome exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& settings);
 
-// Reads every setting from the drive and reports the link. Returns whether the link was reported
-// lost; only a complete set reaches the front end, so a lost link leaves it as it was.
-bool importSettingsFromDrive(MorvaneFrontEnd& frontEnd);
+// Reads every setting from the drive and reports the link; only a complete set reaches the front
+// end, so a lost link leaves it as it was.
+Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd);
 // Takes every setting from the document, with "Error in config file" and the value 555 for each
-// one it lacks.
-void importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root);
+// one it lacks; the front end gets them all, but a document that lacked one is refused.
+Outcome importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root);
 
-// Reads every setting back from the drive and shows a "Read-back" failure for each one that the
-// drive holds otherwise than it was sent, with both values; the front end's settings stay as they
-// are. Returns those differences; none when the link was lost (that is reported as such).
-QStringList checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent);
+// The read-back and the settings the drive holds otherwise than they were sent.
+struct ReadBackOutcome {
+    Outcome outcome;
+    QStringList differences;  // "parameter N sent A, found B"; none when the link was lost
+};
+// Reads every setting back from the drive and shows a "Read-back" failure for each difference,
+// with both values; the front end's settings stay as they are. Fails as the drive when there are
+// differences, and as the link when it was lost (reported as such).
+ReadBackOutcome checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent);

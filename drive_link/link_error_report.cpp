@@ -20,3 +20,7 @@ bool reportLinkError(FrontEnd& frontEnd, bool error) {
     frontEnd.setConnected(false);
     return true;
 }
+
+Outcome linkOutcome(FrontEnd& frontEnd, bool error) {
+    return reportLinkError(frontEnd, error) ? Outcome::failed(Failure::LinkLost) : Outcome::done();
+}

@@ -3,21 +3,12 @@
 #include <array>
 #include <cstdio>
 
-#include "drive_link.h"
-#include "ferrox_protocol.h"
+#include "ferrox_operations.h"
 #include "trace.h"
 
 ScopeState scopeState;
 
 namespace {
-using namespace ferrox_command;
-using namespace ferrox_param;
-constexpr uint16_t kDivider = kCaptureDivider;
-constexpr uint16_t kReading = kInternalReading;
-constexpr uint16_t kChecksumSelector = kScopeChecksumReading;
-
-constexpr int kDotEvery = 50;  // replies between progress dots
-
 // Samples as they came off the wire; a download never allocates.
 std::array<uint16_t, kScopeBufferSamples> rawSamples;
 
@@ -75,21 +66,12 @@ void addScopeChannel(int channel) {
 }
 
 void sendScopeChannels(bool& error) {
-    setParam(kChannelMaskLow, uint16_t(scopeState.scopeChannelMask & 0xFFFF), error);
-    setParam(kChannelMaskHigh, uint16_t(scopeState.scopeChannelMask >> 16), error);
+    ferrox::setScopeChannels(scopeState.scopeChannelMask, error);
 }
 
-uint16_t startScopeCapture(int divider, int sampleCount, int setting, bool& error) {
+void startScopeCapture(int divider, int sampleCount, int setting, bool& error) {
     scopeState.scopeSampleCount = sampleCount;
-    setParam(kDivider, uint16_t(divider), error);
-    setParam(kCaptureSetting, uint16_t(setting), error);
-    return transact(kStartCapture, 0, error);
-}
-
-uint32_t transactRaw(uint16_t command, uint16_t value, bool& error) {
-    uint32_t raw = 0;  // stays 0 when there is no connection to store a reply
-    transact(command, value, error, &raw);
-    return raw;
+    ferrox::startCapture(uint16_t(divider), uint16_t(setting), error);
 }
 
 bool downloadScope(bool& error, float* samples) {
@@ -98,42 +80,12 @@ bool downloadScope(bool& error, float* samples) {
     if (!downloadFits(n, channels)) {
         std::fprintf(stderr, "Scope download refused: %d samples of %d channels\n", int(n),
                      int(channels));
-        return true;
+        return false;
     }
-
-    quietTrace = true;
-    transact(kReading, kChecksumSelector, error);
-    // The data replies are raw words, so their CRC verdicts go to a flag nobody reads.
-    bool ignored = false;
-    transactRaw(kReadSamplePair, 0, ignored);
-    uint32_t sum = transactRaw(kReadSamplePair, 2, ignored);
-    sum *= 2;
-
-    const int pairs = n / 2;
-    for (int i = 0; i < pairs; ++i) {
-        // Each reply answers the frame two before it, so the last two frames only drain.
-        uint32_t reply = i < pairs - 2 ? transactRaw(kReadSamplePair, uint16_t(2 * i + 4), ignored)
-                                       : transactRaw(kNoOp, 0, ignored);
-        sum += reply;
-        rawSamples[2 * i] = uint16_t(reply & 0xFFFF);
-        rawSamples[2 * i + 1] = uint16_t(reply >> 16);
-        if (i % kDotEvery == 0) {
-            trace(".");
-        }
-    }
-
-    sum += transactRaw(kReading, kChecksumSelector, ignored);
-    sum += transactRaw(kNoOp, 0, ignored);
-    uint32_t driveSum = transactRaw(kNoOp, 0, ignored);
-
-    // Without a working link every reply reads 0 and the sums agree on nothing.
-    bool failed = sum != driveSum || !linkState.linkGood;
-    trace(failed ? "Scope data checksum error\n" : "Scope OK\n");
-
+    const bool verified = ferrox::downloadScope(rawSamples.data(), n, error);
     for (int k = 0; k < n; ++k) {
         samples[k] = float(int16_t(rawSamples[k]));
     }
     printSampleTable(n, channels);
-    quietTrace = false;
-    return failed;
+    return verified;
 }

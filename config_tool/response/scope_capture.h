@@ -1,6 +1,7 @@
-// The configuration program's side of the drive's scope: choosing the recorded channels,
-// starting a capture, and downloading the capture buffer with a pipelined read that ends in a
-// checksum test. Plain functions over one process-wide record, like the drive link below them.
+// The configuration program's side of the drive's scope: which channels are recorded, how many
+// samples a capture holds, the buffer a download fills and the samples as numbers. The frames
+// are the drive link's (ferrox_operations.h). Plain functions over one process-wide record, like
+// the drive link below them.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@ extern ScopeState scopeState;
 void resetScopeState();
 
 // Where downloads dump their sample table: standard error, or on the command line the
-// transaction trace, so that a script's standard error keeps only messages.
+// link's trace, so that a script's standard error keeps only messages.
 void traceSampleTables(bool traced);
 
 // The download's working buffer; a download of more samples is refused.
@@ -26,20 +27,16 @@ constexpr int kScopeBufferSamples = 10000;
 void clearScopeChannels();
 void addScopeChannel(int channel);
 
-// Parameters 5020 and 5021 get the low and high halves of the channel mask.
+// Sends the chosen channels to the drive.
 void sendScopeChannels(bool& error);
 
-// Remembers the sample count, writes the divider (5012) and the setting (5011), then starts the
-// capture with command 11. Returns the reply value of command 11.
-uint16_t startScopeCapture(int divider, int sampleCount, int setting, bool& error);
-
-// `transact` that hands out the whole reply. A read that finds no connection gives 0.
-uint32_t transactRaw(uint16_t command, uint16_t value, bool& error);
+// Remembers the sample count for the download and starts a capture with the divider and setting.
+void startScopeCapture(int divider, int sampleCount, int setting, bool& error);
 
 // Reads `scopeSampleCount` samples into `samples` as floats, dumps them as a table on standard
-// error, and returns true when the checksum test failed (also when the link was down, since
-// zeros on both sides prove nothing). Only the opening checksum request
-// reports into `error`. A sample count the working buffer cannot take (odd, below 2, above
-// kScopeBufferSamples) or a download without channels is refused before any traffic: the
-// result is true (nothing verified) and `samples` stays untouched.
+// error, and returns whether the checksum test passed (never when the link was down, since zeros
+// on both sides prove nothing). Only the opening checksum request reports into `error`. A sample
+// count the working buffer cannot take (odd, below 2, above kScopeBufferSamples) or a download
+// without channels is refused before any traffic: the result is false (nothing verified) and
+// `samples` stays untouched.
 bool downloadScope(bool& error, float* samples);

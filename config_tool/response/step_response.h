@@ -8,7 +8,6 @@
 #include "ferrox_protocol.h"
 
 namespace step_response {
-using ferrox_command::kStartStepTest;
 using ferrox_param::kCurrentScale;
 using ferrox_param::kPeakError;
 using ferrox_param::kSettlingTime;

@@ -3,12 +3,13 @@
 #include <array>
 
 #include "drive_link.h"
+#include "ferrox_operations.h"
 #include "link_error_report.h"
 #include "scope_capture.h"
 #include "step_response.h"
 #include "step_test_front_end.h"
 
-void runStepTest(StepTestFrontEnd& frontEnd) {
+StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd) {
     using namespace step_response;
     bool error = false;
     frontEnd.showStatus(frontEnd.translate("Running test response test..."), 3000);
@@ -27,13 +28,14 @@ void runStepTest(StepTestFrontEnd& frontEnd) {
     sendScopeChannels(error);
     startScopeCapture(span.divider, kSamples, kCaptureSetting, error);
     const int axis = frontEnd.shownAxis();
-    transact(kStartStepTest, uint16_t(axis), error);
+    ferrox::startStepTest(axis, error);
     responseSleep(span.firstWaitMs);
 
     StepCapture capture;
     if (span.label) {
         frontEnd.showStatus(frontEnd.translate("Downloading scope data..."), 3000);
         frontEnd.paintStatusNow();  // no events run during the download
+        frontEnd.downloadingScope();
         std::array<float, kSamples> samples{};
         downloadScope(error, samples.data());  // the graphs are drawn whatever the checksum
         capture = frontEnd.runSettings(axis);
@@ -43,18 +45,21 @@ void runStepTest(StepTestFrontEnd& frontEnd) {
     }
     responseSleep(span.secondWaitMs);
 
-    const uint16_t peakError = getParam(kPeakError, error);
-    const uint16_t settlingTime = getParam(kSettlingTime, error);
-    const uint16_t undershoot = getParam(kUndershoot, error);
+    StepFigures figures;
+    figures.peakError = getParam(kPeakError, error);
+    figures.settlingTimeMs = getParam(kSettlingTime, error);
+    figures.undershoot = getParam(kUndershoot, error);
     if (span.label) {
         capture.figuresRead = !error;
-        capture.peakError = peakError;
-        capture.undershoot = undershoot;
-        capture.settlingTimeMs = settlingTime;
+        capture.peakError = figures.peakError;
+        capture.undershoot = figures.undershoot;
+        capture.settlingTimeMs = figures.settlingTimeMs;
         frontEnd.keepCapture(std::move(capture));
     }
-    if (reportLinkError(frontEnd, error)) {
-        return;
+    const Outcome outcome = linkOutcome(frontEnd, error);
+    if (outcome.succeeded()) {
+        frontEnd.showStatus(
+            stepResultText(figures.peakError, figures.undershoot, figures.settlingTimeMs), 0);
     }
-    frontEnd.showStatus(stepResultText(peakError, undershoot, settlingTime), 0);
+    return {outcome, figures};
 }

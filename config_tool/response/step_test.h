@@ -2,6 +2,24 @@
 // shown axis while it holds position, records the scope, and computes its figures itself.
 #pragma once
 
+#include <cstdint>
+
+#include "front_end.h"
+
 class StepTestFrontEnd;
 
-void runStepTest(StepTestFrontEnd& frontEnd);
+// The drive's three figures of the run, as read after it.
+struct StepFigures {
+    uint16_t peakError = 0;
+    uint16_t undershoot = 0;
+    uint16_t settlingTimeMs = 0;
+};
+
+// Done, or the link lost (the figures then are whatever arrived). A scope download that fails
+// its checksum still draws its curves and is no failure of the test.
+struct StepTestOutcome {
+    Outcome outcome;
+    StepFigures figures;
+};
+
+StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd);

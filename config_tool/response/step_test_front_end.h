@@ -20,6 +20,9 @@ public:
     virtual StepCapture runSettings(int axis) = 0;
     virtual void showCapture(const StepCapture& capture) = 0;
     virtual void keepCapture(StepCapture capture) = 0;
+    // The scope download begins, the long part of a run with graphs; the window's status text
+    // already covers it, a command line names the phase.
+    virtual void downloadingScope() {}
 
 protected:
     ~StepTestFrontEnd() = default;

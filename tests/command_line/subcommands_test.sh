@@ -42,6 +42,7 @@ for bad in "bogus --simulate" "flash --simulate" "flash $demo --bogus" "flash $d
     check 2 "" "$tressel" $bad
 done
 check 0 "drive disabled" "$morvane" disable --simulate=latency=0
+check 6 "Connection to drive lost" "$morvane" disable --simulate=latency=0,ber=2e-3,seed=1
 check 5 "No data received" "$morvane" diagnose --simulate=power=off,latency=0
 check 5 "Unsupported drive type found" "$morvane" diagnose --simulate=mode=bootloader,latency=0
 check 2 "" "$morvane" flash "$demo" --simulate
@@ -125,6 +126,11 @@ printf "<SetupFRX><Param80" >"$tmp/broken.frx"
 check 3 "File read failed" "$morvane" restore "$tmp/broken.frx" --simulate=power=off,latency=0
 sed 's/"2600"/"7000"/' "$tmp/drive.frx" >"$tmp/over.frx"
 check 7 "can't be greater than peak current" "$morvane" restore "$tmp/over.frx" --simulate=power=off
+# So is a file that the window would load only with a warning.
+sed 's/Version="100"/Version="101"/' "$tmp/drive.frx" >"$tmp/v101.frx"
+check 3 "Unsupported version of Ferrox settings file" "$morvane" restore "$tmp/v101.frx" --simulate=power=off
+grep -v "<Param410 " "$tmp/drive.frx" >"$tmp/lacking.frx"
+check 3 "Error in config file" "$morvane" restore "$tmp/lacking.frx" --simulate=power=off
 # The sample table goes with the trace: standard error stays empty on a good run.
 out=$("$morvane" step-test --axis=2 --span=100 --csv="$tmp/a2.csv" --simulate=latency=0 </dev/null 2>"$tmp/err")
 [ -s "$tmp/err" ] && { echo "FAIL: step-test wrote to standard error: $(head -n 3 "$tmp/err")"; fail=1; }
@@ -134,6 +140,10 @@ if [ -z "$figures" ] || [ "$(head -n 1 "$tmp/a2.csv")" != "$header" ] || [ "$(gr
     echo "FAIL: step-test printed '$out', CSV starts '$(head -n 1 "$tmp/a2.csv")'"
     fail=1
 fi
+# The phases a script follows, as the workflows announce them.
+json_check 0 '[.[] | select(.event == "progress") | .phase] == ["connect", "import", "apply", "read-back"]' \
+    "$morvane" restore "$tmp/p700.frx" --simulate=latency=0
+json_check 0 'any(.[]; .phase == "download")' "$morvane" step-test --axis=1 --span=100 --simulate=latency=0
 for bad in "--axis=3 --span=100" "--span=100" "--axis=1 --span=250" "--axis=1 --csv=$tmp/x.csv"; do
     # shellcheck disable=SC2086
     check 2 "" "$morvane" step-test $bad --simulate=power=off

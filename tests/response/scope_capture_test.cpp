@@ -27,15 +27,15 @@ protected:
             addScopeChannel(c);
         }
     }
-    // Downloads `count` samples with the trace captured; true when the checksum test failed.
+    // Downloads `count` samples with the trace captured; true when the checksum test passed.
     bool download(int count, float* samples) {
         scopeState.scopeSampleCount = count;
         start = bench.adapter.frameLog().size();
         OutputCapture capture;
-        const bool failed = downloadScope(error, samples);
+        const bool verified = downloadScope(error, samples);
         out = capture.out();
         err = capture.err();
-        return failed;
+        return verified;
     }
     std::vector<drive_sim::FrameRecord> frames() const {
         const auto& log = bench.adapter.frameLog();
@@ -60,7 +60,7 @@ TEST_F(ScopeCapture, DownloadSplitsRepliesIntoSignedSamplesAndChecksTheSum) {
     words[1] = 0x7FFF;
     connectWithBuffer(words, 3);
     std::vector<float> samples(1500);
-    EXPECT_FALSE(download(1500, samples.data()));
+    EXPECT_TRUE(download(1500, samples.data()));
     EXPECT_FALSE(error);
     const auto sent = frames();
     ASSERT_EQ(sent.size(), 756u);
@@ -77,7 +77,7 @@ TEST_F(ScopeCapture, DownloadSplitsRepliesIntoSignedSamplesAndChecksTheSum) {
     // A few flipped bits in the 48000 of the data words: the verdict fails, every sample arrives.
     bench.adapter.faults().seed = 7;
     bench.adapter.faults().bitErrorRate = 2e-4;
-    EXPECT_TRUE(download(1500, samples.data()));
+    EXPECT_FALSE(download(1500, samples.data()));
     EXPECT_EQ(out, std::string(15, '.') + "Scope data checksum error\n");
     EXPECT_FALSE(quietTrace);
 }

@@ -1,4 +1,5 @@
 // The configuration program's workflows against the simulated Ferrox drive.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QFile>
@@ -8,9 +9,12 @@
 #include "drive_link.h"
 #include "ferrox_firmware.h"
 #include "morvane_workflows.h"
+#include "process_state.h"
 #include "scenarios.h"
 #include "sim_fixture.h"
+#include "step_response.h"
 #include "step_test.h"
+#include "trace.h"
 #include "transcript.h"
 
 namespace {
@@ -38,8 +42,8 @@ struct Session {
         recordWaitsInto(&transcript);
     }
     ~Session() { recordWaitsInto(nullptr); }
-    template <class FrontEndKind>
-    void run(const char* title, void (*workflow)(FrontEndKind&)) {
+    template <class FrontEndKind, class Result>
+    void run(const char* title, Result (*workflow)(FrontEndKind&)) {
         transcript.add(QString("== ") + title);
         workflow(ui);
     }
@@ -218,6 +222,37 @@ QString settingsFiles() {
     return s.text();
 }
 }  // namespace
+
+// The outcomes that no subcommand meets: what the window's workflows return besides what they
+// show (the transcripts show the rest, the subcommands' exit codes the failures).
+TEST(MorvaneOutcomes, CancelledFilesRefusedDiagnosisVersionAndFigures) {
+    resetProcessState();
+    setTraceSink(discardingTrace());
+    {
+        Session s;
+        s.ui.fileAnswer.clear();
+        EXPECT_TRUE(saveSettingsFile(s.ui).cancelled);
+        EXPECT_TRUE(openSettingsFile(s.ui).cancelled);
+        const DiagnosisOutcome refused = showDiagnosis(s.ui);
+        EXPECT_EQ(refused.outcome.failure, Failure::NoDrive);
+        EXPECT_TRUE(refused.report.isEmpty());
+
+        const ConnectOutcome connected = connectDrive(s.ui);
+        EXPECT_TRUE(connected.outcome.succeeded());
+        EXPECT_EQ(connected.firmwareVersion, s.ui.connection.version);
+        EXPECT_GE(connected.firmwareVersion, 2000);
+        const StepTestOutcome tested = runStepTest(s.ui);
+        EXPECT_TRUE(tested.outcome.succeeded());
+        EXPECT_TRUE(s.transcript.text().endsWith(stepResultText(tested.figures.peakError,
+                                                                tested.figures.undershoot,
+                                                                tested.figures.settlingTimeMs) +
+                                                 "\n"))
+            << s.transcript.text().right(200).toStdString();
+        EXPECT_GT(tested.figures.settlingTimeMs, 0);
+    }
+    setTraceSink({});
+    resetProcessState();
+}
 
 std::vector<Scenario> morvaneScenarios() {
     return {
