@@ -52,23 +52,24 @@ QString withoutMarkup(const QString& text) {
     return plain;
 }
 
-void CommandLineReport::showMessage(const QString& title, const QString& text, Failure failure) {
+void CommandLineReport::askForPowerCycle(const QString& instructions) {
+    clearProgressLine();
+    if (linkAbortRequested()) {
+        return;
+    }
+    waitForPowerCycle(withoutMarkup(instructions), powerCycleWaitSeconds_);
+    // Both programs' Connect probes the drive once it has been restarted.
+    reportProgress("connect");
+}
+
+void CommandLineReport::showMessage(const QString& title, const QString& text) {
     clearProgressLine();
     if (linkAbortRequested()) {
         return;  // the runner reports the stop instead
     }
     const QString plain = withoutMarkup(text);
-    if (title == "Connecting") {
-        waitForPowerCycle(plain, powerCycleWaitSeconds_);
-        // Both programs' Connect asks for the power cycle before it probes the drive.
-        reportProgress("connect");
-        return;
-    }
     std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(plain.simplified()));
     lastMessage_ = plain;
-    if (exitCode_ == kExitDone) {
-        exitCode_ = exitCodeOf(failure);
-    }
 }
 
 // Flashing starts with the erase; the packets follow it.

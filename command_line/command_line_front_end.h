@@ -30,15 +30,14 @@ class CommandLineReport {
 public:
     explicit CommandLineReport(double powerCycleWaitSeconds)
         : powerCycleWaitSeconds_(powerCycleWaitSeconds) {}
-    void showMessage(const QString& title, const QString& text, Failure failure);
-    // The exit code of the first failure shown, or kExitDone.
-    int exitCode() const { return exitCode_; }
+    void showMessage(const QString& title, const QString& text);
+    // Waits for Enter on a terminal, otherwise for the --power-cycle-wait.
+    void askForPowerCycle(const QString& instructions);
     // The last message shown, on one line, for the result line of a failure.
     QString lastMessage() const { return lastMessage_.simplified(); }
 
 private:
     double powerCycleWaitSeconds_;
-    int exitCode_ = kExitDone;
     QString lastMessage_;
 };
 
@@ -48,9 +47,12 @@ public:
     explicit CommandLine(double powerCycleWaitSeconds) : report(powerCycleWaitSeconds) {}
     QString translate(const char* text) override { return QString::fromUtf8(text); }
     void showStatus(const QString&, int) override {}
-    void showMessage(MessageKind, const QString& title, const QString& text,
-                     Failure failure) override {
-        report.showMessage(title, text, failure);
+    // What failed is told by the workflow's outcome.
+    void showMessage(MessageKind, const QString& title, const QString& text, Failure) override {
+        report.showMessage(title, text);
+    }
+    void askForPowerCycle(const QString& instructions) override {
+        report.askForPowerCycle(instructions);
     }
     void setConnected(bool isConnected) override { connection.setConnected(isConnected); }
 

@@ -18,16 +18,14 @@ Outcome openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& ins
     if (!openLink(clockHigh)) {
         return refuse("Unable to open USB adapter", Failure::NoAdapter);
     }
-    frontEnd.showMessage(
-        MessageKind::Information, "Connecting",
+    frontEnd.askForPowerCycle(
         frontEnd.translate(
             "USB adapter found. <br><br><b>Restart drive logic voltage now</b> to estabilish  "
             "connection:<br>&nbsp;&nbsp;1. Power-off drive logic voltage (if "
             "powered)<br>&nbsp;&nbsp;2. Power-up drive logic voltage<br>&nbsp;&nbsp;3. Press "
             "Ok<br><br><b>Make sure</b> there is nothing connected to CMD connector <b>and</b> "
             "USB adapter is connected to SPI connector.") +
-            instructionsNote,
-        Failure::None);
+        instructionsNote);
 
     bool error = false;
     sendNoOp(error);

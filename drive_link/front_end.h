@@ -57,6 +57,11 @@ public:
     // A modal message with a single OK; returns once the user has closed it.
     virtual void showMessage(MessageKind kind, const QString& title, const QString& text,
                              Failure failure) = 0;
+    // Connect's instruction to restart the drive so that it takes up the link; returns once the
+    // user has done so. A window shows it as an information box with a single OK.
+    virtual void askForPowerCycle(const QString& instructions) {
+        showMessage(MessageKind::Information, "Connecting", instructions, Failure::None);
+    }
     // Connected: the drive operations are offered. Disconnected: only Connect and the files.
     virtual void setConnected(bool connected) = 0;
 
