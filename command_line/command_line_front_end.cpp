@@ -9,8 +9,11 @@
 #include "drive_link.h"
 #include "progress.h"
 
-int exitCodeOf(Failure failure) {
-    switch (failure) {
+int exitCodeOf(const Outcome& outcome) {
+    if (outcome.cancelled) {
+        return kExitFileRefused;
+    }
+    switch (outcome.failure) {
         case Failure::None:
             return kExitDone;
         case Failure::FileRefused:

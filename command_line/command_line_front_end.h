@@ -19,8 +19,9 @@ enum ExitCode {
     kExitDriveFailed = 7,
 };
 
-// The exit code of a run that ended with this failure.
-int exitCodeOf(Failure failure);
+// The exit code of a run that ended with this outcome. A workflow cancelled did not do what the
+// line asked; on a command line only a file can be missing for it.
+int exitCodeOf(const Outcome& outcome);
 
 // The plain text of a message that a window would show with markup.
 QString withoutMarkup(const QString& text);

@@ -20,12 +20,6 @@ const QCommandLineOption kSpanOption("span", "capture the curves over this span 
 const QCommandLineOption kCsvOption("csv", "write the captured curves to FILE (needs --span)",
                                     "FILE");
 
-// A workflow cancelled did not do what the line asked; on a command line only a file can be
-// missing for it.
-int exitCodeOf(const Outcome& outcome) {
-    return outcome.cancelled ? kExitFileRefused : exitCodeOf(outcome.failure);
-}
-
 // Connect, then one drive workflow: the first outcome that is not done gives the exit code, the
 // last message shown the reason.
 template <class Then>

@@ -6,11 +6,6 @@
 #include "startup.h"
 
 namespace {
-// A failure without a class of its own (no file chosen) means that no drive was worked on.
-int exitCodeOf(const Outcome& outcome) {
-    return outcome.failure == Failure::None ? kExitNoDrive : exitCodeOf(outcome.failure);
-}
-
 // Open firmware file, Connect and Flash firmware, in the order a script can check them; the
 // first that does not succeed ends the run with its failure.
 SubcommandResult flash(const SubcommandCall& call) {
