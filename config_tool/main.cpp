@@ -1,6 +1,7 @@
 // morvane: the configuration program for KMR drives running the Ferrox firmware.
 #include <cstdio>
 
+#include "atomic_file.h"
 #include "command_line.h"
 #include "command_line_front_end.h"
 #include "morvane.h"
