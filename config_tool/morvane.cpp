@@ -20,6 +20,7 @@
 
 Morvane::Morvane() : WindowFrontEnd(this) {
     ui.setupUi(this);
+    applySettingsTableToForm(ui);
     connect(ui.Quit, &QAction::triggered, this, &Morvane::on_Quit_activated);
     connect(ui.About_Morvane, &QAction::triggered, this, &Morvane::on_About_Morvane_activated);
     connect(ui.Open_configuration, &QAction::triggered, this,
