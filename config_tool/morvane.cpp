@@ -13,6 +13,7 @@
 #include "drive_link.h"
 #include "morvane_workflows.h"
 #include "plot.h"
+#include "program_versions.h"
 #include "settings_form.h"
 #include "step_test.h"
 #include "step_test_view.h"
@@ -166,7 +167,8 @@ void Morvane::on_Quit_activated() {
 void Morvane::on_About_Morvane_activated() {
     ui.statusbar->showMessage(tr("About..."), 3000);
     QMessageBox::about(this, "About Morvane",
-                       tr("<b>Morvane</b> version 1.0.0<br>Use with KMR-20/30 drives with Ferrox "
+                       tr("<b>Morvane</b> version " KMR_MORVANE_VERSION
+                          "<br>Use with KMR-20/30 drives with Ferrox "
                           "firmware<br>Copyright © 2026 the Morvane developers"));
 }
 
