@@ -112,8 +112,8 @@ bool driveHoldsForm(Ui::MainWindowForm& ui, const drive_sim::FerroxFirmware& fir
         }
     }
     uint16_t mask = 0;
-    for (uint16_t flag : kSettingsFlagMasks) {
-        mask = uint16_t(mask | flag);
+    for (const SettingsFlag& flag : kSettingsFlags) {
+        mask = uint16_t(mask | flag.mask);
     }
     return (firmware.param(kSettingsFlagsParam) & mask) == form.flags;
 }

@@ -92,24 +92,6 @@ const Subcommand* chosenSubcommand(const QCommandLineParser& parser,
     return &*found;
 }
 
-// The adapter options judged as for the windows.
-StartupChoice adapterChoice(const QCommandLineParser& parser, const CommonOptions& common,
-                            const ProgramInfo& info) {
-    std::vector<std::string> adapterOptions{info.name};
-    // Every value is passed on, so that a repeated option is refused there too.
-    for (const QString& value : parser.values(common.simulate)) {
-        adapterOptions.push_back("--simulate=" + value.toStdString());
-    }
-    for (const QString& value : parser.values(common.adapter)) {
-        adapterOptions.push_back("--adapter=" + value.toStdString());
-    }
-    std::vector<char*> adapterArgv;
-    for (std::string& option : adapterOptions) {
-        adapterArgv.push_back(&option[0]);
-    }
-    return parseCommandLine(int(adapterArgv.size()), adapterArgv.data(), info);
-}
-
 // The adapter the log names: "simulated", the serial of the adapter the link opened, or, when
 // none was opened, what --adapter asked for.
 QString adapterForLog(const StartupChoice& choice) {
@@ -171,9 +153,8 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     // --simulate takes an optional value, which the parser does not know.
     std::replace(arguments.begin(), arguments.end(), QString("--simulate"), QString("--simulate="));
     if (arguments.contains("--help") || arguments.contains("-h")) {
-        char help[] = "--help";
-        char* helpArgv[] = {const_cast<char*>(info.name), help};
-        return parseCommandLine(2, helpArgv, info).exitCode;
+        printProgramHelp(info);
+        return kExitDone;
     }
     const bool json = arguments.contains("--json");
     QCommandLineParser parser;
@@ -204,7 +185,9 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     if (json && tracePath == "-") {
         return refuse(info, "--trace=- would mix the trace into the JSON lines; name a file", json);
     }
-    const StartupChoice choice = adapterChoice(parser, common, info);
+    // Judged as for the windows, every value passed on, so that a repeat is refused too.
+    const StartupChoice choice =
+        judgeAdapterOptions(parser.values(common.adapter), parser.values(common.simulate), info);
     if (choice.exitNow) {
         // Its message is on standard error already.
         return endedEarly(choice.exitCode, "--adapter or --simulate refused", json);

@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "startup.h"
+#include "startup_options.h"
 
 struct SubcommandResult {
     int exitCode;

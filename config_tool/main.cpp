@@ -1,10 +1,12 @@
 // morvane: the configuration program for KMR drives running the Ferrox firmware.
 #include <cstdio>
 
+#include "atomic_file.h"
 #include "command_line.h"
 #include "command_line_front_end.h"
 #include "morvane.h"
 #include "morvane_workflows.h"
+#include "program_versions.h"
 #include "progress.h"
 #include "scope_capture.h"
 #include "settings_document.h"
@@ -187,7 +189,7 @@ int main(int argc, char** argv) {
         {"diagnose", nullptr, "connect and print the drive diagnosis report", diagnose},
         {"disable", nullptr, "connect and switch the drive's power stage off", disable}};
     const std::string help = subcommandHelp("morvane", subcommands);
-    const ProgramInfo info{"morvane", "1.0.0",
+    const ProgramInfo info{"morvane", KMR_MORVANE_VERSION,
                            "Configures KMR-20/30 drives running the Ferrox firmware.",
                            LinkDialect::Firmware, help.c_str()};
     if (hasSubcommand(argc, argv)) {

@@ -14,6 +14,7 @@
 #include "drive_link.h"
 #include "morvane_workflows.h"
 #include "plot.h"
+#include "program_versions.h"
 #include "settings_form.h"
 #include "step_test.h"
 #include "step_test_view.h"
@@ -29,6 +30,7 @@ QString installedManualBesideProgram() {
 
 Morvane::Morvane() : WindowFrontEnd(this) {
     ui.setupUi(this);
+    applySettingsTableToForm(ui);
     connect(ui.Quit, &QAction::triggered, this, &Morvane::on_Quit_activated);
     connect(ui.About_Morvane, &QAction::triggered, this, &Morvane::on_About_Morvane_activated);
     connect(ui.Open_configuration, &QAction::triggered, this,
@@ -174,7 +176,8 @@ void Morvane::on_Quit_activated() {
 void Morvane::on_About_Morvane_activated() {
     ui.statusbar->showMessage(tr("About..."), 3000);
     QMessageBox::about(this, "About Morvane",
-                       tr("<b>Morvane</b> version 1.0.0<br>Use with KMR-20/30 drives with Ferrox "
+                       tr("<b>Morvane</b> version " KMR_MORVANE_VERSION
+                          "<br>Use with KMR-20/30 drives with Ferrox "
                           "firmware<br>Copyright © 2026 the Morvane developers"));
 }
 

@@ -28,10 +28,6 @@ QByteArray settingsFileText(const QDomDocument& document);
 // ".frx" unless the name already ends so, in any letter case.
 QString withSettingsSuffix(const QString& name);
 
-// Replaces the file only once the whole text is on disk: a failed or interrupted save leaves the
-// file that was there untouched.
-bool writeFileAtomically(const QString& path, const QByteArray& text);
-
 // Reading a settings file that may be anything: a real one is under 1 KB, so a file above the
 // size limit, a FIFO or a device is refused before a byte is read, and the parse bounds nesting
 // and entity expansion, so that no file can take the window's memory, stack or time.

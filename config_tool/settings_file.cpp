@@ -1,6 +1,7 @@
 // Saving and opening settings files.
 #include <QDomDocument>
 
+#include "atomic_file.h"
 #include "morvane_front_end.h"
 #include "morvane_workflows.h"
 #include "settings_document.h"

@@ -1,61 +1,58 @@
 #include "settings_form.h"
 
 namespace {
-// One field of the form: a spin box for the integer settings, a double spin box for the motor
-// constants. Both point into the form; the order is that of axisSettings().
-struct FormField {
-    QSpinBox* integer;
-    QDoubleSpinBox* decimal;
-};
+constexpr double kHundredths = 100.0;  // per unit of a motor constant
 
-std::array<FormField, kAxisSettingCount> formFields(Ui::MainWindowForm& ui) {
-    return {{
-        {ui.contcurrM1, nullptr},
-        {ui.peakcurrM1, nullptr},
-        {ui.ferrorM1, nullptr},
-        {nullptr, ui.inductanceM1},
-        {nullptr, ui.resistanceM1},
-        {ui.multM1, nullptr},
-        {ui.gainDM1, nullptr},
-        {ui.gainPM1, nullptr},
-        {ui.gainIM1, nullptr},
-        {ui.contcurrM2, nullptr},
-        {ui.peakcurrM2, nullptr},
-        {ui.ferrorM2, nullptr},
-        {nullptr, ui.inductanceM2},
-        {nullptr, ui.resistanceM2},
-        {ui.multM2, nullptr},
-        {ui.gainDM2, nullptr},
-        {ui.gainPM2, nullptr},
-        {ui.gainIM2, nullptr},
-    }};
+// A widget of the form by the object name the settings table gives it.
+template <class Widget>
+Widget* formWidget(Ui::MainWindowForm& ui, const char* name) {
+    return ui.centralwidget->findChild<Widget*>(QString::fromLatin1(name));
 }
 
-std::array<QCheckBox*, 7> flagBoxes(Ui::MainWindowForm& ui) {
-    return {ui.invertM1,      ui.encoderfailM1, ui.antiditherM1, ui.invertM2,
-            ui.encoderfailM2, ui.antiditherM2,  ui.slaveAxisM2};
+// An integer setting's spin box.
+QSpinBox* integerField(Ui::MainWindowForm& ui, const AxisSetting& setting) {
+    return formWidget<QSpinBox>(ui, setting.formField.c_str());
+}
+
+// A motor constant's double spin box.
+QDoubleSpinBox* decimalField(Ui::MainWindowForm& ui, const AxisSetting& setting) {
+    return formWidget<QDoubleSpinBox>(ui, setting.formField.c_str());
 }
 }  // namespace
 
-DriveSettings settingsFromForm(Ui::MainWindowForm& ui) {
-    DriveSettings settings;
-    const auto boxes = flagBoxes(ui);
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        if (boxes[i]->checkState() == Qt::Checked) {
-            settings.flags = uint16_t(settings.flags | kSettingsFlagMasks[i]);
+void applySettingsTableToForm(Ui::MainWindowForm& ui) {
+    for (const AxisSetting& setting : axisSettings()) {
+        if (setting.kind == FieldKind::Integer) {
+            QSpinBox* field = integerField(ui, setting);
+            field->setRange(setting.least, setting.most);
+            field->setSingleStep(setting.step);
+        } else {
+            QDoubleSpinBox* field = decimalField(ui, setting);
+            field->setDecimals(kMotorConstantDecimals);
+            field->setRange(setting.least / kHundredths, setting.most / kHundredths);
+            field->setSingleStep(setting.step / kHundredths);
         }
     }
-    const auto fields = formFields(ui);
-    for (size_t i = 0; i < fields.size(); ++i) {
-        switch (axisSettings()[i].kind) {
+}
+
+DriveSettings settingsFromForm(Ui::MainWindowForm& ui) {
+    DriveSettings settings;
+    for (const SettingsFlag& flag : kSettingsFlags) {
+        if (formWidget<QCheckBox>(ui, flag.formField)->checkState() == Qt::Checked) {
+            settings.flags = uint16_t(settings.flags | flag.mask);
+        }
+    }
+    for (size_t i = 0; i < axisSettings().size(); ++i) {
+        const AxisSetting& setting = axisSettings()[i];
+        switch (setting.kind) {
             case FieldKind::Integer:
-                settings.contents[i] = uint16_t(fields[i].integer->value());
+                settings.contents[i] = uint16_t(integerField(ui, setting)->value());
                 break;
             case FieldKind::Inductance:
-                settings.contents[i] = inductanceToParam(fields[i].decimal->value());
+                settings.contents[i] = inductanceToParam(decimalField(ui, setting)->value());
                 break;
             case FieldKind::Resistance:
-                settings.contents[i] = resistanceToParam(fields[i].decimal->value());
+                settings.contents[i] = resistanceToParam(decimalField(ui, setting)->value());
                 break;
         }
     }
@@ -63,22 +60,21 @@ DriveSettings settingsFromForm(Ui::MainWindowForm& ui) {
 }
 
 void showSettingsInForm(Ui::MainWindowForm& ui, const DriveSettings& settings) {
-    const auto boxes = flagBoxes(ui);
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        boxes[i]->setChecked((settings.flags & kSettingsFlagMasks[i]) != 0);
+    for (const SettingsFlag& flag : kSettingsFlags) {
+        formWidget<QCheckBox>(ui, flag.formField)->setChecked((settings.flags & flag.mask) != 0);
     }
-    const auto fields = formFields(ui);
-    for (size_t i = 0; i < fields.size(); ++i) {
+    for (size_t i = 0; i < axisSettings().size(); ++i) {
+        const AxisSetting& setting = axisSettings()[i];
         const int content = settings.contents[i];
-        switch (axisSettings()[i].kind) {
+        switch (setting.kind) {
             case FieldKind::Integer:
-                fields[i].integer->setValue(content);
+                integerField(ui, setting)->setValue(content);
                 break;
             case FieldKind::Inductance:
-                fields[i].decimal->setValue(paramToInductance(content));
+                decimalField(ui, setting)->setValue(paramToInductance(content));
                 break;
             case FieldKind::Resistance:
-                fields[i].decimal->setValue(paramToResistance(content));
+                decimalField(ui, setting)->setValue(paramToResistance(content));
                 break;
         }
     }

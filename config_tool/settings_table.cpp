@@ -7,17 +7,37 @@ namespace {
 constexpr double kInductanceFactor = 150.0;
 constexpr double kResistanceFactor = 100.0;
 
-constexpr AxisSetting axisSetting(int index) {
-    constexpr AxisSetting kAxis1[kSettingsPerAxis] = {
-        {410, FieldKind::Integer, 0, 11000},   {411, FieldKind::Integer, 0, 20000},
-        {20, FieldKind::Integer, 1, 16383},    {401, FieldKind::Inductance, 5, 5000},
-        {402, FieldKind::Resistance, 5, 5000}, {61, FieldKind::Integer, 1, 20},
-        {202, FieldKind::Integer, 0, 32767},   {200, FieldKind::Integer, 0, 32767},
-        {201, FieldKind::Integer, 0, 32767},
-    };
-    const AxisSetting first = kAxis1[index % kSettingsPerAxis];
-    const uint16_t offset = index < kSettingsPerAxis ? 0 : kAxis2ParamOffset;
-    return {uint16_t(first.number + offset), first.kind, first.least, first.most};
+// One axis's settings; axis 2's parameters lie kAxis2ParamOffset higher and its fields end in
+// "M2" instead of "M1".
+struct AxisRow {
+    uint16_t number;
+    FieldKind kind;
+    int least;
+    int most;
+    int step;
+    const char* field;  // without the axis
+};
+constexpr AxisRow kAxisRows[kSettingsPerAxis] = {
+    {410, FieldKind::Integer, 0, 11000, 200, "contcurr"},    // continuous current, mA
+    {411, FieldKind::Integer, 0, 20000, 200, "peakcurr"},    // peak current, mA
+    {20, FieldKind::Integer, 1, 16383, 100, "ferror"},       // following error limit, counts
+    {401, FieldKind::Inductance, 5, 5000, 5, "inductance"},  // mH
+    {402, FieldKind::Resistance, 5, 5000, 5, "resistance"},  // Ohm
+    {61, FieldKind::Integer, 1, 20, 1, "mult"},              // input pulse multiplier
+    {202, FieldKind::Integer, 0, 32767, 50, "gainD"},
+    {200, FieldKind::Integer, 0, 32767, 50, "gainP"},
+    {201, FieldKind::Integer, 0, 32767, 25, "gainI"},
+};
+
+AxisSetting axisSetting(int index) {
+    const AxisRow& row = kAxisRows[index % kSettingsPerAxis];
+    const bool axis2 = index >= kSettingsPerAxis;
+    return {uint16_t(row.number + (axis2 ? kAxis2ParamOffset : 0)),
+            row.kind,
+            row.least,
+            row.most,
+            row.step,
+            row.field + std::string(axis2 ? "M2" : "M1")};
 }
 
 uint16_t scaledToParam(double value, double factor) {
@@ -50,8 +70,8 @@ bool currentsAreValid(const DriveSettings& settings) {
 
 DriveSettings asTheFormHolds(const DriveSettings& settings) {
     DriveSettings held;
-    for (uint16_t mask : kSettingsFlagMasks) {
-        held.flags = uint16_t(held.flags | (settings.flags & mask));
+    for (const SettingsFlag& flag : kSettingsFlags) {
+        held.flags = uint16_t(held.flags | (settings.flags & flag.mask));
     }
     for (size_t i = 0; i < axisSettings().size(); ++i) {
         const AxisSetting& field = axisSettings()[i];

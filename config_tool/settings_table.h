@@ -1,10 +1,12 @@
-// Which drive parameters hold the settings of both axes, and how a field's value becomes the
-// parameter's 16-bit content and back. Both transfer directions walk these tables, so the order
-// here is the order on the wire and in the settings file.
+// Which drive parameters hold the settings of both axes, which field of the form shows each, its
+// range and step, and how a field's value becomes the parameter's 16-bit content and back. Both
+// transfer directions walk these tables, so the order here is the order on the wire and in the
+// settings file. The form takes its fields' ranges and steps from here when the window starts.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "step_capture.h"
 
@@ -18,13 +20,18 @@ enum class FieldKind {
     Resistance,  // Ohm with two decimals, sent as Ohm x 100
 };
 
+// The motor constants' fields show hundredths: their range and step below count in them.
+constexpr int kMotorConstantDecimals = 2;
+
 struct AxisSetting {
     uint16_t number;
     FieldKind kind;
-    // The form's range: contents for the integer fields, hundredths of mH or Ohm for the motor
-    // constants.
+    // The form's range and step: contents for the integer fields, hundredths of mH or Ohm for
+    // the motor constants.
     int least;
     int most;
+    int step;
+    std::string formField;  // the object name of the form's field, e.g. "contcurrM1"
 };
 
 // The 18 axis settings: axis 1, then axis 2, each in the drive's order (continuous and peak
@@ -37,10 +44,21 @@ constexpr int kGainPIndex = 7;
 constexpr int kGainIIndex = 8;
 constexpr int kSettingsPerAxis = 9;
 
-// The bits of parameter 80, in the order the form's check boxes are read and written: invert,
-// encoder fail and anti-dither of axis 1, the same of axis 2, and axis 2 as slave.
-constexpr std::array<uint16_t, 7> kSettingsFlagMasks = {0x0008, 0x4000, 0x0200, 0x0010,
-                                                        0x8000, 0x0400, 0x0004};
+// The bits of parameter 80 that the form has a check box for, each with the box's object name:
+// invert, encoder fail and anti-dither of axis 1, the same of axis 2, and axis 2 as slave.
+struct SettingsFlag {
+    uint16_t mask;
+    const char* formField;
+};
+constexpr std::array<SettingsFlag, 7> kSettingsFlags = {{
+    {0x0008, "invertM1"},
+    {0x4000, "encoderfailM1"},
+    {0x0200, "antiditherM1"},
+    {0x0010, "invertM2"},
+    {0x8000, "encoderfailM2"},
+    {0x0400, "antiditherM2"},
+    {0x0004, "slaveAxisM2"},
+}};
 
 // The settings of both axes as parameter contents: what the form shows, what the drive and the
 // settings file hold. A content taken from a file may lie outside the field's range; the form

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fault_dice.h"
+#include "link_faults.h"
 #include "personality.h"
-#include "sim_adapter.h"
 
 namespace drive_sim {
 

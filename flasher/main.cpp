@@ -3,6 +3,7 @@
 #include "command_line_front_end.h"
 #include "flasher_window.h"
 #include "flasher_workflows.h"
+#include "program_versions.h"
 #include "startup.h"
 
 namespace {
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
     const std::vector<Subcommand> subcommands{
         {"flash", "IMAGE.vlf", "erase, write and verify the drive's flash with the image", flash}};
     const std::string help = subcommandHelp("tressel", subcommands);
-    const ProgramInfo info{"tressel", "2.0",
+    const ProgramInfo info{"tressel", KMR_TRESSEL_VERSION,
                            "Writes a .vlf firmware image into a KMR drive through its bootloader.",
                            LinkDialect::Bootloader, help.c_str()};
     if (hasSubcommand(argc, argv)) {

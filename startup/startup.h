@@ -1,55 +1,17 @@
-// What both programs do before their window opens: the command line, the D2XX provider
-// (real adapter or simulated drive) and the widget style.
+// What both programs do around their window: the display check, the widget style and the
+// window's whole life, on top of the options judged in startup_options.h.
 #pragma once
 
 #include <functional>
-#include <memory>
-#include <string>
 
-#include "drive_link.h"
+#include "startup_options.h"
 
-namespace drive_sim {
-struct SimOptions;
-}
 class QApplication;
 class QWidget;
-
-struct ProgramInfo {
-    const char* name;           // executable name, e.g. "morvane"
-    const char* version;        // e.g. "1.0.0"
-    const char* summary;        // one line for --help
-    LinkDialect dialect;        // also the simulated drive's default: firmware or bootloader
-    const char* moreHelp = "";  // the end of --help: the subcommands and their exit codes
-};
-
-struct StartupChoice {
-    bool exitNow = false;  // --help, --version, --list-adapters or a refused option
-    int exitCode = 0;
-    bool simulate = false;
-    // The simulation as --simulate described it on top of the program's drive mode, its state
-    // file already read; none: the defaults. Read only by installProvider.
-    std::shared_ptr<const drive_sim::SimOptions> simulation;
-    std::string adapter;  // --adapter: a serial number or BUS:DEV; empty for the first adapter
-};
-
-// Whether the toolkit has already taken its own options (single-dash ones such as -platform,
-// and their values) out of argv. Before it has, they are left for it and the rest is judged.
-enum class ToolkitOptions { StillInArgv, TakenOut };
-
-// Reads --help, --version, --list-adapters, --adapter=SERIAL|BUS:DEV and
-// --simulate[=KEY=VALUE,...]. Help, version and the adapter list go to standard output; a
-// refused option or argument gets a message on standard error and exit code 2. The line is read
-// once before the application object exists, so that all of this works without a display, and once
-// after.
-StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
-                               ToolkitOptions toolkit = ToolkitOptions::TakenOut);
 
 // Whether a window can be shown: a display named by DISPLAY or WAYLAND_DISPLAY, or a platform
 // chosen with QT_QPA_PLATFORM or -platform.
 bool displayAvailable(int argc, char** argv);
-
-// Installs the simulated drive or the libftdi1 adapter as the D2XX provider.
-void installProvider(const StartupChoice& choice);
 
 // "Plastique" where the toolkit has it, otherwise "Fusion"; says so on standard error when
 // neither exists and the platform default stays.

@@ -12,9 +12,9 @@
 #include <QPixmap>
 #include <QSignalBlocker>
 
+#include "atomic_file.h"
 #include "plot.h"
 #include "response_curves.h"
-#include "settings_document.h"
 #include "step_response.h"
 #include "ui_plot_dialog.h"
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ft232r_chip.h"
+#include "link_faults.h"
 #include "personality.h"
 #include "simulated_drive.h"
 

@@ -1,13 +1,10 @@
-// The settings between the form's widgets and parameter contents, and the settings file on disk.
+// The settings between the form's widgets and parameter contents, and the settings file's name.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
+#include <QAbstractSpinBox>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <csignal>
+#include <cmath>
+#include <vector>
 
 #include "morvane.h"
 #include "settings_document.h"
@@ -54,30 +51,47 @@ TEST(SettingsForm, EachCheckBoxOwnsOneBitOnlyAFullTickCountsAndContentsAreClampe
     EXPECT_EQ(settingsFromForm(window.ui).flags, 0xC61C & ~0x0018);
 }
 
-TEST(SettingsFile, SuffixOnlyWhenMissingAndAFailedWriteLeavesTheOldFile) {
-    for (const char* name : {"a", "a.frx", "a.FRX", "a.frx.bak"}) {
-        const QString suffixed = withSettingsSuffix(name);
-        EXPECT_EQ(suffixed, QString(name).endsWith(".frx", Qt::CaseInsensitive)
-                                ? QString(name)
-                                : QString(name) + ".frx");
+// The form's file holds the same ranges for the designer; the table is what the fields get.
+TEST(SettingsForm, TheTableGivesEveryFieldItsRangeStepAndDecimals) {
+    Morvane window;
+    const auto fieldOf = [&window](const AxisSetting& setting) {
+        return window.findChild<QAbstractSpinBox*>(QString::fromStdString(setting.formField));
+    };
+    const auto hundredths = [](const AxisSetting& setting) {
+        return setting.kind != FieldKind::Integer;
+    };
+    const char* const rangeAndStep[] = {"minimum", "maximum", "singleStep"};
+    for (const AxisSetting& setting : axisSettings()) {
+        ASSERT_NE(fieldOf(setting), nullptr) << setting.formField;
+        for (const char* property : rangeAndStep) {
+            fieldOf(setting)->setProperty(property, 3);
+        }
+        if (hundredths(setting)) {
+            fieldOf(setting)->setProperty("decimals", 0);
+        }
     }
-    QTemporaryDir dir;
-    const QString path = dir.filePath("kept.frx");
-    ASSERT_TRUE(writeFileAtomically(path, "old"));
-    {
-        // The file system takes 200 bytes of the new text and refuses the rest.
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved;
-        limited.rlim_cur = 200;
-        setrlimit(RLIMIT_FSIZE, &limited);
-        EXPECT_FALSE(writeFileAtomically(path, QByteArray(900, 'x')));
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
+    applySettingsTableToForm(window.ui);
+    for (const AxisSetting& setting : axisSettings()) {
+        std::vector<long> shown;
+        for (const char* property : rangeAndStep) {
+            const double value = fieldOf(setting)->property(property).toDouble();
+            shown.push_back(std::lround(hundredths(setting) ? value * 100 : value));
+        }
+        EXPECT_EQ(shown, (std::vector<long>{setting.least, setting.most, setting.step}))
+            << setting.formField;
+        if (hundredths(setting)) {
+            EXPECT_EQ(fieldOf(setting)->property("decimals").toInt(), kMotorConstantDecimals);
+        }
     }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "old");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.frx"});
+}
+
+TEST(SettingsFile, SuffixOnlyWhenMissing) {
+    const struct {
+        const char* typed;
+        const char* saved;
+    } names[] = {
+        {"a", "a.frx"}, {"a.frx", "a.frx"}, {"a.FRX", "a.FRX"}, {"a.frx.bak", "a.frx.bak.frx"}};
+    for (const auto& name : names) {
+        EXPECT_EQ(withSettingsSuffix(name.typed), name.saved) << name.typed;
+    }
 }

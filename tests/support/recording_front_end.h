@@ -1,7 +1,7 @@
 // Front ends that record what a workflow shows instead of showing it: one line per event (a
 // status text with its time-out, a message with kind, title, text and what failed, the connected
-// state, a question and its scripted answer). Tests compare these lines with golden files; a
-// command line can print them.
+// state, a question and its scripted answer). The transcript tests compare these lines with
+// their golden files.
 #pragma once
 
 #include <QString>

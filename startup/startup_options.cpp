@@ -1,0 +1,215 @@
+#include "startup_options.h"
+
+#include "sim_options.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+
+#include "provider.h"
+
+namespace {
+StartupChoice exitWith(int code) {
+    StartupChoice choice;
+    choice.exitNow = true;
+    choice.exitCode = code;
+    return choice;
+}
+
+StartupChoice refuse(const ProgramInfo& info, const QString& why) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
+    return exitWith(2);
+}
+
+// The exit code of --list-adapters.
+int listAdapters() {
+    int count = listLibftdiAdapters(stdout);
+    if (count < 0) {
+        std::fprintf(stderr, "The USB bus could not be read.\n");
+        return 1;
+    }
+    if (count == 0) {
+        std::fprintf(stderr, "No FTDI adapter found.\n");
+    }
+    return 0;
+}
+
+// The toolkit's own options that take the following argument as their value (the application,
+// the widgets and the X11 platform); the toolkit takes them with one dash or two.
+const QStringList kToolkitOptionsWithValue =
+    QString(
+        "platform platformpluginpath platformtheme plugin qwindowgeometry geometry "
+        "qwindowtitle title qwindowicon icon session style stylesheet display name visual")
+        .split(' ');
+
+// "platform" for "-platform", "--platform" and "--platform=xcb".
+QString optionName(const QString& argument) {
+    const int dashes = argument.startsWith("--") ? 2 : 1;
+    return argument.mid(dashes).section('=', 0, 0);
+}
+
+// Prepares the arguments for the parser. A bare --simulate gets an empty value, as the parser
+// knows no optional values. Before the toolkit has taken its options out, a single-dash word
+// that is not ours, and a toolkit option named with two dashes, are set aside with their values:
+// they are the toolkit's to judge. Returns false with `why` when such an option lacks its value.
+bool prepareArguments(QStringList& arguments, const QStringList& ourNames, ToolkitOptions toolkit,
+                      QString& why) {
+    QStringList prepared{arguments.value(0)};
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == "--") {
+            prepared += arguments.mid(i);
+            break;
+        }
+        const QString name = optionName(argument);
+        const bool isOption = argument.startsWith('-') && argument.size() > 1;
+        const bool hasValue = argument.contains('=');
+        const bool toolkitsToJudge =
+            isOption && toolkit == ToolkitOptions::StillInArgv && !ourNames.contains(name) &&
+            (!argument.startsWith("--") || kToolkitOptionsWithValue.contains(name));
+        if (!toolkitsToJudge) {
+            prepared += isOption && name == "simulate" && !hasValue ? argument + "=" : argument;
+        } else if (kToolkitOptionsWithValue.contains(name) && !hasValue &&
+                   ++i == arguments.size()) {
+            why = QString("Missing value after '%1'.").arg(argument);
+            return false;
+        }
+    }
+    arguments = prepared;
+    return true;
+}
+
+// Why the adapter options cannot be used as given, or an empty text.
+QString adapterOptionsFault(const QStringList& adapterValues, const QStringList& simulateValues) {
+    if (adapterValues.size() > 1) {
+        return "--adapter given more than once";
+    }
+    if (simulateValues.size() > 1) {
+        return "--simulate given more than once";
+    }
+    if (!adapterValues.isEmpty() && !simulateValues.isEmpty()) {
+        return "--adapter and --simulate exclude each other";
+    }
+    const QString serial = adapterValues.value(0);
+    if (!adapterValues.isEmpty() && (serial.isEmpty() || serial.startsWith('-'))) {
+        return "--adapter needs a serial number or BUS:DEV";
+    }
+    return {};
+}
+}  // namespace
+
+void printProgramHelp(const ProgramInfo& info) {
+    std::printf(
+        "Usage: %s [SUBCOMMAND] [--adapter=SERIAL|BUS:DEV | --simulate[=KEY=VALUE,...]]\n"
+        "%s\n\n"
+        "Options:\n"
+        "  --help                 show this text and exit\n"
+        "  --version              show the version and exit\n"
+        "  --list-adapters        list the FTDI adapters on the USB bus (bus:device, product,\n"
+        "                         serial number) and exit\n"
+        "  --adapter=SERIAL       use the FTDI adapter with this serial number instead of the\n"
+        "  --adapter=BUS:DEV      first one, or the one at this bus and device number\n"
+        "  --simulate[=OPTIONS]   use the built-in simulated adapter and drive instead of an\n"
+        "                         FTDI adapter. OPTIONS, separated by commas:\n"
+        "                           mode=firmware|bootloader  what the drive runs (default %s)\n"
+        "                           power=on|off              drive logic supply (default on)\n"
+        "                           ber=RATE                  bit-error rate of the line, e.g. "
+        "1e-3\n"
+        "                           latency=MS                time of one USB transfer (default "
+        "%g)\n"
+        "                           seed=N                    seed of the line's bit errors, to "
+        "replay a run\n"
+        "                                                     (default: a fresh one, shown when "
+        "ber is set)\n"
+        "                           state=FILE                keep what the drive stores "
+        "(settings, flash)\n"
+        "                                                     in FILE from one run to the next\n"
+        "                           clamp=NUMBER:MAX          the drive keeps at most MAX in "
+        "parameter\n"
+        "                                                     NUMBER whenever it is written\n",
+        info.name, info.summary, info.dialect == LinkDialect::Firmware ? "firmware" : "bootloader",
+        drive_sim::SimOptions{}.latencyMs);
+    std::fputs(info.moreHelp, stdout);
+}
+
+StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
+                               ToolkitOptions toolkit) {
+    const QCommandLineOption help({"h", "help"}, {});
+    const QCommandLineOption version("version", {});
+    const QCommandLineOption list("list-adapters", {});
+    const QCommandLineOption adapter("adapter", {}, "SERIAL|BUS:DEV");
+    const QCommandLineOption simulate("simulate", {}, "OPTIONS");
+    const QList<QCommandLineOption> ours{help, version, list, adapter, simulate};
+    QCommandLineParser parser;
+    // Like the toolkit's own options, ours are words after one dash or two.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions(ours);
+    QStringList ourNames;
+    for (const QCommandLineOption& option : ours) {
+        ourNames += option.names();
+    }
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments += QString::fromLocal8Bit(argv[i]);
+    }
+    QString why;
+    if (!prepareArguments(arguments, ourNames, toolkit, why) || !parser.parse(arguments)) {
+        return refuse(info, why.isEmpty() ? parser.errorText() : why);
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return refuse(
+            info,
+            QString("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+    }
+    if (parser.isSet(help) || parser.isSet(version)) {
+        if (parser.isSet(help)) {
+            printProgramHelp(info);
+        } else {
+            std::printf("%s %s\n", info.name, info.version);
+        }
+        return exitWith(0);
+    }
+    if (parser.isSet(list)) {
+        return exitWith(listAdapters());
+    }
+    return judgeAdapterOptions(parser.values(adapter), parser.values(simulate), info);
+}
+
+StartupChoice judgeAdapterOptions(const QStringList& adapterValues,
+                                  const QStringList& simulateValues, const ProgramInfo& info) {
+    const QString why = adapterOptionsFault(adapterValues, simulateValues);
+    if (!why.isEmpty()) {
+        return refuse(info, why);
+    }
+    StartupChoice choice;
+    choice.adapter = adapterValues.value(0).toStdString();
+    choice.simulate = !simulateValues.isEmpty();
+    if (choice.simulate) {
+        drive_sim::SimOptions options;
+        options.mode = info.dialect == LinkDialect::Firmware ? drive_sim::DriveMode::Firmware
+                                                             : drive_sim::DriveMode::Bootloader;
+        std::string error;
+        if (!drive_sim::parseSimOptions(simulateValues.constFirst().toStdString(), options,
+                                        error)) {
+            return refuse(info, QString::fromStdString(error));
+        }
+        choice.simulation = std::make_shared<const drive_sim::SimOptions>(std::move(options));
+    }
+    return choice;
+}
+
+void installProvider(const StartupChoice& choice) {
+    if (choice.simulate) {
+        const drive_sim::SimOptions sim =
+            choice.simulation ? *choice.simulation : drive_sim::SimOptions{};
+        uint64_t seed = 0;
+        installD2xxProvider(drive_sim::makeSimulatedAdapter(sim, &seed));
+        // A noisy run is worth replaying only when its seed is known.
+        if (sim.bitErrorRate > 0.0 && !sim.seed) {
+            std::fprintf(stderr, "Simulated line: bit-error rate %g, seed=%llu\n", sim.bitErrorRate,
+                         static_cast<unsigned long long>(seed));
+        }
+    } else {
+        installD2xxProvider(makeLibftdiProvider(choice.adapter));
+    }
+}

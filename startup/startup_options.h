@@ -1,0 +1,56 @@
+// What both programs judge before any work, window or subcommand: the command line's options
+// and the D2XX provider they choose (real adapter or simulated drive). Qt Core only.
+#pragma once
+
+#include <QStringList>
+#include <memory>
+#include <string>
+
+#include "drive_link.h"
+
+namespace drive_sim {
+struct SimOptions;
+}
+
+struct ProgramInfo {
+    const char* name;           // executable name, e.g. "morvane"
+    const char* version;        // e.g. "1.0.0"
+    const char* summary;        // one line for --help
+    LinkDialect dialect;        // also the simulated drive's default: firmware or bootloader
+    const char* moreHelp = "";  // the end of --help: the subcommands and their exit codes
+};
+
+struct StartupChoice {
+    bool exitNow = false;  // --help, --version, --list-adapters or a refused option
+    int exitCode = 0;
+    bool simulate = false;
+    // The simulation as --simulate described it on top of the program's drive mode, its state
+    // file already read; none: the defaults. Read only by installProvider.
+    std::shared_ptr<const drive_sim::SimOptions> simulation;
+    std::string adapter;  // --adapter: a serial number or BUS:DEV; empty for the first adapter
+};
+
+// Whether the toolkit has already taken its own options (single-dash ones such as -platform,
+// and their values) out of argv. Before it has, they are left for it and the rest is judged.
+enum class ToolkitOptions { StillInArgv, TakenOut };
+
+// Reads --help, --version, --list-adapters, --adapter=SERIAL|BUS:DEV and
+// --simulate[=KEY=VALUE,...]. Help, version and the adapter list go to standard output; a
+// refused option or argument gets a message on standard error and exit code 2. The line is read
+// once before the application object exists, so that all of this works without a display, and once
+// after.
+StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
+                               ToolkitOptions toolkit = ToolkitOptions::TakenOut);
+
+// Judges the values of --adapter and --simulate, every value given of each, so that a repeat is
+// refused: they exclude each other, and --simulate's keys are read on top of the program's
+// drive mode (its state file with them). A refused value gets a message on standard error and
+// exit code 2.
+StartupChoice judgeAdapterOptions(const QStringList& adapterValues,
+                                  const QStringList& simulateValues, const ProgramInfo& info);
+
+// The text of --help on standard output, the subcommands' part from `info.moreHelp` included.
+void printProgramHelp(const ProgramInfo& info);
+
+// Installs the simulated drive or the libftdi1 adapter as the D2XX provider.
+void installProvider(const StartupChoice& choice);
