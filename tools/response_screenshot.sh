@@ -11,7 +11,7 @@ Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display
 sleep 1
-build/config_tool/morvane --simulate >/dev/null 2>&1 &
+build/programs/morvane --simulate >/dev/null 2>&1 &
 morvane=$!
 trap 'kill $morvane $xvfb 2>/dev/null || true' EXIT
 sleep 2

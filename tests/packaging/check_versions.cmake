@@ -1,6 +1,6 @@
 # Checks that a program's manual page and metainfo, as they are installed, name the version the
 # program prints.
-#   cmake -DPROGRAM=build/config_tool/morvane -DPAGES=build/packaging -P check_versions.cmake
+#   cmake -DPROGRAM=build/programs/morvane -DPAGES=build/packaging -P check_versions.cmake
 execute_process(COMMAND ${PROGRAM} --version OUTPUT_VARIABLE printed RESULT_VARIABLE status
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
 if(NOT status EQUAL 0 OR NOT printed MATCHES "^([a-z]+) ([0-9.]+)$")
