@@ -15,6 +15,14 @@
 #include "sim_options.h"
 #include "vlf_writer.h"
 
+using drive_link::closeLink;
+using drive_link::LinkDialect;
+using drive_link::openLink;
+using drive_link::resetLinkState;
+using drive_link::setLinkDialect;
+using flasher::FirmwareImage;
+using flasher::flashImage;
+
 namespace {
 constexpr size_t kPackets = 120;
 

@@ -29,6 +29,26 @@
 #include "sim_fixture.h"
 #include "window_front_end.h"
 
+using config_tool::axisSettings;
+using config_tool::DriveSettings;
+using config_tool::kSettingsFlags;
+using config_tool::kSettingsFlagsParam;
+using config_tool::SettingsFlag;
+using config_tool::settingsFromForm;
+using drive_link::LinkDialect;
+using drive_link::openLink;
+using drive_link::quietTrace;
+using drive_link::reportLinkError;
+using drive_link::setLinkDialect;
+using flasher::FirmwareImage;
+using flasher::FlasherFrontEnd;
+using flasher::flashImage;
+using flasher::kImageLoaded;
+using flasher::kPacketWords;
+using flasher::LoadedImage;
+using flasher::loadImage;
+using widgets::WindowFrontEnd;
+
 namespace {
 constexpr uint64_t kBaseSeed = 20261207;
 

@@ -12,6 +12,13 @@
 #include "sim_fixture.h"
 #include "sim_options.h"
 
+using drive_link::closeLink;
+using drive_link::getParam;
+using drive_link::openLink;
+using drive_link::quietTrace;
+using drive_link::setParam;
+using drive_link::transact;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 

@@ -13,6 +13,12 @@
 #include "sim_options.h"
 #include "usb_chip_fixture.h"
 
+using drive_link::LinkDialect;
+using drive_link::openLink;
+using drive_link::quietTrace;
+using drive_link::setLinkDialect;
+using drive_link::transact;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 

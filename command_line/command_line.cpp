@@ -15,13 +15,27 @@
 #include "provider.h"
 #include "run_record.h"
 
+// The signal handler has C linkage, so it and what it sets stay at global scope.
 namespace {
 volatile std::sig_atomic_t interruptingSignal = 0;
 
 extern "C" void stopTheWork(int signal) {
     interruptingSignal = signal;
-    requestLinkAbort();
+    drive_link::requestLinkAbort();
 }
+}  // namespace
+
+namespace command_line {
+
+using drive_link::closeLink;
+using drive_link::setLinkDialect;
+using startup::installProvider;
+using startup::judgeAdapterOptions;
+using startup::printProgramHelp;
+using startup::ProgramInfo;
+using startup::StartupChoice;
+
+namespace {
 
 // Ctrl-C, a closed terminal or a line controller's kill stops the work at the next word on the
 // link, so the adapter is still closed with its pins released and the log still gets its line.
@@ -234,3 +248,5 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     }
     return result.exitCode;
 }
+
+}  // namespace command_line

@@ -12,6 +12,8 @@
 
 #include "startup_options.h"
 
+namespace command_line {
+
 struct SubcommandResult {
     int exitCode;
     QString line;         // the one line of standard output: the result, or "failed: " and why
@@ -42,8 +44,10 @@ bool hasSubcommand(int argc, char** argv);
 
 // Parses the line, installs the adapter or simulated drive, runs the subcommand with the
 // transaction trace kept off standard output, and prints its result line there.
-int runSubcommand(int argc, char** argv, const ProgramInfo& info,
+int runSubcommand(int argc, char** argv, const startup::ProgramInfo& info,
                   const std::vector<Subcommand>& subcommands);
 
 // The help's lines on the subcommands and their exit codes.
 std::string subcommandHelp(const char* program, const std::vector<Subcommand>& subcommands);
+
+}  // namespace command_line

@@ -9,6 +9,14 @@
 #include "drive_link.h"
 #include "progress.h"
 
+namespace command_line {
+
+using config_tool::asTheFormHolds;
+using config_tool::DriveSettings;
+using drive_link::Failure;
+using drive_link::linkAbortRequested;
+using drive_link::Outcome;
+
 int exitCodeOf(const Outcome& outcome) {
     if (outcome.cancelled) {
         return kExitFileRefused;
@@ -106,3 +114,5 @@ void MorvaneCommandLine::applyingSettings() {
 void MorvaneCommandLine::downloadingScope() {
     reportProgress("download");
 }
+
+}  // namespace command_line

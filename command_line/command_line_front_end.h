@@ -8,6 +8,8 @@
 #include "flasher_front_end.h"
 #include "morvane_front_end.h"
 
+namespace command_line {
+
 // Exit codes of the subcommands, shared by both programs.
 enum ExitCode {
     kExitDone = 0,
@@ -21,7 +23,7 @@ enum ExitCode {
 
 // The exit code of a run that ended with this outcome. A workflow cancelled did not do what the
 // line asked; on a command line only a file can be missing for it.
-int exitCodeOf(const Outcome& outcome);
+int exitCodeOf(const drive_link::Outcome& outcome);
 
 // The plain text of a message that a window would show with markup.
 QString withoutMarkup(const QString& text);
@@ -49,7 +51,8 @@ public:
     QString translate(const char* text) override { return QString::fromUtf8(text); }
     void showStatus(const QString&, int) override {}
     // What failed is told by the workflow's outcome.
-    void showMessage(MessageKind, const QString& title, const QString& text, Failure) override {
+    void showMessage(drive_link::MessageKind, const QString& title, const QString& text,
+                     drive_link::Failure) override {
         report.showMessage(title, text);
     }
     void askForPowerCycle(const QString& instructions) override {
@@ -58,10 +61,10 @@ public:
     void setConnected(bool isConnected) override { connection.setConnected(isConnected); }
 
     CommandLineReport report;
-    ConnectionRecord connection;
+    drive_link::ConnectionRecord connection;
 };
 
-class FlasherCommandLine : public CommandLine<FlasherFrontEnd> {
+class FlasherCommandLine : public CommandLine<flasher::FlasherFrontEnd> {
 public:
     FlasherCommandLine(const QString& image, double powerCycleWaitSeconds)
         : CommandLine(powerCycleWaitSeconds), image_(image) {}
@@ -78,11 +81,11 @@ private:
 // Holds the settings as the form would: those read at Connect or taken from the file. The
 // settings file, the axis and the span are the command line's; the step test's capture is kept
 // for its CSV. The workflows' phases are reported as progress.
-class MorvaneCommandLine : public CommandLine<MorvaneFrontEnd> {
+class MorvaneCommandLine : public CommandLine<config_tool::MorvaneFrontEnd> {
 public:
     using CommandLine::CommandLine;
-    DriveSettings settings() override { return settings_; }
-    void showSettings(const DriveSettings& settings) override;
+    config_tool::DriveSettings settings() override { return settings_; }
+    void showSettings(const config_tool::DriveSettings& settings) override;
     bool isConnected() override { return connection.connected; }
     int32_t storedFirmwareVersion() override { return connection.version; }
     void storeFirmwareVersion(int32_t version) override { connection.version = version; }
@@ -96,15 +99,19 @@ public:
     int chosenSpanMs() override { return spanMs; }
     void paintStatusNow() override {}
     void showSpanLabel(const QString&) override {}
-    StepCapture runSettings(int axis) override { return runSettingsOf(settings_, axis); }
-    void showCapture(const StepCapture&) override {}
-    void keepCapture(StepCapture kept) override { capture = std::move(kept); }
+    response::StepCapture runSettings(int axis) override {
+        return config_tool::runSettingsOf(settings_, axis);
+    }
+    void showCapture(const response::StepCapture&) override {}
+    void keepCapture(response::StepCapture kept) override { capture = std::move(kept); }
 
     QString settingsFile;
     int axis = 0;
     int spanMs = 0;
-    StepCapture capture;
+    response::StepCapture capture;
 
 private:
-    DriveSettings settings_;
+    config_tool::DriveSettings settings_;
 };
+
+}  // namespace command_line

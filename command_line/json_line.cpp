@@ -3,6 +3,8 @@
 #include <unistd.h>
 #include <QJsonDocument>
 
+namespace command_line {
+
 bool writeJsonLine(int fd, const QJsonObject& object) {
     const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     ssize_t written;
@@ -11,3 +13,5 @@ bool writeJsonLine(int fd, const QJsonObject& object) {
     } while (written < 0 && errno == EINTR);
     return written == ssize_t(line.size());
 }
+
+}  // namespace command_line

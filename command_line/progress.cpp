@@ -7,6 +7,8 @@
 
 #include "json_line.h"
 
+namespace command_line {
+
 namespace {
 // Often enough to look alive, rarely enough that a long flash does not flood a script's pipe.
 constexpr qint64 kShownEveryMs = 100;
@@ -88,3 +90,5 @@ void clearProgressLine() {
         state().lineShown = false;
     }
 }
+
+}  // namespace command_line

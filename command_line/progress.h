@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace command_line {
+
 // One step of the work: its phase ("connect", "erase", "write", "verify", "import", "apply",
 // "read-back", "download") and, where it counts, how far it is (done of total).
 void reportProgress(const QString& phase, int done = 0, int total = 0);
@@ -17,3 +19,5 @@ void showProgressAs(ProgressDisplay display, int jsonFd = -1);
 // Takes the terminal's progress line away, so that the next line on standard error starts
 // clean; the line comes back with the next step.
 void clearProgressLine();
+
+}  // namespace command_line

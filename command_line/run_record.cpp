@@ -14,6 +14,14 @@
 #include "regular_file.h"
 #include "trace.h"
 
+namespace command_line {
+
+using drive_link::discardingTrace;
+using drive_link::setTraceSink;
+using files::FileOpening;
+using files::openRegularFile;
+using files::RegularFile;
+
 namespace {
 // Opens a file to write into without blocking: a FIFO that nobody reads is refused at once
 // (ENXIO) instead of holding the run before it starts; one that is read works, as a pipe does.
@@ -147,3 +155,5 @@ TraceRouted::~TraceRouted() {
         close(traceFd_);
     }
 }
+
+}  // namespace command_line

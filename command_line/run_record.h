@@ -9,6 +9,8 @@
 
 #include "command_line.h"
 
+namespace command_line {
+
 // The result as a JSON object: "result", "exit_code", "message", and "file", "sha256" and
 // "version" where the run has them. The hash is of the file as it is after the run.
 QJsonObject resultObject(const SubcommandResult& result);
@@ -61,3 +63,5 @@ public:
 private:
     int traceFd_;
 };
+
+}  // namespace command_line

@@ -9,6 +9,15 @@
 #include "morvane_workflows.h"
 #include "settings_transfer.h"
 
+namespace config_tool {
+
+using drive_link::Failure;
+using drive_link::getParam;
+using drive_link::linkOutcome;
+using drive_link::MessageKind;
+using drive_link::openAndProbeDrive;
+using drive_link::Outcome;
+
 namespace {
 constexpr int kLowestDriveType = 200;
 constexpr int kHighestDriveType = 300;
@@ -68,3 +77,5 @@ ConnectOutcome connectDrive(MorvaneFrontEnd& frontEnd) {
     frontEnd.setConnected(true);
     return {Outcome::done(), firmwareVersion};
 }
+
+}  // namespace config_tool

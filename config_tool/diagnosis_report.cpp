@@ -1,5 +1,7 @@
 #include "diagnosis_report.h"
 
+namespace config_tool {
+
 QString diagnosisReport(int firmwareVersion, const DiagnosisReadings& readings) {
     // The register lines print the status before the fault register although the drive is read
     // the other way round; support staff know the report in this order.
@@ -16,3 +18,5 @@ QString diagnosisReport(int firmwareVersion, const DiagnosisReadings& readings) 
         int(readings.faultLocation), int(readings.overcurrentAxis1), int(readings.overcurrentAxis2),
         int(readings.temperature), double(readings.highVoltage) / 100.0);
 }
+
+}  // namespace config_tool

@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace config_tool {
+
 struct DiagnosisReadings {
     uint16_t faultRegister = 0;
     uint16_t statusRegister = 0;
@@ -15,3 +17,5 @@ struct DiagnosisReadings {
 };
 
 QString diagnosisReport(int firmwareVersion, const DiagnosisReadings& readings);
+
+}  // namespace config_tool

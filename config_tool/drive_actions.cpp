@@ -9,6 +9,14 @@
 #include "morvane_workflows.h"
 #include "settings_transfer.h"
 
+namespace config_tool {
+
+using drive_link::Failure;
+using drive_link::getParam;
+using drive_link::linkOutcome;
+using drive_link::MessageKind;
+using drive_link::Outcome;
+
 Outcome applySettings(MorvaneFrontEnd& frontEnd) {
     bool error = false;
     frontEnd.showStatus(frontEnd.translate("Setting parameters..."), 3000);
@@ -61,3 +69,5 @@ DiagnosisOutcome showDiagnosis(MorvaneFrontEnd& frontEnd) {
     frontEnd.showMessage(MessageKind::Information, "Diagnosis", report, Failure::None);
     return {linkOutcome(frontEnd, error), report};
 }
+
+}  // namespace config_tool

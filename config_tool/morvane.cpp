@@ -20,6 +20,24 @@
 #include "step_test_view.h"
 #include "ui_plot_dialog.h"
 
+using config_tool::applySettings;
+using config_tool::applySettingsTableToForm;
+using config_tool::connectDrive;
+using config_tool::disableDrive;
+using config_tool::DriveSettings;
+using config_tool::openSettingsFile;
+using config_tool::runSettingsOf;
+using config_tool::saveSettingsFile;
+using config_tool::settingsFromForm;
+using config_tool::showDiagnosis;
+using config_tool::showSettingsInForm;
+using drive_link::closeLink;
+using response::ResponseView;
+using response::runStepTest;
+using response::StepCapture;
+using widgets::FileQuestion;
+using widgets::WindowFrontEnd;
+
 namespace {
 // Where the installed manual is, found from the program's own folder wherever it was installed.
 QString installedManualBesideProgram() {
@@ -92,7 +110,7 @@ QString Morvane::askSettingsFile(bool forSaving) {
 }
 
 bool Morvane::mayReplace(const QString& name) {
-    return ::mayReplace(this, tr("Save File"), name);
+    return widgets::mayReplace(this, tr("Save File"), name);
 }
 
 int Morvane::shownAxis() {

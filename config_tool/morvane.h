@@ -12,13 +12,16 @@
 #include "ui_main_window_form.h"
 #include "window_front_end.h"
 
+namespace response {
 class ResponseView;
+}
 
 namespace Ui {
 class PlotDialog;
 }
 
-class Morvane : public QMainWindow, public WindowFrontEnd<MorvaneFrontEnd> {
+// At global scope: the window's meta-object must answer to the class name "Morvane" exactly.
+class Morvane : public QMainWindow, public widgets::WindowFrontEnd<config_tool::MorvaneFrontEnd> {
     Q_OBJECT
 
 public:
@@ -26,8 +29,8 @@ public:
     ~Morvane() override;
 
     void setConnected(bool connected) override;
-    DriveSettings settings() override;
-    void showSettings(const DriveSettings& settings) override;
+    config_tool::DriveSettings settings() override;
+    void showSettings(const config_tool::DriveSettings& settings) override;
     bool isConnected() override;
     int32_t storedFirmwareVersion() override;
     void storeFirmwareVersion(int32_t version) override;
@@ -37,18 +40,19 @@ public:
     int chosenSpanMs() override;
     void paintStatusNow() override;
     void showSpanLabel(const QString& label) override;
-    StepCapture runSettings(int axis) override;
-    void showCapture(const StepCapture& capture) override;
-    void keepCapture(StepCapture capture) override;
+    response::StepCapture runSettings(int axis) override;
+    void showCapture(const response::StepCapture& capture) override;
+    void keepCapture(response::StepCapture capture) override;
 
     Ui::MainWindowForm ui;
     bool connected = false;
     int32_t firmwareVersion = -1;
     QDialog plotDialog;
     Ui::PlotDialog* plotForm = nullptr;
-    FilePrompt askFileName = askWithFileDialog;  // for settings files and exported responses
-    QString installedManualFolder;  // Help's second place to look, after the current directory
-    std::unique_ptr<ResponseView> responseView;  // runs, readout and export of the dialog
+    widgets::FilePrompt askFileName =
+        widgets::askWithFileDialog;  // for settings files and exported responses
+    QString installedManualFolder;   // Help's second place to look, after the current directory
+    std::unique_ptr<response::ResponseView> responseView;  // runs, readout and export of the dialog
 
 private slots:
     void on_testButton_clicked();

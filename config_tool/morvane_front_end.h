@@ -8,7 +8,9 @@
 #include "settings_table.h"
 #include "step_test_front_end.h"
 
-class MorvaneFrontEnd : public StepTestFrontEnd {
+namespace config_tool {
+
+class MorvaneFrontEnd : public response::StepTestFrontEnd {
 public:
     virtual DriveSettings settings() = 0;
     virtual void showSettings(const DriveSettings& settings) = 0;
@@ -33,3 +35,5 @@ public:
 protected:
     ~MorvaneFrontEnd() = default;
 };
+
+}  // namespace config_tool

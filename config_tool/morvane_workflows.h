@@ -7,18 +7,20 @@
 
 #include "front_end.h"
 
+namespace config_tool {
+
 class MorvaneFrontEnd;
 
 // Connect's outcome and the firmware version it read: -1 when none was read, or when the link
 // was lost after it (the front end then is disconnected and holds no version either).
 struct ConnectOutcome {
-    Outcome outcome;
+    drive_link::Outcome outcome;
     int firmwareVersion = -1;
 };
 
 // The diagnosis and the report it showed; an empty report when it showed none.
 struct DiagnosisOutcome {
-    Outcome outcome;
+    drive_link::Outcome outcome;
     QString report;
 };
 
@@ -26,8 +28,8 @@ struct DiagnosisOutcome {
 // the drive's settings; connected only when every step passed.
 ConnectOutcome connectDrive(MorvaneFrontEnd& frontEnd);
 // Disables the drive, writes and stores the settings, clears faults and enables it again.
-Outcome applySettings(MorvaneFrontEnd& frontEnd);
-Outcome disableDrive(MorvaneFrontEnd& frontEnd);
+drive_link::Outcome applySettings(MorvaneFrontEnd& frontEnd);
+drive_link::Outcome disableDrive(MorvaneFrontEnd& frontEnd);
 // Reads the registers and readings and shows the report; refused (no drive) while disconnected.
 DiagnosisOutcome showDiagnosis(MorvaneFrontEnd& frontEnd);
 // The settings file; neither touches the drive, so both work while disconnected. Each is
@@ -35,5 +37,7 @@ DiagnosisOutcome showDiagnosis(MorvaneFrontEnd& frontEnd);
 // Save fails on settings that Apply would refuse and on a file not written. Open fails on a
 // file it cannot read, and on one it loaded only with complaints (a missing parameter, another
 // version): the window keeps the values shown, a script must not use them.
-Outcome saveSettingsFile(MorvaneFrontEnd& frontEnd);
-Outcome openSettingsFile(MorvaneFrontEnd& frontEnd);
+drive_link::Outcome saveSettingsFile(MorvaneFrontEnd& frontEnd);
+drive_link::Outcome openSettingsFile(MorvaneFrontEnd& frontEnd);
+
+}  // namespace config_tool

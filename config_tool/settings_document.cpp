@@ -10,6 +10,15 @@
 #include "front_end.h"
 #include "regular_file.h"
 
+namespace config_tool {
+
+using drive_link::Failure;
+using drive_link::FrontEnd;
+using drive_link::MessageKind;
+using files::FileOpening;
+using files::openRegularFile;
+using files::RegularFile;
+
 namespace {
 // Far beyond anything a settings file holds (depth 2, no entities, a few hundred characters of
 // attribute values), and far below what would hurt.
@@ -186,3 +195,5 @@ QDomElement paramElement(QDomDocument& document, uint16_t number, uint16_t value
     element.setAttribute("Value", QString::number(value));
     return element;
 }
+
+}  // namespace config_tool

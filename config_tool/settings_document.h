@@ -10,7 +10,11 @@
 #include <cstdint>
 #include <functional>
 
+namespace drive_link {
 class FrontEnd;
+}
+
+namespace config_tool {
 
 constexpr int kSettingsFileVersion = 100;
 
@@ -46,7 +50,9 @@ int settingsFileVersion(const QDomElement& root);
 
 // Runs one step of interpreting a loaded document. Nothing below is meant to throw, but a
 // failure that does must not take the program down: it shows "File load failed" and gives false.
-bool guardSettingsLoad(FrontEnd& frontEnd, const std::function<void()>& step);
+bool guardSettingsLoad(drive_link::FrontEnd& frontEnd, const std::function<void()>& step);
 
 // One parameter as the file holds it: <Param<number> Type="uint16" Value="<value>"/>.
 QDomElement paramElement(QDomDocument& document, uint16_t number, uint16_t value);
+
+}  // namespace config_tool

@@ -7,6 +7,13 @@
 #include "settings_document.h"
 #include "settings_transfer.h"
 
+namespace config_tool {
+
+using drive_link::Failure;
+using drive_link::MessageKind;
+using drive_link::Outcome;
+using files::writeFileAtomically;
+
 namespace {
 Outcome cancelSave(MorvaneFrontEnd& frontEnd) {
     frontEnd.showStatus(frontEnd.translate("Save cancelled"), 3000);
@@ -88,3 +95,5 @@ Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {
     frontEnd.showStatus(frontEnd.translate("Configuration loaded"), 3000);
     return outcome;
 }
+
+}  // namespace config_tool

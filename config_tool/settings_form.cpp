@@ -1,5 +1,7 @@
 #include "settings_form.h"
 
+namespace config_tool {
+
 namespace {
 constexpr double kHundredths = 100.0;  // per unit of a motor constant
 
@@ -79,3 +81,5 @@ void showSettingsInForm(Ui::MainWindowForm& ui, const DriveSettings& settings) {
         }
     }
 }
+
+}  // namespace config_tool

@@ -5,6 +5,8 @@
 #include "settings_table.h"
 #include "ui_main_window_form.h"
 
+namespace config_tool {
+
 // Gives every field the range and step of its row in the settings table (and the motor
 // constants their decimals). The form's file holds the same numbers for the designer, but the
 // table is what counts: the window calls this once, right after setting up the form.
@@ -13,3 +15,5 @@ void applySettingsTableToForm(Ui::MainWindowForm& ui);
 DriveSettings settingsFromForm(Ui::MainWindowForm& ui);
 // Puts every content into its field; a field clamps a content outside its range.
 void showSettingsInForm(Ui::MainWindowForm& ui, const DriveSettings& settings);
+
+}  // namespace config_tool

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+namespace config_tool {
+
+using response::StepCapture;
+
 namespace {
 constexpr double kInductanceFactor = 150.0;
 constexpr double kResistanceFactor = 100.0;
@@ -122,3 +126,5 @@ double paramToInductance(int content) {
 double paramToResistance(int content) {
     return content / kResistanceFactor;
 }
+
+}  // namespace config_tool

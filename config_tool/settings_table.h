@@ -10,6 +10,8 @@
 
 #include "step_capture.h"
 
+namespace config_tool {
+
 constexpr uint16_t kSettingsFlagsParam = 80;
 constexpr uint16_t kAxis2ParamOffset = 8100;
 constexpr int kAxisSettingCount = 18;
@@ -77,7 +79,7 @@ bool currentsAreValid(const DriveSettings& settings);
 DriveSettings asTheFormHolds(const DriveSettings& settings);
 
 // A step test's record of the settings it ran with on that axis (0 or 1).
-StepCapture runSettingsOf(const DriveSettings& settings, int axis);
+response::StepCapture runSettingsOf(const DriveSettings& settings, int axis);
 
 // Motor constants: the product goes through single precision before it is rounded, halves away
 // from zero, so that every two-decimal value survives the way back (content / factor).
@@ -85,3 +87,5 @@ uint16_t inductanceToParam(double millihenry);
 uint16_t resistanceToParam(double ohm);
 double paramToInductance(int content);
 double paramToResistance(int content);
+
+}  // namespace config_tool

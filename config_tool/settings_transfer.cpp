@@ -10,6 +10,15 @@
 #include "morvane_front_end.h"
 #include "settings_document.h"
 
+namespace config_tool {
+
+using drive_link::Failure;
+using drive_link::getParam;
+using drive_link::linkOutcome;
+using drive_link::MessageKind;
+using drive_link::Outcome;
+using drive_link::setParam;
+
 namespace {
 constexpr int kMissingParamValue = 555;
 
@@ -125,3 +134,5 @@ ReadBackOutcome checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSetti
     return {differences.isEmpty() ? Outcome::done() : Outcome::failed(Failure::DriveFailed),
             differences};
 }
+
+}  // namespace config_tool

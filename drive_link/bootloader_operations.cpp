@@ -6,6 +6,8 @@
 #include "bootloader_protocol.h"
 #include "drive_link.h"
 
+using drive_link::transact;
+
 namespace bootloader {
 namespace {
 // The bootloader needs a moment between the verify command and the fetch of its verdict.

@@ -3,6 +3,8 @@
 #include "drive_link.h"
 #include "front_end.h"
 
+namespace drive_link {
+
 namespace {
 constexpr int kConnectingMs = 10000;
 }  // namespace
@@ -47,3 +49,5 @@ Outcome openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& ins
     }
     return Outcome::done();
 }
+
+}  // namespace drive_link

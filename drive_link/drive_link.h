@@ -7,6 +7,8 @@
 
 #include "d2xx.h"
 
+namespace drive_link {
+
 // The adapter as the link sees it; one record for the whole process, zero at start.
 struct LinkState {
     FT_HANDLE adapterHandle = nullptr;
@@ -61,3 +63,5 @@ uint16_t sendNoOp(bool& error, uint32_t* rawReply = nullptr);
 uint16_t setParam(uint16_t number, uint16_t content, bool& error);
 // Command 52 with the number and two no-ops; returns the third reply, the content.
 uint16_t getParam(uint16_t number, bool& error);
+
+}  // namespace drive_link

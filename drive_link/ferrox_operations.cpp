@@ -7,6 +7,12 @@
 #include "ferrox_protocol.h"
 #include "trace.h"
 
+using drive_link::linkState;
+using drive_link::quietTrace;
+using drive_link::setParam;
+using drive_link::trace;
+using drive_link::transact;
+
 namespace ferrox {
 using namespace ferrox_command;
 

@@ -4,6 +4,8 @@
 #include "drive_link.h"
 #include "trace.h"
 
+namespace drive_link {
+
 namespace {
 constexpr std::array<uint8_t, 256> makeCrcTable() {
     std::array<uint8_t, 256> table{};
@@ -75,3 +77,5 @@ uint16_t transact(uint16_t command, uint16_t value, bool& error, uint32_t* rawRe
 uint16_t sendNoOp(bool& error, uint32_t* rawReply) {
     return transact(noOpCommand(), 0, error, rawReply);
 }
+
+}  // namespace drive_link

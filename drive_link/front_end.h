@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace drive_link {
+
 enum class MessageKind {
     Warning,      // connection and input problems
     Critical,     // rejected firmware, lost links, failed flashing
@@ -68,3 +70,5 @@ public:
 protected:
     ~FrontEnd() = default;
 };
+
+}  // namespace drive_link

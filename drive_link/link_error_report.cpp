@@ -3,6 +3,8 @@
 #include "drive_link.h"
 #include "front_end.h"
 
+namespace drive_link {
+
 bool reportLinkError(FrontEnd& frontEnd, bool error) {
     bool lost = error;
     // Fetch the answers to the last two commands of the sequence and see the link still answers.
@@ -24,3 +26,5 @@ bool reportLinkError(FrontEnd& frontEnd, bool error) {
 Outcome linkOutcome(FrontEnd& frontEnd, bool error) {
     return reportLinkError(frontEnd, error) ? Outcome::failed(Failure::LinkLost) : Outcome::done();
 }
+
+}  // namespace drive_link

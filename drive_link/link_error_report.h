@@ -4,6 +4,8 @@
 
 #include "front_end.h"
 
+namespace drive_link {
+
 // Sends two no-ops with a copy of `error`; when the copy ends up set, shows the status text and
 // the "CRC error" box and switches the front end to disconnected. Returns whether the link is
 // lost.
@@ -11,3 +13,5 @@ bool reportLinkError(FrontEnd& frontEnd, bool error);
 
 // The same report as the end of a workflow's sequence: done, or the link lost.
 Outcome linkOutcome(FrontEnd& frontEnd, bool error);
+
+}  // namespace drive_link

@@ -3,6 +3,8 @@
 #include "ferrox_protocol.h"
 #include "trace.h"
 
+namespace drive_link {
+
 uint16_t setParam(uint16_t number, uint16_t content, bool& error) {
     if (linkDialect() == LinkDialect::Firmware) {
         trace("Setparam %u = %u\n", unsigned(number), unsigned(content));
@@ -20,3 +22,5 @@ uint16_t getParam(uint16_t number, bool& error) {
     }
     return content;
 }
+
+}  // namespace drive_link

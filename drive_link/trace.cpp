@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace drive_link {
+
 namespace {
 // Flushed at once, so that the trace and the messages on standard error keep their order.
 void writeToStandardOutput(std::string_view text) {
@@ -47,3 +49,5 @@ void trace(const char* format, ...) {
     va_end(again);
     currentSink()(std::string_view(longer.data(), size_t(length)));
 }
+
+}  // namespace drive_link

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string_view>
 
+namespace drive_link {
+
 using TraceSink = std::function<void(std::string_view text)>;
 
 // Sends the trace to `sink` from now on; an empty sink restores standard output.
@@ -16,3 +18,5 @@ TraceSink discardingTrace();
 
 // Writes the formatted text to the sink as one piece.
 void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace drive_link

@@ -7,6 +7,8 @@
 #include "ferrox_protocol.h"
 #include "trace.h"
 
+namespace drive_link {
+
 LinkState linkState;
 bool quietTrace = false;
 
@@ -150,3 +152,5 @@ uint16_t exchangeWord(uint16_t word) {
     }
     return result;
 }
+
+}  // namespace drive_link

@@ -261,8 +261,8 @@ bool loadDriveState(const std::string& path, DriveState& state, std::string& err
         state = DriveState{};  // the factory drive; the file comes with the first change
         return true;
     }
-    const RegularFile opened = openRegularFile(path.c_str());
-    if (opened.outcome != FileOpening::Opened) {
+    const files::RegularFile opened = files::openRegularFile(path.c_str());
+    if (opened.outcome != files::FileOpening::Opened) {
         const int problem = errno;
         error = "state file '" + path + "' cannot be read: " +
                 (S_ISREG(status.st_mode) ? std::strerror(problem) : "it is not a regular file");

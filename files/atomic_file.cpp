@@ -2,6 +2,8 @@
 
 #include <QSaveFile>
 
+namespace files {
+
 bool writeFileAtomically(const QString& path, const QByteArray& text) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -17,3 +19,5 @@ bool writeFileAtomically(const QString& path, const QByteArray& text) {
     }
     return file.commit();
 }
+
+}  // namespace files

@@ -5,6 +5,10 @@
 #include <QByteArray>
 #include <QString>
 
+namespace files {
+
 // Replaces the file only once the whole text is on disk: a failed or interrupted save leaves the
 // file that was there untouched.
 bool writeFileAtomically(const QString& path, const QByteArray& text);
+
+}  // namespace files

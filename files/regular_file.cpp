@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace files {
+
 namespace {
 FileOpening kindOf(const struct stat& status) {
     if (S_ISREG(status.st_mode)) {
@@ -38,3 +40,5 @@ RegularFile openRegularFile(const char* path) {
     file.descriptor = descriptor;
     return file;
 }
+
+}  // namespace files

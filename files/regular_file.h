@@ -2,6 +2,8 @@
 // the window for good, a device never ends, and a directory is no file at all.
 #pragma once
 
+namespace files {
+
 enum class FileOpening {
     Opened,
     CannotOpen,      // missing, not permitted, or a directory
@@ -17,3 +19,5 @@ struct RegularFile {
 // opened file again, so that a name swapped in between cannot slip through. The open itself
 // does not block, whatever the name has become by then.
 RegularFile openRegularFile(const char* path);
+
+}  // namespace files

@@ -7,6 +7,12 @@
 
 #include "regular_file.h"
 
+namespace flasher {
+
+using files::FileOpening;
+using files::openRegularFile;
+using files::RegularFile;
+
 namespace {
 const unsigned char kMagic[4] = {'V', 'L', 'F', 'W'};
 
@@ -126,3 +132,5 @@ LoadedImage loadImageUsing(const char* path, WordBlockAllocator allocate) {
 
     return {kImageLoaded, {packetCount, setupWord, std::move(words)}};
 }
+
+}  // namespace flasher

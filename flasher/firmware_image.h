@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace flasher {
+
 constexpr int kPacketWords = 72;
 constexpr int kPacketBytes = 2 * kPacketWords;
 
@@ -45,3 +47,5 @@ using WordBlockAllocator = std::unique_ptr<uint16_t[]> (*)(size_t wordCount);
 LoadedImage loadImage(const char* path);
 // The same with another allocator, so that a failed allocation can be tried.
 LoadedImage loadImageUsing(const char* path, WordBlockAllocator allocate);
+
+}  // namespace flasher

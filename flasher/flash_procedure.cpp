@@ -8,6 +8,14 @@
 #include "link_error_report.h"
 #include "trace.h"
 
+namespace flasher {
+
+using drive_link::Failure;
+using drive_link::MessageKind;
+using drive_link::Outcome;
+using drive_link::reportLinkError;
+using drive_link::trace;
+
 namespace {
 std::chrono::milliseconds idleLimit = kDefaultIdleTimeLimit;
 
@@ -179,3 +187,5 @@ Outcome flashImage(FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
     frontEnd.showStatus("Flashing done", 0);
     return verified ? Outcome::done() : Outcome::failed(Failure::DriveFailed);
 }
+
+}  // namespace flasher

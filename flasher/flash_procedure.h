@@ -7,6 +7,8 @@
 
 #include "front_end.h"
 
+namespace flasher {
+
 class FlasherFrontEnd;
 struct FirmwareImage;
 
@@ -17,14 +19,16 @@ bool imageCanBeFlashed(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
 // Done when the bootloader verified its flash. Otherwise the failure that stopped the flash, or
 // the failed verification (the drive failed), each shown to the user before it returns; an
 // image without packets stops it before the first frame.
-Outcome flashImage(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
+drive_link::Outcome flashImage(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
 
 // Polls the bootloader until its busy bits clear. Done when it became idle; a lost link when the
 // link was reported lost; the drive failed, after its box, when the bootloader left the busy
 // state in another state or stayed busy too long.
-Outcome waitForIdle(FlasherFrontEnd& frontEnd);
+drive_link::Outcome waitForIdle(FlasherFrontEnd& frontEnd);
 
 // An erase takes a few seconds at most and a packet milliseconds; a bootloader still busy after
 // this long is not coming back, and the user is told to restart it instead of watching a hang.
 constexpr std::chrono::milliseconds kDefaultIdleTimeLimit{30000};
 void setIdleTimeLimit(std::chrono::milliseconds limit);
+
+}  // namespace flasher

@@ -4,7 +4,9 @@
 
 #include "front_end.h"
 
-class FlasherFrontEnd : public FrontEnd {
+namespace flasher {
+
+class FlasherFrontEnd : public drive_link::FrontEnd {
 public:
     // The image file to load; empty when the user cancelled.
     virtual QString askFirmwareFile() = 0;
@@ -22,3 +24,5 @@ public:
 protected:
     ~FlasherFrontEnd() = default;
 };
+
+}  // namespace flasher

@@ -6,6 +6,14 @@
 #include "drive_link.h"
 #include "flasher_workflows.h"
 
+using drive_link::closeLink;
+using flasher::connectBootloader;
+using flasher::flashFirmware;
+using flasher::OpenedImage;
+using flasher::openFirmwareFile;
+using widgets::FileQuestion;
+using widgets::WindowFrontEnd;
+
 Morvane::Morvane() : WindowFrontEnd(this) {
     ui.setupUi(this);
     setConnected(false);

@@ -11,8 +11,9 @@
 #include "window_front_end.h"
 
 // The flasher's window class keeps the name Morvane on purpose: the same class name as the
-// configuration program's main window, so its meta-object answers to "Morvane" as well.
-class Morvane : public QMainWindow, public WindowFrontEnd<FlasherFrontEnd> {
+// configuration program's main window, so its meta-object answers to "Morvane" as well. It
+// stays at global scope for that, outside the flasher namespace.
+class Morvane : public QMainWindow, public widgets::WindowFrontEnd<flasher::FlasherFrontEnd> {
     Q_OBJECT
 
 public:
@@ -26,8 +27,9 @@ public:
     void packetStarted(int packet, int packetCount) override;
 
     Ui::MainWindow ui;
-    FirmwareImage image;  // the image accepted by Open firmware file; every later flash writes it
-    FilePrompt askFileName = askWithFileDialog;  // for the firmware image
+    flasher::FirmwareImage
+        image;  // the image accepted by Open firmware file; every later flash writes it
+    widgets::FilePrompt askFileName = widgets::askWithFileDialog;  // for the firmware image
 
 private slots:
     void on_openfirmware_clicked();

@@ -9,6 +9,14 @@
 #include "flasher_front_end.h"
 #include "link_error_report.h"
 
+namespace flasher {
+
+using drive_link::Failure;
+using drive_link::MessageKind;
+using drive_link::openAndProbeDrive;
+using drive_link::Outcome;
+using drive_link::reportLinkError;
+
 namespace {
 constexpr int kConnectedMs = 5000;
 constexpr int kFlashingMs = 3000;
@@ -79,3 +87,5 @@ Outcome flashFirmware(FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
     }
     return lost ? Outcome::failed(Failure::LinkLost) : Outcome::done();
 }
+
+}  // namespace flasher

@@ -6,16 +6,18 @@
 #include "firmware_image.h"
 #include "front_end.h"
 
+namespace flasher {
+
 class FlasherFrontEnd;
 
 struct FoundBootloader {
-    Outcome outcome;
+    drive_link::Outcome outcome;
     int version = -1;  // the bootloader's version when it was found
 };
 
 struct OpenedImage {
-    Outcome outcome;      // cancelled when no file was chosen
-    FirmwareImage image;  // empty unless the image was accepted
+    drive_link::Outcome outcome;  // cancelled when no file was chosen
+    FirmwareImage image;          // empty unless the image was accepted
 };
 
 // Opens the adapter, has the user restart the drive, and makes sure that a supported bootloader
@@ -25,4 +27,6 @@ FoundBootloader connectBootloader(FlasherFrontEnd& frontEnd);
 OpenedImage openFirmwareFile(FlasherFrontEnd& frontEnd);
 // Writes `image`, then checks that the drive still answers. The first failure shown is the
 // outcome.
-Outcome flashFirmware(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
+drive_link::Outcome flashFirmware(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
+
+}  // namespace flasher

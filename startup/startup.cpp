@@ -8,6 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace startup {
+
+using drive_link::setLinkDialect;
+
 bool displayAvailable(int argc, char** argv) {
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(variable);
@@ -62,3 +66,5 @@ int runProgram(int argc, char** argv, const ProgramInfo& info,
     window->show();
     return app.exec();
 }
+
+}  // namespace startup

@@ -9,6 +9,8 @@
 class QApplication;
 class QWidget;
 
+namespace startup {
+
 // Whether a window can be shown: a display named by DISPLAY or WAYLAND_DISPLAY, or a platform
 // chosen with QT_QPA_PLATFORM or -platform.
 bool displayAvailable(int argc, char** argv);
@@ -22,3 +24,5 @@ void applyWidgetStyle(QApplication& app);
 // closes. The window lives until the process ends; closing it closes the adapter.
 int runProgram(int argc, char** argv, const ProgramInfo& info,
                const std::function<QWidget*()>& makeWindow);
+
+}  // namespace startup

@@ -7,6 +7,10 @@
 
 #include "provider.h"
 
+namespace startup {
+
+using drive_link::LinkDialect;
+
 namespace {
 StartupChoice exitWith(int code) {
     StartupChoice choice;
@@ -213,3 +217,5 @@ void installProvider(const StartupChoice& choice) {
         installD2xxProvider(makeLibftdiProvider(choice.adapter));
     }
 }
+
+}  // namespace startup

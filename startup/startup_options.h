@@ -12,12 +12,14 @@ namespace drive_sim {
 struct SimOptions;
 }
 
+namespace startup {
+
 struct ProgramInfo {
-    const char* name;           // executable name, e.g. "morvane"
-    const char* version;        // e.g. "1.0.0"
-    const char* summary;        // one line for --help
-    LinkDialect dialect;        // also the simulated drive's default: firmware or bootloader
-    const char* moreHelp = "";  // the end of --help: the subcommands and their exit codes
+    const char* name;                 // executable name, e.g. "morvane"
+    const char* version;              // e.g. "1.0.0"
+    const char* summary;              // one line for --help
+    drive_link::LinkDialect dialect;  // also the simulated drive's default: firmware or bootloader
+    const char* moreHelp = "";        // the end of --help: the subcommands and their exit codes
 };
 
 struct StartupChoice {
@@ -54,3 +56,5 @@ void printProgramHelp(const ProgramInfo& info);
 
 // Installs the simulated drive or the libftdi1 adapter as the D2XX provider.
 void installProvider(const StartupChoice& choice);
+
+}  // namespace startup

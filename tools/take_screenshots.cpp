@@ -9,6 +9,12 @@
 #include "morvane.h"
 #include "startup.h"
 
+using drive_link::LinkDialect;
+using drive_link::setLinkDialect;
+using startup::applyWidgetStyle;
+using startup::installProvider;
+using startup::StartupChoice;
+
 namespace {
 QDir output;
 

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+namespace widgets {
+
 QString askWithFileDialog(QWidget* parent, const FileQuestion& question) {
     QFileDialog dialog(parent, question.caption, question.startName, question.filter);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -29,3 +31,5 @@ bool mayReplace(QWidget* parent, const QString& caption, const QString& path) {
     return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }
+
+}  // namespace widgets

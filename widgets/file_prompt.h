@@ -7,6 +7,8 @@
 
 class QWidget;
 
+namespace widgets {
+
 struct FileQuestion {
     QString caption;
     QString startName;  // where the dialog starts: a file name, a folder, or empty
@@ -27,3 +29,5 @@ QString askWithFileDialog(QWidget* parent, const FileQuestion& question);
 // Asks before a save replaces an existing file under a name the prompt did not ask about (the
 // program appended a suffix after it). True when the file may be written.
 bool mayReplace(QWidget* parent, const QString& caption, const QString& path);
+
+}  // namespace widgets

@@ -2,6 +2,10 @@
 
 #include <QMessageBox>
 
+namespace widgets {
+
+using drive_link::MessageKind;
+
 void showMessageBox(QWidget* parent, MessageKind kind, const QString& title, const QString& text) {
     switch (kind) {
         case MessageKind::Warning:
@@ -15,3 +19,5 @@ void showMessageBox(QWidget* parent, MessageKind kind, const QString& title, con
             break;
     }
 }
+
+}  // namespace widgets

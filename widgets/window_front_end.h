@@ -8,8 +8,11 @@
 
 #include "front_end.h"
 
+namespace widgets {
+
 // Modal, the parent's child, a single OK button.
-void showMessageBox(QWidget* parent, MessageKind kind, const QString& title, const QString& text);
+void showMessageBox(QWidget* parent, drive_link::MessageKind kind, const QString& title,
+                    const QString& text);
 
 template <class Interface>
 class WindowFrontEnd : public Interface {
@@ -22,11 +25,13 @@ public:
     void showStatus(const QString& text, int timeoutMs) override {
         window_->statusBar()->showMessage(text, timeoutMs);
     }
-    void showMessage(MessageKind kind, const QString& title, const QString& text,
-                     Failure) override {
+    void showMessage(drive_link::MessageKind kind, const QString& title, const QString& text,
+                     drive_link::Failure) override {
         showMessageBox(window_, kind, title, text);
     }
 
 private:
     QMainWindow* window_;
 };
+
+}  // namespace widgets

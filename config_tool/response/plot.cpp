@@ -10,6 +10,8 @@
 
 #include "plot_axes.h"
 
+namespace response {
+
 namespace {
 bool isFinite(const QPointF& point) {
     return std::isfinite(point.x()) && std::isfinite(point.y());
@@ -261,3 +263,5 @@ void Plot::drawLabels(QPainter& painter, const PlotScales& scales) const {
         painter.drawText(left, height() - 4, text);
     }
 }
+
+}  // namespace response

@@ -14,6 +14,8 @@
 
 class QPainter;
 
+namespace response {
+
 // Where the first curve's points land in a widget of the given size.
 struct PlotScales {
     float smallestX = 0;
@@ -81,3 +83,5 @@ private:
     void drawGrid(QPainter& painter, const PlotScales& scales) const;
     void drawLabels(QPainter& painter, const PlotScales& scales) const;
 };
+
+}  // namespace response

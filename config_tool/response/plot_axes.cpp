@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace response {
+
 double niceStep(double extent, int maxSteps) {
     if (!(extent > 0) || !std::isfinite(extent)) {
         return 0.0;
@@ -35,3 +37,5 @@ std::vector<double> stepMultiples(double from, double to, double step) {
     }
     return multiples;
 }
+
+}  // namespace response

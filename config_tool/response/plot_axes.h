@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace response {
+
 // The smallest such step that puts at most `maxSteps` steps into `extent` (0 for no extent).
 double niceStep(double extent, int maxSteps);
 
@@ -12,3 +14,5 @@ int stepDecimals(double step);
 
 // The multiples of `step` from `from` to `to`, both included (within a hair).
 std::vector<double> stepMultiples(double from, double to, double step);
+
+}  // namespace response

@@ -2,6 +2,8 @@
 
 #include "plot.h"
 
+namespace response {
+
 void fillResponseCurves(const std::vector<CapturePoint>& points, Plot& posPlot, Plot& torqPlot) {
     posPlot.firstCurve = QList<QPointF>();
     posPlot.secondCurve = QList<QPointF>();
@@ -14,3 +16,5 @@ void fillResponseCurves(const std::vector<CapturePoint>& points, Plot& posPlot, 
         posPlot.addFirstCurvePoint(x, points[t].errorCounts);
     }
 }
+
+}  // namespace response

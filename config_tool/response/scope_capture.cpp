@@ -6,6 +6,10 @@
 #include "ferrox_operations.h"
 #include "trace.h"
 
+namespace response {
+
+using drive_link::trace;
+
 ScopeState scopeState;
 
 namespace {
@@ -89,3 +93,5 @@ bool downloadScope(bool& error, float* samples) {
     printSampleTable(n, channels);
     return verified;
 }
+
+}  // namespace response

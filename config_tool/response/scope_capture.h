@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace response {
+
 struct ScopeState {
     uint32_t scopeChannelMask = 0;  // bit c set: channel c is recorded
     int32_t scopeChannelCount = 0;  // distinct channels added since the last clear
@@ -40,3 +42,5 @@ void startScopeCapture(int divider, int sampleCount, int setting, bool& error);
 // without channels is refused before any traffic: the result is false (nothing verified) and
 // `samples` stays untouched.
 bool downloadScope(bool& error, float* samples);
+
+}  // namespace response

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+namespace response {
+
 namespace {
 constexpr int kSlots = 3;
 
@@ -63,3 +65,5 @@ std::string stepCaptureCsv(const StepCapture& c) {
     }
     return text;
 }
+
+}  // namespace response

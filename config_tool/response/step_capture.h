@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace response {
+
 struct CapturePoint {
     float targetAmps = 0;
     float achievedAmps = 0;
@@ -40,3 +42,5 @@ double sampleTimeMs(int index, int timePoints, int spanMs);
 // A line naming the run's axis, span, settings and figures, a line of column names, then one line
 // per time point: time in ms, target and achieved current in A, position error in counts.
 std::string stepCaptureCsv(const StepCapture& capture);
+
+}  // namespace response

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace response {
+
 void StepHistory::add(StepCapture capture) {
     runs_.push_front(KeptRun{std::move(capture), ++runsSoFar_, true});
     if (runs_.size() > kKept) {
@@ -14,3 +16,5 @@ void StepHistory::setShown(size_t age, bool shown) {
         runs_[age].shown = shown;
     }
 }
+
+}  // namespace response

@@ -7,6 +7,8 @@
 
 #include "step_capture.h"
 
+namespace response {
+
 struct KeptRun {
     StepCapture capture;
     int number = 0;  // 1 for the session's first run
@@ -29,3 +31,5 @@ private:
     std::deque<KeptRun> runs_;
     int runsSoFar_ = 0;
 };
+
+}  // namespace response

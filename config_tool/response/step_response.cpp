@@ -3,6 +3,8 @@
 #include <QThread>
 #include <QtGlobal>
 
+namespace response {
+
 namespace {
 // The capture divider sets the span: one time point every (divider + 1) x 50 us.
 const ResponseSpan kSpans[] = {
@@ -48,3 +50,5 @@ QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlin
     return QString::asprintf("Peak error %d counts, undershoot %d counts, settling time %d ms.",
                              int(peakError), int(undershoot), int(settlingTimeMs));
 }
+
+}  // namespace response

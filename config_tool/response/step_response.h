@@ -7,6 +7,8 @@
 
 #include "ferrox_protocol.h"
 
+namespace response {
+
 namespace step_response {
 using ferrox_param::kCurrentScale;
 using ferrox_param::kPeakError;
@@ -44,3 +46,5 @@ void setResponseSleep(ResponseSleep sleep);  // null restores the real one
 void responseSleep(unsigned long milliseconds);
 
 QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs);
+
+}  // namespace response

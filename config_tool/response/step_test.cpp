@@ -9,6 +9,12 @@
 #include "step_response.h"
 #include "step_test_front_end.h"
 
+namespace response {
+
+using drive_link::getParam;
+using drive_link::linkOutcome;
+using drive_link::Outcome;
+
 StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd) {
     using namespace step_response;
     bool error = false;
@@ -63,3 +69,5 @@ StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd) {
     }
     return {outcome, figures};
 }
+
+}  // namespace response

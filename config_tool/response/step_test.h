@@ -6,6 +6,8 @@
 
 #include "front_end.h"
 
+namespace response {
+
 class StepTestFrontEnd;
 
 // The drive's three figures of the run, as read after it.
@@ -18,8 +20,10 @@ struct StepFigures {
 // Done, or the link lost (the figures then are whatever arrived). A scope download that fails
 // its checksum still draws its curves and is no failure of the test.
 struct StepTestOutcome {
-    Outcome outcome;
+    drive_link::Outcome outcome;
     StepFigures figures;
 };
 
 StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd);
+
+}  // namespace response

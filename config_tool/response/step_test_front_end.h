@@ -5,7 +5,9 @@
 #include "front_end.h"
 #include "step_capture.h"
 
-class StepTestFrontEnd : public FrontEnd {
+namespace response {
+
+class StepTestFrontEnd : public drive_link::FrontEnd {
 public:
     // 0 for "Axis 1", 1 for "Axis 2".
     virtual int shownAxis() = 0;
@@ -27,3 +29,5 @@ public:
 protected:
     ~StepTestFrontEnd() = default;
 };
+
+}  // namespace response

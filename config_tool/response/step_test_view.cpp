@@ -18,6 +18,12 @@
 #include "step_response.h"
 #include "ui_plot_dialog.h"
 
+namespace response {
+
+using files::writeFileAtomically;
+using widgets::FilePrompt;
+using widgets::FileQuestion;
+
 namespace {
 QString text(const char* source) {
     return QCoreApplication::translate("PlotDialog", source);
@@ -218,3 +224,5 @@ bool ResponseView::savePng() {
     dialog_.grab(area).save(&buffer, "PNG");
     return write(name, png);
 }
+
+}  // namespace response

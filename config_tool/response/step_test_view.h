@@ -11,14 +11,17 @@
 #include "step_history.h"
 
 class QDialog;
-class Plot;
 namespace Ui {
 class PlotDialog;
 }
 
+namespace response {
+
+class Plot;
+
 class ResponseView : public QObject {
 public:
-    ResponseView(QDialog& dialog, Ui::PlotDialog& form, const FilePrompt& askFileName);
+    ResponseView(QDialog& dialog, Ui::PlotDialog& form, const widgets::FilePrompt& askFileName);
 
     // A fresh capture as the newest curves on the plots, the kept runs faded behind it.
     void showCapture(const StepCapture& capture);
@@ -41,6 +44,8 @@ private:
 
     QDialog& dialog_;
     Ui::PlotDialog& form_;
-    const FilePrompt& askFileName_;
+    const widgets::FilePrompt& askFileName_;
     StepHistory history_;
 };
+
+}  // namespace response

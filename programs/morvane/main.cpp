@@ -15,6 +15,44 @@
 #include "step_response.h"
 #include "step_test.h"
 
+using command_line::exitCodeOf;
+using command_line::hasSubcommand;
+using command_line::kExitDone;
+using command_line::MorvaneCommandLine;
+using command_line::reportProgress;
+using command_line::runSubcommand;
+using command_line::Subcommand;
+using command_line::SubcommandCall;
+using command_line::subcommandHelp;
+using command_line::SubcommandResult;
+using command_line::withoutMarkup;
+using config_tool::applySettings;
+using config_tool::checkSettingsOnDrive;
+using config_tool::connectDrive;
+using config_tool::ConnectOutcome;
+using config_tool::DiagnosisOutcome;
+using config_tool::disableDrive;
+using config_tool::DriveSettings;
+using config_tool::openSettingsFile;
+using config_tool::ReadBackOutcome;
+using config_tool::saveSettingsFile;
+using config_tool::showDiagnosis;
+using config_tool::validSettings;
+using config_tool::withSettingsSuffix;
+using drive_link::Failure;
+using drive_link::LinkDialect;
+using drive_link::MessageKind;
+using drive_link::Outcome;
+using files::writeFileAtomically;
+using response::runStepTest;
+using response::stepCaptureCsv;
+using response::StepFigures;
+using response::stepResultText;
+using response::StepTestOutcome;
+using response::traceSampleTables;
+using startup::ProgramInfo;
+using startup::runProgram;
+
 namespace {
 const QCommandLineOption kAxisOption("axis", "the axis to test, 1 or 2", "1|2");
 const QCommandLineOption kSpanOption("span", "capture the curves over this span (ms)",

@@ -6,6 +6,25 @@
 #include "program_versions.h"
 #include "startup.h"
 
+using command_line::exitCodeOf;
+using command_line::FlasherCommandLine;
+using command_line::hasSubcommand;
+using command_line::kExitDone;
+using command_line::runSubcommand;
+using command_line::Subcommand;
+using command_line::SubcommandCall;
+using command_line::subcommandHelp;
+using command_line::SubcommandResult;
+using drive_link::LinkDialect;
+using drive_link::Outcome;
+using flasher::connectBootloader;
+using flasher::flashFirmware;
+using flasher::FoundBootloader;
+using flasher::OpenedImage;
+using flasher::openFirmwareFile;
+using startup::ProgramInfo;
+using startup::runProgram;
+
 namespace {
 // Open firmware file, Connect and Flash firmware, in the order a script can check them; the
 // first that does not succeed ends the run with its failure.

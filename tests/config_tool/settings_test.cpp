@@ -10,6 +10,8 @@
 #include "settings_document.h"
 #include "settings_form.h"
 
+using namespace config_tool;
+
 // Every two-decimal value of the motor constants, as the user types it, goes through single
 // precision: 0.41 mH is 61.5 there and rounds to 62, where double precision would give 61.
 TEST(MotorConstants, EveryHundredthSurvivesTheWayThroughTheDriveInSinglePrecision) {

@@ -20,6 +20,9 @@
 #include "settings_form.h"
 #include "sim_fixture.h"
 
+using namespace config_tool;
+using namespace drive_link;
+
 namespace {
 QString buttonStates(Morvane& window) {
     QString states;

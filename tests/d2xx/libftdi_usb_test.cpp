@@ -18,6 +18,8 @@
 #include "provider.h"
 #include "usb_chip_fixture.h"
 
+using namespace drive_link;
+
 using drive_sim::VendorRequest;
 
 namespace drive_sim {

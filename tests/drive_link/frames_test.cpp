@@ -11,6 +11,8 @@
 #include "personality.h"
 #include "sim_fixture.h"
 
+using namespace drive_link;
+
 namespace {
 using Frames = std::vector<std::pair<int, int>>;
 

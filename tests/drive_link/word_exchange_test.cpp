@@ -8,6 +8,8 @@
 #include "output_capture.h"
 #include "sim_fixture.h"
 
+using namespace drive_link;
+
 using drive_sim::AdapterCall;
 using drive_sim::LinkFaults;
 

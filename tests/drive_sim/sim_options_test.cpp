@@ -15,6 +15,8 @@
 #include "provider.h"
 #include "sim_options.h"
 
+using namespace drive_link;
+
 using drive_sim::DriveMode;
 using drive_sim::SimOptions;
 

@@ -10,6 +10,8 @@
 
 #include "atomic_file.h"
 
+using namespace files;
+
 TEST(AtomicFile, AFailedWriteLeavesTheOldFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("kept.frx");

@@ -10,6 +10,8 @@
 #include "output_capture.h"
 #include "vlf_writer.h"
 
+using namespace flasher;
+
 namespace {
 std::string errorsOf(const std::function<void()>& action) {
     OutputCapture capture;

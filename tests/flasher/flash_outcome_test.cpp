@@ -14,6 +14,9 @@
 #include "sim_fixture.h"
 #include "vlf_writer.h"
 
+using namespace drive_link;
+using namespace flasher;
+
 namespace {
 constexpr Failure kCancelled = Failure(-1);  // the table's mark for a cancelled outcome
 

@@ -15,6 +15,9 @@
 #include "transcript.h"
 #include "vlf_writer.h"
 
+using namespace drive_link;
+using namespace flasher;
+
 namespace {
 struct Flash {
     bool claimedSuccess = false;

@@ -16,6 +16,8 @@
 #include "sim_fixture.h"
 #include "vlf_writer.h"
 
+using namespace drive_link;
+
 namespace {
 QString buttonStates(const Morvane& window) {
     return QString(window.ui.connectButton->isEnabled() ? "C" : "-") +

@@ -9,6 +9,8 @@
 #include "firmware_image.h"
 #include "fuzz_check.h"
 
+using namespace flasher;
+
 namespace {
 struct Expected {
     LoadResult result = kImageLoaded;

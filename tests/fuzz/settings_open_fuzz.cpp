@@ -15,6 +15,9 @@
 #include "settings_document.h"
 #include "settings_form.h"
 
+using namespace config_tool;
+using namespace widgets;
+
 static void registerResources() {
     Q_INIT_RESOURCE(morvane);
 }

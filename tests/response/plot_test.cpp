@@ -8,6 +8,8 @@
 #include "plot.h"
 #include "response_test_support.h"
 
+using namespace response;
+
 namespace {
 QImage render(Plot& plot) {
     plot.resize(500, 200);

@@ -13,6 +13,9 @@
 #include "step_test_view.h"
 #include "ui_plot_dialog.h"
 
+using namespace response;
+using namespace widgets;
+
 namespace {
 StepCapture knownCapture(int gainP = 650) {
     StepCapture capture{1, 100, gainP, 120, 700, 6000, 2600, true, 33, 1, 30, {}};

@@ -14,6 +14,9 @@
 #include "step_response.h"
 #include "transcript.h"
 
+using namespace drive_link;
+using namespace response;
+
 namespace {
 class ScopeCapture : public ::testing::Test {
 protected:

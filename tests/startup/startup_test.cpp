@@ -8,6 +8,9 @@
 #include "sim_options.h"
 #include "startup.h"
 
+using namespace drive_link;
+using namespace startup;
+
 namespace {
 const ProgramInfo kInfo{"morvane", "1.0.0", "Drive configuration.", LinkDialect::Firmware};
 

@@ -5,6 +5,10 @@
 #include "scope_capture.h"
 #include "step_response.h"
 
+using namespace drive_link;
+using namespace flasher;
+using namespace response;
+
 void resetProcessState() {
     resetLinkState();
     resetScopeState();

@@ -3,6 +3,9 @@
 #include <QFileInfo>
 #include <QStringList>
 
+using namespace config_tool;
+using namespace response;
+
 void MorvaneRecorder::showSettings(const DriveSettings& settings) {
     QStringList values{QString("80=%1").arg(settings.flags)};
     for (size_t i = 0; i < settings.contents.size(); ++i) {

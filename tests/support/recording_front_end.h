@@ -20,8 +20,8 @@ public:
     void showStatus(const QString& text, int timeoutMs) override {
         record_(QString("status %1: %2").arg(timeoutMs).arg(text));
     }
-    void showMessage(MessageKind kind, const QString& title, const QString& text,
-                     Failure failure) override {
+    void showMessage(drive_link::MessageKind kind, const QString& title, const QString& text,
+                     drive_link::Failure failure) override {
         static const char* const kinds[] = {"warning", "critical", "information"};
         static const char* const failures[] = {"",          "|file refused", "|no adapter",
                                                "|no drive", "|link lost",    "|drive failed"};
@@ -35,11 +35,11 @@ protected:
     EventSink record_;
 };
 
-class MorvaneRecorder : public Recording<MorvaneFrontEnd> {
+class MorvaneRecorder : public Recording<config_tool::MorvaneFrontEnd> {
 public:
     using Recording::Recording;
-    DriveSettings settings() override { return form; }
-    void showSettings(const DriveSettings& settings) override;
+    config_tool::DriveSettings settings() override { return form; }
+    void showSettings(const config_tool::DriveSettings& settings) override;
     bool isConnected() override { return connection.connected; }
     int32_t storedFirmwareVersion() override { return connection.version; }
     void storeFirmwareVersion(int32_t version) override { connection.version = version; }
@@ -50,19 +50,19 @@ public:
     int chosenSpanMs() override { return spanMs; }
     void paintStatusNow() override {}
     void showSpanLabel(const QString& label) override;
-    StepCapture runSettings(int runAxis) override;
-    void showCapture(const StepCapture& capture) override;
-    void keepCapture(StepCapture capture) override;
+    response::StepCapture runSettings(int runAxis) override;
+    void showCapture(const response::StepCapture& capture) override;
+    void keepCapture(response::StepCapture capture) override;
 
-    DriveSettings form;  // the form's start values
-    ConnectionRecord connection;
+    config_tool::DriveSettings form;  // the form's start values
+    drive_link::ConnectionRecord connection;
     QString fileAnswer;  // the file name the user gives, empty to cancel
     bool replaceAnswer = true;
     int axis = 0;
     int spanMs = 0;
 };
 
-class FlasherRecorder : public Recording<FlasherFrontEnd> {
+class FlasherRecorder : public Recording<flasher::FlasherFrontEnd> {
 public:
     using Recording::Recording;
     QString askFirmwareFile() override;

@@ -10,11 +10,11 @@
 class ScriptedFilePrompt {
 public:
     void answer(const QStringList& paths) { answers_ = paths; }
-    const std::vector<FileQuestion>& asked() const { return asked_; }
+    const std::vector<widgets::FileQuestion>& asked() const { return asked_; }
 
     // Install as the window's prompt; this object must outlive the window's use of it.
-    FilePrompt prompt() {
-        return [this](QWidget*, const FileQuestion& question) {
+    widgets::FilePrompt prompt() {
+        return [this](QWidget*, const widgets::FileQuestion& question) {
             asked_.push_back(question);
             return answers_.isEmpty() ? QString() : answers_.takeFirst();
         };
@@ -22,5 +22,5 @@ public:
 
 private:
     QStringList answers_;
-    std::vector<FileQuestion> asked_;
+    std::vector<widgets::FileQuestion> asked_;
 };

@@ -3,6 +3,8 @@
 #include "drive_link.h"
 #include "provider.h"
 
+using namespace drive_link;
+
 EmulatedAdapter::EmulatedAdapter(std::unique_ptr<drive_sim::DrivePersonality> personality,
                                  drive_sim::ChipOptions options)
     : chip_(std::make_unique<drive_sim::EmulatedFt232r>(

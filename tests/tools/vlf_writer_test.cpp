@@ -9,6 +9,8 @@
 #include "output_capture.h"
 #include "vlf_writer.h"
 
+using namespace flasher;
+
 namespace {
 LoadedImage loadQuietly(const std::string& path) {
     OutputCapture capture;

@@ -17,6 +17,10 @@
 #include "trace.h"
 #include "transcript.h"
 
+using namespace config_tool;
+using namespace drive_link;
+using namespace response;
+
 namespace {
 using drive_sim::AdapterCall;
 using drive_sim::LineFault;

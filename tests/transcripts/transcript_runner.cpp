@@ -14,6 +14,9 @@
 #include "trace.h"
 #include "transcript.h"
 
+using namespace drive_link;
+using namespace response;
+
 namespace {
 Transcript* waitTranscript = nullptr;
 void recordWait(unsigned long milliseconds) {

@@ -12,6 +12,9 @@
 #include "transcript.h"
 #include "vlf_writer.h"
 
+using namespace drive_link;
+using namespace flasher;
+
 namespace {
 using drive_sim::AdapterCall;
 

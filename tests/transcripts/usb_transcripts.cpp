@@ -19,6 +19,10 @@
 #include "usb_chip_fixture.h"
 #include "vlf_writer.h"
 
+using namespace config_tool;
+using namespace drive_link;
+using namespace flasher;
+
 namespace {
 using Personality = std::unique_ptr<drive_sim::DrivePersonality>;
 

@@ -8,6 +8,8 @@
 
 #include "file_prompt.h"
 
+using namespace widgets;
+
 namespace {
 struct SeenDialog {
     bool seen = false;
