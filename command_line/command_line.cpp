@@ -32,6 +32,7 @@ using drive_link::setLinkDialect;
 using startup::installProvider;
 using startup::judgeAdapterOptions;
 using startup::printProgramHelp;
+using startup::printRefusal;
 using startup::ProgramInfo;
 using startup::StartupChoice;
 
@@ -59,7 +60,7 @@ int endedEarly(int exitCode, const QString& why, bool json) {
 }
 
 int refuse(const ProgramInfo& info, const QString& why, bool json) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
+    printRefusal(info, why);
     return endedEarly(kExitBadCommandLine, why, json);
 }
 

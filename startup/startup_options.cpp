@@ -20,7 +20,7 @@ StartupChoice exitWith(int code) {
 }
 
 StartupChoice refuse(const ProgramInfo& info, const QString& why) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
+    printRefusal(info, why);
     return exitWith(2);
 }
 
@@ -100,6 +100,10 @@ QString adapterOptionsFault(const QStringList& adapterValues, const QStringList&
     return {};
 }
 }  // namespace
+
+void printRefusal(const ProgramInfo& info, const QString& why) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
+}
 
 void printProgramHelp(const ProgramInfo& info) {
     std::printf(

@@ -51,6 +51,10 @@ StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
 StartupChoice judgeAdapterOptions(const QStringList& adapterValues,
                                   const QStringList& simulateValues, const ProgramInfo& info);
 
+// A refused command line on standard error: "NAME: WHY", then where to look ("Try 'NAME
+// --help'."). Both the windows' options and the subcommands are refused so.
+void printRefusal(const ProgramInfo& info, const QString& why);
+
 // The text of --help on standard output, the subcommands' part from `info.moreHelp` included.
 void printProgramHelp(const ProgramInfo& info);
 
