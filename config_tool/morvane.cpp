@@ -15,9 +15,9 @@
 #include "morvane_workflows.h"
 #include "plot.h"
 #include "program_versions.h"
+#include "response_view.h"
 #include "settings_form.h"
 #include "step_test.h"
-#include "step_test_view.h"
 #include "ui_plot_dialog.h"
 
 using config_tool::applySettings;

@@ -9,8 +9,8 @@
 
 #include "plot.h"
 #include "plot_axes.h"
+#include "response_view.h"
 #include "step_capture.h"
-#include "step_test_view.h"
 #include "ui_plot_dialog.h"
 
 using namespace response;

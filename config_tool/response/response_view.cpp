@@ -1,4 +1,4 @@
-#include "step_test_view.h"
+#include "response_view.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
