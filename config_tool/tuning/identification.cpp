@@ -20,7 +20,7 @@ constexpr double kFilterCandidates[] = {0.0,    0.1e-3, 0.2e-3, 0.3e-3, 0.4e-3, 
                                         0.7e-3, 1.0e-3, 1.5e-3, 2.0e-3, 3.0e-3};
 // The speed over which the direction of motion is taken to fade in for dry friction.
 constexpr double kDirectionSpeed = 1500.0;  // counts/s
-constexpr size_t kDirectionSpan = 5;        // points
+constexpr size_t kDirectionSpan = 3;        // points
 
 double meanBefore(const std::vector<double>& values, int end) {
     if (end <= 0) {

@@ -17,7 +17,8 @@ constexpr double kPointsPerPeriod = 20.0;   // the capture shows a period in 20 
 constexpr double kDerivativeShare = 0.1;    // of the continuous current, for one count
 constexpr double kErrorShare = 0.5;         // of the following-error limit
 constexpr double kLowestBandwidthHz = 1.0;  // searched for a passing bandwidth
-constexpr int kSearchSteps = 60;
+constexpr int kSearchSteps = 24;
+constexpr int kEdgeHalvings = 8;
 
 struct PlacedGains {
     DriveGains gains;
@@ -129,19 +130,30 @@ Proposal proposeGains(const AxisModel& model, const DriveLimits& limits, double 
     if (asked.offered()) {
         return asked;
     }
-    // Search a logarithmic ladder of bandwidths for the passing one nearest to the asked one.
+    // Search a logarithmic ladder of bandwidths for the passing one nearest to the asked one,
+    // then close in on the edge between it and the asked one by halving.
     ProposalLimit unused = ProposalLimit::None;
     const double fastest = fastestBandwidthHz(model, model.samplePeriod, unused);
+    const double rung = std::pow(fastest / kLowestBandwidthHz, 1.0 / kSearchSteps);
+    const auto passes = [&](double hz) {
+        return evaluate(model, limits, injectedCurrent, hz, damping).offered();
+    };
     double nearest = 0.0;
     for (int step = 0; step <= kSearchSteps; ++step) {
-        const double hz = kLowestBandwidthHz *
-                          std::pow(fastest / kLowestBandwidthHz, double(step) / kSearchSteps);
-        if (!evaluate(model, limits, injectedCurrent, hz, damping).offered()) {
-            continue;
-        }
-        if (nearest == 0.0 ||
-            std::fabs(std::log(hz / bandwidthHz)) < std::fabs(std::log(nearest / bandwidthHz))) {
+        const double hz = kLowestBandwidthHz * std::pow(rung, step);
+        if (passes(hz) && (nearest == 0.0 || std::fabs(std::log(hz / bandwidthHz)) <
+                                                 std::fabs(std::log(nearest / bandwidthHz)))) {
             nearest = hz;
+        }
+    }
+    if (nearest > 0.0) {
+        const double towards = bandwidthHz > nearest ? rung : 1.0 / rung;
+        double failing = std::fabs(std::log(bandwidthHz / nearest)) < std::log(rung)
+                             ? bandwidthHz
+                             : nearest * towards;
+        for (int halving = 0; halving < kEdgeHalvings; ++halving) {
+            const double middle = std::sqrt(nearest * failing);
+            (passes(middle) ? nearest : failing) = middle;
         }
     }
     asked.passingBandwidthHz = nearest;

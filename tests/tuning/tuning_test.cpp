@@ -17,8 +17,10 @@ struct Plant {
     uint16_t inductance;  // mH x 150
 };
 
-AxisMechanics machine(double inertia, double coulomb, double kt, double gainScale) {
+AxisMechanics machine(double inertia, double coulomb, double kt, double gainScale,
+                      double load = 0.0) {
     AxisMechanics m;
+    m.load = load;
     m.inertia *= inertia;
     m.coulombFriction = coulomb;
     m.torqueConstant *= kt;
@@ -30,7 +32,7 @@ const Plant kPlants[] = {
     {"factory axis", AxisMechanics{}, 375},
     {"heavy, weak motor, strong firmware", machine(3.0, 0.01, 0.5, 2.0), 375},
     {"light, strong motor, weak firmware", machine(0.5, 0.0, 2.0, 0.5), 375},
-    {"slow current loop", machine(2.0, 0.004, 1.0, 1.0), 1500},
+    {"slow current loop, hanging load", machine(2.0, 0.004, 1.0, 1.0, 0.02), 1500},
 };
 
 void expectWithin(double measured, double truth, double share, const char* what,
@@ -51,6 +53,9 @@ TEST(Identification, FindsTheInertiaAndTheFirmwaresScalingOfEachAxis) {
         const tuning::AxisModel& m = id.model;
         expectWithin(m.mechanics.inertia, simulated_step::inertiaInDriveUnits(plant.mechanics), 0.2,
                      "inertia", plant.name);
+        const double kt = plant.mechanics.torqueConstant;
+        EXPECT_NEAR(m.mechanics.load, plant.mechanics.load / kt, 0.05) << plant.name;
+        EXPECT_NEAR(m.mechanics.coulomb, plant.mechanics.coulombFriction / kt, 0.1) << plant.name;
         using namespace drive_sim::servo;
         const double scale = plant.mechanics.gainScale;
         expectWithin(m.controller.ampsPerCountP, kAmpsPerCountP * scale, 0.1, "P", plant.name);
