@@ -92,7 +92,7 @@ void ScopeBench::startCapture(const FerroxFirmware& firmware) {
 void ScopeBench::runStepTest(FerroxFirmware& firmware, int axis) {
     const StepRun run =
         runStepDisturbance(axisTuning(firmware, axis), divider_ + 1, scope::kTimePoints,
-                           scope::kPreTriggerPoints, noiseSeed_ + uint64_t(stepTests_));
+                           scope::kPreTriggerPoints, noiseSeed_ + uint64_t(stepTests_), mechanics_);
     ++stepTests_;
     if (run.tripped) {
         firmware.raiseFault(ferrox::kRunawayFault);

@@ -37,7 +37,8 @@ ServoTuning axisTuning(const FerroxFirmware& firmware, int axis);
 class ScopeBench : public FerroxExtension {
 public:
     // The seed of the first test's current-sense noise; each later test takes the next one.
-    explicit ScopeBench(uint64_t noiseSeed = 1) : noiseSeed_(noiseSeed) {}
+    explicit ScopeBench(uint64_t noiseSeed = 1, const AxisMechanics& mechanics = {})
+        : noiseSeed_(noiseSeed), mechanics_(mechanics) {}
 
     void powerUp(FerroxFirmware& firmware) override;
     bool execute(FerroxFirmware& firmware, uint8_t command, uint16_t value,
@@ -58,6 +59,7 @@ private:
     uint16_t divider_ = 0;
     bool armed_ = false;
     uint64_t noiseSeed_;
+    AxisMechanics mechanics_;  // both axes
     int stepTests_ = 0;
 };
 

@@ -28,17 +28,24 @@ double currentLoopSeconds(uint16_t inductance, uint16_t resistance) {
     return henry / (kCurrentRegulatorVoltsPerAmp + ohm);
 }
 
-ServoAxis::ServoAxis(const ServoTuning& tuning, uint64_t noiseSeed)
-    : kp_(tuning.gainP * kAmpsPerCountP),
-      ki_(tuning.gainI * kAmpsPerCountSecondI),
-      kd_(tuning.gainD * kAmpSecondsPerCountD),
+ServoAxis::ServoAxis(const ServoTuning& tuning, uint64_t noiseSeed, const AxisMechanics& mechanics)
+    : mechanics_(mechanics),
+      kp_(tuning.gainP * kAmpsPerCountP * mechanics.gainScale),
+      ki_(tuning.gainI * kAmpsPerCountSecondI * mechanics.gainScale),
+      kd_(tuning.gainD * kAmpSecondsPerCountD * mechanics.gainScale),
       peakCurrent_(tuning.peakCurrentMa / 1000.0),
       followErrorLimit_(tuning.followErrorLimit),
       // exp(-inf) is 0: a motor without inductance follows its command at once.
       currentStep_(
           1.0 - std::exp(-kTickSeconds / currentLoopSeconds(tuning.inductance, tuning.resistance))),
       powered_(tuning.powerStageEnabled),
-      noiseSource_(noiseSeed) {}
+      noiseSource_(noiseSeed) {
+    const double loadCurrent = mechanics.load / mechanics.torqueConstant;
+    if (powered_ && ki_ > 0.0 && loadCurrent != 0.0) {
+        integral_ = clampMagnitude(loadCurrent / ki_, peakCurrent_ / ki_);
+        current_ = ki_ * integral_;
+    }
+}
 
 ServoSample ServoAxis::tick() {
     // The encoder reports whole counts; the commanded position is 0.
@@ -71,10 +78,10 @@ ServoSample ServoAxis::tick() {
 
     double dt = kTickSeconds / kMechanicalSubsteps;
     for (int i = 0; i < kMechanicalSubsteps; ++i) {
-        double friction = kViscousFriction * velocity_ +
-                          kCoulombFriction * std::tanh(velocity_ / kCoulombVelocity);
-        double torque = kTorqueConstant * current_ - friction;
-        velocity_ += torque / kInertia * dt;
+        double friction = mechanics_.viscousFriction * velocity_ +
+                          mechanics_.coulombFriction * std::tanh(velocity_ / kCoulombVelocity);
+        double torque = mechanics_.torqueConstant * current_ - friction - mechanics_.load;
+        velocity_ += torque / mechanics_.inertia * dt;
         angle_ += velocity_ * dt;
     }
 
@@ -113,7 +120,8 @@ StepMetrics measureStep(const std::vector<int32_t>& errorAfterStep) {
 }
 
 StepRun runStepDisturbance(const ServoTuning& tuning, int cyclesPerPoint, int points,
-                           int preTriggerPoints, uint64_t noiseSeed) {
+                           int preTriggerPoints, uint64_t noiseSeed,
+                           const AxisMechanics& mechanics) {
     StepRun run;
     cyclesPerPoint = std::max(1, cyclesPerPoint);
     points = std::max(0, points);
@@ -121,7 +129,7 @@ StepRun runStepDisturbance(const ServoTuning& tuning, int cyclesPerPoint, int po
     long cycles = std::max(long(points) * cyclesPerPoint, stepCycle + kMetricTicks);
     run.points.reserve(size_t(points));
 
-    ServoAxis axis(tuning, noiseSeed);
+    ServoAxis axis(tuning, noiseSeed, mechanics);
     // The injection pushes against the positive direction, so the error and the controller's
     // answer both come out positive.
     const double injected = -kInjectedFraction * (tuning.continuousCurrentMa / 1000.0);

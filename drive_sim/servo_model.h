@@ -29,10 +29,6 @@ struct ServoTuning {
 namespace servo {
 constexpr double kTickSeconds = 50e-6;  // servo cycle, also the scope's base rate
 constexpr double kCountsPerRadian = 10000.0 / 6.283185307179586;  // 2500-line encoder, x4
-constexpr double kTorqueConstant = 0.05;                          // Nm per A
-constexpr double kInertia = 2.0e-5;                               // kg m^2, motor and coupled load
-constexpr double kViscousFriction = 2.0e-5;                       // Nm per rad/s
-constexpr double kCoulombFriction = 0.004;                        // Nm
 constexpr double kCoulombVelocity = 1.0;  // rad/s over which dry friction builds up
 // The current regulator's gain is fixed in the drive's hardware, so the closed current loop
 // answers with the time constant L / (gain + R): a motor of higher inductance gets a slower loop.
@@ -44,6 +40,17 @@ constexpr double kAmpsPerCountSecondI = 0.03;    // per unit of I gain
 constexpr double kAmpSecondsPerCountD = 2.6e-7;  // per unit of D gain
 constexpr double kInjectedFraction = 0.75;       // of the continuous current
 }  // namespace servo
+
+// The mechanics of the axis and the firmware's gain scaling; the defaults are the factory axis.
+// `--simulate` may change each of them to stand for another machine.
+struct AxisMechanics {
+    double inertia = 2.0e-5;          // kg m^2, motor and coupled load
+    double viscousFriction = 2.0e-5;  // Nm per rad/s
+    double coulombFriction = 0.004;   // Nm
+    double load = 0.0;                // Nm, a constant torque against the positive direction
+    double torqueConstant = 0.05;     // Nm per A
+    double gainScale = 1.0;           // multiplies the firmware's P, I and D scaling
+};
 
 // The closed current loop's time constant for the inductance and resistance as the drive
 // stores them.
@@ -58,7 +65,9 @@ struct ServoSample {
 
 class ServoAxis {
 public:
-    ServoAxis(const ServoTuning& tuning, uint64_t noiseSeed);
+    // A drive with an integral gain has been holding the constant load before the test: its
+    // integral starts where it carries the load (as far as the peak current allows).
+    ServoAxis(const ServoTuning& tuning, uint64_t noiseSeed, const AxisMechanics& mechanics = {});
 
     // The torque command the drive adds to the position controller's output.
     void setInjectedCurrent(double amps) { injected_ = amps; }
@@ -67,6 +76,7 @@ public:
     bool tripped() const { return tripped_; }
 
 private:
+    AxisMechanics mechanics_;
     double kp_;
     double ki_;
     double kd_;
@@ -114,6 +124,7 @@ struct StepRun {
 // at the first 500 ms after the step, however short the recording. The same seed gives the same
 // current-sense noise.
 StepRun runStepDisturbance(const ServoTuning& tuning, int cyclesPerPoint, int points,
-                           int preTriggerPoints, uint64_t noiseSeed = 1);
+                           int preTriggerPoints, uint64_t noiseSeed = 1,
+                           const AxisMechanics& mechanics = {});
 
 }  // namespace drive_sim

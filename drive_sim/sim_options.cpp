@@ -19,6 +19,25 @@ namespace drive_sim {
 namespace {
 constexpr double kMaxLatencyMs = 1000.0;
 
+// One key of the axis's mechanics: its field, its unit and the range a machine on this drive
+// can have.
+struct MechanicsKey {
+    const char* key;
+    double AxisMechanics::*field;
+    const char* unit;
+    double lowest;
+    double highest;
+    bool zeroAllowed;  // otherwise the value must lie above `lowest`
+};
+constexpr MechanicsKey kMechanicsKeys[] = {
+    {"inertia", &AxisMechanics::inertia, "kg m^2", 0.0, 1.0, false},
+    {"viscous", &AxisMechanics::viscousFriction, "Nm s/rad", 0.0, 1.0, true},
+    {"coulomb", &AxisMechanics::coulombFriction, "Nm", 0.0, 10.0, true},
+    {"load", &AxisMechanics::load, "Nm", -10.0, 10.0, true},
+    {"kt", &AxisMechanics::torqueConstant, "Nm/A", 0.0, 10.0, false},
+    {"gain_scale", &AxisMechanics::gainScale, "times the factory scaling", 0.0, 100.0, false},
+};
+
 // Numbers are read in the C locale whatever the desktop's locale, so "1e-3" and "0.5" always
 // mean the same.
 bool parseNumber(const std::string& text, double& number) {
@@ -107,8 +126,29 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         options.writeLimits[uint16_t(param)] = uint16_t(most);
         return true;
     }
-    error =
-        "unknown key '" + key + "' (the keys are mode, power, ber, latency, seed, state and clamp)";
+    for (const MechanicsKey& mechanics : kMechanicsKeys) {
+        if (key != mechanics.key) {
+            continue;
+        }
+        const bool parsed = parseNumber(value, number);
+        const bool inRange =
+            number <= mechanics.highest &&
+            (mechanics.zeroAllowed ? number >= mechanics.lowest : number > mechanics.lowest);
+        if (!parsed || !inRange) {
+            std::ostringstream message;
+            message.imbue(std::locale::classic());
+            message << key << " must be a number of " << mechanics.unit << " from "
+                    << mechanics.lowest << (mechanics.zeroAllowed ? "" : " (not included)")
+                    << " to " << mechanics.highest << ", not '" << value << "'";
+            error = message.str();
+            return false;
+        }
+        options.mechanics.*mechanics.field = number;
+        return true;
+    }
+    error = "unknown key '" + key +
+            "' (the keys are mode, power, ber, latency, seed, state, clamp, inertia, viscous, "
+            "coulomb, load, kt and gain_scale)";
     return false;
 }
 }  // namespace
@@ -140,9 +180,9 @@ bool parseSimOptions(const std::string& text, SimOptions& options, std::string& 
     return true;
 }
 
-std::unique_ptr<FerroxFirmware> makeFerroxFirmware() {
+std::unique_ptr<FerroxFirmware> makeFerroxFirmware(const AxisMechanics& mechanics) {
     auto firmware = std::make_unique<FerroxFirmware>();
-    firmware->setExtension(std::make_unique<ScopeBench>());
+    firmware->setExtension(std::make_unique<ScopeBench>(1, mechanics));
     return firmware;
 }
 
@@ -157,7 +197,7 @@ std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options
         }
         drive = std::move(bootloader);
     } else {
-        auto firmware = makeFerroxFirmware();
+        auto firmware = makeFerroxFirmware(options.mechanics);
         for (const auto& [param, most] : options.writeLimits) {
             firmware->setWriteLimit(param, most);
         }

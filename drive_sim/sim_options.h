@@ -9,6 +9,7 @@
 
 #include "drive_state.h"
 #include "ferrox_firmware.h"
+#include "servo_model.h"
 #include "sim_adapter.h"
 
 namespace drive_sim {
@@ -24,15 +25,17 @@ struct SimOptions {
     std::string stateFile;         // what the drive keeps across runs; none: the factory drive
     DriveState storedState;        // read from stateFile when the options were parsed
     std::map<uint16_t, uint16_t> writeLimits;  // parameter number -> the most the drive keeps
+    AxisMechanics mechanics;                   // of both axes
 };
 
-// Parses "mode=firmware,power=off,ber=1e-3,latency=1,seed=7,state=FILE,clamp=NUMBER:MAX" on top
+// Parses "mode=firmware,power=off,ber=1e-3,latency=1,seed=7,state=FILE,clamp=NUMBER:MAX" and the
+// axis's mechanics "inertia=2e-5,viscous=2e-5,coulomb=0.004,load=0,kt=0.05,gain_scale=1" on top
 // of the defaults in `options`. An empty text keeps the defaults. Returns false with a message in
 // `error` on a bad key or value, a damaged or foreign state file among them.
 bool parseSimOptions(const std::string& text, SimOptions& options, std::string& error);
 
 // The Ferrox firmware with its scope and step-test add-on, as the simulated drive runs it.
-std::unique_ptr<FerroxFirmware> makeFerroxFirmware();
+std::unique_ptr<FerroxFirmware> makeFerroxFirmware(const AxisMechanics& mechanics = {});
 
 // An adapter wired to the drive the options describe, ready to install as the D2XX provider.
 // `seedUsed` receives the seed of its line, the given one or the fresh one. A state file that

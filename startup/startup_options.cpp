@@ -133,7 +133,13 @@ void printProgramHelp(const ProgramInfo& info) {
         "                                                     in FILE from one run to the next\n"
         "                           clamp=NUMBER:MAX          the drive keeps at most MAX in "
         "parameter\n"
-        "                                                     NUMBER whenever it is written\n",
+        "                                                     NUMBER whenever it is written\n"
+        "                           inertia=KG_M2 viscous=NM_S_PER_RAD coulomb=NM load=NM\n"
+        "                           kt=NM_PER_A gain_scale=F  the simulated axis's mechanics "
+        "and the\n"
+        "                                                     firmware's gain scaling (default: "
+        "the\n"
+        "                                                     factory axis)\n",
         info.name, info.summary, info.dialect == LinkDialect::Firmware ? "firmware" : "bootloader",
         drive_sim::SimOptions{}.latencyMs);
     std::fputs(info.moreHelp, stdout);

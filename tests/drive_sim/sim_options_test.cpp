@@ -64,6 +64,21 @@ TEST(SimOptionsParser, AcceptsEachKeyUpToItsLimitsOnTopOfTheGivenDefaults) {
     EXPECT_EQ(parsed("seed=0").seed, 0u);
     EXPECT_EQ(parsed("seed=18446744073709551615").seed, UINT64_MAX);
 
+    // The axis's mechanics: the factory axis by default, each key at and inside its limits.
+    const drive_sim::AxisMechanics factory;
+    EXPECT_EQ(defaults.mechanics.inertia, factory.inertia);
+    EXPECT_EQ(defaults.mechanics.torqueConstant, factory.torqueConstant);
+    EXPECT_EQ(defaults.mechanics.gainScale, 1.0);
+    const drive_sim::AxisMechanics machine =
+        parsed("inertia=6e-5,viscous=0,coulomb=0.02,load=-10,kt=10,gain_scale=0.5").mechanics;
+    EXPECT_DOUBLE_EQ(machine.inertia, 6e-5);
+    EXPECT_EQ(machine.viscousFriction, 0.0);
+    EXPECT_DOUBLE_EQ(machine.coulombFriction, 0.02);
+    EXPECT_EQ(machine.load, -10.0);
+    EXPECT_EQ(machine.torqueConstant, 10.0);
+    EXPECT_EQ(machine.gainScale, 0.5);
+    EXPECT_EQ(parsed("inertia=1,gain_scale=100").mechanics.gainScale, 100.0);
+
     // Numbers read the same in a locale with a decimal comma (the build makes it; see
     // tests/drive_sim/CMakeLists.txt). Without the locale the test fails rather than passing idly.
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
@@ -109,7 +124,20 @@ TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlon
                          "clamp=200:65536",
                          "clamp=200:-1",
                          "clamp=199:100",
-                         "clamp=:100"};
+                         "clamp=:100",
+                         "inertia=0",
+                         "inertia=-2e-5",
+                         "inertia=1.5",
+                         "inertia=",
+                         "viscous=-1e-6",
+                         "coulomb=heavy",
+                         "coulomb=10.5",
+                         "load=-11",
+                         "kt=0",
+                         "kt=0.05Nm",
+                         "gain_scale=0",
+                         "gain_scale=101",
+                         "gain_scale=nan"};
     for (const char* text : bad) {
         SimOptions options;
         options.latencyMs = 7.0;
@@ -127,6 +155,8 @@ TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlon
     EXPECT_NE(error.find("'lots'"), std::string::npos) << error;
     drive_sim::parseSimOptions("colour=red", options, error);
     EXPECT_NE(error.find("'colour'"), std::string::npos) << error;
+    drive_sim::parseSimOptions("kt=0", options, error);
+    EXPECT_EQ(error, "kt must be a number of Nm/A from 0 (not included) to 10, not '0'");
 }
 
 TEST(SimulatedAdapterFromOptions, BuildsAnUnpoweredOrAFirmwareDriveWithTheLineSettings) {
@@ -240,6 +270,23 @@ TEST(SimulatedDriveState, OneFileKeepsStoredSettingsAndFlashAcrossRunsInEitherMo
         EXPECT_NE(error.find(why), std::string::npos) << error;
         EXPECT_EQ(options.stateFile, "");
     }
+}
+
+TEST(SimulatedAdapterFromOptions, TheStepTestRunsOnTheAxisTheMechanicsDescribe) {
+    const auto peakError = [](const char* options) {
+        auto adapter = drive_sim::makeSimulatedAdapter(parsed(options));
+        adapter->powerCycle();
+        auto& drive = dynamic_cast<drive_sim::FerroxFirmware&>(adapter->personality());
+        drive.execute(41, 0);
+        return int(drive.param(6091));
+    };
+    const int factory = peakError("latency=0");
+    EXPECT_GT(factory, 5);
+    EXPECT_EQ(peakError("latency=0,inertia=2e-5,kt=0.05,gain_scale=1"), factory);
+    // Twice the torque per ampere with half the controller: the injection pushes twice as hard.
+    EXPECT_GT(peakError("latency=0,kt=0.1,gain_scale=0.5"), factory * 3 / 2);
+    EXPECT_LT(peakError("latency=0,gain_scale=2"), factory * 3 / 4);
+    EXPECT_GT(peakError("latency=0,coulomb=0,viscous=0"), factory);
 }
 
 TEST(SimulatedDriveState, AClampedParameterKeepsAtMostItsLimit) {

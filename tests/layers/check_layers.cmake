@@ -12,12 +12,14 @@ set(may_include_drive_sim drive_sim d2xx files)
 set(may_include_drive_link drive_link d2xx)
 set(may_include_widgets widgets drive_link files)
 set(may_include_startup startup drive_link d2xx drive_sim widgets files)
-set(may_include_config_tool config_tool drive_link widgets files)
+set(may_include_config_tool config_tool tuning drive_link widgets files)
 set(may_include_flasher flasher drive_link widgets files)
-set(may_include_command_line command_line startup drive_link d2xx config_tool flasher files)
-set(may_include_programs programs command_line startup drive_link d2xx config_tool flasher
+set(may_include_command_line command_line startup drive_link d2xx config_tool tuning flasher files)
+set(may_include_programs programs command_line startup drive_link d2xx config_tool tuning flasher
     widgets files)
-set(product_folders files d2xx drive_sim drive_link widgets startup config_tool flasher
+# The tuning assistant is plain C++: nothing of ours but itself, and no Qt.
+set(may_include_tuning tuning)
+set(product_folders files d2xx drive_sim drive_link widgets startup config_tool tuning flasher
     command_line programs)
 
 # Only these may speak frames on the link or name the drive's command codes.
@@ -26,16 +28,26 @@ set(wire_folders drive_link drive_sim)
 file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*.cpp" "${SOURCE_DIR}/*.h")
 list(FILTER sources EXCLUDE REGEX "^build|/build|^\\.")
 
-# The folder of every header, by its file name.
+# A source's room: its top folder, but for the rooms that sit inside another folder.
+function(room_of source result)
+    if(source MATCHES "^config_tool/tuning/")
+        set(${result} tuning PARENT_SCOPE)
+    else()
+        string(REGEX MATCH "^[^/]+" top "${source}")
+        set(${result} ${top} PARENT_SCOPE)
+    endif()
+endfunction()
+
+# The room of every header, by its file name.
 foreach(source IN LISTS sources)
     get_filename_component(name "${source}" NAME)
-    string(REGEX MATCH "^[^/]+" folder "${source}")
+    room_of("${source}" folder)
     set_property(GLOBAL APPEND PROPERTY "home_of_${name}" "${folder}")
 endforeach()
 
 set(faults "")
 foreach(source IN LISTS sources)
-    string(REGEX MATCH "^[^/]+" folder "${source}")
+    room_of("${source}" folder)
     if(NOT folder IN_LIST product_folders)
         continue()
     endif()
@@ -49,6 +61,9 @@ foreach(source IN LISTS sources)
                     list(APPEND faults "${source} includes ${header} of ${home}/")
                 endif()
             endforeach()
+        endif()
+        if(folder STREQUAL "tuning" AND line MATCHES "^[ \t]*#[ \t]*include[ \t]*<Q")
+            list(APPEND faults "${source} includes Qt: ${line}")
         endif()
         if(NOT folder IN_LIST wire_folders)
             if(line MATCHES "[^A-Za-z_](transact|exchangeFrame|sendNoOp)[ \t]*\\("

@@ -1,0 +1,24 @@
+// From one captured step disturbance test to a model of the axis: the current loop from achieved
+// against target current, the controller's scaling from target current against position error,
+// and the mechanics from achieved current against position, each by least squares.
+#pragma once
+
+#include <string>
+
+#include "axis_model.h"
+#include "step_record.h"
+
+namespace tuning {
+
+struct Identification {
+    AxisModel model;
+    // 100 x (1 - |y - y'| / |y - mean y|) of the model's error y' against the captured error y
+    // after the step: 100 is a perfect match, 0 no better than the mean.
+    double fitPercent = 0.0;
+    bool usable = false;  // false: the capture shows no motion the model could be taken from
+    std::string warning;  // empty when the capture and the fit look sound
+};
+
+Identification identifyAxis(const StepRecord& record);
+
+}  // namespace tuning

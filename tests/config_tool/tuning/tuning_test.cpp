@@ -1,0 +1,144 @@
+// The tuning assistant on step tests of simulated axes it knows nothing about: it must find each
+// axis's inertia and the firmware's scaling, and predict what its own proposal will do.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "identification.h"
+#include "proposal.h"
+#include "simulated_step.h"
+
+using drive_sim::AxisMechanics;
+
+namespace {
+struct Plant {
+    const char* name;
+    AxisMechanics mechanics;
+    uint16_t inductance;  // mH x 150
+};
+
+AxisMechanics machine(double inertia, double coulomb, double kt, double gainScale,
+                      double load = 0.0) {
+    AxisMechanics m;
+    m.load = load;
+    m.inertia *= inertia;
+    m.coulombFriction = coulomb;
+    m.torqueConstant *= kt;
+    m.gainScale = gainScale;
+    return m;
+}
+
+const Plant kPlants[] = {
+    {"factory axis", AxisMechanics{}, 375},
+    {"heavy, weak motor, strong firmware", machine(3.0, 0.01, 0.5, 2.0), 375},
+    {"light, strong motor, weak firmware", machine(0.5, 0.0, 2.0, 0.5), 375},
+    {"slow current loop, hanging load", machine(2.0, 0.004, 1.0, 1.0, 0.02), 1500},
+};
+
+void expectWithin(double measured, double truth, double share, const char* what,
+                  const char* plant) {
+    EXPECT_NEAR(measured / truth, 1.0, share) << what << " of " << plant;
+}
+}  // namespace
+
+TEST(Identification, FindsTheInertiaAndTheFirmwaresScalingOfEachAxis) {
+    for (const Plant& plant : kPlants) {
+        drive_sim::ServoTuning axis = simulated_step::factoryAxis();
+        axis.inductance = plant.inductance;
+        const auto capture = simulated_step::runStepTest(axis, plant.mechanics, 7);
+        const tuning::Identification id = tuning::identifyAxis(capture.record);
+        ASSERT_TRUE(id.usable) << plant.name << ": " << id.warning;
+        EXPECT_EQ(id.warning, "") << plant.name;
+        EXPECT_GT(id.fitPercent, 80.0) << plant.name;
+        const tuning::AxisModel& m = id.model;
+        expectWithin(m.mechanics.inertia, simulated_step::inertiaInDriveUnits(plant.mechanics), 0.2,
+                     "inertia", plant.name);
+        const double kt = plant.mechanics.torqueConstant;
+        EXPECT_NEAR(m.mechanics.load, plant.mechanics.load / kt, 0.05) << plant.name;
+        EXPECT_NEAR(m.mechanics.coulomb, plant.mechanics.coulombFriction / kt, 0.1) << plant.name;
+        using namespace drive_sim::servo;
+        const double scale = plant.mechanics.gainScale;
+        expectWithin(m.controller.ampsPerCountP, kAmpsPerCountP * scale, 0.1, "P", plant.name);
+        expectWithin(m.controller.ampsPerCountSecondI, kAmpsPerCountSecondI * scale, 0.1, "I",
+                     plant.name);
+        expectWithin(m.controller.ampSecondsPerCountD, kAmpSecondsPerCountD * scale, 0.1, "D",
+                     plant.name);
+        expectWithin(m.currentLoop.timeConstant,
+                     drive_sim::currentLoopSeconds(plant.inductance, axis.resistance), 0.3,
+                     "current loop", plant.name);
+    }
+}
+
+TEST(Proposal, PredictsThePeakErrorTheSimulatedDriveThenMeasures) {
+    for (const Plant& plant : kPlants) {
+        drive_sim::ServoTuning axis = simulated_step::factoryAxis();
+        axis.inductance = plant.inductance;
+        const auto capture = simulated_step::runStepTest(axis, plant.mechanics, 11);
+        const tuning::Identification id = tuning::identifyAxis(capture.record);
+        const tuning::StepRecord& r = capture.record;
+        // 20 Hz, or the nearest bandwidth the assistant offers instead.
+        tuning::Proposal proposal =
+            tuning::proposeGains(id.model, r.limits, r.injectedCurrent, 20.0);
+        if (!proposal.offered()) {
+            proposal = tuning::proposeGains(id.model, r.limits, r.injectedCurrent,
+                                            proposal.passingBandwidthHz);
+        }
+        ASSERT_TRUE(proposal.offered()) << plant.name << ": " << proposal.refusal;
+        const auto applied = simulated_step::runStepTest(
+            simulated_step::withGains(axis, proposal.gains), plant.mechanics, 12);
+        const double measured = applied.run.metrics.peakError;
+        const double predicted = proposal.prediction.figures.peakError;
+        EXPECT_NEAR(predicted, measured, measured < 13 ? 2.0 : 0.15 * measured) << plant.name;
+        EXPECT_FALSE(applied.run.tripped) << plant.name;
+    }
+}
+
+TEST(Proposal, ARefusalNamesItsLimitAndTheNearestBandwidthThatPasses) {
+    const auto capture =
+        simulated_step::runStepTest(simulated_step::factoryAxis(), AxisMechanics{}, 3);
+    const tuning::StepRecord& r = capture.record;
+    const tuning::AxisModel model = tuning::identifyAxis(r).model;
+    struct Case {
+        double hz;
+        tuning::ProposalLimit limit;
+        const char* nearest;
+    };
+    const Case cases[] = {
+        {5.0, tuning::ProposalLimit::PeakError, "lowest"},
+        {80.0, tuning::ProposalLimit::DerivativeNoise, "highest"},
+        {1000.0, tuning::ProposalLimit::CurrentLoop, "highest"},
+    };
+    for (const Case& c : cases) {
+        const tuning::Proposal p = tuning::proposeGains(model, r.limits, r.injectedCurrent, c.hz);
+        EXPECT_EQ(p.limit, c.limit) << c.hz;
+        EXPECT_NE(p.refusal.find(c.nearest), std::string::npos) << p.refusal;
+        const tuning::Proposal nearest =
+            tuning::proposeGains(model, r.limits, r.injectedCurrent, p.passingBandwidthHz);
+        EXPECT_TRUE(nearest.offered()) << p.refusal;
+    }
+}
+
+TEST(Identification, RefusesOrWarnsAboutCapturesThatCannotShowTheAxis) {
+    drive_sim::ServoTuning disabled = simulated_step::factoryAxis();
+    disabled.powerStageEnabled = false;
+    drive_sim::ServoTuning tripping = simulated_step::factoryAxis();
+    tripping.followErrorLimit = 15;
+    drive_sim::ServoTuning clamped = simulated_step::factoryAxis();
+    clamped.peakCurrentMa = 1500;  // below the injection itself
+    struct Case {
+        drive_sim::ServoTuning axis;
+        bool usable;
+        const char* warning;
+    };
+    const Case cases[] = {
+        {disabled, false, "disabled"},
+        {tripping, false, "tripped"},
+        {clamped, true, "peak-current clamp"},
+    };
+    for (const Case& c : cases) {
+        const auto id =
+            tuning::identifyAxis(simulated_step::runStepTest(c.axis, AxisMechanics{}, 5).record);
+        EXPECT_EQ(id.usable, c.usable) << c.warning;
+        EXPECT_NE(id.warning.find(c.warning), std::string::npos) << id.warning;
+    }
+}
