@@ -49,17 +49,18 @@ struct OpenCase {
 }  // namespace
 
 TEST(LibftdiOnEmulatedChip, OpenReadAndCloseReachTheChip) {
-    // libftdi opens at 9600 baud (divisor 0x4138); the link then asks for 10000, which libftdi
-    // multiplies by 4 in bit-bang mode, hence the quarter the provider passes: 3 MHz / 10000 is
-    // divisor 300 (0x012C), 3 MHz / 1200 is 2500 (0x09C4).
-    const VendorRequest opened{0x03, 0x4138, 0}, syncBitBang{0x0B, 0x0409, 1}, latency4{0x09, 4, 1},
-        baud10000{0x03, 0x012C, 0}, baud1200{0x03, 0x09C4, 0}, latency2{0x09, 2, 1},
-        pinsReleased{0x0B, 0x0000, 1};
+    // libftdi opens at 9600 baud (divisor 0x4138), the provider resets a leftover bit mode; the
+    // link then asks for 10000 baud: 3 MHz / 10000 is divisor 300 (0x012C), 3 MHz / 1200 is
+    // 2500 (0x09C4). Closing resets the bit mode again.
+    const VendorRequest opened{0x03, 0x4138, 0}, bitModeReset{0x0B, 0x0000, 1},
+        syncBitBang{0x0B, 0x0409, 1}, latency4{0x09, 4, 1}, baud10000{0x03, 0x012C, 0},
+        baud1200{0x03, 0x09C4, 0}, latency2{0x09, 2, 1};
     const std::vector<OpenCase> cases = {
-        {"10000 baud", {}, {opened, syncBitBang, latency4, baud10000, pinsReleased}},
+        {"10000 baud", {}, {opened, bitModeReset, syncBitBang, latency4, baud10000, bitModeReset}},
         {"1200 baud fallback",
          {0x012C},
-         {opened, syncBitBang, latency4, baud10000, baud1200, latency2, pinsReleased}},
+         {opened, bitModeReset, syncBitBang, latency4, baud10000, baud1200, latency2,
+          bitModeReset}},
     };
     for (const OpenCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -114,7 +115,7 @@ TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialOrBusAndDeviceOrNamedAsMissing)
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_EQ(program.readAllStandardOutput().toStdString(),
-              "001:002  FT232R USB UART  serial KMR00001\n");
+              "001:002  port 1-1  FT232R USB UART  serial KMR00001\n");
 }
 
 // The node refuses opening: an unprivileged user without the udev rule, or, for root, the
@@ -147,7 +148,7 @@ TEST(LibftdiOnEmulatedChip, RefusedPermissionNamesTheNodeTheRuleAndTheGroup) {
     }
     EXPECT_EQ(status, FT_DEVICE_NOT_OPENED);
     EXPECT_EQ(listed, 1);
-    EXPECT_EQ(out, "001:002  (no access)  serial ?\n");
+    EXPECT_EQ(out, "001:002  port 1-1  (no access)  serial ?\n");
     const std::string help =
         "No permission to open the FTDI adapter /dev/bus/usb/001/002.\nInstall the udev rule "
         "d2xx/99-kmr-ftdi.rules (it gives the adapter to the group plugdev)";
