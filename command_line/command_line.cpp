@@ -51,7 +51,7 @@ int refuse(const ProgramInfo& info, const QString& why, bool json) {
 
 // The options every subcommand takes, besides --adapter and --simulate.
 struct CommonOptions {
-    QCommandLineOption adapter{"adapter", "", "SERIAL|BUS:DEV"};
+    QCommandLineOption adapter{"adapter", "", "SERIAL|BUS:DEV|PORT"};
     QCommandLineOption simulate{"simulate", "", "OPTIONS"};
     QCommandLineOption powerCycleWait{"power-cycle-wait", "", "SECONDS", "0"};
     QCommandLineOption json{"json"};
@@ -191,6 +191,10 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     if (choice.exitNow) {
         // Its message is on standard error already.
         return endedEarly(choice.exitCode, "--adapter or --simulate refused", json);
+    }
+    if (adapterIsAmbiguous(choice, info)) {
+        return endedEarly(kExitNoAdapter, "several FTDI adapters plugged in and no --adapter",
+                          json);
     }
     // A unit that cannot be logged or traced is not worked on.
     RunLog log;
