@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QProcess>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <set>
@@ -84,22 +85,35 @@ TEST(LibftdiOnEmulatedChip, OpenReadAndCloseReachTheChip) {
     }
 }
 
-TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialOrBusAndDeviceOrNamedAsMissing) {
+TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialBusAndDeviceOrPortOrRefusedWithItsReason) {
+    drive_sim::ChipOptions busy;
+    busy.claimedElsewhere = true;
     const struct {
         const char* adapter;
+        drive_sim::ChipOptions options;
         FT_STATUS status;
         std::string err;
     } cases[] = {
-        {"", FT_OK, ""},
-        {"KMR00001", FT_OK, ""},
-        {"1:2", FT_OK, ""},
-        {"KMR99999", FT_DEVICE_NOT_FOUND,
+        {"", {}, FT_OK, ""},
+        {"KMR00001", {}, FT_OK, ""},
+        {"1:2", {}, FT_OK, ""},
+        {"1-1", {}, FT_OK, ""},
+        {"KMR99999",
+         {},
+         FT_DEVICE_NOT_FOUND,
          "No FTDI adapter with serial number KMR99999 is plugged in.\n"},
-        {"1:3", FT_DEVICE_NOT_FOUND, "No FTDI adapter with bus 1 device 3 is plugged in.\n"},
+        {"1:3", {}, FT_DEVICE_NOT_FOUND, "No FTDI adapter with bus 1 device 3 is plugged in.\n"},
+        {"1-1.4",
+         {},
+         FT_DEVICE_NOT_FOUND,
+         "No FTDI adapter with USB port path 1-1.4 is plugged in.\n"},
+        {"", busy, FT_DEVICE_NOT_OPENED,
+         "The FTDI adapter at bus 001 device 002 (port 1-1) is in use by another program. Close "
+         "that program, or choose another adapter with --adapter, and try again.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.adapter);
-        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>(), c.options);
         installD2xxProvider(makeLibftdiProvider(c.adapter));
         OutputCapture capture;
         FT_HANDLE handle = nullptr;
@@ -154,4 +168,85 @@ TEST(LibftdiOnEmulatedChip, RefusedPermissionNamesTheNodeTheRuleAndTheGroup) {
         "d2xx/99-kmr-ftdi.rules (it gives the adapter to the group plugdev)";
     EXPECT_EQ(err.find(help), 0u) << err;
     EXPECT_NE(err.find(help, 1), std::string::npos) << "once for the open, once for the list";
+}
+
+// What another tool or the system left on the chip is cleared at open, the link works as on a
+// fresh chip, and closing hands the chip back: bit mode reset, the kernel's serial driver
+// attached (whether or not it held the chip before).
+TEST(LibftdiOnEmulatedChip, LeftoversAreClearedAtOpenAndTheChipIsHandedBack) {
+    const struct {
+        const char* name;
+        drive_sim::ChipOptions options;
+    } cases[] = {
+        {"no serial number",
+         [] {
+             drive_sim::ChipOptions o;
+             o.serial.clear();
+             return o;
+         }()},
+        {"OUT endpoint halted",
+         [] {
+             drive_sim::ChipOptions o;
+             o.haltedEndpoints = {0x02};
+             return o;
+         }()},
+        {"IN endpoint halted",
+         [] {
+             drive_sim::ChipOptions o;
+             o.haltedEndpoints = {0x81};
+             return o;
+         }()},
+        {"asynchronous bit-bang left on",
+         [] {
+             drive_sim::ChipOptions o;
+             o.bitMode = 0x01;
+             return o;
+         }()},
+        {"kernel serial driver bound",
+         [] {
+             drive_sim::ChipOptions o;
+             o.kernelDriverBound = true;
+             return o;
+         }()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>(), c.options);
+        ASSERT_TRUE(openLink(true));
+        EXPECT_EQ(openedAdapterSerial(), c.options.serial);
+        EXPECT_FALSE(chip->kernelDriverBound());
+        bool error = false;
+        for (int i = 0; i < 3; ++i) {
+            sendNoOp(error);
+        }
+        EXPECT_FALSE(error);
+        EXPECT_TRUE(linkState.linkGood);
+        EXPECT_EQ(closeLink(), FT_OK);
+        EXPECT_EQ(portSettings(*chip).back(), (VendorRequest{0x0B, 0x0000, 1}));
+        EXPECT_TRUE(chip->kernelDriverBound()) << "the kernel binds its serial driver at close";
+    }
+}
+
+// The chip gets the divisor of 10000 baud whether the rate is set before or after bit-bang.
+TEST(LibftdiOnEmulatedChip, BaudDivisorIsTheSameInEitherCallOrder) {
+    for (bool bitModeFirst : {true, false}) {
+        SCOPED_TRACE(bitModeFirst ? "bit mode first" : "baud rate first");
+        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+        FT_HANDLE handle = nullptr;
+        ASSERT_EQ(FT_Open(0, &handle), FT_OK);
+        for (int call = 0; call < 2; ++call) {
+            if ((call == 0) == bitModeFirst) {
+                EXPECT_EQ(FT_SetBitMode(handle, 0x09, 4), FT_OK);
+            } else {
+                EXPECT_EQ(FT_SetBaudRate(handle, 10000), FT_OK);
+            }
+        }
+        EXPECT_EQ(FT_Close(handle), FT_OK);
+        std::vector<VendorRequest> settings = portSettings(*chip);
+        auto lastBaud = std::find_if(
+            settings.rbegin(), settings.rend(),
+            [](const VendorRequest& r) { return r.request == drive_sim::kFtdiSetBaudRate; });
+        ASSERT_NE(lastBaud, settings.rend());
+        EXPECT_EQ(lastBaud->value, 0x012C);
+    }
 }
