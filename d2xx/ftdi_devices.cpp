@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <regex>
+#include <utility>
 
 namespace {
 constexpr int kFtdiVendor = 0x0403;
@@ -20,11 +21,17 @@ bool isDigits(const std::string& text) {
            std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-std::string portPathOf(libusb_device* device) {
+// The ports from the root hub down to the device.
+std::vector<uint8_t> portNumbers(libusb_device* device) {
     uint8_t ports[8];
     const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
+    return std::vector<uint8_t>(ports, ports + std::max(depth, 0));
+}
+
+std::string portPathOf(libusb_device* device) {
     std::string path = std::to_string(libusb_get_bus_number(device));
-    for (int i = 0; i < depth; ++i) {
+    const std::vector<uint8_t> ports = portNumbers(device);
+    for (size_t i = 0; i < ports.size(); ++i) {
         path += (i == 0 ? "-" : ".") + std::to_string(ports[i]);
     }
     return path;
@@ -124,6 +131,11 @@ std::vector<libusb_device*> findFtdiDevices(ftdi_context* context) {
     if (list) {
         libusb_free_device_list(list, 1);
     }
+    // libusb lists in no particular order; "the first" and the list go by bus and port.
+    std::sort(found.begin(), found.end(), [](libusb_device* a, libusb_device* b) {
+        return std::make_pair(libusb_get_bus_number(a), portNumbers(a)) <
+               std::make_pair(libusb_get_bus_number(b), portNumbers(b));
+    });
     return found;
 }
 

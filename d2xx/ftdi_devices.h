@@ -25,8 +25,8 @@ struct AdapterChoice {
     std::string describe() const;
 };
 
-// The FTDI devices on the bus, in the order libusb lists them; each carries a reference the
-// caller drops with releaseDevices.
+// The FTDI devices on the bus, by bus and port path; each carries a reference the caller drops
+// with releaseDevices.
 std::vector<libusb_device*> findFtdiDevices(ftdi_context* context);
 void releaseDevices(std::vector<libusb_device*>& devices);
 
