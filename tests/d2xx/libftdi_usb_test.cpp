@@ -132,6 +132,37 @@ TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialBusAndDeviceOrPortOrRefusedWith
               "001:002  port 1-1  FT232R USB UART  serial KMR00001\n");
 }
 
+// Two adapters on the bus: each can be chosen; with none chosen the first is taken and named.
+TEST(LibftdiOnEmulatedChip, OfTwoAdaptersTheChosenOneOpensOrTheFirstIsNamed) {
+    EmulatedAdapter first(std::make_unique<drive_sim::FerroxFirmware>());
+    drive_sim::ChipOptions options;
+    options.serial = "KMR00002";
+    drive_sim::EmulatedFt232r second(std::make_unique<drive_sim::FerroxFirmware>(), {}, options,
+                                     &*first);
+    const struct {
+        const char* adapter;
+        const char* opened;
+        const char* err;
+    } cases[] = {
+        {"", "KMR00001",
+         "2 FTDI adapters are plugged in; using the first, at bus 001 device 002 (port 1-1). "
+         "Choose one with --adapter.\n"},
+        {"1-2", "KMR00002", ""},
+        {"1:3", "KMR00002", ""},
+        {"KMR00002", "KMR00002", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.adapter);
+        installD2xxProvider(makeLibftdiProvider(c.adapter));
+        OutputCapture capture;
+        FT_HANDLE handle = nullptr;
+        ASSERT_EQ(FT_Open(0, &handle), FT_OK);
+        EXPECT_EQ(openedAdapterSerial(), c.opened);
+        EXPECT_EQ(FT_Close(handle), FT_OK);
+        EXPECT_EQ(capture.err(), c.err);
+    }
+}
+
 // The node refuses opening: an unprivileged user without the udev rule, or, for root, the
 // unprivileged user it becomes for the duration.
 TEST(LibftdiOnEmulatedChip, RefusedPermissionNamesTheNodeTheRuleAndTheGroup) {
