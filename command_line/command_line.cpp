@@ -24,7 +24,7 @@ extern "C" void stopTheWork(int signal) {
 }
 
 // Ctrl-C, a closed terminal or a line controller's kill stops the work at the next word on the
-// link, so the adapter is still closed with its pins released and the log still gets its line.
+// link, so the adapter is still closed with its bit mode reset and the log still gets its line.
 // The handlers reset themselves: a second signal ends the program at once.
 void stopTheWorkOnSignals() {
     struct sigaction action {};
