@@ -39,7 +39,7 @@ using startup::StartupChoice;
 namespace {
 
 // Ctrl-C, a closed terminal or a line controller's kill stops the work at the next word on the
-// link, so the adapter is still closed with its pins released and the log still gets its line.
+// link, so the adapter is still closed with its bit mode reset and the log still gets its line.
 // The handlers reset themselves: a second signal ends the program at once.
 void stopTheWorkOnSignals() {
     struct sigaction action {};
@@ -66,7 +66,7 @@ int refuse(const ProgramInfo& info, const QString& why, bool json) {
 
 // The options every subcommand takes, besides --adapter and --simulate.
 struct CommonOptions {
-    QCommandLineOption adapter{"adapter", "", "SERIAL|BUS:DEV"};
+    QCommandLineOption adapter{"adapter", "", "SERIAL|BUS:DEV|PORT"};
     QCommandLineOption simulate{"simulate", "", "OPTIONS"};
     QCommandLineOption powerCycleWait{"power-cycle-wait", "", "SECONDS", "0"};
     QCommandLineOption json{"json"};
@@ -206,6 +206,10 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     if (choice.exitNow) {
         // Its message is on standard error already.
         return endedEarly(choice.exitCode, "--adapter or --simulate refused", json);
+    }
+    if (adapterIsAmbiguous(choice, info)) {
+        return endedEarly(kExitNoAdapter, "several FTDI adapters plugged in and no --adapter",
+                          json);
     }
     // A unit that cannot be logged or traced is not worked on.
     RunLog log;

@@ -5,44 +5,80 @@
 
 #include <algorithm>
 #include <cctype>
+#include <regex>
+#include <utility>
 
 namespace {
 constexpr int kFtdiVendor = 0x0403;
 // The product ids of d2xx/99-kmr-ftdi.rules; CMake reads them from the rule, so the rule and
 // the search cannot drift apart.
 constexpr int kFtdiProducts[] = {KMR_FTDI_PRODUCTS};
+// libftdi answers -5 when libusb could not claim the interface: another program holds it.
+constexpr int kFtdiClaimFailed = -5;
 
 bool isDigits(const std::string& text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
+// The ports from the root hub down to the device.
+std::vector<uint8_t> portNumbers(libusb_device* device) {
+    uint8_t ports[8];
+    const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
+    return std::vector<uint8_t>(ports, ports + std::max(depth, 0));
+}
+
+std::string portPathOf(libusb_device* device) {
+    std::string path = std::to_string(libusb_get_bus_number(device));
+    const std::vector<uint8_t> ports = portNumbers(device);
+    for (size_t i = 0; i < ports.size(); ++i) {
+        path += (i == 0 ? "-" : ".") + std::to_string(ports[i]);
+    }
+    return path;
+}
+
+// A string descriptor, or empty. Index 0 means the device has no such string; libusb refuses
+// to read it (it is the language table), and libftdi closes its handle when a read fails, so
+// strings are read here, through libusb, and only those the device has.
+std::string stringAt(libusb_device_handle* handle, uint8_t index) {
+    unsigned char text[128] = {};
+    const int length =
+        index ? libusb_get_string_descriptor_ascii(handle, index, text, sizeof text) : 0;
+    return length > 0 ? std::string(reinterpret_cast<char*>(text), size_t(length)) : "";
+}
+
 struct DeviceStrings {
+    int openResult = 0;  // libusb's answer to opening the device
     std::string product;
     std::string serial;
-    bool read = false;
 };
 
-DeviceStrings readStrings(ftdi_context* context, libusb_device* device) {
-    char product[128] = {};
-    char serial[128] = {};
+DeviceStrings readStrings(libusb_device* device) {
     DeviceStrings strings;
-    strings.read = ftdi_usb_get_strings(context, device, nullptr, 0, product, sizeof product,
-                                        serial, sizeof serial) == 0;
-    strings.product = product;
-    strings.serial = serial;
+    libusb_device_handle* handle = nullptr;
+    strings.openResult = libusb_open(device, &handle);
+    if (strings.openResult == 0) {
+        libusb_device_descriptor descriptor{};
+        libusb_get_device_descriptor(device, &descriptor);
+        strings.product = stringAt(handle, descriptor.iProduct);
+        strings.serial = stringAt(handle, descriptor.iSerialNumber);
+        libusb_close(handle);
+    }
     return strings;
+}
+
+std::string deviceNode(libusb_device* device) {
+    char node[40];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", libusb_get_bus_number(device),
+                  libusb_get_device_address(device));
+    return node;
 }
 }  // namespace
 
-std::string openedDeviceSerial(ftdi_context* context) {
-    char serial[128] = {};
-    // The second form reads through the handle already open and leaves it open.
-    if (ftdi_usb_get_strings2(context, libusb_get_device(context->usb_dev), nullptr, 0, nullptr, 0,
-                              serial, sizeof serial) != 0) {
-        return {};
-    }
-    return serial;
+std::string serialThrough(libusb_device_handle* handle) {
+    libusb_device_descriptor descriptor{};
+    libusb_get_device_descriptor(libusb_get_device(handle), &descriptor);
+    return stringAt(handle, descriptor.iSerialNumber);
 }
 
 AdapterChoice AdapterChoice::parse(const std::string& text) {
@@ -50,11 +86,14 @@ AdapterChoice AdapterChoice::parse(const std::string& text) {
     size_t colon = text.find(':');
     std::string busText = text.substr(0, colon);
     std::string deviceText = colon == std::string::npos ? "" : text.substr(colon + 1);
-    // Bus and device numbers have at most three digits; anything else is a serial number.
+    // Bus and device numbers have at most three digits, a port path is the kernel's
+    // BUS-PORT[.PORT...]; anything else is a serial number.
     if (isDigits(busText) && isDigits(deviceText) && busText.size() <= 3 &&
         deviceText.size() <= 3) {
         choice.bus = std::stoi(busText);
         choice.device = std::stoi(deviceText);
+    } else if (std::regex_match(text, std::regex("[0-9]{1,3}-[0-9]{1,3}(\\.[0-9]{1,3}){0,6}"))) {
+        choice.portPath = text;
     } else {
         choice.serial = text;
     }
@@ -67,6 +106,9 @@ std::string AdapterChoice::describe() const {
     }
     if (bus >= 0) {
         return "bus " + std::to_string(bus) + " device " + std::to_string(device);
+    }
+    if (!portPath.empty()) {
+        return "USB port path " + portPath;
     }
     return "the first FTDI device";
 }
@@ -89,6 +131,11 @@ std::vector<libusb_device*> findFtdiDevices(ftdi_context* context) {
     if (list) {
         libusb_free_device_list(list, 1);
     }
+    // libusb lists in no particular order; "the first" and the list go by bus and port.
+    std::sort(found.begin(), found.end(), [](libusb_device* a, libusb_device* b) {
+        return std::make_pair(libusb_get_bus_number(a), portNumbers(a)) <
+               std::make_pair(libusb_get_bus_number(b), portNumbers(b));
+    });
     return found;
 }
 
@@ -99,61 +146,68 @@ void releaseDevices(std::vector<libusb_device*>& devices) {
     devices.clear();
 }
 
-libusb_device* pickDevice(ftdi_context* context, const std::vector<libusb_device*>& devices,
-                          const AdapterChoice& choice) {
-    for (libusb_device* device : devices) {
-        if (choice.isFirst()) {
-            return device;
-        }
+libusb_device* pickDevice(const std::vector<libusb_device*>& devices, const AdapterChoice& choice) {
+    auto chosen = std::find_if(devices.begin(), devices.end(), [&](libusb_device* device) {
         if (choice.bus >= 0) {
-            if (libusb_get_bus_number(device) == choice.bus &&
-                libusb_get_device_address(device) == choice.device) {
-                return device;
-            }
-        } else if (readStrings(context, device).serial == choice.serial) {
-            return device;
+            return libusb_get_bus_number(device) == choice.bus &&
+                   libusb_get_device_address(device) == choice.device;
         }
-    }
-    return nullptr;
+        if (!choice.portPath.empty()) {
+            return portPathOf(device) == choice.portPath;
+        }
+        return choice.isFirst() || readStrings(device).serial == choice.serial;
+    });
+    return chosen == devices.end() ? nullptr : *chosen;
 }
 
-std::string deviceNode(libusb_device* device) {
-    char node[40];
-    std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", libusb_get_bus_number(device),
+std::string describeDevice(libusb_device* device) {
+    char text[40];
+    std::snprintf(text, sizeof text, "bus %03u device %03u", libusb_get_bus_number(device),
                   libusb_get_device_address(device));
-    return node;
+    return std::string(text) + " (port " + portPathOf(device) + ")";
 }
 
-void explainRefusedOpen(libusb_device* device) {
-    // libftdi folds every refusal into one code; libusb tells a missing permission apart.
+void explainFailedOpen(libusb_device* device, int ftdiResult) {
+    if (ftdiResult == kFtdiClaimFailed) {
+        std::fprintf(stderr,
+                     "The FTDI adapter at %s is in use by another program. Close that program, "
+                     "or choose another adapter with --adapter, and try again.\n",
+                     describeDevice(device).c_str());
+        return;
+    }
+    // libftdi folds every refusal of opening into one code; libusb tells them apart.
     libusb_device_handle* handle = nullptr;
-    int result = libusb_open(device, &handle);
+    const int result = libusb_open(device, &handle);
     if (result == 0) {
         libusb_close(handle);
-        return;
+    } else if (result == LIBUSB_ERROR_ACCESS) {
+        std::fprintf(
+            stderr,
+            "No permission to open the FTDI adapter %s.\n"
+            "Install the udev rule d2xx/99-kmr-ftdi.rules (it gives the adapter to the group "
+            "plugdev), add yourself to plugdev, log in again and replug the adapter; the "
+            "README shows the commands.\n",
+            deviceNode(device).c_str());
+    } else if (result == LIBUSB_ERROR_NO_DEVICE) {
+        std::fprintf(stderr, "The FTDI adapter at %s was unplugged while it was being opened.\n",
+                     describeDevice(device).c_str());
     }
-    if (result != LIBUSB_ERROR_ACCESS) {
-        return;
-    }
-    std::fprintf(stderr,
-                 "No permission to open the FTDI adapter %s.\n"
-                 "Install the udev rule d2xx/99-kmr-ftdi.rules (it gives the adapter to the group "
-                 "plugdev), add yourself to plugdev, log in again and replug the adapter; the "
-                 "README shows the commands.\n",
-                 deviceNode(device).c_str());
 }
 
 int printFtdiDevices(ftdi_context* context, std::FILE* out) {
     std::vector<libusb_device*> devices = findFtdiDevices(context);
     for (libusb_device* device : devices) {
-        DeviceStrings strings = readStrings(context, device);
-        if (!strings.read) {
-            explainRefusedOpen(device);
+        const DeviceStrings strings = readStrings(device);
+        const bool refused = strings.openResult == LIBUSB_ERROR_ACCESS;
+        if (refused) {
+            explainFailedOpen(device, 0);
         }
-        std::fprintf(out, "%03u:%03u  %s  serial %s\n", libusb_get_bus_number(device),
-                     libusb_get_device_address(device),
-                     strings.read ? strings.product.c_str() : "(no access)",
-                     strings.read ? strings.serial.c_str() : "?");
+        const std::string serial = refused                  ? "serial ?"
+                                   : strings.serial.empty() ? "(no serial)"
+                                                            : "serial " + strings.serial;
+        std::fprintf(out, "%03u:%03u  port %s  %s  %s\n", libusb_get_bus_number(device),
+                     libusb_get_device_address(device), portPathOf(device).c_str(),
+                     refused ? "(no access)" : strings.product.c_str(), serial.c_str());
     }
     int count = int(devices.size());
     releaseDevices(devices);

@@ -1,6 +1,6 @@
 // The FTDI adapters on the USB bus: which devices count as ours (the product ids of the udev
-// rule), which one the user chose with --adapter, the list for --list-adapters, and the help
-// printed when the system refuses to open one.
+// rule), which one the user chose with --adapter, the list for --list-adapters, and what is said
+// on standard error when one cannot be opened.
 #pragma once
 
 #include <cstdio>
@@ -9,38 +9,43 @@
 
 struct ftdi_context;
 struct libusb_device;
+struct libusb_device_handle;
 
-// What --adapter asked for: a serial number, or a bus and device number ("BUS:DEV").
+// What --adapter asked for: a serial number, a bus and device number ("BUS:DEV", new at every
+// replug) or a USB port path ("1-1.4.2", the same for as long as the cabling stays).
 // An empty choice means the first FTDI device.
 struct AdapterChoice {
     std::string serial;
     int bus = -1;
     int device = -1;
+    std::string portPath;
 
     static AdapterChoice parse(const std::string& text);
-    bool isFirst() const { return serial.empty() && bus < 0; }
+    bool isFirst() const { return serial.empty() && bus < 0 && portPath.empty(); }
     std::string describe() const;
 };
 
-// The FTDI devices on the bus, in the order libusb lists them; each carries a reference the
-// caller drops with releaseDevices.
+// The FTDI devices on the bus, by bus and port path; each carries a reference the caller drops
+// with releaseDevices.
 std::vector<libusb_device*> findFtdiDevices(ftdi_context* context);
 void releaseDevices(std::vector<libusb_device*>& devices);
 
 // The device `choice` names among `devices`, or nullptr. Reading a serial number opens the
 // device briefly.
-libusb_device* pickDevice(ftdi_context* context, const std::vector<libusb_device*>& devices,
-                          const AdapterChoice& choice);
+libusb_device* pickDevice(const std::vector<libusb_device*>& devices, const AdapterChoice& choice);
 
-// The serial number of the device `context` has open; empty when it cannot be read.
-std::string openedDeviceSerial(ftdi_context* context);
+// The serial number read through `handle`, already open; empty when the device has none or it
+// cannot be read. The handle stays open either way.
+std::string serialThrough(libusb_device_handle* handle);
 
-// "/dev/bus/usb/BBB/DDD" of a device.
-std::string deviceNode(libusb_device* device);
+// "bus 001 device 002 (port 1-1.4.2)": how the messages name a device.
+std::string describeDevice(libusb_device* device);
 
-// After opening `device` failed: when the system refused access, says so on standard error
-// with the device node, the udev rule and the group that rule gives the adapter to.
-void explainRefusedOpen(libusb_device* device);
+// After ftdi_usb_open_dev refused `device` with `ftdiResult`: says on standard error why, when
+// that is known: the adapter is in use by another program, the system refused access (with the
+// device node, the udev rule and the group that rule gives the adapter to), or it went away.
+void explainFailedOpen(libusb_device* device, int ftdiResult);
 
-// One line per FTDI device: bus and device number, product and serial. Returns how many.
+// One line per FTDI device: bus and device number, port path, product and serial. Returns how
+// many.
 int printFtdiDevices(ftdi_context* context, std::FILE* out);

@@ -1,6 +1,7 @@
 // A real adapter through libftdi1: the chosen FTDI device (the first one unless --adapter
 // named another), in synchronous bit-bang.
 #include <libftdi1/ftdi.h>
+#include <libusb.h>
 
 #include <chrono>
 #include <cstdio>
@@ -11,7 +12,9 @@
 #include "provider.h"
 
 namespace {
-// Puts the pins back to inputs before letting go, so a closed program leaves no line driven.
+// Leaves the chip as a freshly plugged one: the bit mode reset puts it back in UART mode (TXD
+// driven high, the other pins as the UART has them), and closing hands the interface back to
+// the kernel's serial driver when it had one.
 void releaseAdapter(ftdi_context* context) {
     ftdi_set_bitmode(context, 0, BITMODE_RESET);
     ftdi_usb_close(context);
@@ -38,27 +41,31 @@ public:
         }
         context->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
         std::vector<libusb_device*> devices = findFtdiDevices(context);
-        libusb_device* device = pickDevice(context, devices, choice_);
-        if (!device) {
-            if (!choice_.isFirst()) {
-                std::fprintf(stderr, "No FTDI adapter with %s is plugged in.\n",
-                             choice_.describe().c_str());
-            }
-            releaseDevices(devices);
-            ftdi_free(context);
-            return FT_DEVICE_NOT_FOUND;
+        libusb_device* device = pickDevice(devices, choice_);
+        if (!device && !choice_.isFirst()) {
+            std::fprintf(stderr, "No FTDI adapter with %s is plugged in.\n",
+                         choice_.describe().c_str());
+        } else if (devices.size() > 1 && choice_.isFirst()) {
+            std::fprintf(stderr,
+                         "%zu FTDI adapters are plugged in; using the first, at %s. Choose one "
+                         "with --adapter.\n",
+                         devices.size(), describeDevice(device).c_str());
         }
-        int result = ftdi_usb_open_dev(context, device);
-        if (result < 0) {
-            explainRefusedOpen(device);
+        const int result = device ? ftdi_usb_open_dev(context, device) : -1;
+        if (device && result < 0) {
+            explainFailedOpen(device, result);
         }
         releaseDevices(devices);
         if (result < 0) {
             ftdi_free(context);
-            return FT_DEVICE_NOT_OPENED;
+            return device ? FT_DEVICE_NOT_OPENED : FT_DEVICE_NOT_FOUND;
+        }
+        if (!clearLeftovers(context)) {
+            releaseAdapter(context);
+            return FT_IO_ERROR;
         }
         open_.insert(context);
-        openedSerial_ = openedDeviceSerial(context);
+        openedSerial_ = serialThrough(context->usb_dev);
         *handle = context;
         return FT_OK;
     }
@@ -139,8 +146,11 @@ public:
         ftdi_context* context = find(handle);
         if (!context)
             return FT_INVALID_HANDLE;
-        // libftdi multiplies the rate by 4 in bit-bang mode; D2XX callers mean the plain rate.
-        int rate = int(baudRate / 4 ? baudRate / 4 : 1);
+        // The chip gets the divisor of the plain rate whether the bit mode is set before or after
+        // the rate: libftdi multiplies the rate by 4 only once bit-bang is on, so only then is
+        // it divided here.
+        const ULONG quarter = baudRate / 4 ? baudRate / 4 : 1;
+        const int rate = int(context->bitbang_enabled ? quarter : baudRate);
         return ftdi_set_baudrate(context, rate) < 0 ? FT_INVALID_BAUD_RATE : FT_OK;
     }
 
@@ -181,6 +191,14 @@ public:
     }
 
 private:
+    // What another program may have left behind: a bulk endpoint halted (libftdi never clears
+    // one) and a bit mode the chip keeps until it is reset.
+    static bool clearLeftovers(ftdi_context* context) {
+        return libusb_clear_halt(context->usb_dev, uint8_t(context->in_ep)) == 0 &&
+               libusb_clear_halt(context->usb_dev, uint8_t(context->out_ep)) == 0 &&
+               ftdi_set_bitmode(context, 0, BITMODE_RESET) == 0;
+    }
+
     ftdi_context* find(FT_HANDLE handle) const {
         auto* context = static_cast<ftdi_context*>(handle);
         return open_.count(context) ? context : nullptr;
@@ -203,6 +221,18 @@ int listLibftdiAdapters(std::FILE* out) {
         return -1;
     }
     int count = printFtdiDevices(context, out);
+    ftdi_free(context);
+    return count;
+}
+
+int countLibftdiAdapters() {
+    ftdi_context* context = ftdi_new();
+    if (!context) {
+        return -1;
+    }
+    std::vector<libusb_device*> devices = findFtdiDevices(context);
+    const int count = int(devices.size());
+    releaseDevices(devices);
     ftdi_free(context);
     return count;
 }

@@ -21,7 +21,8 @@ public:
     virtual FT_STATUS setLatencyTimer(FT_HANDLE handle, UCHAR latencyMs) = 0;
     virtual FT_STATUS setBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) = 0;
     virtual FT_STATUS getBitMode(FT_HANDLE handle, UCHAR* mode) = 0;
-    // The serial number of the adapter opened last, for a production log; empty when unknown.
+    // The serial number of the adapter opened last, for a production log; empty when it has none
+    // or it could not be read.
     virtual std::string openedSerial() const { return {}; }
 };
 
@@ -33,10 +34,12 @@ D2xxProvider* installedD2xxProvider();
 std::string openedAdapterSerial();
 
 // The provider for a real adapter through libftdi1. `adapter` is what --adapter asked for: a
-// serial number or "BUS:DEV"; empty means the first FTDI device. FT_Open's device 0 is that
-// adapter.
+// serial number, "BUS:DEV" or a USB port path ("1-1.4.2"); empty means the first FTDI device,
+// named on standard error when there are several. FT_Open's device 0 is that adapter.
 std::unique_ptr<D2xxProvider> makeLibftdiProvider(const std::string& adapter = {});
 
-// Prints one line per FTDI adapter on the USB bus (bus:device, product, serial) and returns how
-// many there are, or -1 when USB could not be read.
+// Prints one line per FTDI adapter on the USB bus (bus:device, port path, product, serial) and
+// returns how many there are, or -1 when USB could not be read.
 int listLibftdiAdapters(std::FILE* out);
+// How many FTDI adapters are on the USB bus, none of them opened; -1 when USB could not be read.
+int countLibftdiAdapters();

@@ -107,15 +107,16 @@ void printRefusal(const ProgramInfo& info, const QString& why) {
 
 void printProgramHelp(const ProgramInfo& info) {
     std::printf(
-        "Usage: %s [SUBCOMMAND] [--adapter=SERIAL|BUS:DEV | --simulate[=KEY=VALUE,...]]\n"
+        "Usage: %s [SUBCOMMAND] [--adapter=SERIAL|BUS:DEV|PORT | --simulate[=KEY=VALUE,...]]\n"
         "%s\n\n"
         "Options:\n"
         "  --help                 show this text and exit\n"
         "  --version              show the version and exit\n"
-        "  --list-adapters        list the FTDI adapters on the USB bus (bus:device, product,\n"
-        "                         serial number) and exit\n"
+        "  --list-adapters        list the FTDI adapters on the USB bus (bus:device, port path,\n"
+        "                         product, serial number) and exit\n"
         "  --adapter=SERIAL       use the FTDI adapter with this serial number instead of the\n"
-        "  --adapter=BUS:DEV      first one, or the one at this bus and device number\n"
+        "  --adapter=BUS:DEV      first one, or the one at this bus and device number, or the\n"
+        "  --adapter=PORT         one at this USB port path (e.g. 1-1.4.2, kept across replugs)\n"
         "  --simulate[=OPTIONS]   use the built-in simulated adapter and drive instead of an\n"
         "                         FTDI adapter. OPTIONS, separated by commas:\n"
         "                           mode=firmware|bootloader  what the drive runs (default %s)\n"
@@ -150,7 +151,7 @@ StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
     const QCommandLineOption help({"h", "help"}, {});
     const QCommandLineOption version("version", {});
     const QCommandLineOption list("list-adapters", {});
-    const QCommandLineOption adapter("adapter", {}, "SERIAL|BUS:DEV");
+    const QCommandLineOption adapter("adapter", {}, "SERIAL|BUS:DEV|PORT");
     const QCommandLineOption simulate("simulate", {}, "OPTIONS");
     const QList<QCommandLineOption> ours{help, version, list, adapter, simulate};
     QCommandLineParser parser;
@@ -210,6 +211,18 @@ StartupChoice judgeAdapterOptions(const QStringList& adapterValues,
         choice.simulation = std::make_shared<const drive_sim::SimOptions>(std::move(options));
     }
     return choice;
+}
+
+bool adapterIsAmbiguous(const StartupChoice& choice, const ProgramInfo& info) {
+    if (choice.simulate || !choice.adapter.empty() || countLibftdiAdapters() < 2) {
+        return false;
+    }
+    std::fprintf(stderr,
+                 "%s: several FTDI adapters are plugged in; name the one to use with "
+                 "--adapter=SERIAL|BUS:DEV|PORT:\n",
+                 info.name);
+    listLibftdiAdapters(stderr);
+    return true;
 }
 
 void installProvider(const StartupChoice& choice) {

@@ -29,14 +29,14 @@ struct StartupChoice {
     // The simulation as --simulate described it on top of the program's drive mode, its state
     // file already read; none: the defaults. Read only by installProvider.
     std::shared_ptr<const drive_sim::SimOptions> simulation;
-    std::string adapter;  // --adapter: a serial number or BUS:DEV; empty for the first adapter
+    std::string adapter;  // --adapter: a serial number, BUS:DEV or PORT; empty for the first one
 };
 
 // Whether the toolkit has already taken its own options (single-dash ones such as -platform,
 // and their values) out of argv. Before it has, they are left for it and the rest is judged.
 enum class ToolkitOptions { StillInArgv, TakenOut };
 
-// Reads --help, --version, --list-adapters, --adapter=SERIAL|BUS:DEV and
+// Reads --help, --version, --list-adapters, --adapter=SERIAL|BUS:DEV|PORT and
 // --simulate[=KEY=VALUE,...]. Help, version and the adapter list go to standard output; a
 // refused option or argument gets a message on standard error and exit code 2. The line is read
 // once before the application object exists, so that all of this works without a display, and once
@@ -57,6 +57,10 @@ void printRefusal(const ProgramInfo& info, const QString& why);
 
 // The text of --help on standard output, the subcommands' part from `info.moreHelp` included.
 void printProgramHelp(const ProgramInfo& info);
+
+// For work that must not guess which drive it is meant for (the subcommands): true, with the
+// list of adapters on standard error, when no adapter is named and several are plugged in.
+bool adapterIsAmbiguous(const StartupChoice& choice, const ProgramInfo& info);
 
 // Installs the simulated drive or the libftdi1 adapter as the D2XX provider.
 void installProvider(const StartupChoice& choice);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -18,16 +19,13 @@
 namespace drive_sim {
 
 namespace {
-constexpr const char* kDeviceNode = "/dev/bus/usb/001/002";
 constexpr uint8_t kBulkOut = 0x02;
 constexpr uint8_t kBulkIn = 0x81;
 constexpr uint32_t kCapabilities = USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM;
 constexpr int kSetupBytes = 8;
 
-// Root hub usb1 and the chip behind it: the device descriptor (bcdDevice 0x0600 makes it an
-// FT232R to libftdi) followed by its one configuration with one interface and two bulk
-// endpoints of 64 bytes.
-constexpr const char* kTestbed =
+// Root hub usb1, added with the first chip on the bus.
+constexpr const char* kRootHub =
     "P: /devices/usb1\n"
     "N: bus/usb/001/001\n"
     "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=/dev/bus/usb/001/001\n"
@@ -35,15 +33,26 @@ constexpr const char* kTestbed =
     "A: busnum=1\\n\nA: devnum=1\\n\nA: speed=480\\n\nA: bConfigurationValue=1\\n\n"
     "H: descriptors=12010002090001406B1D020006050302010109021900010100E000090400000109000000"
     "0705810304000C\n"
-    "\n"
-    "P: /devices/usb1/1-1\n"
-    "N: bus/usb/001/002\n"
-    "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=/dev/bus/usb/001/002\n"
-    "E: BUSNUM=001\nE: DEVNUM=002\n"
-    "A: busnum=1\\n\nA: devnum=2\\n\nA: speed=12\\n\nA: bConfigurationValue=1\\n\n"
-    "A: idVendor=0403\\n\nA: idProduct=6001\\n\n"
-    "H: descriptors=1201000200000008030401600006010203010902200001010080"
-    "2D0904000002FFFFFF020705810240000007050202400000\n";
+    "\n";
+
+// The chip at `device` on bus 1, behind root port `port`: the device descriptor (bcdDevice
+// 0x0600 makes it an FT232R to libftdi; string 3 is the serial number, 0 when there is none)
+// followed by its one configuration with one interface and two bulk endpoints of 64 bytes.
+std::string chipDevice(int device, int port, bool hasSerial) {
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "P: /devices/usb1/1-%d\n"
+                  "N: bus/usb/001/%03d\n"
+                  "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=/dev/bus/usb/001/%03d\n"
+                  "E: BUSNUM=001\nE: DEVNUM=%03d\n"
+                  "A: busnum=1\\n\nA: devnum=%d\\n\nA: speed=12\\n\nA: "
+                  "bConfigurationValue=1\\n\n"
+                  "A: idVendor=0403\\n\nA: idProduct=6001\\n\n"
+                  "H: descriptors=12010002000000080304016000060102%s01090220000101008"
+                  "02D0904000002FFFFFF020705810240000007050202400000\n",
+                  port, device, device, device, device, hasSerial ? "03" : "00");
+    return text;
+}
 
 struct Urb {
     UMockdevIoctlData* block = nullptr;   // the client's usbdevfs_urb, referenced
@@ -61,6 +70,8 @@ struct EmulatedFt232r::Impl {
     SimulatedDrive drive;
     Ft232rChip chip;
     std::deque<Urb> urbs;
+    int device = 2;  // the device number on bus 1
+    int port = 1;    // the root hub's port
     long transfersToUnplug = -1;
     bool unplugged = false;
     UMockdevTestbed* testbed = nullptr;
@@ -96,15 +107,69 @@ struct EmulatedFt232r::Impl {
             error = reap(arg) ? 0 : EAGAIN;
         } else if (request == USBDEVFS_DISCARDURB) {
             error = discard(arg);
+        } else if (request == USBDEVFS_DISCONNECT_CLAIM || request == USBDEVFS_CLAIMINTERFACE) {
+            error = chip.options().claimedElsewhere ? EBUSY : 0;
+            // Claiming with a disconnect lets the kernel's driver go first.
+            if (!error && request == USBDEVFS_DISCONNECT_CLAIM) {
+                chip.options().kernelDriverBound = false;
+            }
         } else if (request == USBDEVFS_GETDRIVER) {
-            error = ENODATA;  // no kernel driver holds the interface
-        } else if (request != USBDEVFS_DISCONNECT_CLAIM && request != USBDEVFS_CLAIMINTERFACE &&
-                   request != USBDEVFS_RELEASEINTERFACE && request != USBDEVFS_IOCTL &&
-                   request != USBDEVFS_SETINTERFACE && request != USBDEVFS_CLEAR_HALT &&
+            error = reportDriver(arg);
+        } else if (request == USBDEVFS_IOCTL) {
+            error = driverCommand(arg);
+        } else if (request == USBDEVFS_CLEAR_HALT) {
+            error = clearHalt(arg);
+        } else if (request != USBDEVFS_RELEASEINTERFACE && request != USBDEVFS_SETINTERFACE &&
                    request != USBDEVFS_RESET) {
             error = ENOTTY;
         }
         umockdev_ioctl_client_complete(client, error ? -1 : 0, error);
+    }
+
+    int reportDriver(UMockdevIoctlData* arg) {
+        if (!chip.options().kernelDriverBound) {
+            return ENODATA;
+        }
+        UMockdevIoctlData* query =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_getdriver), nullptr);
+        if (!query) {
+            return EFAULT;
+        }
+        std::snprintf(reinterpret_cast<usbdevfs_getdriver*>(query->data)->driver,
+                      USBDEVFS_MAXDRIVERNAME + 1, "ftdi_sio");
+        umockdev_ioctl_data_unref(query);
+        return 0;
+    }
+
+    // Detaching and reattaching the kernel's driver.
+    int driverCommand(UMockdevIoctlData* arg) {
+        UMockdevIoctlData* command =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr);
+        if (!command) {
+            return EFAULT;
+        }
+        const int code = reinterpret_cast<usbdevfs_ioctl*>(command->data)->ioctl_code;
+        umockdev_ioctl_data_unref(command);
+        bool& bound = chip.options().kernelDriverBound;
+        if (code != USBDEVFS_DISCONNECT && code != USBDEVFS_CONNECT) {
+            return ENOTTY;
+        }
+        if (bound == (code == USBDEVFS_CONNECT)) {
+            return ENODATA;
+        }
+        bound = code == USBDEVFS_CONNECT;
+        return 0;
+    }
+
+    int clearHalt(UMockdevIoctlData* arg) {
+        UMockdevIoctlData* endpoint =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned), nullptr);
+        if (!endpoint) {
+            return EFAULT;
+        }
+        chip.options().haltedEndpoints.erase(uint8_t(*reinterpret_cast<unsigned*>(endpoint->data)));
+        umockdev_ioctl_data_unref(endpoint);
+        return 0;
     }
 
     // Resolving hands out a reference; the URB keeps the one of its block, and the block holds
@@ -138,7 +203,12 @@ struct EmulatedFt232r::Impl {
         }
         fields->status = 0;
         fields->actual_length = 0;
-        if (fields->type == USBDEVFS_URB_TYPE_CONTROL && fields->buffer_length >= kSetupBytes) {
+        if (fields->type == USBDEVFS_URB_TYPE_BULK &&
+            chip.options().haltedEndpoints.count(fields->endpoint)) {
+            fields->status = -EPIPE;
+            urb.done = true;
+        } else if (fields->type == USBDEVFS_URB_TYPE_CONTROL &&
+                   fields->buffer_length >= kSetupBytes) {
             uint8_t* bytes = urb.buffer->data;
             int sent =
                 chip.control(bytes, bytes + kSetupBytes, fields->buffer_length - kSetupBytes);
@@ -211,23 +281,37 @@ struct EmulatedFt232r::Impl {
 };
 
 EmulatedFt232r::EmulatedFt232r(std::unique_ptr<DrivePersonality> personality, LinkFaults faults,
-                               ChipOptions options)
+                               ChipOptions options, const EmulatedFt232r* neighbour)
     : impl_(std::make_unique<Impl>(std::move(personality), std::move(faults), std::move(options))) {
-    impl_->testbed = umockdev_testbed_new();
     GError* error = nullptr;
-    if (!umockdev_testbed_add_from_string(impl_->testbed, kTestbed, &error)) {
+    const bool hasSerial = !impl_->chip.options().serial.empty();
+    if (neighbour) {
+        impl_->testbed = UMOCKDEV_TESTBED(g_object_ref(neighbour->impl_->testbed));
+        impl_->device = neighbour->impl_->device + 1;
+        impl_->port = neighbour->impl_->port + 1;
+    } else {
+        impl_->testbed = umockdev_testbed_new();
+        if (!umockdev_testbed_add_from_string(impl_->testbed, kRootHub, &error)) {
+            g_error("emulated FT232R: %s", error->message);
+        }
+    }
+    const std::string device = chipDevice(impl_->device, impl_->port, hasSerial);
+    if (!umockdev_testbed_add_from_string(impl_->testbed, device.c_str(), &error)) {
         g_error("emulated FT232R: %s", error->message);
     }
     impl_->handler = umockdev_ioctl_base_new();
     g_signal_connect(impl_->handler, "handle-ioctl", G_CALLBACK(Impl::onIoctl), impl_.get());
     g_signal_connect(impl_->handler, "client-connected", G_CALLBACK(Impl::onOpen), impl_.get());
-    if (!umockdev_testbed_attach_ioctl(impl_->testbed, kDeviceNode, impl_->handler, &error)) {
+    if (!umockdev_testbed_attach_ioctl(impl_->testbed, deviceNode().c_str(), impl_->handler,
+                                       &error)) {
         g_error("emulated FT232R: %s", error->message);
     }
 }
 
 EmulatedFt232r::~EmulatedFt232r() {
-    umockdev_testbed_detach_ioctl(impl_->testbed, kDeviceNode, nullptr);
+    umockdev_testbed_detach_ioctl(impl_->testbed, deviceNode().c_str(), nullptr);
+    umockdev_testbed_remove_device(impl_->testbed,
+                                   ("/sys/devices/usb1/1-" + std::to_string(impl_->port)).c_str());
     for (Urb& urb : impl_->urbs) {
         umockdev_ioctl_data_unref(urb.block);
     }
@@ -264,9 +348,20 @@ void EmulatedFt232r::unplugAtTransfer(long count) {
     impl_->transfersToUnplug = count;
 }
 
+bool EmulatedFt232r::kernelDriverBound() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->chip.options().kernelDriverBound;
+}
+
+std::string EmulatedFt232r::deviceNode() const {
+    char node[32];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", impl_->device);
+    return node;
+}
+
 std::string EmulatedFt232r::deviceNodeFile() const {
     gchar* root = umockdev_testbed_get_root_dir(impl_->testbed);
-    std::string path = std::string(root) + kDeviceNode;
+    std::string path = std::string(root) + deviceNode();
     g_free(root);
     return path;
 }

@@ -1,5 +1,6 @@
-// An FT232R on a mocked Linux USB bus (umockdev): bus 1, device 2, vendor 0x0403, product
-// 0x6001, its pins wired to a simulated drive. The unmodified libusb and libftdi1 of the system
+// An FT232R on a mocked Linux USB bus (umockdev): bus 1, device 2 at port 1-1 (a second chip
+// beside it: device 3 at port 1-2), vendor 0x0403, product 0x6001, its pins wired to a
+// simulated drive. The unmodified libusb and libftdi1 of the system
 // talk to it through usbdevfs ioctls, so the real adapter path runs end to end without hardware.
 // The process must run under umockdev-wrapper (LD_PRELOAD=libumockdev-preload.so.0).
 // Test support: linked by tests and benchmarks, never by the programs.
@@ -18,8 +19,10 @@ namespace drive_sim {
 
 class EmulatedFt232r {
 public:
+    // With `neighbour`, the chip joins that chip's bus at the next device number and port; the
+    // neighbour must outlive it.
     EmulatedFt232r(std::unique_ptr<DrivePersonality> personality, LinkFaults faults = {},
-                   ChipOptions options = {});
+                   ChipOptions options = {}, const EmulatedFt232r* neighbour = nullptr);
     ~EmulatedFt232r();
     EmulatedFt232r(const EmulatedFt232r&) = delete;
     EmulatedFt232r& operator=(const EmulatedFt232r&) = delete;
@@ -36,8 +39,12 @@ public:
     // on (1: the next one): from then on every ioctl answers ENODEV. Negative: never.
     void unplugAtTransfer(long count);
 
-    // The file that stands for /dev/bus/usb/001/002 inside the mocked tree, e.g. to take its
-    // permissions away.
+    // Whether the kernel's serial driver holds the interface (see ChipOptions).
+    bool kernelDriverBound() const;
+
+    // "/dev/bus/usb/001/002", and the file that stands for it inside the mocked tree, e.g. to
+    // take its permissions away.
+    std::string deviceNode() const;
     std::string deviceNodeFile() const;
 
 private:

@@ -15,7 +15,6 @@ constexpr uint8_t kVendorIn = 0xC0;
 constexpr uint8_t kStandardIn = 0x80;
 constexpr uint8_t kGetDescriptor = 6;
 constexpr uint8_t kStringDescriptor = 3;
-constexpr uint8_t kResetSio = 0;
 constexpr uint8_t kSynchronousBitBang = 0x04;
 const char* const kStrings[] = {nullptr, "FTDI", "FT232R USB UART"};
 
@@ -50,7 +49,7 @@ int Ft232rChip::stringDescriptor(int index, uint8_t* data, int length) const {
     std::vector<uint8_t> descriptor = {0, kStringDescriptor};
     if (index == 0) {
         descriptor.insert(descriptor.end(), {0x09, 0x04});  // US English
-    } else if (index <= 3) {
+    } else if (index < 3 || (index == 3 && !options_.serial.empty())) {
         std::string text = index == 3 ? options_.serial : kStrings[index];
         for (char c : text) {
             descriptor.insert(descriptor.end(), {uint8_t(c), 0});
@@ -68,11 +67,7 @@ int Ft232rChip::vendorRequest(const VendorRequest& request, uint8_t* data, int l
     requests_.push_back(request);
     switch (request.request) {
         case kFtdiReset:
-            // Reset or purge: either way nothing waits for the host any more.
-            if (request.value == kResetSio) {
-                synchronousBitBang_ = false;
-                port_.reset();
-            }
+            // Reset or purge: either way nothing waits for the host any more. The bit mode stays.
             fifo_.clear();
             return 0;
         case kFtdiSetBaudRate:
@@ -80,14 +75,19 @@ int Ft232rChip::vendorRequest(const VendorRequest& request, uint8_t* data, int l
         case kFtdiSetLatencyTimer:
             latencyMs_ = uint8_t(request.value);
             return 0;
-        case kFtdiSetBitMode:
-            synchronousBitBang_ = (request.value >> 8) == kSynchronousBitBang;
-            if (synchronousBitBang_) {
+        case kFtdiSetBitMode: {
+            const uint8_t mode = uint8_t(request.value >> 8);
+            if (options_.bitMode != 0 && mode != 0 && mode != options_.bitMode) {
+                return 0;  // accepted, but the old mode stays until a reset
+            }
+            options_.bitMode = mode;
+            if (mode == kSynchronousBitBang) {
                 port_.setDirections(uint8_t(request.value));
             } else {
                 port_.reset();
             }
             return 0;
+        }
         case kFtdiGetLatencyTimer:
         case kFtdiReadPins:
             if (length >= 1) {
@@ -105,7 +105,7 @@ int Ft232rChip::vendorRequest(const VendorRequest& request, uint8_t* data, int l
 
 void Ft232rChip::bulkOut(const uint8_t* data, int length) {
     // Outside bit-bang mode the bytes leave as serial data that the drive does not listen to.
-    if (!synchronousBitBang_) {
+    if (options_.bitMode != kSynchronousBitBang) {
         return;
     }
     for (int i = 0; i < length; ++i) {

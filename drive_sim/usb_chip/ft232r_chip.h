@@ -14,12 +14,23 @@
 
 namespace drive_sim {
 
+// How the chip starts; the host's requests change the last three as they would change a chip.
 struct ChipOptions {
+    // Empty: the chip has no serial number string (iSerialNumber 0).
     std::string serial = "KMR00001";
     // Off: the chip answers every IN request at once, as if its latency timer had just run out.
     bool latencyTimerOn = true;
     // Baud-rate divisors (the 16-bit value of the request) the chip stalls, to refuse a rate.
     std::set<uint16_t> refusedBaudDivisors;
+    // Another program holds the interface: claiming it answers EBUSY.
+    bool claimedElsewhere = false;
+    // The bit mode another tool left (e.g. 0x01, asynchronous bit-bang). The chip keeps it across
+    // a reset of the serial engine and takes another bit mode only after a bit-mode reset.
+    uint8_t bitMode = 0;
+    // Bulk endpoints (0x02, 0x81) that stall every transfer until the host clears their halt.
+    std::set<uint8_t> haltedEndpoints;
+    // The kernel's serial driver holds the interface until the host detaches it.
+    bool kernelDriverBound = false;
 };
 
 // One vendor request as the chip received it.
@@ -67,7 +78,6 @@ private:
 
     ChipOptions options_;
     BitBangPort port_;
-    bool synchronousBitBang_ = false;
     uint8_t latencyMs_ = 16;
     std::deque<uint8_t> fifo_;  // bytes waiting for the host
     std::chrono::steady_clock::time_point lastPacket_;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QProcess>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <set>
@@ -51,17 +52,18 @@ struct OpenCase {
 }  // namespace
 
 TEST(LibftdiOnEmulatedChip, OpenReadAndCloseReachTheChip) {
-    // libftdi opens at 9600 baud (divisor 0x4138); the link then asks for 10000, which libftdi
-    // multiplies by 4 in bit-bang mode, hence the quarter the provider passes: 3 MHz / 10000 is
-    // divisor 300 (0x012C), 3 MHz / 1200 is 2500 (0x09C4).
-    const VendorRequest opened{0x03, 0x4138, 0}, syncBitBang{0x0B, 0x0409, 1}, latency4{0x09, 4, 1},
-        baud10000{0x03, 0x012C, 0}, baud1200{0x03, 0x09C4, 0}, latency2{0x09, 2, 1},
-        pinsReleased{0x0B, 0x0000, 1};
+    // libftdi opens at 9600 baud (divisor 0x4138), the provider resets a leftover bit mode; the
+    // link then asks for 10000 baud: 3 MHz / 10000 is divisor 300 (0x012C), 3 MHz / 1200 is
+    // 2500 (0x09C4). Closing resets the bit mode again.
+    const VendorRequest opened{0x03, 0x4138, 0}, bitModeReset{0x0B, 0x0000, 1},
+        syncBitBang{0x0B, 0x0409, 1}, latency4{0x09, 4, 1}, baud10000{0x03, 0x012C, 0},
+        baud1200{0x03, 0x09C4, 0}, latency2{0x09, 2, 1};
     const std::vector<OpenCase> cases = {
-        {"10000 baud", {}, {opened, syncBitBang, latency4, baud10000, pinsReleased}},
+        {"10000 baud", {}, {opened, bitModeReset, syncBitBang, latency4, baud10000, bitModeReset}},
         {"1200 baud fallback",
          {0x012C},
-         {opened, syncBitBang, latency4, baud10000, baud1200, latency2, pinsReleased}},
+         {opened, bitModeReset, syncBitBang, latency4, baud10000, baud1200, latency2,
+          bitModeReset}},
     };
     for (const OpenCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -85,22 +87,35 @@ TEST(LibftdiOnEmulatedChip, OpenReadAndCloseReachTheChip) {
     }
 }
 
-TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialOrBusAndDeviceOrNamedAsMissing) {
+TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialBusAndDeviceOrPortOrRefusedWithItsReason) {
+    drive_sim::ChipOptions busy;
+    busy.claimedElsewhere = true;
     const struct {
         const char* adapter;
+        drive_sim::ChipOptions options;
         FT_STATUS status;
         std::string err;
     } cases[] = {
-        {"", FT_OK, ""},
-        {"KMR00001", FT_OK, ""},
-        {"1:2", FT_OK, ""},
-        {"KMR99999", FT_DEVICE_NOT_FOUND,
+        {"", {}, FT_OK, ""},
+        {"KMR00001", {}, FT_OK, ""},
+        {"1:2", {}, FT_OK, ""},
+        {"1-1", {}, FT_OK, ""},
+        {"KMR99999",
+         {},
+         FT_DEVICE_NOT_FOUND,
          "No FTDI adapter with serial number KMR99999 is plugged in.\n"},
-        {"1:3", FT_DEVICE_NOT_FOUND, "No FTDI adapter with bus 1 device 3 is plugged in.\n"},
+        {"1:3", {}, FT_DEVICE_NOT_FOUND, "No FTDI adapter with bus 1 device 3 is plugged in.\n"},
+        {"1-1.4",
+         {},
+         FT_DEVICE_NOT_FOUND,
+         "No FTDI adapter with USB port path 1-1.4 is plugged in.\n"},
+        {"", busy, FT_DEVICE_NOT_OPENED,
+         "The FTDI adapter at bus 001 device 002 (port 1-1) is in use by another program. Close "
+         "that program, or choose another adapter with --adapter, and try again.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.adapter);
-        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>(), c.options);
         installD2xxProvider(makeLibftdiProvider(c.adapter));
         OutputCapture capture;
         FT_HANDLE handle = nullptr;
@@ -116,7 +131,37 @@ TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialOrBusAndDeviceOrNamedAsMissing)
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_EQ(program.readAllStandardOutput().toStdString(),
-              "001:002  FT232R USB UART  serial KMR00001\n");
+              "001:002  port 1-1  FT232R USB UART  serial KMR00001\n");
+}
+
+// Two adapters on the bus: each can be chosen; with none chosen the first is taken and named.
+TEST(LibftdiOnEmulatedChip, OfTwoAdaptersTheChosenOneOpensOrTheFirstIsNamed) {
+    EmulatedAdapter first(std::make_unique<drive_sim::FerroxFirmware>());
+    drive_sim::ChipOptions options;
+    options.serial = "KMR00002";
+    drive_sim::EmulatedFt232r second(std::make_unique<drive_sim::FerroxFirmware>(), {}, options,
+                                     &*first);
+    const struct {
+        const char* adapter;
+        const char* opened;
+        const char* err;
+    } cases[] = {
+        {"", "KMR00001",
+         "2 FTDI adapters are plugged in; using the first, at bus 001 device 002 (port 1-1). "
+         "Choose one with --adapter.\n"},
+        {"1-2", "KMR00002", ""},
+        {"KMR00002", "KMR00002", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.adapter);
+        installD2xxProvider(makeLibftdiProvider(c.adapter));
+        OutputCapture capture;
+        FT_HANDLE handle = nullptr;
+        ASSERT_EQ(FT_Open(0, &handle), FT_OK);
+        EXPECT_EQ(openedAdapterSerial(), c.opened);
+        EXPECT_EQ(FT_Close(handle), FT_OK);
+        EXPECT_EQ(capture.err(), c.err);
+    }
 }
 
 // The node refuses opening: an unprivileged user without the udev rule, or, for root, the
@@ -149,10 +194,63 @@ TEST(LibftdiOnEmulatedChip, RefusedPermissionNamesTheNodeTheRuleAndTheGroup) {
     }
     EXPECT_EQ(status, FT_DEVICE_NOT_OPENED);
     EXPECT_EQ(listed, 1);
-    EXPECT_EQ(out, "001:002  (no access)  serial ?\n");
+    EXPECT_EQ(out, "001:002  port 1-1  (no access)  serial ?\n");
     const std::string help =
         "No permission to open the FTDI adapter /dev/bus/usb/001/002.\nInstall the udev rule "
         "d2xx/99-kmr-ftdi.rules (it gives the adapter to the group plugdev)";
     EXPECT_EQ(err.find(help), 0u) << err;
     EXPECT_NE(err.find(help, 1), std::string::npos) << "once for the open, once for the list";
+}
+
+// What another tool or the system left on the chip is cleared at open, the link works as on a
+// fresh chip, and closing hands the chip back: bit mode reset, the kernel's serial driver
+// attached (whether or not it held the chip before).
+TEST(LibftdiOnEmulatedChip, LeftoversAreClearedAtOpenAndTheChipIsHandedBack) {
+    using drive_sim::ChipOptions;
+    const struct {
+        const char* name;
+        void (*leave)(ChipOptions&);
+    } cases[] = {
+        {"no serial number", [](ChipOptions& o) { o.serial.clear(); }},
+        {"OUT endpoint halted", [](ChipOptions& o) { o.haltedEndpoints = {0x02}; }},
+        {"IN endpoint halted", [](ChipOptions& o) { o.haltedEndpoints = {0x81}; }},
+        {"asynchronous bit-bang left on", [](ChipOptions& o) { o.bitMode = 0x01; }},
+        {"kernel serial driver bound", [](ChipOptions& o) { o.kernelDriverBound = true; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChipOptions options;
+        c.leave(options);
+        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>(), options);
+        ASSERT_TRUE(openLink(true));
+        EXPECT_EQ(openedAdapterSerial(), options.serial);
+        EXPECT_FALSE(chip->kernelDriverBound());
+        bool error = false;
+        for (int i = 0; i < 3; ++i) {
+            sendNoOp(error);
+        }
+        EXPECT_FALSE(error);
+        EXPECT_TRUE(linkState.linkGood);
+        EXPECT_EQ(closeLink(), FT_OK);
+        EXPECT_EQ(portSettings(*chip).back(), (VendorRequest{0x0B, 0x0000, 1}));
+        EXPECT_TRUE(chip->kernelDriverBound()) << "the kernel binds its serial driver at close";
+    }
+}
+
+// The chip gets the divisor of 10000 baud whether the rate is set before or after bit-bang.
+TEST(LibftdiOnEmulatedChip, BaudDivisorIsTheSameInEitherCallOrder) {
+    for (bool bitModeFirst : {true, false}) {
+        SCOPED_TRACE(bitModeFirst ? "bit mode first" : "baud rate first");
+        EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+        FT_HANDLE handle = nullptr;
+        ASSERT_EQ(FT_Open(0, &handle), FT_OK);
+        if (bitModeFirst) {
+            EXPECT_EQ(FT_SetBitMode(handle, 0x09, 4), FT_OK);
+        }
+        EXPECT_EQ(FT_SetBaudRate(handle, 10000), FT_OK);
+        EXPECT_EQ(FT_SetBitMode(handle, 0x09, 4), FT_OK);
+        EXPECT_EQ(FT_Close(handle), FT_OK);
+        const std::vector<VendorRequest> settings = portSettings(*chip);
+        EXPECT_EQ(std::count(settings.begin(), settings.end(), VendorRequest{0x03, 0x012C, 0}), 1);
+    }
 }
