@@ -52,21 +52,35 @@ TEST(Window, StartsDisconnectedWithTheFormsRangesAndStartValues) {
     EXPECT_EQ(buttonStates(window), "x---");
     EXPECT_EQ(window.firmwareVersion, -1);
     // Minimum, maximum, step and start value: the ranges clamp what a file or a drive brings in.
+    // The settings table sets them over whatever the form's file holds.
     const std::pair<const char*, QString> fields[] = {
         {"contcurr", "0 11000 200 2000"}, {"peakcurr", "0 20000 200 4000"},
         {"inductance", "0.05 50 0.05 5"}, {"resistance", "0.05 50 0.05 1"},
         {"ferror", "1 16383 100 500"},    {"mult", "1 20 1 1"},
         {"gainP", "0 32767 50 500"},      {"gainI", "0 32767 25 100"},
         {"gainD", "0 32767 50 500"}};
-    for (const auto& field : fields) {
-        for (const char* axis : {"M1", "M2"}) {
-            auto* box = window.findChild<QAbstractSpinBox*>(field.first + QString(axis));
-            ASSERT_NE(box, nullptr) << field.first << axis;
-            QStringList range;
-            for (const char* property : {"minimum", "maximum", "singleStep", "value"}) {
-                range << box->property(property).toString();
+    for (bool fromTable : {false, true}) {
+        if (fromTable) {
+            for (QAbstractSpinBox* box : window.findChildren<QAbstractSpinBox*>()) {
+                box->setProperty("decimals", 0);  // the value follows into the range of one
+                for (const char* property : {"minimum", "maximum", "singleStep"}) {
+                    box->setProperty(property, 3);
+                }
             }
-            EXPECT_EQ(range.join(" "), field.second) << field.first << axis;
+            applySettingsTableToForm(window.ui);
+        }
+        for (const auto& field : fields) {
+            for (const char* axis : {"M1", "M2"}) {
+                auto* box = window.findChild<QAbstractSpinBox*>(field.first + QString(axis));
+                ASSERT_NE(box, nullptr) << field.first << axis;
+                QStringList range;
+                for (const char* property : {"minimum", "maximum", "singleStep", "value"}) {
+                    range << box->property(property).toString();
+                }
+                const QString rangeOnly = field.second.section(' ', 0, 2) + " 3";
+                EXPECT_EQ(range.join(" "), fromTable ? rangeOnly : field.second)
+                    << field.first << axis;
+            }
         }
     }
     EXPECT_EQ(settingsFromForm(window.ui).flags, 0);

@@ -3,28 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "drive_link.h"
 #include "output_capture.h"
 #include "personality.h"
 #include "sim_fixture.h"
+#include "transcript.h"
 
 using namespace drive_link;
-
-namespace {
-using Frames = std::vector<std::pair<int, int>>;
-
-// Command and value of each frame the drive received since `from`.
-Frames framesOf(const drive_sim::SimulatedAdapter& adapter, size_t from) {
-    Frames frames;
-    for (size_t i = from; i < adapter.frameLog().size(); ++i) {
-        frames.emplace_back(adapter.frameLog()[i].command, adapter.frameLog()[i].value);
-    }
-    return frames;
-}
-}  // namespace
 
 TEST(FrameCrc, MatchesTheWorkedValues) {
     EXPECT_EQ(frameCrc(0, 0), 0x5C);
@@ -82,6 +69,6 @@ TEST(ExchangeFrame, SendsLowHalfThenHighHalfAndOnlyTheCommandsLowByte) {
     bool error = false;
     transact(258, 7, error);
     EXPECT_EQ(capture.out().substr(0, 20), "052,06020 258,00007 ");  // traced whole
-    EXPECT_EQ(framesOf(bench.adapter, 0), (Frames{{52, 6020}, {2, 7}}));
+    EXPECT_EQ(compactFrames(bench.adapter.frameLog()), "> 52,6020 2,7");
     EXPECT_TRUE(bench.adapter.frameLog().back().crcOk);
 }

@@ -28,6 +28,21 @@ SimOptions parsed(const std::string& text, SimOptions options = {}) {
     return options;
 }
 
+// The message that refuses `text`; the options it was given stay as they were.
+std::string refusal(const std::string& text) {
+    SimOptions options;
+    options.latencyMs = 7.0;
+    options.bitErrorRate = 0.5;
+    std::string error;
+    EXPECT_FALSE(drive_sim::parseSimOptions(text, options, error)) << text;
+    EXPECT_NE(error, "") << text;
+    EXPECT_DOUBLE_EQ(options.latencyMs, 7.0) << text;
+    EXPECT_DOUBLE_EQ(options.bitErrorRate, 0.5) << text;
+    EXPECT_EQ(options.mode, DriveMode::Firmware) << text;
+    EXPECT_EQ(options.stateFile, "") << text;
+    return error;
+}
+
 // Installs the adapter the options describe and reads one raw no-op reply.
 uint32_t noOpReplyWith(const std::string& text, bool& error) {
     resetLinkState();
@@ -91,85 +106,32 @@ TEST(SimOptionsParser, AcceptsEachKeyUpToItsLimitsOnTopOfTheGivenDefaults) {
 }
 
 TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlone) {
-    const char* bad[] = {"mode",
-                         "=firmware",
-                         "mode=",
-                         "mode=turbo",
-                         "MODE=firmware",
-                         "power=maybe",
-                         "power=",
-                         "ber=lots",
-                         "ber=2",
-                         "ber=-0.1",
-                         "ber=nan",
-                         "ber=inf",
-                         "ber=1e-3x",
-                         "latency=-1",
-                         "latency=",
-                         "latency=1ms",
-                         "latency=1000.5",
-                         "colour=red",
-                         "mode=firmware,",
-                         ",mode=firmware",
-                         "power=on,,ber=0",
-                         "mode=firmware;power=on",
-                         "seed=",
-                         "seed=-1",
-                         "seed=1.5",
-                         "seed=0x10",
-                         "seed=18446744073709551616",
-                         "state=",
-                         "state=/no/such/folder/drive.state",
-                         "clamp=200",
-                         "clamp=200:65536",
-                         "clamp=200:-1",
-                         "clamp=199:100",
-                         "clamp=:100",
-                         "inertia=0",
-                         "inertia=-2e-5",
-                         "inertia=1.5",
-                         "inertia=",
-                         "viscous=-1e-6",
-                         "coulomb=heavy",
-                         "coulomb=10.5",
-                         "load=-11",
-                         "kt=0",
-                         "kt=0.05Nm",
-                         "gain_scale=0",
-                         "gain_scale=101",
-                         "gain_scale=nan"};
-    for (const char* text : bad) {
-        SimOptions options;
-        options.latencyMs = 7.0;
-        options.bitErrorRate = 0.5;
-        std::string error;
-        EXPECT_FALSE(drive_sim::parseSimOptions(text, options, error)) << text;
-        EXPECT_NE(error, "") << text;
-        EXPECT_DOUBLE_EQ(options.latencyMs, 7.0) << text;
-        EXPECT_DOUBLE_EQ(options.bitErrorRate, 0.5) << text;
-        EXPECT_EQ(options.mode, DriveMode::Firmware) << text;
+    // Separated by spaces, none of which a refused text holds; the last line is the list's own
+    // syntax and a key that does not exist.
+    std::istringstream bad(
+        "mode =firmware mode= mode=turbo MODE=firmware power=maybe power= "
+        "ber=lots ber=2 ber=-0.1 ber=nan ber=inf ber=1e-3x "
+        "latency=-1 latency= latency=1ms latency=1000.5 "
+        "seed= seed=-1 seed=1.5 seed=0x10 seed=18446744073709551616 "
+        "state= state=/no/such/folder/drive.state "
+        "clamp=200 clamp=200:65536 clamp=200:-1 clamp=199:100 clamp=:100 "
+        "inertia=0 inertia=-2e-5 inertia=1.5 inertia= viscous=-1e-6 coulomb=heavy coulomb=10.5 "
+        "load=-11 kt=0 kt=0.05Nm gain_scale=0 gain_scale=101 gain_scale=nan "
+        "mode=firmware, ,mode=firmware power=on,,ber=0 mode=firmware;power=on colour=red");
+    int refused = 0;
+    for (std::string text; bad >> text; ++refused) {
+        refusal(text);
     }
-    SimOptions options;
-    std::string error;
-    drive_sim::parseSimOptions("ber=lots", options, error);
-    EXPECT_NE(error.find("'lots'"), std::string::npos) << error;
-    drive_sim::parseSimOptions("colour=red", options, error);
-    EXPECT_NE(error.find("'colour'"), std::string::npos) << error;
-    drive_sim::parseSimOptions("kt=0", options, error);
-    EXPECT_EQ(error, "kt must be a number of Nm/A from 0 (not included) to 10, not '0'");
+    EXPECT_EQ(refused, 47);
+    EXPECT_NE(refusal("ber=lots").find("'lots'"), std::string::npos);
+    EXPECT_NE(refusal("colour=red").find("'colour'"), std::string::npos);
+    EXPECT_EQ(refusal("kt=0"), "kt must be a number of Nm/A from 0 (not included) to 10, not '0'");
 }
 
-TEST(SimulatedAdapterFromOptions, BuildsAnUnpoweredOrAFirmwareDriveWithTheLineSettings) {
+// What the mode, the power and the error rate build, the subcommands show (subcommands_test).
+TEST(SimulatedAdapterFromOptions, TheSeedReplaysTheLinesErrors) {
     bool error = false;
-    EXPECT_EQ(noOpReplyWith("power=off,latency=0", error), 0u);  // the line stays high
-    EXPECT_TRUE(error);
-
-    auto adapter = drive_sim::makeSimulatedAdapter(parsed("mode=firmware,ber=0.125,latency=0"));
-    EXPECT_DOUBLE_EQ(adapter->faults().bitErrorRate, 0.125);
-    EXPECT_EQ(adapter->faults().line, drive_sim::LineFault::None);
-    EXPECT_NE(dynamic_cast<drive_sim::FerroxFirmware*>(&adapter->personality()), nullptr);
-
-    // The seed replays the line's errors: at a rate of one half, a reply is all chance.
+    // At a rate of one half, a reply is all chance.
     const uint32_t first = noOpReplyWith("ber=0.5,seed=9,latency=0", error);
     EXPECT_EQ(noOpReplyWith("ber=0.5,seed=9,latency=0", error), first);
     EXPECT_NE(noOpReplyWith("ber=0.5,seed=10,latency=0", error), first);
@@ -224,7 +186,7 @@ Frames flashOnePacket() {
 }
 }  // namespace
 
-TEST(SimulatedDriveState, OneFileKeepsStoredSettingsAndFlashAcrossRunsInEitherMode) {
+TEST(SimulatedDriveState, OneFileKeepsStoredSettingsAndFlashAcrossRunsAndClampsHold) {
     QTemporaryDir dir;
     const std::string file = dir.filePath("drive.state").toStdString();
     const std::string state = ",state=" + file;
@@ -235,6 +197,9 @@ TEST(SimulatedDriveState, OneFileKeepsStoredSettingsAndFlashAcrossRunsInEitherMo
         {"mode=bootloader", flashOnePacket(), 0, flashed},
         {"mode=firmware", {}, 650, {}},
         {"mode=bootloader", {}, 0, factory},
+        // A clamped parameter keeps at most its limit, and only that parameter is clamped.
+        {"clamp=200:700", setGainP(900, false), 700, {}},
+        {"clamp=200:700,clamp=201:1", setGainP(600, false), 600, {}},
     };
     for (const DriveRun& run : runs) {
         replay(run);
@@ -263,12 +228,9 @@ TEST(SimulatedDriveState, OneFileKeepsStoredSettingsAndFlashAcrossRunsInEitherMo
     };
     for (const auto& [contents, why] : damaged) {
         std::ofstream(file, std::ios::trunc) << contents;
-        drive_sim::SimOptions options;
-        std::string error;
-        EXPECT_FALSE(drive_sim::parseSimOptions("state=" + file, options, error)) << contents;
+        const std::string error = refusal("state=" + file);
         EXPECT_NE(error.find("state file '" + file + "' is damaged"), std::string::npos) << error;
         EXPECT_NE(error.find(why), std::string::npos) << error;
-        EXPECT_EQ(options.stateFile, "");
     }
 }
 
@@ -287,14 +249,4 @@ TEST(SimulatedAdapterFromOptions, TheStepTestRunsOnTheAxisTheMechanicsDescribe) 
     EXPECT_GT(peakError("latency=0,kt=0.1,gain_scale=0.5"), factory * 3 / 2);
     EXPECT_LT(peakError("latency=0,gain_scale=2"), factory * 3 / 4);
     EXPECT_GT(peakError("latency=0,coulomb=0,viscous=0"), factory);
-}
-
-TEST(SimulatedDriveState, AClampedParameterKeepsAtMostItsLimit) {
-    const DriveRun runs[] = {
-        {"clamp=200:700", setGainP(900, false), 700, {}},
-        {"clamp=200:700,clamp=201:1", setGainP(600, false), 600, {}},
-    };
-    for (const DriveRun& run : runs) {
-        replay(run);
-    }
 }

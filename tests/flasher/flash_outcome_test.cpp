@@ -37,55 +37,42 @@ TEST(FlasherOutcomes, EachWayAWorkflowEndsIsItsOutcome) {
     QTemporaryDir dir;
     const QString image = writeImage(dir, "image.vlf", 1);
     const QString empty = writeImage(dir, "empty.vlf", 0);
-    using Setup = std::function<void(drive_sim::BootloaderSettings&, drive_sim::LinkFaults&)>;
+    using Drive = drive_sim::BootloaderSettings;
+    using Line = drive_sim::LinkFaults;
+    using Setup = std::function<void(Drive&, Line&)>;
     struct Case {
         const char* name;
         Setup setup;
         QString file;
         Failure open, connect, flash;  // the flash runs only after an image and a bootloader
     };
-    const Setup asIs = [](drive_sim::BootloaderSettings&, drive_sim::LinkFaults&) {};
+    const Setup asIs = [](Drive&, Line&) {};
+    const Failure none = Failure::None;
     const Case cases[] = {
-        {"flashed and verified", asIs, image, Failure::None, Failure::None, Failure::None},
-        {"no file chosen", asIs, "", kCancelled, Failure::None, Failure::None},
-        {"missing file", asIs, dir.filePath("missing.vlf"), Failure::FileRefused, Failure::None,
-         Failure::None},
-        {"image without packets", asIs, empty, Failure::FileRefused, Failure::None, Failure::None},
+        {"flashed and verified", asIs, image, none, none, none},
+        {"no file chosen", asIs, "", kCancelled, none, none},
+        {"missing file", asIs, dir.filePath("missing.vlf"), Failure::FileRefused, none, none},
+        {"image without packets", asIs, empty, Failure::FileRefused, none, none},
         {"no adapter",
-         [](drive_sim::BootloaderSettings&, drive_sim::LinkFaults& faults) {
-             faults.failingCalls = {drive_sim::AdapterCall::Open};
-         },
-         image, Failure::None, Failure::NoAdapter, Failure::None},
-        {"unsupported bootloader",
-         [](drive_sim::BootloaderSettings& drive, drive_sim::LinkFaults&) { drive.version = 108; },
-         image, Failure::None, Failure::NoDrive, Failure::None},
-        {"fault bits",
-         [](drive_sim::BootloaderSettings& drive, drive_sim::LinkFaults&) {
-             drive.faultBits = 0x0040;
-         },
-         image, Failure::None, Failure::None, Failure::DriveFailed},
-        {"unexpected state",
-         [](drive_sim::BootloaderSettings& drive, drive_sim::LinkFaults&) {
-             drive.unexpectedStatusAfterBusy = true;
-         },
-         image, Failure::None, Failure::None, Failure::DriveFailed},
-        {"verification fails",
-         [](drive_sim::BootloaderSettings& drive, drive_sim::LinkFaults&) {
-             drive.failVerification = true;
-         },
-         image, Failure::None, Failure::None, Failure::DriveFailed},
+         [](Drive&, Line& line) { line.failingCalls = {drive_sim::AdapterCall::Open}; }, image,
+         none, Failure::NoAdapter, none},
+        {"unsupported bootloader", [](Drive& drive, Line&) { drive.version = 108; }, image, none,
+         Failure::NoDrive, none},
+        {"fault bits", [](Drive& drive, Line&) { drive.faultBits = 0x0040; }, image, none, none,
+         Failure::DriveFailed},
+        {"unexpected state", [](Drive& drive, Line&) { drive.unexpectedStatusAfterBusy = true; },
+         image, none, none, Failure::DriveFailed},
+        {"verification fails", [](Drive& drive, Line&) { drive.failVerification = true; }, image,
+         none, none, Failure::DriveFailed},
         // Connect takes 11 frames; the drive stops in the first packet.
-        {"silent drive",
-         [](drive_sim::BootloaderSettings&, drive_sim::LinkFaults& faults) {
-             faults.stopAnsweringAfterFrames = 30;
-         },
-         image, Failure::None, Failure::None, Failure::LinkLost},
+        {"silent drive", [](Drive&, Line& line) { line.stopAnsweringAfterFrames = 30; }, image,
+         none, none, Failure::LinkLost},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        drive_sim::BootloaderSettings settings;
+        Drive settings;
         settings.eraseBusyFrames = 2;
-        drive_sim::LinkFaults faults;
+        Line faults;
         c.setup(settings, faults);
         installSimulatedDrive(drive_sim::makeBootloader(settings), faults);
         setLinkDialect(LinkDialect::Bootloader);

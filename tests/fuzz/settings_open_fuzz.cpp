@@ -1,11 +1,10 @@
 // A settings file of any bytes, opened through the real window's Open action. The load either
 // refuses the file with one message and leaves the form as it was, or loads it with at most the
 // version warning and one box per parameter the document lacks; every field stays in range.
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QDomDocument>
-#include <QDoubleSpinBox>
 #include <QMessageBox>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <cmath>
@@ -55,14 +54,10 @@ QStringList formValues() {
 }
 
 bool fieldsInRange() {
-    for (QSpinBox* box : window->findChildren<QSpinBox*>()) {
-        if (box->value() < box->minimum() || box->value() > box->maximum()) {
-            return false;
-        }
-    }
-    for (QDoubleSpinBox* box : window->findChildren<QDoubleSpinBox*>()) {
-        if (!std::isfinite(box->value()) || box->value() < box->minimum() ||
-            box->value() > box->maximum()) {
+    for (QAbstractSpinBox* box : window->findChildren<QAbstractSpinBox*>()) {
+        const double value = box->property("value").toDouble();
+        if (!std::isfinite(value) || value < box->property("minimum").toDouble() ||
+            value > box->property("maximum").toDouble()) {
             return false;
         }
     }

@@ -9,10 +9,6 @@ MessageBoxWatcher::MessageBoxWatcher() {
     timer_.start(5);
 }
 
-MessageBoxWatcher::~MessageBoxWatcher() {
-    timer_.stop();
-}
-
 bool MessageBoxWatcher::waitForBoxes(int count, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();

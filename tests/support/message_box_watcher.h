@@ -21,7 +21,6 @@ class MessageBoxWatcher : public QObject {
 
 public:
     MessageBoxWatcher();
-    ~MessageBoxWatcher() override;
 
     const std::vector<SeenBox>& boxes() const { return boxes_; }
     void clear() { boxes_.clear(); }

@@ -12,7 +12,6 @@
 #include "scope_capture.h"
 #include "sim_fixture.h"
 #include "step_response.h"
-#include "transcript.h"
 
 using namespace drive_link;
 using namespace response;
@@ -70,8 +69,7 @@ TEST_F(ScopeCapture, DownloadSplitsRepliesIntoSignedSamplesAndChecksTheSum) {
     for (size_t i = 1; i <= 750; ++i) {
         ASSERT_EQ(sent[i].value, 2 * (i - 1)) << i;
     }
-    EXPECT_EQ(compactFrames(sent), "> 120,10 13,* x750 2,0 x2 120,10 2,0 x2");
-    EXPECT_EQ(out, std::string(15, '.') + "Scope OK\n");
+    // The frames' order and the trace's "Scope OK" are in tests/golden/morvane_step_test.txt.
     EXPECT_EQ(err.substr(0, 24), " -32768  32767  200  \n  ");
     for (size_t k = 0; k < words.size(); ++k) {
         ASSERT_EQ(samples[k], float(int16_t(words[k]))) << k;
