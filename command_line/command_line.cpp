@@ -176,8 +176,15 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     const CommonOptions common;
     parser.addOptions({common.adapter, common.simulate, common.powerCycleWait, common.json,
                        common.log, common.trace});
+    // Subcommands may share an option (--axis): the parser takes each name once.
+    QStringList added;
     for (const Subcommand& subcommand : subcommands) {
-        parser.addOptions(subcommand.options);
+        for (const QCommandLineOption& option : subcommand.options) {
+            if (!added.contains(option.names().first())) {
+                added += option.names().first();
+                parser.addOption(option);
+            }
+        }
     }
     if (!parser.parse(arguments)) {
         return refuse(info, parser.errorText(), json);

@@ -67,6 +67,9 @@ QJsonObject resultObject(const SubcommandResult& result) {
     if (!result.versionRead.isEmpty()) {
         object["version"] = result.versionRead;
     }
+    for (auto detail = result.details.begin(); detail != result.details.end(); ++detail) {
+        object.insert(detail.key(), detail.value());
+    }
     return object;
 }
 

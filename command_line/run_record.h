@@ -12,7 +12,8 @@
 namespace command_line {
 
 // The result as a JSON object: "result", "exit_code", "message", and "file", "sha256" and
-// "version" where the run has them. The hash is of the file as it is after the run.
+// "version" where the run has them, and the subcommand's details. The hash is of the file as it
+// is after the run.
 QJsonObject resultObject(const SubcommandResult& result);
 
 // The result on standard output (`fd`): `object` as one JSON line, or `line` when `object` is

@@ -18,6 +18,7 @@
 #include "response_view.h"
 #include "settings_form.h"
 #include "step_test.h"
+#include "tuning_panel.h"
 #include "ui_plot_dialog.h"
 
 using config_tool::applySettings;
@@ -63,6 +64,11 @@ Morvane::Morvane() : WindowFrontEnd(this) {
     plotForm = new Ui::PlotDialog;
     plotForm->setupUi(&plotDialog);
     responseView = std::make_unique<ResponseView>(plotDialog, *plotForm, askFileName);
+    tuningPanel = std::make_unique<response::TuningPanel>(
+        *plotForm, [this](int axis, const tuning::DriveGains& gains) {
+            showSettingsInForm(
+                ui, config_tool::withGains(settingsFromForm(ui), axis, gains.p, gains.i, gains.d));
+        });
 }
 
 Morvane::~Morvane() {
@@ -149,7 +155,8 @@ void Morvane::showCapture(const StepCapture& capture) {
 }
 
 void Morvane::keepCapture(StepCapture capture) {
-    responseView->keep(std::move(capture));
+    responseView->keep(capture);
+    tuningPanel->runKept(capture);
 }
 
 void Morvane::on_connectButton_clicked() {

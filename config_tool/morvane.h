@@ -14,7 +14,8 @@
 
 namespace response {
 class ResponseView;
-}
+class TuningPanel;
+}  // namespace response
 
 namespace Ui {
 class PlotDialog;
@@ -53,6 +54,7 @@ public:
         widgets::askWithFileDialog;  // for settings files and exported responses
     QString installedManualFolder;   // Help's second place to look, after the current directory
     std::unique_ptr<response::ResponseView> responseView;  // runs, readout and export of the dialog
+    std::unique_ptr<response::TuningPanel> tuningPanel;    // the dialog's tuning assistant
 
 private slots:
     void on_testButton_clicked();

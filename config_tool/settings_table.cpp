@@ -105,10 +105,19 @@ StepCapture runSettingsOf(const DriveSettings& settings, int axis) {
     capture.axis = axis;
     capture.continuousCurrentMa = settings.contents[first + kContinuousCurrentIndex];
     capture.peakCurrentMa = settings.contents[first + kPeakCurrentIndex];
+    capture.followErrorLimit = settings.contents[first + kFollowErrorIndex];
     capture.gainD = settings.contents[first + kGainDIndex];
     capture.gainP = settings.contents[first + kGainPIndex];
     capture.gainI = settings.contents[first + kGainIIndex];
     return capture;
+}
+
+DriveSettings withGains(DriveSettings settings, int axis, int p, int i, int d) {
+    const size_t first = size_t(axis * kSettingsPerAxis);
+    settings.contents[first + kGainPIndex] = p;
+    settings.contents[first + kGainIIndex] = i;
+    settings.contents[first + kGainDIndex] = d;
+    return settings;
 }
 
 uint16_t inductanceToParam(double millihenry) {

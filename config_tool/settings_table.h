@@ -41,6 +41,7 @@ struct AxisSetting {
 const std::array<AxisSetting, kAxisSettingCount>& axisSettings();
 constexpr int kContinuousCurrentIndex = 0;  // within an axis; axis 2 starts at 9
 constexpr int kPeakCurrentIndex = 1;
+constexpr int kFollowErrorIndex = 2;
 constexpr int kGainDIndex = 6;
 constexpr int kGainPIndex = 7;
 constexpr int kGainIIndex = 8;
@@ -80,6 +81,9 @@ DriveSettings asTheFormHolds(const DriveSettings& settings);
 
 // A step test's record of the settings it ran with on that axis (0 or 1).
 response::StepCapture runSettingsOf(const DriveSettings& settings, int axis);
+
+// The settings with the axis's P, I and D gains replaced.
+DriveSettings withGains(DriveSettings settings, int axis, int p, int i, int d);
 
 // Motor constants: the product goes through single precision before it is rounded, halves away
 // from zero, so that every two-decimal value survives the way back (content / factor).

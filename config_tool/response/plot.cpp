@@ -137,6 +137,7 @@ bool Plot::currentScales(PlotScales& scales) const {
     for (const FadedRun& run : fadedRuns) {
         scales.cover(largestMagnitude(run.first));
     }
+    scales.cover(largestMagnitude(predictedCurve));
     return true;
 }
 
@@ -185,6 +186,8 @@ void Plot::paintEvent(QPaintEvent*) {
         }
         painter.setPen(curvePen);
         drawCurve(painter, firstCurve, scales);
+        painter.setPen(QPen(Qt::black, 0, Qt::DashLine));
+        drawCurve(painter, predictedCurve, scales);
         if (secondCurve.size() >= 2) {
             painter.setPen(secondCurvePen);
             drawCurve(painter, secondCurve, scales);

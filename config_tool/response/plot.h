@@ -64,11 +64,14 @@ public:
         QColor colour;
     };
     QList<FadedRun> fadedRuns;
+    // A prediction drawn dashed in black over the first curve, with the same x.
+    QList<QPointF> predictedCurve;
     double msPerX = 0;  // time per x unit; 0 leaves out the time axis
     QString unit;       // of y, for the readout
 
     // The scales of the present size: the first curve's, widened for the faded runs' first
-    // curves so that every shown run stays in the band. False without two finite points.
+    // curves and the prediction so that every shown curve stays in the band. False without two
+    // finite points.
     bool currentScales(PlotScales& scales) const;
     double timeAtPixel(double pixelX) const;
     // "12.4 ms, 20.5 counts" for the point under a pixel; empty when there are no scales.

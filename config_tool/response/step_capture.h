@@ -28,6 +28,7 @@ struct StepCapture {
     uint16_t undershoot = 0;
     uint16_t settlingTimeMs = 0;
     std::vector<CapturePoint> points;  // one per time point, in time order
+    int followErrorLimit = 0;          // counts, for the tuning assistant; not in the CSV file
 };
 
 // The capture's samples split by slot (target current, achieved current, position error), the

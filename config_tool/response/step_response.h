@@ -24,6 +24,12 @@ constexpr int kTimePoints = 500;
 constexpr int kSamples = kSlots * kTimePoints;
 constexpr int kCaptureSetting = 4;         // parameter 5011
 constexpr int kSpanMsPerDividerStep = 25;  // a capture spans (divider + 1) x 25 ms
+// The capture setting keeps the first 5 % of the points from before the step starts.
+constexpr int kPointsBeforeStep = kTimePoints / 20;
+// The drive's control cycle, the scope's base rate: a divider of 0 takes a point every cycle.
+constexpr double kServoCycleSeconds = kSpanMsPerDividerStep * 1e-3 / kTimePoints;
+// The drive injects three quarters of the continuous current (the Test button's tooltip).
+constexpr double kInjectedShare = 0.75;
 
 // Settling times from here on are shown as "more than 500 ms".
 constexpr int kLongestSettlingTime = 489;

@@ -195,7 +195,9 @@ Mechanics identifyMechanics(const StepRecord& r) {
     return m;
 }
 
-double fitPercent(const StepRecord& r, const AxisModel& model) {
+}  // namespace
+
+double modelFitPercent(const StepRecord& r, const AxisModel& model) {
     const int cyclesPerPoint = std::max(1, int(std::lround(r.samplePeriod / r.servoCycle)));
     const int points = int(r.positionError.size()) - r.stepIndex;
     if (points <= 1) {
@@ -216,6 +218,8 @@ double fitPercent(const StepRecord& r, const AxisModel& model) {
     }
     return spread > 0.0 ? 100.0 * (1.0 - std::sqrt(miss / spread)) : 0.0;
 }
+
+namespace {
 
 double largestMagnitude(const std::vector<double>& values) {
     double largest = 0.0;
@@ -261,7 +265,7 @@ Identification identifyAxis(const StepRecord& record) {
         return result;
     }
     result.usable = true;
-    result.fitPercent = fitPercent(record, result.model);
+    result.fitPercent = modelFitPercent(record, result.model);
     if (largestMagnitude(record.targetCurrent) >= kSaturationShare * record.limits.peakCurrent) {
         result.warning =
             "The target current reached the peak-current clamp: the model may miss what the "

@@ -21,4 +21,8 @@ struct Identification {
 
 Identification identifyAxis(const StepRecord& record);
 
+// The fit figure above of the model, run with the record's gains and injection, against the
+// record's error: for the capture the model came from, or for a later one with other gains.
+double modelFitPercent(const StepRecord& record, const AxisModel& model);
+
 }  // namespace tuning

@@ -63,6 +63,26 @@ double fastestBandwidthHz(const AxisModel& model, double samplePeriod, ProposalL
     return std::min(byCurrentLoop, bySampleRate);
 }
 
+// The motor current one count of encoder change makes through the D term: the filtered rate
+// jumps by one count over (filter + servo cycle) and decays with that time constant, and the
+// current loop smooths the pulse before it reaches the winding. The peak of the two lags in a
+// row is the jump times (lag / filter)^(lag / (filter - lag)). It is the winding's current, not
+// the command's, that makes the motor hum on an encoder flicker.
+double oneCountMotorCurrent(const AxisModel& model, int gainD) {
+    const double jump = gainD * model.controller.ampSecondsPerCountD /
+                        (model.controller.derivativeFilter + model.servoCycle);
+    const double filter = model.controller.derivativeFilter + model.servoCycle;
+    const double lag = model.currentLoop.timeConstant;
+    const double g = model.currentLoop.gain > 0.0 ? model.currentLoop.gain : 1.0;
+    if (lag <= 0.0) {
+        return g * jump;
+    }
+    if (std::fabs(filter - lag) < 1e-3 * filter) {
+        return g * jump * std::exp(-1.0);
+    }
+    return g * jump * std::pow(lag / filter, lag / (filter - lag));
+}
+
 Proposal evaluate(const AxisModel& model, const DriveLimits& limits, double injectedCurrent,
                   double bandwidthHz, double damping) {
     Proposal p;
@@ -73,8 +93,7 @@ Proposal evaluate(const AxisModel& model, const DriveLimits& limits, double inje
     p.prediction = predictStep(model, p.gains, injectedCurrent, limits);
     ProposalLimit fastestLimit = ProposalLimit::None;
     const double fastest = fastestBandwidthHz(model, model.samplePeriod, fastestLimit);
-    const double kd = p.gains.d * model.controller.ampSecondsPerCountD;
-    const double oneCountCurrent = kd / (model.controller.derivativeFilter + model.servoCycle);
+    const double oneCountCurrent = oneCountMotorCurrent(model, p.gains.d);
     if (bandwidthHz > fastest) {
         p.limit = fastestLimit;
     } else if (!placed.fits) {
@@ -97,8 +116,8 @@ const char* limitText(ProposalLimit limit) {
         case ProposalLimit::PeakError:
             return "the peak error would pass half the following-error limit";
         case ProposalLimit::DerivativeNoise:
-            return "the D gain would move the current by more than a tenth of the continuous "
-                   "current for one count";
+            return "the D gain would move the motor current by more than a tenth of the "
+                   "continuous current for one count";
         case ProposalLimit::CurrentLoop:
             return "the bandwidth is more than a third of the current loop's";
         case ProposalLimit::SampleRate:

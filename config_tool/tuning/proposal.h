@@ -14,7 +14,7 @@ enum class ProposalLimit {
     None,
     PeakCurrent,      // the target current would reach the peak-current clamp
     PeakError,        // the peak error would pass half the following-error limit
-    DerivativeNoise,  // one count of encoder change would move the current too far
+    DerivativeNoise,  // one count of encoder change would move the motor current too far
     CurrentLoop,      // the bandwidth is too close to the current loop's
     SampleRate,       // the bandwidth is too close to what the capture can show
     GainRange,        // a gain would not fit the drive's range

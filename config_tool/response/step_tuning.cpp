@@ -1,0 +1,123 @@
+#include "step_tuning.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "step_response.h"
+
+namespace response {
+
+namespace {
+constexpr double kPeakErrorTolerance = 0.15;  // of the measured peak error
+constexpr int kDitherCounts = 2;              // the encoder's own unrest
+
+double meanBefore(const std::vector<double>& values, size_t end) {
+    double sum = 0.0;
+    for (size_t k = 0; k < end; ++k) {
+        sum += values[k];
+    }
+    return end > 0 ? sum / double(end) : 0.0;
+}
+
+tuning::StepFigures measuredFigures(const StepCapture& capture) {
+    return {capture.peakError, capture.undershoot, capture.settlingTimeMs};
+}
+}  // namespace
+
+tuning::StepRecord stepRecordOf(const StepCapture& capture) {
+    using namespace step_response;
+    tuning::StepRecord record;
+    const size_t points = capture.points.size();
+    record.servoCycle = kServoCycleSeconds;
+    record.samplePeriod = points > 0 ? capture.spanMs * 1e-3 / double(points) : kServoCycleSeconds;
+    for (const CapturePoint& point : capture.points) {
+        record.targetCurrent.push_back(point.targetAmps);
+        record.achievedCurrent.push_back(point.achievedAmps);
+        record.positionError.push_back(point.errorCounts);
+    }
+    record.stepIndex = int(std::min<size_t>(points, size_t(kPointsBeforeStep)));
+    // The controller has barely answered at the first point of the step, so the jump of the
+    // target current there shows which way the drive pushed.
+    const double held = meanBefore(record.targetCurrent, size_t(record.stepIndex));
+    const bool pushedDown =
+        size_t(record.stepIndex) < points && record.targetCurrent[size_t(record.stepIndex)] < held;
+    const double injected = kInjectedShare * capture.continuousCurrentMa / 1000.0;
+    record.injectedCurrent = pushedDown ? -injected : injected;
+    record.gains = {capture.gainP, capture.gainI, capture.gainD};
+    record.limits = {capture.peakCurrentMa / 1000.0, capture.continuousCurrentMa / 1000.0,
+                     double(capture.followErrorLimit)};
+    return record;
+}
+
+TuningProposal proposeForRun(const StepCapture& capture, double bandwidthHz, double damping) {
+    TuningProposal tuned;
+    tuned.identified = tuning::identifyAxis(stepRecordOf(capture));
+    tuned.proposal = reproposed(tuned, capture, bandwidthHz, damping);
+    return tuned;
+}
+
+tuning::Proposal reproposed(const TuningProposal& tuned, const StepCapture& capture,
+                            double bandwidthHz, double damping) {
+    if (!tuned.identified.usable) {
+        return {};
+    }
+    const tuning::StepRecord record = stepRecordOf(capture);
+    return tuning::proposeGains(tuned.identified.model, record.limits, record.injectedCurrent,
+                                bandwidthHz, damping);
+}
+
+TuningCheck checkTuning(const TuningProposal& tuned, const StepCapture& measured) {
+    TuningCheck check;
+    check.measured = measuredFigures(measured);
+    const tuning::StepRecord record = stepRecordOf(measured);
+    check.validationFitPercent = tuning::modelFitPercent(record, tuned.identified.model);
+    const tuning::Identification seen = tuning::identifyAxis(record);
+    const int predicted = tuned.proposal.prediction.figures.peakError;
+    const double allowed =
+        std::max(kPeakErrorTolerance * check.measured.peakError, double(kDitherCounts));
+    if (!measured.figuresRead) {
+        check.why = "the run's figures were not read";
+    } else if (!seen.usable) {
+        check.why = QString::fromStdString(seen.warning);
+    } else if (std::abs(predicted - check.measured.peakError) > allowed) {
+        check.why = QString("the peak error was %1 counts, %2 were predicted")
+                        .arg(check.measured.peakError)
+                        .arg(predicted);
+    }
+    check.passed = check.why.isEmpty();
+    return check;
+}
+
+QString identifiedText(const tuning::Identification& identified) {
+    const tuning::AxisModel& m = identified.model;
+    if (!identified.usable) {
+        return QString::fromStdString(identified.warning);
+    }
+    return QString(
+               "inertia %1 A s^2/count, viscous %2 A s/count, Coulomb %3 A, load %4 A, "
+               "current lag %5 ms, fit %6 %")
+        .arg(m.mechanics.inertia, 0, 'g', 3)
+        .arg(m.mechanics.viscous, 0, 'g', 3)
+        .arg(m.mechanics.coulomb, 0, 'f', 3)
+        .arg(m.mechanics.load, 0, 'f', 3)
+        .arg(m.currentLoop.timeConstant * 1e3, 0, 'f', 3)
+        .arg(identified.fitPercent, 0, 'f', 1);
+}
+
+QString proposalText(const tuning::Proposal& proposal) {
+    return QString("Kp %1 Ki %2 Kd %3 at %4 Hz, damping %5")
+        .arg(proposal.gains.p)
+        .arg(proposal.gains.i)
+        .arg(proposal.gains.d)
+        .arg(proposal.bandwidthHz, 0, 'f', 1)
+        .arg(proposal.damping, 0, 'f', 2);
+}
+
+QString figuresText(const tuning::StepFigures& figures) {
+    return QString("peak error %1 counts, undershoot %2 counts, settling time %3 ms")
+        .arg(figures.peakError)
+        .arg(figures.undershoot)
+        .arg(figures.settlingTimeMs);
+}
+
+}  // namespace response

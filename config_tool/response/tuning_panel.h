@@ -1,0 +1,40 @@
+// The response dialog's tuning panel: the axis identified from the newest run, the bandwidth and
+// damping the user chooses, the proposed gains with their prediction drawn dashed over the run,
+// "Put into form", and after the next run with those gains the prediction against the run.
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <optional>
+
+#include "step_tuning.h"
+
+namespace Ui {
+class PlotDialog;
+}
+
+namespace response {
+
+class TuningPanel : public QObject {
+public:
+    // Fills the axis's P, I and D fields of the window's form; the drive gets them on Apply.
+    using PutIntoForm = std::function<void(int axis, const tuning::DriveGains& gains)>;
+    TuningPanel(Ui::PlotDialog& form, PutIntoForm putIntoForm);
+
+    // The newest run with its figures: checked against the gains put into the form when it ran
+    // with them, then identified for the next proposal.
+    void runKept(const StepCapture& capture);
+    const tuning::Proposal& proposal() const { return tuned_.proposal; }
+
+private:
+    void propose();
+    void showCheck(const TuningCheck& check, const tuning::Proposal& proposal);
+
+    Ui::PlotDialog& form_;
+    PutIntoForm putIntoForm_;
+    StepCapture run_;
+    TuningProposal tuned_;
+    std::optional<TuningProposal> putIn_;  // awaiting a run with its gains
+};
+
+}  // namespace response

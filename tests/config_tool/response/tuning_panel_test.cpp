@@ -1,0 +1,69 @@
+// The response dialog's tuning panel on runs of the simulated factory axis: a proposal with its
+// prediction over the run, the gains put into the form, and the next run with them against the
+// prediction.
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPushButton>
+
+#include "plot.h"
+#include "simulated_step.h"
+#include "tuning_panel.h"
+#include "ui_plot_dialog.h"
+
+using namespace response;
+
+namespace {
+// The run as the dialog keeps it, from the simulated drive's step test.
+StepCapture dialogRun(const tuning::DriveGains& gains) {
+    const auto axis = simulated_step::withGains(simulated_step::factoryAxis(), gains);
+    const auto simulated = simulated_step::runStepTest(axis, {}, 9);
+    const tuning::StepRecord& r = simulated.record;
+    StepCapture run;
+    run.spanMs = 100;
+    run.gainP = gains.p;
+    run.gainI = gains.i;
+    run.gainD = gains.d;
+    run.peakCurrentMa = axis.peakCurrentMa;
+    run.continuousCurrentMa = axis.continuousCurrentMa;
+    run.followErrorLimit = axis.followErrorLimit;
+    run.figuresRead = true;
+    run.peakError = simulated.run.metrics.peakError;
+    run.undershoot = simulated.run.metrics.undershoot;
+    run.settlingTimeMs = simulated.run.metrics.settlingTimeMs;
+    for (size_t k = 0; k < r.positionError.size(); ++k) {
+        run.points.push_back(
+            {float(r.targetCurrent[k]), float(r.achievedCurrent[k]), float(r.positionError[k])});
+    }
+    return run;
+}
+}  // namespace
+
+TEST(TuningPanel, ProposesPredictsPutsIntoTheFormAndComparesTheNextRun) {
+    QDialog dialog;
+    Ui::PlotDialog form;
+    form.setupUi(&dialog);
+    tuning::DriveGains putIn;
+    TuningPanel panel(form, [&](int, const tuning::DriveGains& gains) { putIn = gains; });
+    panel.runKept(dialogRun({650, 120, 700}));
+    EXPECT_TRUE(form.identifiedLabel->text().contains("inertia"))
+        << form.identifiedLabel->text().toStdString();
+    EXPECT_GT(form.posPlot->predictedCurve.size(), 400);
+
+    QElapsedTimer clock;
+    clock.start();
+    form.bandwidthBox->setValue(60.0);
+    EXPECT_LT(clock.elapsed(), 100);
+    ASSERT_TRUE(form.putIntoFormButton->isEnabled()) << form.proposalLabel->text().toStdString();
+    form.putIntoFormButton->click();
+    EXPECT_EQ(putIn.p, panel.proposal().gains.p);
+    EXPECT_GT(putIn.p, 650);
+
+    panel.runKept(dialogRun(putIn));
+    EXPECT_TRUE(form.checkLabel->text().startsWith("Predicted against measured (matches)"))
+        << form.checkLabel->text().toStdString();
+
+    form.bandwidthBox->setValue(200.0);  // beyond what the D check lets through
+    EXPECT_FALSE(form.putIntoFormButton->isEnabled());
+}
