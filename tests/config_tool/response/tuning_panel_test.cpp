@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QPushButton>
 
 #include "plot.h"
@@ -51,10 +50,8 @@ TEST(TuningPanel, ProposesPredictsPutsIntoTheFormAndComparesTheNextRun) {
         << form.identifiedLabel->text().toStdString();
     EXPECT_GT(form.posPlot->predictedCurve.size(), 400);
 
-    QElapsedTimer clock;
-    clock.start();
+    // How long a new proposal takes is the tuning benchmark's report, not an assertion here.
     form.bandwidthBox->setValue(60.0);
-    EXPECT_LT(clock.elapsed(), 100);
     ASSERT_TRUE(form.putIntoFormButton->isEnabled()) << form.proposalLabel->text().toStdString();
     form.putIntoFormButton->click();
     EXPECT_EQ(putIn.p, panel.proposal().gains.p);
