@@ -4,6 +4,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -16,9 +17,10 @@ namespace command_line {
 
 struct SubcommandResult {
     int exitCode;
-    QString line;         // the one line of standard output: the result, or "failed: " and why
-    QString file;         // the file read or written, for the log; empty for none
-    QString versionRead;  // the bootloader or firmware version read from the drive, if any
+    QString line;              // the one line of standard output: the result, or "failed: " and why
+    QString file;              // the file read or written, for the log; empty for none
+    QString versionRead;       // the bootloader or firmware version read from the drive, if any
+    QJsonObject figures = {};  // measured values, added to the result object as they are
 };
 
 // What a subcommand is run with.

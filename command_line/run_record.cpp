@@ -67,6 +67,9 @@ QJsonObject resultObject(const SubcommandResult& result) {
     if (!result.versionRead.isEmpty()) {
         object["version"] = result.versionRead;
     }
+    for (auto figure = result.figures.begin(); figure != result.figures.end(); ++figure) {
+        object[figure.key()] = figure.value();
+    }
     return object;
 }
 
