@@ -1,14 +1,18 @@
 // The real adapter path on the emulated FT232R: transactions per second through the libftdi1
 // provider, libftdi1 and libusb (the chip's latency timer off, so the figure is the cost of the
 // software path), beside the byte-level simulated adapter; then the time per frame the chip's
-// 4 ms latency timer makes a user wait on real hardware. A report on standard error; nothing is
-// asserted. Re-runs itself under umockdev-wrapper when started without it.
+// 4 ms latency timer makes a user wait on real hardware, and the link check's figures for byte
+// clocks of 6, 50 and 400 us per byte (the readings of a real chip's clock differ that much)
+// beside the software's own share of a frame. A report on standard error; nothing is asserted.
+// Re-runs itself under umockdev-wrapper when started without it.
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 
 #include "drive_link.h"
+#include "flash_procedure.h"
+#include "link_check.h"
 #include "sim_fixture.h"
 #include "sim_options.h"
 #include "usb_chip_fixture.h"
@@ -43,6 +47,31 @@ double onEmulatedChip(bool latencyTimerOn, int frames) {
     EmulatedAdapter chip(drive_sim::makeFerroxFirmware(), options);
     return openLink(true) ? framesPerSecond(frames) : 0.0;
 }
+
+// The link check on the emulated chip with its byte clock at `usPerByte`; the latency timer off
+// and no byte clock leave the software's own time per frame.
+drive_link::LinkMeasurement linkCheck(double usPerByte, bool latencyTimerOn, int frames) {
+    drive_sim::ChipOptions options;
+    options.latencyTimerOn = latencyTimerOn;
+    options.microsecondsPerByte = usPerByte;
+    EmulatedAdapter chip(drive_sim::makeFerroxFirmware(), options);
+    return openLink(true) ? drive_link::measureLink(frames) : drive_link::LinkMeasurement{};
+}
+
+void printLinkChecks() {
+    std::fprintf(stderr,
+                 "\n  link-test on the emulated FT232R, 4 ms latency timer\n"
+                 "  %-10s %10s %10s %8s %12s %14s\n",
+                 "us/byte", "frames/s", "ms/frame", "CRC", "software ms", "120 packets s");
+    const drive_link::LinkMeasurement software = linkCheck(0, false, 1000);
+    for (double usPerByte : {6.0, 50.0, 400.0}) {
+        const drive_link::LinkMeasurement m =
+            linkCheck(usPerByte, true, usPerByte > 100 ? 60 : 150);
+        std::fprintf(stderr, "  %-10.0f %10.1f %10.2f %8d %12.3f %14.0f\n", usPerByte,
+                     m.framesPerSecond(), m.msPerFrame(), m.crcFailures, software.msPerFrame(),
+                     flasher::framesToFlash(120) * m.msPerFrame() / 1000);
+    }
+}
 }  // namespace
 
 int main(int, char** argv) {
@@ -67,5 +96,6 @@ int main(int, char** argv) {
     const double paced = onEmulatedChip(true, 100);
     std::fprintf(stderr, "  %-58s %8.2f ms/frame  (%.0f frames/s)\n",
                  "emulated FT232R at the 4 ms latency timer", 1000.0 / paced, paced);
+    printLinkChecks();
     return 0;
 }

@@ -152,9 +152,9 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
         "  --trace=FILE           write the transaction trace to FILE ('-': standard output)\n"
         "Exit codes: 0 done and verified, 2 bad command line, 3 file refused, 4 adapter cannot\n"
         "be opened, 5 no drive answering, wrong mode or unsupported drive, 6 link lost during\n"
-        "the work, 7 the drive reported a failure or a check failed, 130/143/129 stopped by\n"
-        "Ctrl-C, SIGTERM or SIGHUP (the adapter is closed and the run logged; a second signal\n"
-        "ends the program at once).\n";
+        "the work, 7 the drive reported a failure or a check failed (link-test: replies that\n"
+        "failed their CRC), 130/143/129 stopped by Ctrl-C, SIGTERM or SIGHUP (the adapter is\n"
+        "closed and the run logged; a second signal ends the program at once).\n";
     return help;
 }
 

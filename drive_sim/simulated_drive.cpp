@@ -24,6 +24,7 @@ void BitBangPort::setDirections(uint8_t mask) {
 void BitBangPort::reset() {
     directionMask_ = 0;
     outputs_ = 0;
+    pending_.clear();
 }
 
 uint8_t BitBangPort::pins() const {
@@ -31,12 +32,30 @@ uint8_t BitBangPort::pins() const {
     return uint8_t(driven | (drive_.dataLineHigh() ? kDataInPin : 0));
 }
 
-uint8_t BitBangPort::clockOut(uint8_t byte) {
+bool BitBangPort::delayedLineHigh(double atMicroseconds) {
+    while (!pending_.empty() && pending_.front().visibleAt < atMicroseconds) {
+        shownLineHigh_ = pending_.front().lineHigh;
+        pending_.pop_front();
+    }
+    return pending_.empty() ? drive_.dataLineHigh() : shownLineHigh_;
+}
+
+uint8_t BitBangPort::clockOut(uint8_t byte, double atMicroseconds) {
     uint8_t sampled = pins();
+    if (answerDelay_ > 0) {
+        sampled =
+            uint8_t((sampled & ~kDataInPin) | (delayedLineHigh(atMicroseconds) ? kDataInPin : 0));
+    }
     uint8_t before = outputs_;
     outputs_ = uint8_t(byte & directionMask_);
     if ((before & kClockPin) && !(outputs_ & kClockPin)) {
+        if (answerDelay_ > 0 && pending_.empty()) {
+            shownLineHigh_ = drive_.dataLineHigh();
+        }
         drive_.clockFell((outputs_ & kDataOutPin) != 0);
+        if (answerDelay_ > 0) {
+            pending_.push_back({atMicroseconds + answerDelay_, drive_.dataLineHigh()});
+        }
     }
     return sampled;
 }

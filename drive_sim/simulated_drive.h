@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -45,16 +46,28 @@ public:
     explicit BitBangPort(SimulatedDrive& drive) : drive_(drive) {}
 
     void setDirections(uint8_t mask);
+    // The drive changes D1 this long after each falling clock edge; zero: at the edge itself.
+    void setAnswerDelay(double microseconds) { answerDelay_ = microseconds; }
     void reset();
     uint8_t pins() const;
     // The chip samples the pins, then drives `byte`: the byte read back for a written byte is
-    // the state before it.
-    uint8_t clockOut(uint8_t byte);
+    // the state before it. `atMicroseconds` is when, on the chip's clock; it matters only with an
+    // answer delay, where a sample sees a reply bit once the delay after its edge has passed.
+    uint8_t clockOut(uint8_t byte, double atMicroseconds = 0);
 
 private:
+    struct PendingAnswer {
+        double visibleAt;  // microseconds
+        bool lineHigh;
+    };
+    bool delayedLineHigh(double atMicroseconds);
+
     SimulatedDrive& drive_;
     uint8_t directionMask_ = 0;
     uint8_t outputs_ = 0;
+    double answerDelay_ = 0;
+    std::deque<PendingAnswer> pending_;  // reply bits the drive set that D1 does not show yet
+    bool shownLineHigh_ = true;          // what D1 shows while answers are pending
 };
 
 }  // namespace drive_sim

@@ -21,6 +21,12 @@ bool imageCanBeFlashed(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
 // image without packets stops it before the first frame.
 drive_link::Outcome flashImage(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
 
+// The frames Flash firmware (flashImage and the link check after it) sends for an image of
+// `packetCount` packets when the bootloader is idle at its first look after the erase and after
+// each packet; every poll while it is still busy adds four. With a measured time per frame this
+// is what a flash costs on the link.
+int framesToFlash(int packetCount);
+
 // Polls the bootloader until its busy bits clear. Done when it became idle; a lost link when the
 // link was reported lost; the drive failed, after its box, when the bootloader left the busy
 // state in another state or stayed busy too long.

@@ -284,7 +284,6 @@ EmulatedFt232r::EmulatedFt232r(std::unique_ptr<DrivePersonality> personality, Li
                                ChipOptions options, const EmulatedFt232r* neighbour)
     : impl_(std::make_unique<Impl>(std::move(personality), std::move(faults), std::move(options))) {
     GError* error = nullptr;
-    const bool hasSerial = !impl_->chip.options().serial.empty();
     if (neighbour) {
         impl_->testbed = UMOCKDEV_TESTBED(g_object_ref(neighbour->impl_->testbed));
         impl_->device = neighbour->impl_->device + 1;
@@ -295,23 +294,48 @@ EmulatedFt232r::EmulatedFt232r(std::unique_ptr<DrivePersonality> personality, Li
             g_error("emulated FT232R: %s", error->message);
         }
     }
-    const std::string device = chipDevice(impl_->device, impl_->port, hasSerial);
-    if (!umockdev_testbed_add_from_string(impl_->testbed, device.c_str(), &error)) {
-        g_error("emulated FT232R: %s", error->message);
-    }
     impl_->handler = umockdev_ioctl_base_new();
     g_signal_connect(impl_->handler, "handle-ioctl", G_CALLBACK(Impl::onIoctl), impl_.get());
     g_signal_connect(impl_->handler, "client-connected", G_CALLBACK(Impl::onOpen), impl_.get());
-    if (!umockdev_testbed_attach_ioctl(impl_->testbed, deviceNode().c_str(), impl_->handler,
+    appear();
+}
+
+void EmulatedFt232r::appear() {
+    GError* error = nullptr;
+    const std::string device =
+        chipDevice(impl_->device, impl_->port, !impl_->chip.options().serial.empty());
+    if (!umockdev_testbed_add_from_string(impl_->testbed, device.c_str(), &error) ||
+        !umockdev_testbed_attach_ioctl(impl_->testbed, deviceNode().c_str(), impl_->handler,
                                        &error)) {
         g_error("emulated FT232R: %s", error->message);
     }
 }
 
-EmulatedFt232r::~EmulatedFt232r() {
+void EmulatedFt232r::disappear() {
     umockdev_testbed_detach_ioctl(impl_->testbed, deviceNode().c_str(), nullptr);
     umockdev_testbed_remove_device(impl_->testbed,
                                    ("/sys/devices/usb1/1-" + std::to_string(impl_->port)).c_str());
+}
+
+void EmulatedFt232r::plugBackIn() {
+    disappear();
+    {
+        std::lock_guard<std::mutex> lock(impl_->mutex);
+        impl_->unplug();
+        for (Urb& urb : impl_->urbs) {
+            umockdev_ioctl_data_unref(urb.block);
+        }
+        impl_->urbs.clear();
+        impl_->unplugged = false;
+        impl_->transfersToUnplug = -1;
+        impl_->device += 1;
+        impl_->chip.plugIn();
+    }
+    appear();
+}
+
+EmulatedFt232r::~EmulatedFt232r() {
+    disappear();
     for (Urb& urb : impl_->urbs) {
         umockdev_ioctl_data_unref(urb.block);
     }

@@ -39,6 +39,11 @@ public:
     // on (1: the next one): from then on every ioctl answers ENODEV. Negative: never.
     void unplugAtTransfer(long count);
 
+    // The chip, pulled out (now, or by unplugAtTransfer), is plugged in again: it comes back on
+    // the same port at the next device number, as the kernel numbers every new arrival, and
+    // starts as a fresh chip (Ft232rChip::plugIn). Open handles on the old node stay dead.
+    void plugBackIn();
+
     // Whether the kernel's serial driver holds the interface (see ChipOptions).
     bool kernelDriverBound() const;
 
@@ -48,6 +53,10 @@ public:
     std::string deviceNodeFile() const;
 
 private:
+    // The chip's device on the mocked bus and its node's ioctl handler, added or removed.
+    void appear();
+    void disappear();
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -24,7 +24,18 @@ uint16_t word(const uint8_t* bytes) {
 }  // namespace
 
 Ft232rChip::Ft232rChip(SimulatedDrive& drive, ChipOptions options)
-    : options_(std::move(options)), port_(drive), lastPacket_(std::chrono::steady_clock::now()) {}
+    : options_(std::move(options)), port_(drive), lastPacket_(Clock::now()) {}
+
+void Ft232rChip::plugIn() {
+    options_.bitMode = 0;
+    options_.haltedEndpoints.clear();
+    options_.kernelDriverBound = true;
+    port_.reset();
+    latencyMs_ = 16;
+    fifo_.clear();
+    nextByte_ = {};
+    lastPacket_ = Clock::now();
+}
 
 int Ft232rChip::control(const uint8_t* setup, uint8_t* data, int length) {
     const uint8_t requestType = setup[0];
@@ -83,6 +94,7 @@ int Ft232rChip::vendorRequest(const VendorRequest& request, uint8_t* data, int l
             options_.bitMode = mode;
             if (mode == kSynchronousBitBang) {
                 port_.setDirections(uint8_t(request.value));
+                port_.setAnswerDelay(options_.answerDelayMicroseconds);
             } else {
                 port_.reset();
             }
@@ -108,25 +120,35 @@ void Ft232rChip::bulkOut(const uint8_t* data, int length) {
     if (options_.bitMode != kSynchronousBitBang) {
         return;
     }
-    for (int i = 0; i < length; ++i) {
-        fifo_.push_back(port_.clockOut(data[i]));
+    const auto byteTime = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::micro>(options_.microsecondsPerByte));
+    Clock::time_point clocked = std::max(Clock::now(), nextByte_);
+    for (int i = 0; i < length; ++i, clocked += byteTime) {
+        const double atMicroseconds =
+            std::chrono::duration<double, std::micro>(clocked.time_since_epoch()).count();
+        fifo_.push_back({port_.clockOut(data[i], atMicroseconds), clocked});
     }
+    nextByte_ = clocked;
 }
 
 int Ft232rChip::bulkIn(uint8_t* buffer, int capacity) {
     const int packets = capacity / kPacketSize;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = Clock::now();
     const bool timerRanOut =
         !options_.latencyTimerOn || now - lastPacket_ >= std::chrono::milliseconds(latencyMs_);
-    if (packets == 0 || (!timerRanOut && int(fifo_.size()) < packets * kPacketData)) {
+    const int clocked = int(std::find_if(fifo_.begin(), fifo_.end(),
+                                         [&](const ReadByte& b) { return b.clocked > now; }) -
+                            fifo_.begin());
+    if (packets == 0 || (!timerRanOut && clocked < packets * kPacketData)) {
         return -1;
     }
     int length = 0;
     for (int p = 0; p < packets; ++p) {
         std::memcpy(buffer + length, kModemStatus, kStatusBytes);
         length += kStatusBytes;
-        int take = std::min(int(fifo_.size()), kPacketData);
-        std::copy_n(fifo_.begin(), take, buffer + length);
+        const int take = std::min(clocked - p * kPacketData, kPacketData);
+        std::transform(fifo_.begin(), fifo_.begin() + take, buffer + length,
+                       [](const ReadByte& b) { return b.byte; });
         fifo_.erase(fifo_.begin(), fifo_.begin() + take);
         length += take;
         if (take < kPacketData) {

@@ -31,6 +31,14 @@ struct ChipOptions {
     std::set<uint8_t> haltedEndpoints;
     // The kernel's serial driver holds the interface until the host detaches it.
     bool kernelDriverBound = false;
+    // The byte clock: microseconds between two bytes clocked onto the pins. Zero clocks every
+    // byte the moment it arrives; otherwise a word's bytes come back one by one, so the latency
+    // timer may run out in the middle of a word and send part of it.
+    double microsecondsPerByte = 0;
+    // How long after the clock's falling edge the drive puts its reply bit on D1. The chip reads
+    // that bit with the next byte, one byte time after the edge, so the reply decodes only while
+    // this is below microsecondsPerByte.
+    double answerDelayMicroseconds = 0;
 };
 
 // One vendor request as the chip received it.
@@ -68,6 +76,11 @@ public:
     // or the latency timer ran out. Returns the length, or -1 when the host must wait.
     int bulkIn(uint8_t* buffer, int capacity);
 
+    // The chip on the bus again after losing its USB power: it starts as a fresh chip (no bit
+    // mode, default latency timer, nothing waiting, the kernel's serial driver bound). The drive
+    // has its own supply and keeps its state.
+    void plugIn();
+
     const std::vector<VendorRequest>& vendorRequests() const { return requests_; }
     ChipOptions& options() { return options_; }
 
@@ -79,8 +92,14 @@ private:
     ChipOptions options_;
     BitBangPort port_;
     uint8_t latencyMs_ = 16;
-    std::deque<uint8_t> fifo_;  // bytes waiting for the host
-    std::chrono::steady_clock::time_point lastPacket_;
+    using Clock = std::chrono::steady_clock;
+    struct ReadByte {
+        uint8_t byte;
+        Clock::time_point clocked;  // when the byte clock reaches it
+    };
+    std::deque<ReadByte> fifo_;   // bytes for the host, clocked or still to be
+    Clock::time_point nextByte_;  // the earliest time the byte clock takes another byte
+    Clock::time_point lastPacket_;
     std::vector<VendorRequest> requests_;
 };
 

@@ -4,6 +4,7 @@
 #include "atomic_file.h"
 #include "command_line.h"
 #include "command_line_front_end.h"
+#include "link_test.h"
 #include "morvane.h"
 #include "morvane_workflows.h"
 #include "program_versions.h"
@@ -371,7 +372,8 @@ int main(int argc, char** argv) {
          {kAxisOption, kBandwidthOption, kDampingOption, kApplyOption},
          tuneRefusal},
         {"diagnose", nullptr, "connect and print the drive diagnosis report", diagnose},
-        {"disable", nullptr, "connect and switch the drive's power stage off", disable}};
+        {"disable", nullptr, "connect and switch the drive's power stage off", disable},
+        command_line::linkTestSubcommand()};
     const std::string help = subcommandHelp("morvane", subcommands);
     const ProgramInfo info{"morvane", KMR_MORVANE_VERSION,
                            "Configures KMR-20/30 drives running the Ferrox firmware.",

@@ -3,6 +3,7 @@
 #include "command_line_front_end.h"
 #include "flasher_window.h"
 #include "flasher_workflows.h"
+#include "link_test.h"
 #include "program_versions.h"
 #include "startup.h"
 
@@ -57,7 +58,8 @@ SubcommandResult flash(const SubcommandCall& call) {
 
 int main(int argc, char** argv) {
     const std::vector<Subcommand> subcommands{
-        {"flash", "IMAGE.vlf", "erase, write and verify the drive's flash with the image", flash}};
+        {"flash", "IMAGE.vlf", "erase, write and verify the drive's flash with the image", flash},
+        command_line::linkTestSubcommand()};
     const std::string help = subcommandHelp("tressel", subcommands);
     const ProgramInfo info{"tressel", KMR_TRESSEL_VERSION,
                            "Writes a .vlf firmware image into a KMR drive through its bootloader.",

@@ -48,6 +48,15 @@ check 5 "Unsupported drive type found" "$morvane" diagnose --simulate=mode=bootl
 check 2 "" "$morvane" flash "$demo" --simulate
 check 2 "" "$morvane" backup "" --simulate
 LINES_WANTED=19 check 0 "Fault register 0000" "$morvane" diagnose --simulate=latency=0
+# link-test: every frame passed (0), replies that failed their CRC (7), no drive (5), --frames
+# out of range or on another subcommand (2).
+check 0 "300 frames: " "$morvane" link-test --frames=300 --simulate=latency=0
+check 7 "failed: 300 frames: " "$tressel" link-test --frames=300 --simulate=latency=0,ber=1e-3,seed=3
+check 5 "No data received" "$tressel" link-test --simulate=power=off,latency=0
+for bad in "link-test --frames=0" "link-test --frames=1000001" "disable --frames=5"; do
+    # shellcheck disable=SC2086
+    check 2 "" "$morvane" $bad --simulate
+done
 # --json: every line of standard output is a JSON object; the last is the result, whose exit
 # code is the process's. A flash shows its writing as a few progress events, not one a packet.
 dir=$tmp

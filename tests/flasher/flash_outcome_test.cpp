@@ -7,6 +7,7 @@
 
 #include "bootloader.h"
 #include "drive_link.h"
+#include "flash_procedure.h"
 #include "flasher_workflows.h"
 #include "output_capture.h"
 #include "process_state.h"
@@ -85,6 +86,32 @@ TEST(FlasherOutcomes, EachWayAWorkflowEndsIsItsOutcome) {
         if (opened.outcome.succeeded() && found.outcome.succeeded()) {
             EXPECT_EQ(failureOf(flashFirmware(ui, opened.image)), c.flash);
         }
+    }
+    resetProcessState();
+}
+
+// The count a flash's time is estimated from is the count a flash sends, busy polls aside.
+TEST(FlasherOutcomes, FramesToFlashCountsTheFramesAFlashSends) {
+    QTemporaryDir dir;
+    for (size_t packets : {1, 3}) {
+        SCOPED_TRACE(packets);
+        drive_sim::BootloaderSettings settings;
+        settings.eraseBusyFrames = 0;
+        settings.programBusyFrames = 0;
+        drive_sim::SimulatedAdapter& adapter =
+            installSimulatedDrive(drive_sim::makeBootloader(settings));
+        setLinkDialect(LinkDialect::Bootloader);
+        FlasherRecorder ui([](const QString&) {});
+        ui.fileAnswer = writeImage(dir, "image.vlf", packets);
+        OutputCapture quiet;
+        const OpenedImage opened = openFirmwareFile(ui);
+        const bool connected = connectBootloader(ui).outcome.succeeded();
+        const size_t connectFrames = adapter.frameLog().size();
+        const bool flashed = connected && flashFirmware(ui, opened.image).succeeded();
+        const size_t flashFrames = adapter.frameLog().size() - connectFrames;
+        quiet.stop();
+        EXPECT_TRUE(flashed);
+        EXPECT_EQ(flashFrames, size_t(framesToFlash(int(packets))));
     }
     resetProcessState();
 }

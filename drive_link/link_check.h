@@ -1,0 +1,20 @@
+// The link check for a first run on hardware: many harmless frames, timed, so that the adapter's
+// real speed and the line's quality can be read off before anything else is trusted.
+#pragma once
+
+namespace drive_link {
+
+struct LinkMeasurement {
+    int frames = 0;       // frames sent; fewer than asked when the adapter was lost
+    double seconds = 0;   // for all of them
+    int crcFailures = 0;  // replies that failed their CRC while the adapter still worked
+    int linkLosses = 0;   // 1 when a transfer failed: the adapter is gone and the check ends
+    double framesPerSecond() const { return seconds > 0 ? frames / seconds : 0; }
+    double msPerFrame() const { return frames > 0 ? 1000 * seconds / frames : 0; }
+};
+
+// Sends `frames` of the dialect's no-op on the open link, which both the firmware and the
+// bootloader answer without changing or storing anything. The frames stay out of the trace.
+LinkMeasurement measureLink(int frames);
+
+}  // namespace drive_link
