@@ -60,7 +60,9 @@ TEST(LinkTestOnEmulatedAdapter, ReportsTheTimePerFrameOfTheChipsClockAndLatencyT
         if (run.exitCode == 0) {
             EXPECT_EQ(result["frames"].toInt(), 40);
             EXPECT_EQ(result["crc_failures"].toInt(-1), 0);
+#ifndef KMR_SLOWED_BY_SANITIZERS
             EXPECT_NEAR(result["ms_per_frame"].toDouble(), run.msPerFrame, 0.2 * run.msPerFrame);
+#endif
             EXPECT_NEAR(result["flash_120_packets_s"].toDouble(),
                         26542 * result["ms_per_frame"].toDouble() / 1000, 1);
         }
