@@ -113,18 +113,20 @@ std::string AdapterChoice::describe() const {
     return "the first FTDI device";
 }
 
-std::vector<libusb_device*> findFtdiDevices(ftdi_context* context) {
+namespace {
+// A clone whose EEPROM lost its product id reports 0x0000; libftdi cannot be asked to open it.
+constexpr uint16_t kErasedProduct = 0x0000;
+
+// The FTDI vendor's devices whose product id passes `wanted`, in bus and port order.
+std::vector<libusb_device*> findVendorDevices(ftdi_context* context,
+                                              bool (*wanted)(uint16_t productId)) {
     std::vector<libusb_device*> found;
     libusb_device** list = nullptr;
     ssize_t count = libusb_get_device_list(context->usb_ctx, &list);
     for (ssize_t i = 0; i < count; ++i) {
         libusb_device_descriptor descriptor{};
-        if (libusb_get_device_descriptor(list[i], &descriptor) != 0 ||
-            descriptor.idVendor != kFtdiVendor) {
-            continue;
-        }
-        if (std::find(std::begin(kFtdiProducts), std::end(kFtdiProducts), descriptor.idProduct) !=
-            std::end(kFtdiProducts)) {
+        if (libusb_get_device_descriptor(list[i], &descriptor) == 0 &&
+            descriptor.idVendor == kFtdiVendor && wanted(descriptor.idProduct)) {
             found.push_back(libusb_ref_device(list[i]));
         }
     }
@@ -137,6 +139,14 @@ std::vector<libusb_device*> findFtdiDevices(ftdi_context* context) {
                std::make_pair(libusb_get_bus_number(b), portNumbers(b));
     });
     return found;
+}
+}  // namespace
+
+std::vector<libusb_device*> findFtdiDevices(ftdi_context* context) {
+    return findVendorDevices(context, [](uint16_t productId) {
+        return std::find(std::begin(kFtdiProducts), std::end(kFtdiProducts), productId) !=
+               std::end(kFtdiProducts);
+    });
 }
 
 void releaseDevices(std::vector<libusb_device*>& devices) {
@@ -211,5 +221,16 @@ int printFtdiDevices(ftdi_context* context, std::FILE* out) {
     }
     int count = int(devices.size());
     releaseDevices(devices);
+    // Listed so that the user learns why a plugged-in adapter is not offered.
+    std::vector<libusb_device*> erased =
+        findVendorDevices(context, [](uint16_t productId) { return productId == kErasedProduct; });
+    for (libusb_device* device : erased) {
+        std::fprintf(out,
+                     "%03u:%03u  port %s  FTDI device with product id 0000 (its EEPROM lost the "
+                     "id): not used\n",
+                     libusb_get_bus_number(device), libusb_get_device_address(device),
+                     portPathOf(device).c_str());
+    }
+    releaseDevices(erased);
     return count;
 }

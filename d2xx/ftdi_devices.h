@@ -46,6 +46,7 @@ std::string describeDevice(libusb_device* device);
 // device node, the udev rule and the group that rule gives the adapter to), or it went away.
 void explainFailedOpen(libusb_device* device, int ftdiResult);
 
-// One line per FTDI device: bus and device number, port path, product and serial. Returns how
-// many.
+// One line per FTDI device: bus and device number, port path, product and serial; then one line
+// per FTDI device whose product id was erased to 0000, which is not used. Returns how many
+// usable devices there are.
 int printFtdiDevices(ftdi_context* context, std::FILE* out);

@@ -36,9 +36,10 @@ constexpr const char* kRootHub =
     "\n";
 
 // The chip at `device` on bus 1, behind root port `port`: the device descriptor (bcdDevice
-// 0x0600 makes it an FT232R to libftdi; string 3 is the serial number, 0 when there is none)
+// 0x0600 makes it an FT232R to libftdi; string 3 is the serial number, 0 when there is none; the
+// product id as the options say)
 // followed by its one configuration with one interface and two bulk endpoints of 64 bytes.
-std::string chipDevice(int device, int port, bool hasSerial) {
+std::string chipDevice(int device, int port, bool hasSerial, uint16_t productId) {
     char text[1024];
     std::snprintf(text, sizeof text,
                   "P: /devices/usb1/1-%d\n"
@@ -47,10 +48,11 @@ std::string chipDevice(int device, int port, bool hasSerial) {
                   "E: BUSNUM=001\nE: DEVNUM=%03d\n"
                   "A: busnum=1\\n\nA: devnum=%d\\n\nA: speed=12\\n\nA: "
                   "bConfigurationValue=1\\n\n"
-                  "A: idVendor=0403\\n\nA: idProduct=6001\\n\n"
-                  "H: descriptors=12010002000000080304016000060102%s01090220000101008"
+                  "A: idVendor=0403\\n\nA: idProduct=%04x\\n\n"
+                  "H: descriptors=12010002000000080304%02X%02X00060102%s01090220000101008"
                   "02D0904000002FFFFFF020705810240000007050202400000\n",
-                  port, device, device, device, device, hasSerial ? "03" : "00");
+                  port, device, device, device, device, unsigned(productId),
+                  unsigned(productId & 0xFF), unsigned(productId >> 8), hasSerial ? "03" : "00");
     return text;
 }
 
@@ -303,7 +305,8 @@ EmulatedFt232r::EmulatedFt232r(std::unique_ptr<DrivePersonality> personality, Li
 void EmulatedFt232r::appear() {
     GError* error = nullptr;
     const std::string device =
-        chipDevice(impl_->device, impl_->port, !impl_->chip.options().serial.empty());
+        chipDevice(impl_->device, impl_->port, !impl_->chip.options().serial.empty(),
+                   impl_->chip.options().productId);
     if (!umockdev_testbed_add_from_string(impl_->testbed, device.c_str(), &error) ||
         !umockdev_testbed_attach_ioctl(impl_->testbed, deviceNode().c_str(), impl_->handler,
                                        &error)) {

@@ -124,14 +124,21 @@ TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialBusAndDeviceOrPortOrRefusedWith
         EXPECT_EQ(capture.err(), c.err);
     }
 
-    // The program lists what is on the bus and exits; the mocked bus is inherited.
+    // The program lists what is on the bus and exits; the mocked bus is inherited. A clone whose
+    // product id was erased is named as unusable instead of being silently left out.
     EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
+    drive_sim::ChipOptions erased;
+    erased.productId = 0x0000;
+    drive_sim::EmulatedFt232r clone(std::make_unique<drive_sim::FerroxFirmware>(), {}, erased,
+                                    &*chip);
     QProcess program;
     program.start(KMR_MORVANE, {"--list-adapters"});
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_EQ(program.readAllStandardOutput().toStdString(),
-              "001:002  port 1-1  FT232R USB UART  serial KMR00001\n");
+              "001:002  port 1-1  FT232R USB UART  serial KMR00001\n"
+              "001:003  port 1-2  FTDI device with product id 0000 (its EEPROM lost the id): not "
+              "used\n");
 }
 
 // Two adapters on the bus: each can be chosen; with none chosen the first is taken and named.
