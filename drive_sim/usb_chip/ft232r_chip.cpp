@@ -15,6 +15,7 @@ constexpr uint8_t kVendorIn = 0xC0;
 constexpr uint8_t kStandardIn = 0x80;
 constexpr uint8_t kGetDescriptor = 6;
 constexpr uint8_t kStringDescriptor = 3;
+constexpr uint8_t kSerialString = 3;  // the string index the device descriptor names
 constexpr uint8_t kSynchronousBitBang = 0x04;
 const char* const kStrings[] = {nullptr, "FTDI", "FT232R USB UART"};
 
@@ -50,7 +51,8 @@ int Ft232rChip::control(const uint8_t* setup, uint8_t* data, int length) {
 
 int Ft232rChip::standardRequest(const uint8_t* setup, uint8_t* data, int length) {
     // Device and configuration descriptors come from sysfs; only strings are asked for here.
-    if (setup[1] != kGetDescriptor || setup[3] != kStringDescriptor) {
+    if (setup[1] != kGetDescriptor || setup[3] != kStringDescriptor ||
+        (setup[2] == kSerialString && options_.serialReadStalls)) {
         return -1;
     }
     return stringDescriptor(setup[2], data, length);
@@ -60,8 +62,8 @@ int Ft232rChip::stringDescriptor(int index, uint8_t* data, int length) const {
     std::vector<uint8_t> descriptor = {0, kStringDescriptor};
     if (index == 0) {
         descriptor.insert(descriptor.end(), {0x09, 0x04});  // US English
-    } else if (index < 3 || (index == 3 && !options_.serial.empty())) {
-        std::string text = index == 3 ? options_.serial : kStrings[index];
+    } else if (index < 3 || (index == kSerialString && !options_.serial.empty())) {
+        std::string text = index == kSerialString ? options_.serial : kStrings[index];
         for (char c : text) {
             descriptor.insert(descriptor.end(), {uint8_t(c), 0});
         }

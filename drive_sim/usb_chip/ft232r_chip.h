@@ -18,6 +18,8 @@ namespace drive_sim {
 struct ChipOptions {
     // Empty: the chip has no serial number string (iSerialNumber 0).
     std::string serial = "KMR00001";
+    // The serial number string is there, but every request for it stalls.
+    bool serialReadStalls = false;
     // The product id the chip reports; 0x0000 for a clone whose EEPROM lost it.
     uint16_t productId = 0x6001;
     // Off: the chip answers every IN request at once, as if its latency timer had just run out.
