@@ -93,15 +93,19 @@ QString identifiedText(const tuning::Identification& identified) {
     if (!identified.usable) {
         return QString::fromStdString(identified.warning);
     }
-    return QString(
-               "inertia %1 A s^2/count, viscous %2 A s/count, Coulomb %3 A, load %4 A, "
-               "current lag %5 ms, fit %6 %")
-        .arg(m.mechanics.inertia, 0, 'g', 3)
-        .arg(m.mechanics.viscous, 0, 'g', 3)
-        .arg(m.mechanics.coulomb, 0, 'f', 3)
-        .arg(m.mechanics.load, 0, 'f', 3)
-        .arg(m.currentLoop.timeConstant * 1e3, 0, 'f', 3)
-        .arg(identified.fitPercent, 0, 'f', 1);
+    const QString values =
+        QString(
+            "inertia %1 A s^2/count, viscous %2 A s/count, Coulomb %3 A, load %4 A, "
+            "current lag %5 ms, fit %6 %")
+            .arg(m.mechanics.inertia, 0, 'g', 3)
+            .arg(m.mechanics.viscous, 0, 'g', 3)
+            .arg(m.mechanics.coulomb, 0, 'f', 3)
+            .arg(m.mechanics.load, 0, 'f', 3)
+            .arg(m.currentLoop.timeConstant * 1e3, 0, 'f', 3)
+            .arg(identified.fitPercent, 0, 'f', 1);
+    // A clamped capture or a poor fit still gives a model, but the user must see the doubt.
+    return identified.warning.empty() ? values
+                                      : values + ". " + QString::fromStdString(identified.warning);
 }
 
 QString proposalText(const tuning::Proposal& proposal) {

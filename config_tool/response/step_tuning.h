@@ -40,7 +40,7 @@ struct TuningCheck {
 // least the encoder's 2 counts of dither).
 TuningCheck checkTuning(const TuningProposal& tuned, const StepCapture& measured);
 
-// One line each, for the dialog and the command line.
+// One line each, for the dialog and the command line; the identified axis carries its warning.
 QString identifiedText(const tuning::Identification& identified);
 QString proposalText(const tuning::Proposal& proposal);
 QString figuresText(const tuning::StepFigures& figures);

@@ -15,8 +15,9 @@ using namespace response;
 
 namespace {
 // The run as the dialog keeps it, from the simulated drive's step test.
-StepCapture dialogRun(const tuning::DriveGains& gains) {
-    const auto axis = simulated_step::withGains(simulated_step::factoryAxis(), gains);
+StepCapture dialogRun(const tuning::DriveGains& gains,
+                      const drive_sim::ServoTuning& servo = simulated_step::factoryAxis()) {
+    const auto axis = simulated_step::withGains(servo, gains);
     const auto simulated = simulated_step::runStepTest(axis, {}, 9);
     const tuning::StepRecord& r = simulated.record;
     StepCapture run;
@@ -63,4 +64,18 @@ TEST(TuningPanel, ProposesPredictsPutsIntoTheFormAndComparesTheNextRun) {
 
     form.bandwidthBox->setValue(200.0);  // beyond what the D check lets through
     EXPECT_FALSE(form.putIntoFormButton->isEnabled());
+}
+
+// A capture the clamp cut short still gives a model; the panel shows it with its doubt.
+TEST(TuningPanel, ShowsTheWarningBesideAModelTakenFromAClampedRun) {
+    QDialog dialog;
+    Ui::PlotDialog form;
+    form.setupUi(&dialog);
+    TuningPanel panel(form, [](int, const tuning::DriveGains&) {});
+    drive_sim::ServoTuning clamped = simulated_step::factoryAxis();
+    clamped.peakCurrentMa = 1500;  // below the injection itself
+    panel.runKept(dialogRun({650, 120, 700}, clamped));
+    const QString shown = form.identifiedLabel->text();
+    EXPECT_TRUE(shown.contains("inertia") && shown.contains("peak-current clamp"))
+        << shown.toStdString();
 }
