@@ -4,6 +4,7 @@
 #include <QLine>
 #include <QLineF>
 #include <QPainter>
+#include <QPolygonF>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -19,12 +20,24 @@ bool isFinite(const QPointF& point) {
 
 // Segments between neighbouring points; a non-finite point breaks the curve instead of
 // sending the painter to infinity.
+// Each stretch of finite points is one polyline, so that a dashed pen keeps its pattern along
+// the curve instead of starting it anew at every sample.
 void drawCurve(QPainter& painter, const QList<QPointF>& curve, const PlotScales& scales) {
-    for (int i = 1; i < curve.size(); ++i) {
-        if (isFinite(curve[i - 1]) && isFinite(curve[i])) {
-            painter.drawLine(QLineF(scales.map(curve[i - 1]), scales.map(curve[i])));
+    QPolygonF stretch;
+    auto drawStretch = [&] {
+        if (stretch.size() >= 2) {
+            painter.drawPolyline(stretch);
+        }
+        stretch.clear();
+    };
+    for (const QPointF& point : curve) {
+        if (isFinite(point)) {
+            stretch << scales.map(point);
+        } else {
+            drawStretch();
         }
     }
+    drawStretch();
 }
 
 float largestMagnitude(const QList<QPointF>& curve) {
