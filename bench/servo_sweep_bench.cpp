@@ -6,23 +6,11 @@
 #include <vector>
 
 #include "servo_model.h"
+#include "simulated_step.h"
 
 namespace {
 using drive_sim::ServoTuning;
-
-// Axis 1 as the simulated drive leaves the factory.
-ServoTuning factoryAxis() {
-    ServoTuning tuning;
-    tuning.gainP = 650;
-    tuning.gainI = 120;
-    tuning.gainD = 700;
-    tuning.continuousCurrentMa = 2600;
-    tuning.peakCurrentMa = 6000;
-    tuning.followErrorLimit = 800;
-    tuning.inductance = 375;
-    tuning.resistance = 85;
-    return tuning;
-}
+using simulated_step::factoryAxis;
 
 void printRow(const char* setting, int value, const ServoTuning& tuning) {
     // The figures look at 500 ms; record the same stretch once per millisecond for the end state.

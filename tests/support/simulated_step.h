@@ -1,6 +1,6 @@
 // The 100 ms step test on the simulated axis as the tuning assistant receives it: the scope's
 // three channels at 200 us, currents in the drive's milliampere counts, with the injection and
-// settings the test ran with. For the tuning tests and the tuning benchmark.
+// settings the test ran with. For the tuning tests and the benchmarks.
 #pragma once
 
 #include <cstdint>
