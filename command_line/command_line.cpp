@@ -6,14 +6,18 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 
 #include "command_line_front_end.h"
 #include "json_line.h"
 #include "progress.h"
 #include "provider.h"
 #include "run_record.h"
+#include "unit_label.h"
 
 // The signal handler has C linkage, so it and what it sets stay at global scope.
 namespace {
@@ -36,7 +40,13 @@ using startup::printRefusal;
 using startup::ProgramInfo;
 using startup::StartupChoice;
 
+const QCommandLineOption kRetriesOption(
+    "retries", "after a lost link, no drive or a failed check, run it all again up to N times", "N",
+    "0");
+
 namespace {
+
+constexpr int kMostRetries = 10;
 
 // Ctrl-C, a closed terminal or a line controller's kill stops the work at the next word on the
 // link, so the adapter is still closed with its bit mode reset and the log still gets its line.
@@ -72,7 +82,54 @@ struct CommonOptions {
     QCommandLineOption json{"json"};
     QCommandLineOption log{"log", "", "FILE"};
     QCommandLineOption trace{"trace", "", "FILE"};
+    QCommandLineOption unit{"unit", "", "ID"};
+    QCommandLineOption unitFrom{"unit-from", "", "FILE"};
 };
+
+// The unit --unit or --unit-from names, empty for none; false, with the reason, when it is
+// refused.
+bool unitOnLine(const QCommandLineParser& parser, const CommonOptions& common, QString& unit,
+                QString& why) {
+    if (parser.isSet(common.unit) && parser.isSet(common.unitFrom)) {
+        why = "--unit and --unit-from exclude each other";
+        return false;
+    }
+    if (parser.isSet(common.unitFrom) && !readUnitFrom(parser.value(common.unitFrom), unit, why)) {
+        return false;
+    }
+    if (parser.isSet(common.unit)) {
+        unit = parser.value(common.unit);
+    }
+    why = parser.isSet(common.unit) || parser.isSet(common.unitFrom) ? unitRefusal(unit) : "";
+    return why.isEmpty();
+}
+
+// How many times the run may start again; -1 when --retries is refused.
+int retriesOnLine(const QCommandLineParser& parser) {
+    if (!parser.isSet(kRetriesOption)) {
+        return 0;
+    }
+    bool isNumber = false;
+    const int retries = parser.value(kRetriesOption).toInt(&isNumber);
+    return isNumber && retries >= 0 && retries <= kMostRetries ? retries : -1;
+}
+
+// A lost link, a drive that did not answer or a check that failed may be the line's noise or a
+// drive that needed a power cycle: worth the whole run again. A refused file or command line
+// will be refused again, and an adapter that cannot be opened is the station's fault, not the
+// unit's: someone must look at it before more units are worked on.
+bool worthRetrying(int exitCode) {
+    return exitCode == kExitNoDrive || exitCode == kExitLinkLost || exitCode == kExitDriveFailed;
+}
+
+// The pause between attempts, for the drive to be power-cycled; a signal ends it early.
+void waitBetweenAttempts(double seconds) {
+    double whole = 0;
+    const double fraction = std::modf(seconds, &whole);
+    timespec left{time_t(whole), long(fraction * 1e9)};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR && !interruptingSignal) {
+    }
+}
 
 // The subcommand the line names, or why the line is refused.
 const Subcommand* chosenSubcommand(const QCommandLineParser& parser,
@@ -146,14 +203,19 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
         "  --json                 standard output carries JSON objects, one a line: progress\n"
         "                         events, then the result (\"result\", \"exit_code\", "
         "\"message\")\n"
-        "  --log=FILE             append one JSON line on the run to FILE (time, program,\n"
-        "                         subcommand, adapter, file and its SHA-256, version, result,\n"
-        "                         exit code, message, duration); checked before any work\n"
+        "  --log=FILE             append one JSON line per attempt to FILE (time, program,\n"
+        "                         subcommand, unit, attempt, adapter, file and its SHA-256,\n"
+        "                         version, result, exit code, message, duration); checked\n"
+        "                         before any work\n"
         "  --trace=FILE           write the transaction trace to FILE ('-': standard output)\n"
+        "  --unit=ID              name the unit worked on (1 to 64 characters, no control\n"
+        "                         characters) in the log line and the JSON result\n"
+        "  --unit-from=FILE       take that name from the first line of FILE (a scanner's)\n"
         "Exit codes: 0 done and verified, 2 bad command line, 3 file refused, 4 adapter cannot\n"
         "be opened, 5 no drive answering, wrong mode or unsupported drive, 6 link lost during\n"
         "the work, 7 the drive reported a failure or a check failed (link-test: replies that\n"
-        "failed their CRC), 130/143/129 stopped by Ctrl-C, SIGTERM or SIGHUP (the adapter is\n"
+        "failed their CRC), 8 done, but the --log line could not be written (a failed run keeps\n"
+        "its own code), 130/143/129 stopped by Ctrl-C, SIGTERM or SIGHUP (the adapter is\n"
         "closed and the run logged; a second signal ends the program at once).\n";
     return help;
 }
@@ -175,7 +237,7 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     QCommandLineParser parser;
     const CommonOptions common;
     parser.addOptions({common.adapter, common.simulate, common.powerCycleWait, common.json,
-                       common.log, common.trace});
+                       common.log, common.trace, common.unit, common.unitFrom});
     // Subcommands may share an option (--axis): the parser takes each name once.
     QStringList added;
     for (const Subcommand& subcommand : subcommands) {
@@ -202,6 +264,15 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     // An hour is more than any drive needs to restart; "inf" and "nan" are numbers to the parser.
     if (!isNumber || !(waitSeconds >= 0 && waitSeconds <= 3600)) {
         return refuse(info, "--power-cycle-wait needs a number of seconds from 0 to 3600", json);
+    }
+    const int retries = retriesOnLine(parser);
+    if (retries < 0) {
+        return refuse(info, QString("--retries takes a number from 0 to %1").arg(kMostRetries),
+                      json);
+    }
+    QString unit;
+    if (!unitOnLine(parser, common, unit, why)) {
+        return refuse(info, why, json);
     }
     const QString tracePath = parser.value(common.trace);
     if (json && tracePath == "-") {
@@ -231,32 +302,62 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     setLinkDialect(info.dialect);
     stopTheWorkOnSignals();
 
-    RunFacts facts{started, info.name, subcommand->name, {}, 0};
+    RunFacts facts{{}, info.name, subcommand->name, {}, 0};
     SubcommandResult result{kExitDone, {}, {}, {}};
+    QJsonObject outcome;
+    bool recorded = true;
     {
         TraceRouted trace(traceFd);
         showProgressAs(json                    ? ProgressDisplay::JsonEvents
                        : isatty(STDERR_FILENO) ? ProgressDisplay::TerminalLine
                                                : ProgressDisplay::None,
                        STDOUT_FILENO);
-        result = subcommand->run({parser.positionalArguments().value(1), waitSeconds, parser});
-        if (interruptingSignal) {
-            // What the work showed after the stop is its consequence, not a finding.
-            result.exitCode = 128 + interruptingSignal;
-            result.line = QString("failed: interrupted by %1; the work was not finished")
-                              .arg(interruptingSignal == SIGINT    ? "Ctrl-C (SIGINT)"
-                                   : interruptingSignal == SIGTERM ? "SIGTERM"
-                                                                   : "SIGHUP");
+        for (int attempt = 1;; ++attempt) {
+            facts.started = attempt == 1 ? started : QDateTime::currentDateTimeUtc();
+            if (!interruptingSignal) {
+                result =
+                    subcommand->run({parser.positionalArguments().value(1), waitSeconds, parser});
+            }
+            if (interruptingSignal) {
+                // What the work showed after the stop is its consequence, not a finding.
+                result.exitCode = 128 + interruptingSignal;
+                result.line = QString("failed: interrupted by %1; the work was not finished")
+                                  .arg(interruptingSignal == SIGINT    ? "Ctrl-C (SIGINT)"
+                                       : interruptingSignal == SIGTERM ? "SIGTERM"
+                                                                       : "SIGHUP");
+            }
+            facts.adapter = adapterForLog(choice);
+            closeLink();
+            outcome = resultObject(result);
+            if (!unit.isEmpty()) {
+                outcome["unit"] = unit;
+            }
+            if (parser.isSet(kRetriesOption)) {
+                outcome["attempt"] = attempt;
+            }
+            facts.attempt = attempt;
+            facts.seconds = runClock.nsecsElapsed() / 1e9;
+            if (log.isOpen() && !log.append(outcome, facts, why)) {
+                std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
+                recorded = false;
+            }
+            if (attempt > retries || interruptingSignal || !worthRetrying(result.exitCode)) {
+                break;
+            }
+            std::fprintf(stderr, "%s: attempt %d failed with exit code %d; trying again\n",
+                         info.name, attempt, result.exitCode);
+            waitBetweenAttempts(waitSeconds);
+            runClock.restart();
         }
-        facts.adapter = adapterForLog(choice);
-        closeLink();
         showProgressAs(ProgressDisplay::None);
-        const QJsonObject outcome = resultObject(result);
-        printResult(STDOUT_FILENO, json ? outcome : QJsonObject{}, result.line);
-        facts.seconds = runClock.nsecsElapsed() / 1e9;
-        if (log.isOpen() && !log.append(outcome, facts, why)) {
-            std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
+        // The drive's work is done, but a line script reading the exit code must not file the
+        // unit as done while its record is lost. A failed run keeps its own failure.
+        if (!recorded && result.exitCode == kExitDone) {
+            result.exitCode = kExitNotRecorded;
+            outcome["result"] = "failed";
+            outcome["exit_code"] = kExitNotRecorded;
         }
+        printResult(STDOUT_FILENO, json ? outcome : QJsonObject{}, result.line);
     }
     return result.exitCode;
 }

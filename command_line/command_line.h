@@ -41,6 +41,10 @@ struct Subcommand {
     std::function<QString(const QCommandLineParser&)> refusal = {};
 };
 
+// --retries=N, for the subcommands whose whole run may be started again after a failure that a
+// power cycle or a second try may cure: list it among their options.
+extern const QCommandLineOption kRetriesOption;
+
 // Whether the first argument names a subcommand rather than a window option.
 bool hasSubcommand(int argc, char** argv);
 

@@ -19,6 +19,9 @@ enum ExitCode {
     kExitNoDrive = 5,
     kExitLinkLost = 6,
     kExitDriveFailed = 7,
+    // The drive's work succeeded, but its line could not be written into the --log file: a unit
+    // whose record is lost is not done.
+    kExitNotRecorded = 8,
 };
 
 // The exit code of a run that ended with this outcome. A workflow cancelled did not do what the

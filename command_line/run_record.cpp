@@ -104,6 +104,7 @@ bool RunLog::append(const QJsonObject& result, const RunFacts& facts, QString& w
     entry["subcommand"] = facts.subcommand;
     entry["adapter"] = facts.adapter;
     entry["duration_s"] = facts.seconds;
+    entry["attempt"] = facts.attempt;
     // O_APPEND puts each write at the end, and one write per line keeps a line whole on a local
     // file system; the lock also keeps it whole where a write may be split (network file
     // systems), at the cost of a wait of one line's write.

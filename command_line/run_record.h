@@ -20,17 +20,18 @@ QJsonObject resultObject(const SubcommandResult& result);
 // empty. With the trace on standard output, the result comes after all of it.
 void printResult(int fd, const QJsonObject& object, const QString& line);
 
-// What the log says of a run besides its result.
+// What the log says of one attempt at a run besides its result.
 struct RunFacts {
     QDateTime started;  // UTC
     const char* program;
     const char* subcommand;
     QString adapter;  // the adapter's serial number, or "simulated"
-    double seconds;   // how long the run took
+    double seconds;   // how long the attempt took
+    int attempt = 1;  // 1, then 2, ... when --retries starts the run again
 };
 
-// The log a production line keeps: one JSON line appended per run. Several processes may
-// append to the same file at once.
+// The log a production line keeps: one JSON line appended per attempt at a run. Several processes
+// may append to the same file at once.
 class RunLog {
 public:
     RunLog() = default;

@@ -357,8 +357,11 @@ SubcommandResult tune(const SubcommandCall& call) {
 int main(int argc, char** argv) {
     const std::vector<Subcommand> subcommands{
         {"backup", "FILE.frx", "connect and save both axes' settings into the file", backup},
-        {"restore", "FILE.frx", "apply the file's settings to the drive and read them back",
-         restore},
+        {"restore",
+         "FILE.frx",
+         "apply the file's settings to the drive and read them back",
+         restore,
+         {command_line::kRetriesOption}},
         {"step-test",
          nullptr,
          "connect, run the step test on one axis, print its three figures",

@@ -58,7 +58,11 @@ SubcommandResult flash(const SubcommandCall& call) {
 
 int main(int argc, char** argv) {
     const std::vector<Subcommand> subcommands{
-        {"flash", "IMAGE.vlf", "erase, write and verify the drive's flash with the image", flash},
+        {"flash",
+         "IMAGE.vlf",
+         "erase, write and verify the drive's flash with the image",
+         flash,
+         {command_line::kRetriesOption}},
         command_line::linkTestSubcommand()};
     const std::string help = subcommandHelp("tressel", subcommands);
     const ProgramInfo info{"tressel", KMR_TRESSEL_VERSION,

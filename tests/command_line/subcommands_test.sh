@@ -157,6 +157,34 @@ for bad in "--axis=3 --span=100" "--span=100" "--axis=1 --span=250" "--axis=1 --
     # shellcheck disable=SC2086
     check 2 "" "$morvane" step-test $bad --simulate=power=off
 done
+# The unit a production line names goes into the log and the JSON result; a name that could not
+# be filed (empty, over 64 characters, a control character) or read is refused. --retries runs
+# a flash or restore again after a lost link, no drive or a failed check, one log line an
+# attempt, the last attempt's exit code; no other subcommand takes it. A flash done whose log
+# line is lost is not done (8); a failed one keeps its code.
+printf "SN-0042\r\nnext\n" >"$tmp/scanned"
+long=$(printf "%065d" 0)
+for bad in "--unit=" "--unit=$long" "--unit=a$(printf '\t')b" "--unit-from=$tmp/none" "--unit-from=/dev/zero" \
+    "--retries=11" "--retries=-1"; do
+    check 2 "" "$tressel" flash "$demo" --simulate=latency=0 "$bad"
+done
+check 2 "" "$morvane" disable --simulate --retries=1
+check 2 "" "$morvane" disable --simulate --unit=a --unit-from="$tmp/scanned"
+check 0 "drive disabled" "$morvane" disable --simulate=latency=0 --unit="${long#0}" --log="$dir/units"
+check 5 "No data received" "$morvane" restore "$tmp/p700.frx" --simulate=power=off,latency=0 --retries=1 \
+    --unit-from="$tmp/scanned" --log="$dir/units"
+check 0 "flashed and verified" "$tressel" flash "$demo" --simulate=latency=0,ber=2e-7,seed=1 --retries=3 --log="$dir/units"
+check 6 "Connection to drive lost" "$tressel" flash "$demo" --simulate=latency=0,ber=2e-3,seed=1 --retries=1 --log="$dir/units"
+if ! jq -se --arg long "${long#0}" '[.[] | [.unit, .attempt, .exit_code]] == [[$long, 1, 0],
+    ["SN-0042", 1, 5], ["SN-0042", 2, 5], [null, 1, 6], [null, 2, 0], [null, 1, 6], [null, 2, 6]]' \
+    "$dir/units" >/dev/null; then
+    echo "FAIL: units and attempts: $(cat "$dir/units")"
+    fail=1
+fi
+json_check 0 'last.unit == "SN-0042"' "$morvane" disable --simulate=latency=0 --unit-from="$tmp/scanned"
+check 8 "flashed and verified" "$tressel" flash "$demo" --simulate=latency=0 --log=/dev/full
+json_check 8 'last.result == "failed"' "$tressel" flash "$demo" --simulate=latency=0 --log=/dev/full
+check 5 "bootloader mode" "$tressel" flash "$demo" --simulate=mode=firmware,latency=0 --log=/dev/full
 # The box that asks for the power cycle appears as plain text on standard error.
 err=$("$tressel" flash "$demo" --simulate=power=off,latency=0 </dev/null 2>&1 >/dev/null)
 if printf "%s" "$err" | grep -q "<"; then
@@ -168,7 +196,7 @@ fi
 for help in "$tressel --help" "$tressel flash --help" "$morvane --help"; do
     # shellcheck disable=SC2086
     out=$($help 2>&1)
-    for text in "flash IMAGE.vlf" "diagnose" "6 link lost" "--json" "--log=FILE" "--trace=FILE" "--axis=1|2"; do
+    for text in "flash IMAGE.vlf" "diagnose" "6 link lost" "--json" "--log=FILE" "--trace=FILE" "--axis=1|2" "--unit=ID" "8 done"; do
         case "$help:$text" in *morvane*flash* | *tressel*diagnose | *tressel*--axis*) continue ;; esac
         printf "%s" "$out" | grep -qF -- "$text" || { echo "FAIL: $help lacks '$text'"; fail=1; }
     done
