@@ -20,17 +20,19 @@ struct AxisRow {
     int most;
     int step;
     const char* field;  // without the axis
+    const char* caption;
+    const char* unit;
 };
 constexpr AxisRow kAxisRows[kSettingsPerAxis] = {
-    {410, FieldKind::Integer, 0, 11000, 200, "contcurr"},    // continuous current, mA
-    {411, FieldKind::Integer, 0, 20000, 200, "peakcurr"},    // peak current, mA
-    {20, FieldKind::Integer, 1, 16383, 100, "ferror"},       // following error limit, counts
-    {401, FieldKind::Inductance, 5, 5000, 5, "inductance"},  // mH
-    {402, FieldKind::Resistance, 5, 5000, 5, "resistance"},  // Ohm
-    {61, FieldKind::Integer, 1, 20, 1, "mult"},              // input pulse multiplier
-    {202, FieldKind::Integer, 0, 32767, 50, "gainD"},
-    {200, FieldKind::Integer, 0, 32767, 50, "gainP"},
-    {201, FieldKind::Integer, 0, 32767, 25, "gainI"},
+    {410, FieldKind::Integer, 0, 11000, 200, "contcurr", "Motor continuous current", "mA"},
+    {411, FieldKind::Integer, 0, 20000, 200, "peakcurr", "Motor peak current", "mA"},
+    {20, FieldKind::Integer, 1, 16383, 100, "ferror", "Follow error limit", "counts"},
+    {401, FieldKind::Inductance, 5, 5000, 5, "inductance", "Motor inductance", "mH"},
+    {402, FieldKind::Resistance, 5, 5000, 5, "resistance", "Motor resistance", "Ohm"},
+    {61, FieldKind::Integer, 1, 20, 1, "mult", "Step multiplier", ""},  // input pulse multiplier
+    {202, FieldKind::Integer, 0, 32767, 50, "gainD", "D gain (Kd)", ""},
+    {200, FieldKind::Integer, 0, 32767, 50, "gainP", "P gain (Kp)", ""},
+    {201, FieldKind::Integer, 0, 32767, 25, "gainI", "I gain (Ki)", ""},
 };
 
 AxisSetting axisSetting(int index) {
@@ -41,7 +43,10 @@ AxisSetting axisSetting(int index) {
             row.least,
             row.most,
             row.step,
-            row.field + std::string(axis2 ? "M2" : "M1")};
+            row.field + std::string(axis2 ? "M2" : "M1"),
+            row.caption,
+            row.unit,
+            axis2 ? 1 : 0};
 }
 
 uint16_t scaledToParam(double value, double factor) {

@@ -34,6 +34,9 @@ struct AxisSetting {
     int most;
     int step;
     std::string formField;  // the object name of the form's field, e.g. "contcurrM1"
+    const char* caption;    // the form's caption, e.g. "Motor continuous current"
+    const char* unit;       // the form's unit label, e.g. "mA"; empty where the form shows none
+    int axis;               // 0 or 1
 };
 
 // The 18 axis settings: axis 1, then axis 2, each in the drive's order (continuous and peak
@@ -52,15 +55,17 @@ constexpr int kSettingsPerAxis = 9;
 struct SettingsFlag {
     uint16_t mask;
     const char* formField;
+    const char* caption;  // the check box's text
+    int axis;             // the tab that holds the box: 0 or 1
 };
 constexpr std::array<SettingsFlag, 7> kSettingsFlags = {{
-    {0x0008, "invertM1"},
-    {0x4000, "encoderfailM1"},
-    {0x0200, "antiditherM1"},
-    {0x0010, "invertM2"},
-    {0x8000, "encoderfailM2"},
-    {0x0400, "antiditherM2"},
-    {0x0004, "slaveAxisM2"},
+    {0x0008, "invertM1", "Invert encoder direction", 0},
+    {0x4000, "encoderfailM1", "Enable encoder failure detection", 0},
+    {0x0200, "antiditherM1", "Enable Anti-dither", 0},
+    {0x0010, "invertM2", "Invert encoder direction", 1},
+    {0x8000, "encoderfailM2", "Enable encoder failure detection", 1},
+    {0x0400, "antiditherM2", "Enable Anti-dither", 1},
+    {0x0004, "slaveAxisM2", "Axis 2 is a parallel (slave axis) to Axis 1", 1},
 }};
 
 // The settings of both axes as parameter contents: what the form shows, what the drive and the

@@ -1,9 +1,13 @@
 // The settings between the form's widgets and parameter contents, and the settings file's name.
 #include <gtest/gtest.h>
 
+#include <QAbstractSpinBox>
 #include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QSpinBox>
 
 #include "morvane.h"
+#include "settings_comparison.h"
 #include "settings_document.h"
 #include "settings_form.h"
 
@@ -44,6 +48,35 @@ TEST(SettingsForm, EachCheckBoxOwnsOneBitAndOnlyAFullTickCounts) {
     EXPECT_EQ(settingsFromForm(window.ui).flags, 0xC61C & ~0x0008);
     window.ui.invertM2->setChecked(false);
     EXPECT_EQ(settingsFromForm(window.ui).flags, 0xC61C & ~0x0018);
+}
+
+// Each compared line is one field of the form: a step of that field alone differs on that line
+// only, and the line's value reads as the field shows it.
+TEST(SettingsComparison, EachLineIsOneFieldOfTheForm) {
+    Morvane window;
+    ASSERT_EQ(settingLines().size(), size_t(kAxisSettingCount) + kSettingsFlags.size());
+    const DriveSettings before = settingsFromForm(window.ui);
+    for (const SettingLine& line : settingLines()) {
+        SCOPED_TRACE(line.formField);
+        QWidget* field = window.findChild<QWidget*>(QString::fromStdString(line.formField));
+        ASSERT_NE(field, nullptr);
+        auto* box = qobject_cast<QCheckBox*>(field);
+        auto* spin = qobject_cast<QAbstractSpinBox*>(field);
+        if (box != nullptr) {
+            box->toggle();
+        } else {
+            spin->stepUp();
+        }
+        const DriveSettings after = settingsFromForm(window.ui);
+        const std::vector<SettingLine> differing = differingLines(before, after);
+        ASSERT_EQ(differing.size(), 1u);
+        EXPECT_EQ(differing[0].formField, line.formField);
+        const QString shown = box != nullptr ? (box->isChecked() ? "on" : "off") : spin->text();
+        EXPECT_EQ(valueText(line, after), shown.toStdString());
+        showSettingsInForm(window.ui, before);
+    }
+    EXPECT_EQ(lineName(settingLines().back()),
+              "Axis 2 is a parallel (slave axis) to Axis 1, axis 2");
 }
 
 TEST(SettingsFile, SuffixOnlyWhenMissing) {
