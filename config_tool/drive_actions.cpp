@@ -33,6 +33,7 @@ Outcome applySettings(MorvaneFrontEnd& frontEnd) {
     ferrox::enablePowerStage(error);
     const Outcome outcome = linkOutcome(frontEnd, error);
     if (outcome.succeeded()) {
+        frontEnd.driveHolds(frontEnd.settings());
         frontEnd.showStatus(frontEnd.translate("Parameters set"), 5000);
     }
     return outcome;

@@ -82,7 +82,12 @@ void Morvane::setConnected(bool isConnected) {
     connected = isConnected;
     if (!isConnected) {
         firmwareVersion = -1;
+        settingsOnDrive.reset();
     }
+}
+
+void Morvane::driveHolds(const DriveSettings& settings) {
+    settingsOnDrive = config_tool::asTheFormHolds(settings);
 }
 
 DriveSettings Morvane::settings() {

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "file_prompt.h"
 #include "morvane_front_end.h"
@@ -44,10 +45,13 @@ public:
     response::StepCapture runSettings(int axis) override;
     void showCapture(const response::StepCapture& capture) override;
     void keepCapture(response::StepCapture capture) override;
+    void driveHolds(const config_tool::DriveSettings& settings) override;
 
     Ui::MainWindowForm ui;
     bool connected = false;
     int32_t firmwareVersion = -1;
+    // What the connected drive holds, as last read or applied; none while disconnected.
+    std::optional<config_tool::DriveSettings> settingsOnDrive;
     QDialog plotDialog;
     Ui::PlotDialog* plotForm = nullptr;
     widgets::FilePrompt askFileName =

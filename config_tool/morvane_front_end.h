@@ -31,6 +31,8 @@ public:
     virtual void importingSettings() {}
     // Apply begins: the settings go to the drive and are stored.
     virtual void applyingSettings() {}
+    // The drive now holds these settings: read by Connect, or written and stored by Apply.
+    virtual void driveHolds(const DriveSettings& settings) { (void)settings; }
 
 protected:
     ~MorvaneFrontEnd() = default;

@@ -88,6 +88,7 @@ Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
     const Outcome read = readSettingsFromDrive(frontEnd, settings);
     if (read.succeeded()) {
         frontEnd.showSettings(settings);
+        frontEnd.driveHolds(settings);
     }
     return read;
 }
