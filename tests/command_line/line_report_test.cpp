@@ -79,20 +79,23 @@ TEST(LineReport, YieldsFailuresAndDurations) {
                                 run("U-3", "FT1", 7, 40),
                                 run("U-3", "FT1", 7, 60),
                                 run("U-4", "FT2", 6, 70),
-                                run("", "FT2", 0, 80, 99, "link-test")};
-    for (int i = 1; i <= 20; ++i) {
+                                run("", "FT2", 0, 80, 99, "link-test"),
+                                run("", "FT2", 0, 90, 1, "link-test")};
+    for (int i = 1; i <= 21; ++i) {
         runs.push_back(run("U-5", "FT3", 0, 100 + i, i, "backup"));
     }
     const LineFigures figures = summarize(runs, 0, command_line::exitClassName);
-    EXPECT_EQ(figures.runs, 27);
+    EXPECT_EQ(figures.runs, 29);
     EXPECT_EQ(figures.units, 5);
-    EXPECT_EQ(figures.unnamedRuns, 1);
+    EXPECT_EQ(figures.unnamedRuns, 2);
     EXPECT_DOUBLE_EQ(*figures.firstPassYield, 2.0 / 5);  // U-2 and U-5
     EXPECT_DOUBLE_EQ(*figures.finalYield, 3.0 / 5);      // and U-1, on its second attempt
     using Count = std::pair<QString, int>;
     EXPECT_EQ(figures.failuresByClass, (std::vector<Count>{{"drive_failed", 2}, {"link_lost", 2}}));
-    EXPECT_DOUBLE_EQ(figures.durations.at("backup").median, 10.5);
-    EXPECT_DOUBLE_EQ(figures.durations.at("backup").p95, 19);
+    // Nearest rank: the 20th of 21 values, the 2nd of 2.
+    EXPECT_DOUBLE_EQ(figures.durations.at("backup").median, 11);
+    EXPECT_DOUBLE_EQ(figures.durations.at("backup").p95, 20);
+    EXPECT_DOUBLE_EQ(figures.durations.at("link-test").median, 50);
     EXPECT_DOUBLE_EQ(figures.durations.at("link-test").p95, 99);
 }
 
