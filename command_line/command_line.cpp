@@ -142,8 +142,10 @@ const Subcommand* chosenSubcommand(const QCommandLineParser& parser,
         why = "unknown subcommand '" + positional.value(0) + "'";
         return nullptr;
     }
-    if (positional.size() != (found->argument ? 2 : 1) ||
-        (found->argument && positional.value(1).isEmpty())) {
+    const bool several = found->argument && QByteArray(found->argument).endsWith("...");
+    const bool counted =
+        several ? positional.size() >= 2 : positional.size() == (found->argument ? 2 : 1);
+    if (!counted || (found->argument && positional.value(1).isEmpty())) {
         why = QString("%1 takes %2")
                   .arg(found->name, found->argument ? found->argument : "no argument");
         return nullptr;
@@ -162,6 +164,24 @@ const Subcommand* chosenSubcommand(const QCommandLineParser& parser,
         }
     }
     return &*found;
+}
+
+// A subcommand that reads files only takes none of the options of the drive, the unit and the log.
+int runReadingFilesOnly(const ProgramInfo& info, const Subcommand& subcommand,
+                        const QCommandLineParser& parser, const CommonOptions& common, bool json) {
+    for (const QCommandLineOption& option :
+         {common.adapter, common.simulate, common.powerCycleWait, common.log, common.trace,
+          common.unit, common.unitFrom}) {
+        if (parser.isSet(option)) {
+            return refuse(info,
+                          QString("%1 takes no --%2").arg(subcommand.name, option.names().first()),
+                          json);
+        }
+    }
+    const SubcommandResult result =
+        subcommand.run({parser.positionalArguments().value(1), 0, parser});
+    printResult(STDOUT_FILENO, json ? resultObject(result) : QJsonObject{}, result.line);
+    return result.exitCode;
 }
 
 // The adapter the log names: "simulated", the serial of the adapter the link opened, or, when
@@ -197,7 +217,8 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
         }
     }
     help +=
-        "  with --adapter or --simulate as above, and\n"
+        "  with --adapter or --simulate as above (report takes neither, nor the options\n"
+        "  below but --json), and\n"
         "  --power-cycle-wait=SECONDS  the pause for restarting the drive when standard input\n"
         "                         is not a terminal (default 0)\n"
         "  --json                 standard output carries JSON objects, one a line: progress\n"
@@ -258,6 +279,9 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     }
     if (!subcommand || !why.isEmpty()) {
         return refuse(info, why, json);
+    }
+    if (subcommand->readsFilesOnly) {
+        return runReadingFilesOnly(info, *subcommand, parser, common, json);
     }
     bool isNumber = false;
     const double waitSeconds = parser.value(common.powerCycleWait).toDouble(&isNumber);

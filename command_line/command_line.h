@@ -31,14 +31,19 @@ struct SubcommandCall {
 };
 
 struct Subcommand {
-    const char* name;      // e.g. "flash"
-    const char* argument;  // its one argument, e.g. "IMAGE.vlf", or nullptr for none
-    const char* summary;   // one line for --help
+    const char* name;  // e.g. "flash"
+    // Its one argument, e.g. "IMAGE.vlf", or nullptr for none; ending in "..." (e.g. "LOG..."),
+    // one or more.
+    const char* argument;
+    const char* summary;  // one line for --help
     std::function<SubcommandResult(const SubcommandCall&)> run;
     QList<QCommandLineOption> options = {};  // taken by this subcommand only, e.g. --axis
     // Why the values of those options are refused, judged before any file or drive is touched;
     // empty when they are fine.
     std::function<QString(const QCommandLineParser&)> refusal = {};
+    // Works on files alone: no adapter or simulated drive is installed, no log line is written,
+    // and the options of the drive and the log are refused.
+    bool readsFilesOnly = false;
 };
 
 // --retries=N, for the subcommands whose whole run may be started again after a failure that a

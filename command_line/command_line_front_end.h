@@ -24,6 +24,10 @@ enum ExitCode {
     kExitNotRecorded = 8,
 };
 
+// The class of a run's exit code, as the line report names it: "link_lost", "drive_failed", ...,
+// "interrupted" for a stop by a signal.
+QString exitClassName(int exitCode);
+
 // The exit code of a run that ended with this outcome. A workflow cancelled did not do what the
 // line asked; on a command line only a file can be missing for it.
 int exitCodeOf(const drive_link::Outcome& outcome);

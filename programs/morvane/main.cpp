@@ -9,6 +9,7 @@
 #include "morvane_workflows.h"
 #include "program_versions.h"
 #include "progress.h"
+#include "report_subcommand.h"
 #include "scope_capture.h"
 #include "settings_document.h"
 #include "settings_transfer.h"
@@ -376,7 +377,8 @@ int main(int argc, char** argv) {
          tuneRefusal},
         {"diagnose", nullptr, "connect and print the drive diagnosis report", diagnose},
         {"disable", nullptr, "connect and switch the drive's power stage off", disable},
-        command_line::linkTestSubcommand()};
+        command_line::linkTestSubcommand(),
+        command_line::reportSubcommand()};
     const std::string help = subcommandHelp("morvane", subcommands);
     const ProgramInfo info{"morvane", KMR_MORVANE_VERSION,
                            "Configures KMR-20/30 drives running the Ferrox firmware.",

@@ -5,6 +5,7 @@
 #include "flasher_workflows.h"
 #include "link_test.h"
 #include "program_versions.h"
+#include "report_subcommand.h"
 #include "startup.h"
 
 using command_line::exitCodeOf;
@@ -63,7 +64,8 @@ int main(int argc, char** argv) {
          "erase, write and verify the drive's flash with the image",
          flash,
          {command_line::kRetriesOption}},
-        command_line::linkTestSubcommand()};
+        command_line::linkTestSubcommand(),
+        command_line::reportSubcommand()};
     const std::string help = subcommandHelp("tressel", subcommands);
     const ProgramInfo info{"tressel", KMR_TRESSEL_VERSION,
                            "Writes a .vlf firmware image into a KMR drive through its bootloader.",

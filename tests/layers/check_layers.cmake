@@ -14,13 +14,16 @@ set(may_include_widgets widgets drive_link files)
 set(may_include_startup startup drive_link d2xx drive_sim widgets files)
 set(may_include_config_tool config_tool tuning drive_link widgets files)
 set(may_include_flasher flasher drive_link widgets files)
-set(may_include_command_line command_line startup drive_link d2xx config_tool tuning flasher files)
+set(may_include_command_line command_line line_report startup drive_link d2xx config_tool tuning flasher
+    files)
+# The line report reads logs and draws pages: nothing of ours but itself, and Qt Core.
+set(may_include_line_report line_report)
 set(may_include_programs programs command_line startup drive_link d2xx config_tool tuning flasher
     widgets files)
 # The tuning assistant is plain C++: nothing of ours but itself, and no Qt.
 set(may_include_tuning tuning)
 set(product_folders files d2xx drive_sim drive_link widgets startup config_tool tuning flasher
-    command_line programs)
+    command_line line_report programs)
 
 # Only these may speak frames on the link or name the drive's command codes.
 set(wire_folders drive_link drive_sim)
@@ -32,6 +35,8 @@ list(FILTER sources EXCLUDE REGEX "^build|/build|^\\.")
 function(room_of source result)
     if(source MATCHES "^config_tool/tuning/")
         set(${result} tuning PARENT_SCOPE)
+    elseif(source MATCHES "^command_line/line_report/")
+        set(${result} line_report PARENT_SCOPE)
     else()
         string(REGEX MATCH "^[^/]+" top "${source}")
         set(${result} ${top} PARENT_SCOPE)

@@ -1,0 +1,39 @@
+// The runs a production line's log holds: our own log lines, or the same records as
+// `journalctl -o json` prints them from the journal.
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <vector>
+
+namespace line_report {
+
+// One attempt at a run, as the log records it.
+struct RunRecord {
+    qint64 timeMs = 0;  // start of the attempt, milliseconds since the epoch, UTC
+    QString unit;       // empty when the run named none
+    QString adapter;
+    QString subcommand;
+    QString sha256;  // of the image or settings file; empty when the run had none
+    int exitCode = 0;
+    double durationS = 0;
+    int attempt = 1;
+    bool passed() const { return exitCode == 0; }
+};
+
+// The record one line holds; false for a line that is not one of our records (malformed, or
+// another program's), which a report skips.
+bool parseRecordLine(const QByteArray& line, RunRecord& record);
+
+// The records of a log and how many of its lines were skipped.
+struct ReadRecords {
+    std::vector<RunRecord> records;
+    int skippedLines = 0;
+};
+
+// Appends the records of `input`, read to its end; false, with the reason, when reading failed.
+// Blank lines are neither records nor skipped.
+bool readRecords(QFile& input, ReadRecords& into, QString& why);
+
+}  // namespace line_report
