@@ -11,11 +11,13 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include "compare_dialog.h"
 #include "drive_link.h"
 #include "morvane_workflows.h"
 #include "plot.h"
 #include "program_versions.h"
 #include "response_view.h"
+#include "settings_comparison.h"
 #include "settings_form.h"
 #include "step_test.h"
 #include "tuning_panel.h"
@@ -23,16 +25,21 @@
 
 using config_tool::applySettings;
 using config_tool::applySettingsTableToForm;
+using config_tool::chooseSettingsFile;
+using config_tool::CompareDialog;
 using config_tool::connectDrive;
 using config_tool::disableDrive;
 using config_tool::DriveSettings;
 using config_tool::openSettingsFile;
 using config_tool::runSettingsOf;
 using config_tool::saveSettingsFile;
+using config_tool::SettingLine;
+using config_tool::SettingsColumn;
 using config_tool::settingsFromForm;
 using config_tool::showDiagnosis;
 using config_tool::showSettingsInForm;
 using drive_link::closeLink;
+using response::KeptRun;
 using response::ResponseView;
 using response::runStepTest;
 using response::StepCapture;
@@ -54,6 +61,8 @@ Morvane::Morvane() : WindowFrontEnd(this) {
     connect(ui.About_Morvane, &QAction::triggered, this, &Morvane::on_About_Morvane_activated);
     connect(ui.Open_configuration, &QAction::triggered, this,
             &Morvane::on_Open_configuration_activated);
+    connect(ui.Compare_with_file, &QAction::triggered, this,
+            &Morvane::on_Compare_with_file_activated);
     connect(ui.Save_configuration, &QAction::triggered, this,
             &Morvane::on_Save_configuration_activated);
     connect(ui.Drive_diagnosis, &QAction::triggered, this, &Morvane::on_Drive_diagnosis_activated);
@@ -64,6 +73,7 @@ Morvane::Morvane() : WindowFrontEnd(this) {
     plotForm = new Ui::PlotDialog;
     plotForm->setupUi(&plotDialog);
     responseView = std::make_unique<ResponseView>(plotDialog, *plotForm, askFileName);
+    responseView->compareRun = [this](const KeptRun& run) { compareRun(run); };
     tuningPanel = std::make_unique<response::TuningPanel>(
         *plotForm, [this](int axis, const tuning::DriveGains& gains) {
             showSettingsInForm(
@@ -149,7 +159,10 @@ void Morvane::showSpanLabel(const QString& label) {
 StepCapture Morvane::runSettings(int axis) {
     // What Apply last sent, unless the user has edited the form since (reading them back would
     // add traffic to the test).
-    return runSettingsOf(settingsFromForm(ui), axis);
+    const DriveSettings inForm = settingsFromForm(ui);
+    StepCapture capture = runSettingsOf(inForm, axis);
+    capture.settingsAtRun = inForm;
+    return capture;
 }
 
 void Morvane::showCapture(const StepCapture& capture) {
@@ -188,12 +201,55 @@ void Morvane::on_Open_configuration_activated() {
     openSettingsFile(*this);
 }
 
+void Morvane::on_Compare_with_file_activated() {
+    const config_tool::SettingsFileOutcome chosen = chooseSettingsFile(*this);
+    // A file Open would load only with complaints is not compared: its messages have said what
+    // is wrong, and a column of stand-in values would only mislead.
+    if (chosen.outcome.succeeded()) {
+        showComparison(tr("Compare with %1").arg(QFileInfo(chosen.name).fileName()),
+                       {tr("File"), config_tool::asTheFormHolds(*chosen.settings)},
+                       {{tr("Drive"), settingsOnDrive}});
+    }
+}
+
+void Morvane::compareRun(const KeptRun& run) {
+    const auto* settings = std::any_cast<DriveSettings>(&run.capture.settingsAtRun);
+    if (settings == nullptr) {
+        return;
+    }
+    showComparison(tr("Compare run #%1 with the form").arg(run.number),
+                   {tr("Run #%1").arg(run.number), *settings}, {});
+    // Its gains are what a run is mostly compared for: selected, they go back in one click.
+    const int axis = run.capture.axis;
+    compareDialog->selectLines([axis](const SettingLine& line) {
+        const int inAxis = line.settingIndex - axis * config_tool::kSettingsPerAxis;
+        return line.axis == axis &&
+               (inAxis == config_tool::kGainPIndex || inAxis == config_tool::kGainIIndex ||
+                inAxis == config_tool::kGainDIndex);
+    });
+}
+
+void Morvane::showComparison(const QString& title, SettingsColumn source,
+                             std::vector<SettingsColumn> others) {
+    CompareDialog::Form form{
+        [this] { return settingsFromForm(ui); },
+        [this](const DriveSettings& settings) { showSettingsInForm(ui, settings); }};
+    compareDialog = std::make_unique<CompareDialog>(this, std::move(form), std::move(source),
+                                                    std::move(others));
+    compareDialog->setWindowTitle(title);
+    compareDialog->setWindowModality(Qt::ApplicationModal);
+    compareDialog->show();
+}
+
 void Morvane::on_testButton_clicked() {
     runStepTest(*this);
 }
 
 void Morvane::closeEvent(QCloseEvent* event) {
     plotDialog.close();
+    if (compareDialog) {
+        compareDialog->close();
+    }
     closeLink();
     event->accept();
 }

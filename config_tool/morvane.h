@@ -7,13 +7,20 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "file_prompt.h"
 #include "morvane_front_end.h"
 #include "ui_main_window_form.h"
 #include "window_front_end.h"
 
+namespace config_tool {
+class CompareDialog;
+struct SettingsColumn;
+}  // namespace config_tool
+
 namespace response {
+struct KeptRun;
 class ResponseView;
 class TuningPanel;
 }  // namespace response
@@ -59,6 +66,7 @@ public:
     QString installedManualFolder;   // Help's second place to look, after the current directory
     std::unique_ptr<response::ResponseView> responseView;  // runs, readout and export of the dialog
     std::unique_ptr<response::TuningPanel> tuningPanel;    // the dialog's tuning assistant
+    std::unique_ptr<config_tool::CompareDialog> compareDialog;  // the latest comparison shown
 
 private slots:
     void on_testButton_clicked();
@@ -71,11 +79,17 @@ private slots:
     void on_span_100_ms_triggered(bool checked);
 
 private:
+    // Opens a comparison of the form with `source`, whose values it may take, and `others`.
+    void showComparison(const QString& title, config_tool::SettingsColumn source,
+                        std::vector<config_tool::SettingsColumn> others);
+    void compareRun(const response::KeptRun& run);
+
     // Menu actions have no `activated` signal to be bound by name; these are connected to
     // `triggered` in the constructor.
     void on_Quit_activated();
     void on_About_Morvane_activated();
     void on_Open_configuration_activated();
+    void on_Compare_with_file_activated();
     void on_Save_configuration_activated();
     void on_Drive_diagnosis_activated();
     void on_Open_help_PDF_activated();

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 #include "front_end.h"
+#include "settings_table.h"
 
 namespace config_tool {
 
@@ -39,5 +41,15 @@ DiagnosisOutcome showDiagnosis(MorvaneFrontEnd& frontEnd);
 // version): the window keeps the values shown, a script must not use them.
 drive_link::Outcome saveSettingsFile(MorvaneFrontEnd& frontEnd);
 drive_link::Outcome openSettingsFile(MorvaneFrontEnd& frontEnd);
+
+// A settings file asked for, read and judged as Open judges it, each complaint shown, the front
+// end's settings untouched. `settings` holds the file's values wherever Open would show them (a
+// missing parameter as 555); `outcome` is Open's.
+struct SettingsFileOutcome {
+    drive_link::Outcome outcome;
+    std::optional<DriveSettings> settings;
+    QString name;  // as chosen; empty when cancelled
+};
+SettingsFileOutcome chooseSettingsFile(MorvaneFrontEnd& frontEnd);
 
 }  // namespace config_tool

@@ -61,6 +61,14 @@ bool lineDiffers(const SettingLine& line, const DriveSettings& a, const DriveSet
     return a.contents[size_t(line.settingIndex)] != b.contents[size_t(line.settingIndex)];
 }
 
+void takeLine(const SettingLine& line, const DriveSettings& from, DriveSettings& into) {
+    if (line.settingIndex < 0) {
+        into.flags = uint16_t((into.flags & ~line.flagMask) | (from.flags & line.flagMask));
+    } else {
+        into.contents[size_t(line.settingIndex)] = from.contents[size_t(line.settingIndex)];
+    }
+}
+
 std::vector<SettingLine> differingLines(const DriveSettings& a, const DriveSettings& b) {
     std::vector<SettingLine> differing;
     for (const SettingLine& line : settingLines()) {

@@ -33,6 +33,9 @@ std::string valueText(const SettingLine& line, const DriveSettings& settings);
 
 bool lineDiffers(const SettingLine& line, const DriveSettings& a, const DriveSettings& b);
 
+// `into` with the line's value taken from `from`: one setting, or one check box's bit.
+void takeLine(const SettingLine& line, const DriveSettings& from, DriveSettings& into);
+
 // The lines where `a` and `b` differ, in settingLines() order.
 std::vector<SettingLine> differingLines(const DriveSettings& a, const DriveSettings& b);
 

@@ -48,10 +48,10 @@ Outcome saveSettingsFile(MorvaneFrontEnd& frontEnd) {
     return Outcome::done();
 }
 
-Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {
+SettingsFileOutcome chooseSettingsFile(MorvaneFrontEnd& frontEnd) {
     const QString name = frontEnd.askSettingsFile(false);
     if (name.isEmpty()) {
-        return Outcome::cancelledByUser();
+        return {Outcome::cancelledByUser(), std::nullopt, name};
     }
     const Outcome refused = Outcome::failed(Failure::FileRefused);
     auto warn = [&frontEnd](const char* text) {
@@ -63,17 +63,17 @@ Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {
     switch (readSettingsFile(name, document)) {
         case SettingsRead::CannotOpen:
             warn("File not found");
-            return refused;
+            return {refused, std::nullopt, name};
         case SettingsRead::Refused:
             warn("File read failed");
-            return refused;
+            return {refused, std::nullopt, name};
         case SettingsRead::Parsed:
             break;
     }
 
-    // Loaded with complaints, the values are shown all the same; the outcome still says so.
-    bool loaded = false;
-    Outcome outcome = Outcome::done();
+    // Loaded with complaints, the values are given all the same; the outcome still says so.
+    SettingsFileOutcome chosen{Outcome::done(), std::nullopt, name};
+    DriveSettings read;
     const bool survived = guardSettingsLoad(frontEnd, [&] {
         const QDomElement root = document.documentElement();
         if (root.tagName() != "SetupFRX") {
@@ -82,18 +82,27 @@ Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {
         }
         if (settingsFileVersion(root) != kSettingsFileVersion) {
             warn("Unsupported version of Ferrox settings file. Upgrade Morvane.");
-            outcome = refused;
+            chosen.outcome = refused;
         }
-        if (!importSettingsFromDocument(frontEnd, root).succeeded()) {
-            outcome = refused;
+        if (!settingsFromDocument(frontEnd, root, read).succeeded()) {
+            chosen.outcome = refused;
         }
-        loaded = true;
+        chosen.settings = read;
     });
-    if (!survived || !loaded) {
-        return refused;
+    if (!survived || !chosen.settings) {
+        return {refused, std::nullopt, name};
     }
+    return chosen;
+}
+
+Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {
+    const SettingsFileOutcome chosen = chooseSettingsFile(frontEnd);
+    if (!chosen.settings) {
+        return chosen.outcome;
+    }
+    frontEnd.showSettings(*chosen.settings);
     frontEnd.showStatus(frontEnd.translate("Configuration loaded"), 3000);
-    return outcome;
+    return chosen.outcome;
 }
 
 }  // namespace config_tool

@@ -93,9 +93,10 @@ Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
     return read;
 }
 
-Outcome importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root) {
+Outcome settingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root,
+                             DriveSettings& settings) {
     Outcome outcome = Outcome::done();
-    frontEnd.showSettings(readSettings([&](uint16_t number) {
+    settings = readSettings([&](uint16_t number) {
         // Looked up among all descendants, so nesting and order in the file do not matter.
         const QDomNodeList found = root.elementsByTagName("Param" + QString::number(number));
         if (found.isEmpty()) {
@@ -107,7 +108,7 @@ Outcome importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement&
         bool isNumber = false;
         const int value = found.at(0).toElement().attribute("Value").toInt(&isNumber, 10);
         return isNumber ? value : 0;
-    }));
+    });
     return outcome;
 }
 

@@ -28,8 +28,10 @@ drive_link::Outcome exportSettingsToDocument(MorvaneFrontEnd& frontEnd, Settings
 // end, so a lost link leaves it as it was.
 drive_link::Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd);
 // Takes every setting from the document, with "Error in config file" and the value 555 for each
-// one it lacks; the front end gets them all, but a document that lacked one is refused.
-drive_link::Outcome importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root);
+// one it lacks; `settings` gets them all, but a document that lacked one is refused. The front
+// end's own settings stay as they are.
+drive_link::Outcome settingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root,
+                                         DriveSettings& settings);
 
 // The read-back and the settings the drive holds otherwise than they were sent.
 struct ReadBackOutcome {

@@ -1,13 +1,16 @@
 // Takes the pictures of morvane in docs/ from the real window on the simulated drive: the
-// manual's in docs/manual/, the response dialog with its tuning panel in docs/.
+// manual's in docs/manual/ (the compare table among them), the response dialog with its tuning
+// panel in docs/.
 //   QT_QPA_PLATFORM=offscreen take_screenshots docs
 #include <QApplication>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
+#include "compare_dialog.h"
 #include "morvane.h"
 #include "startup.h"
 
@@ -74,6 +77,24 @@ int main(int argc, char** argv) {
     window.plotDialog.resize(1100, 640);
     QApplication::processEvents();
     save(window.plotDialog, "tuning-panel.png");
+
+    // A file that differs from the drive in a gain and a check box, against a form that differs
+    // from both in a current.
+    QTemporaryDir files;
+    const QString file = files.filePath("tuned.frx");
+    window.askFileName = [&file](QWidget*, const widgets::FileQuestion&) { return file; };
+    window.ui.gainPM1->setValue(800);
+    window.ui.invertM2->setChecked(!window.ui.invertM2->isChecked());
+    window.ui.Save_configuration->trigger();
+    window.ui.gainPM1->setValue(window.settingsOnDrive->contents[config_tool::kGainPIndex]);
+    window.ui.invertM2->setChecked(!window.ui.invertM2->isChecked());
+    window.ui.contcurrM1->setValue(3000);
+    window.ui.Compare_with_file->trigger();
+    if (window.compareDialog) {
+        window.compareDialog->resize(0, 960);  // all 25 rows; as narrow as the columns allow
+        QApplication::processEvents();
+        save(*window.compareDialog, "manual/compare-table.png");
+    }
     window.close();
     return 0;
 }

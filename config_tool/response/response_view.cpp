@@ -85,6 +85,13 @@ ResponseView::ResponseView(QDialog& dialog, Ui::PlotDialog& form, const FileProm
         history_.setShown(size_t(age), item->checkState() == Qt::Checked);
         showFaded(1, form_.posPlot->msPerX);
     });
+    QObject::connect(form_.compareRunButton, &QPushButton::clicked, this, [this] {
+        const QList<QListWidgetItem*> selected = form_.runList->selectedItems();
+        if (compareRun && !history_.empty()) {
+            compareRun(history_.run(
+                selected.isEmpty() ? 0 : size_t(form_.runList->row(selected.front()))));
+        }
+    });
     QObject::connect(form_.saveCsvButton, &QPushButton::clicked, this, [this] { saveCsv(); });
     QObject::connect(form_.savePngButton, &QPushButton::clicked, this, [this] { savePng(); });
 }
@@ -104,6 +111,7 @@ void ResponseView::keep(StepCapture capture) {
     history_.add(std::move(capture));
     listRuns();
     showFaded(1, msPerX);
+    form_.compareRunButton->setEnabled(true);
     form_.saveCsvButton->setEnabled(true);
     form_.savePngButton->setEnabled(true);
 }

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "file_prompt.h"
 #include "step_history.h"
@@ -28,6 +29,9 @@ public:
     // Keeps the run shown last, now with its figures, and lists it.
     void keep(StepCapture capture);
     const StepHistory& history() const { return history_; }
+
+    // "Compare with form...": the selected run, else the newest, goes to the window's comparison.
+    std::function<void(const KeptRun& run)> compareRun;
 
     // Both ask for a file name; false when cancelled or the file could not be written.
     bool saveCsv();

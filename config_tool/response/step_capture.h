@@ -3,6 +3,7 @@
 // Plain C++, so that a command line can write the same file.
 #pragma once
 
+#include <any>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +30,8 @@ struct StepCapture {
     uint16_t settlingTimeMs = 0;
     std::vector<CapturePoint> points;  // one per time point, in time order
     int followErrorLimit = 0;          // counts, for the tuning assistant; not in the CSV file
+    // Every setting the run ran with, as the window holds them; only the window reads them.
+    std::any settingsAtRun{};
 };
 
 // The capture's samples split by slot (target current, achieved current, position error), the
