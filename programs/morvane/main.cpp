@@ -473,8 +473,8 @@ int main(int argc, char** argv) {
          {kAxisOption, kBandwidthOption, kDampingOption, kApplyOption},
          tuneRefusal},
         {"show", nullptr, "connect and print every setting of both axes", show},
-        {"diff", "FILE.frx", "connect and print where the drive's settings differ from the file's",
-         diff},
+        {"diff", "FILE.frx",
+         "connect, print the settings the drive holds otherwise (exit 7 if any)", diff},
         {"diagnose", nullptr, "connect and print the drive diagnosis report", diagnose},
         {"disable", nullptr, "connect and switch the drive's power stage off", disable},
         command_line::linkTestSubcommand()};
