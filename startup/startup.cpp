@@ -12,6 +12,13 @@ namespace startup {
 
 using drive_link::setLinkDialect;
 
+void followDesktopScaling() {
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
+}
+
 bool displayAvailable(int argc, char** argv) {
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(variable);
@@ -54,6 +61,7 @@ int runProgram(int argc, char** argv, const ProgramInfo& info,
                      info.name);
         return 1;
     }
+    followDesktopScaling();
     QApplication app(argc, argv);
     const StartupChoice choice = parseCommandLine(argc, argv, info);
     if (choice.exitNow) {

@@ -11,6 +11,11 @@ class QWidget;
 
 namespace startup {
 
+// Has Qt 5 draw at the desktop's scale (a 200 % screen gets twice the pixels, not a half-size
+// window) and keep pixmaps sharp there; Qt 6 always does. Must run before the application object
+// is made.
+void followDesktopScaling();
+
 // Whether a window can be shown: a display named by DISPLAY or WAYLAND_DISPLAY, or a platform
 // chosen with QT_QPA_PLATFORM or -platform.
 bool displayAvailable(int argc, char** argv);

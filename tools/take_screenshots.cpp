@@ -1,55 +1,37 @@
 // Takes the pictures of morvane in docs/ from the real window on the simulated drive: the
 // manual's in docs/manual/ (the compare table among them), the response dialog with its tuning
-// panel in docs/.
-//   QT_QPA_PLATFORM=offscreen take_screenshots docs
-#include <QApplication>
-#include <QDir>
+// panel in docs/. With --scale=2 the window after Connect and the response dialog as a 200 %
+// screen shows them, in docs/scale-2/.
+//   QT_QPA_PLATFORM=offscreen take_screenshots [--scale=2] docs
 #include <QDoubleSpinBox>
-#include <QMessageBox>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <cstdio>
 
 #include "compare_dialog.h"
 #include "morvane.h"
+#include "screenshot_run.h"
 #include "startup.h"
 
 using drive_link::LinkDialect;
 using drive_link::setLinkDialect;
+using screenshots::answerNextBox;
+using screenshots::save;
 using startup::applyWidgetStyle;
 using startup::installProvider;
 using startup::StartupChoice;
 
 namespace {
-QDir output;
 // A proposal above the assistant's 40 Hz default that still passes every check on the factory
 // axis, so that the dashed prediction stands apart from the run.
 constexpr double kPicturedBandwidthHz = 60.0;
-
-void save(QWidget& widget, const char* name) {
-    const QString path = output.filePath(name);
-    const bool saved = widget.grab().save(path, "PNG");
-    std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
-}
-
-// Pictures the next message box once it is up, then answers it with OK.
-void pictureNextBox(const char* name) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, name] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            poll->deleteLater();
-            save(*box, name);
-            box->done(QMessageBox::Ok);
-        }
-    });
-    poll->start(20);
-}
 }  // namespace
 
 int main(int argc, char** argv) {
     Q_INIT_RESOURCE(morvane);
+    const screenshots::Run run = screenshots::readRun(argc, argv);
+    // The manual's pictures of the start and the boxes are taken at the desktop's usual scale.
+    const auto manualOnly = [&run](const char* name) { return run.scaled ? nullptr : name; };
+    startup::followDesktopScaling();
     QApplication app(argc, argv);
-    output = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
     applyWidgetStyle(app);
     StartupChoice simulated;
     simulated.simulate = true;
@@ -58,12 +40,12 @@ int main(int argc, char** argv) {
 
     Morvane window;
     window.show();
-    save(window, "manual/morvane-start.png");
-    pictureNextBox("manual/connect-box.png");
+    save(run, window, manualOnly("manual/morvane-start.png"));
+    answerNextBox(run, manualOnly("manual/connect-box.png"));
     window.ui.connectButton->click();
     window.ui.axisTabs->setCurrentIndex(1);
-    save(window, "manual/morvane-axis2.png");
-    pictureNextBox("manual/diagnosis-box.png");
+    save(run, window, run.scaled ? "morvane-axis2.png" : "manual/morvane-axis2.png");
+    answerNextBox(run, manualOnly("manual/diagnosis-box.png"));
     window.ui.Drive_diagnosis->trigger();
 
     // A 100 ms test of axis 1 at the factory gains, then the assistant's proposal over it.
@@ -76,7 +58,11 @@ int main(int argc, char** argv) {
     // Room for the panel's wrapped texts; the layout settles them before the picture.
     window.plotDialog.resize(1100, 640);
     QApplication::processEvents();
-    save(window.plotDialog, "tuning-panel.png");
+    save(run, window.plotDialog, "tuning-panel.png");
+    if (run.scaled) {
+        window.close();
+        return 0;
+    }
 
     // A file that differs from the drive in a gain and a check box, against a form that differs
     // from both in a current.
@@ -93,7 +79,7 @@ int main(int argc, char** argv) {
     if (window.compareDialog) {
         window.compareDialog->resize(0, 960);  // all 25 rows; as narrow as the columns allow
         QApplication::processEvents();
-        save(*window.compareDialog, "manual/compare-table.png");
+        save(run, *window.compareDialog, "manual/compare-table.png");
     }
     window.close();
     return 0;

@@ -217,7 +217,15 @@ bool ResponseView::savePng() {
     if (name.isEmpty()) {
         return false;
     }
-    // The plots with their captions, the list beside them and the figures below.
+    // Drawn at the screen's device pixel ratio: sharp on a 200 % screen, with twice the pixels.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    dialog_.grab(pictureArea()).save(&buffer, "PNG");
+    return write(name, png);
+}
+
+QRect ResponseView::pictureArea() const {
     QRect area;
     for (QWidget* part :
          {static_cast<QWidget*>(form_.label), static_cast<QWidget*>(form_.posPlot),
@@ -226,11 +234,7 @@ bool ResponseView::savePng() {
           static_cast<QWidget*>(form_.figures)}) {
         area |= part->geometry();
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    dialog_.grab(area).save(&buffer, "PNG");
-    return write(name, png);
+    return area;
 }
 
 }  // namespace response

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <functional>
 
@@ -36,6 +37,9 @@ public:
     // Both ask for a file name; false when cancelled or the file could not be written.
     bool saveCsv();
     bool savePng();
+    // What Save as PNG pictures, in the dialog's logical pixels: the plots with their captions,
+    // the list beside them and the figures below.
+    QRect pictureArea() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

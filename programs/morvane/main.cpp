@@ -1,4 +1,5 @@
 // morvane: the configuration program for KMR drives running the Ferrox firmware.
+#include <QJsonArray>
 #include <cstdio>
 
 #include "atomic_file.h"
@@ -11,6 +12,7 @@
 #include "progress.h"
 #include "report_subcommand.h"
 #include "scope_capture.h"
+#include "settings_comparison.h"
 #include "settings_document.h"
 #include "settings_transfer.h"
 #include "startup.h"
@@ -34,11 +36,14 @@ using config_tool::checkSettingsOnDrive;
 using config_tool::connectDrive;
 using config_tool::ConnectOutcome;
 using config_tool::DiagnosisOutcome;
+using config_tool::differingLines;
 using config_tool::disableDrive;
 using config_tool::DriveSettings;
 using config_tool::openSettingsFile;
 using config_tool::ReadBackOutcome;
 using config_tool::saveSettingsFile;
+using config_tool::SettingLine;
+using config_tool::settingLines;
 using config_tool::showDiagnosis;
 using config_tool::validSettings;
 using config_tool::withSettingsSuffix;
@@ -132,22 +137,31 @@ SubcommandResult backup(const SubcommandCall& call) {
     });
 }
 
-// Open configuration first, so that a refused file costs no drive work; then Connect, which
-// fills the settings with the drive's, so the file's are put back before Apply, as a user does
-// Open after Connect. The drive must then hold exactly what was sent.
+// Open configuration, before any drive work so that a refused file costs none: the file's
+// settings as the form holds them. A file that the window would load only with a warning (a
+// missing parameter, another version) is refused: nobody looks at the values before they reach
+// the drive. So are settings that Apply would refuse, before it has disabled the drive.
+Outcome openCheckedSettings(MorvaneCommandLine& frontEnd, DriveSettings& fromFile) {
+    Outcome opened = openSettingsFile(frontEnd);
+    fromFile = frontEnd.settings();
+    if (opened.succeeded()) {
+        opened = validSettings(frontEnd, fromFile);
+    }
+    return opened;
+}
+
+SubcommandResult fileRefused(MorvaneCommandLine& frontEnd, const Outcome& opened) {
+    return {exitCodeOf(opened), "failed: " + frontEnd.report.lastMessage(), {}, {}};
+}
+
+// Then Connect, which fills the settings with the drive's, so the file's are put back before
+// Apply, as a user does Open after Connect. The drive must then hold exactly what was sent.
 SubcommandResult restore(const SubcommandCall& call) {
     return withSettingsFile(call, [](MorvaneCommandLine& frontEnd) {
-        // A file that the window would load only with a warning (a missing parameter, another
-        // version) is refused here: nobody looks at the values before they reach the drive. And
-        // settings that Apply would refuse are refused before it has disabled the drive.
-        Outcome opened = openSettingsFile(frontEnd);
-        const DriveSettings fromFile = frontEnd.settings();
-        if (opened.succeeded()) {
-            opened = validSettings(frontEnd, fromFile);
-        }
+        DriveSettings fromFile;
+        const Outcome opened = openCheckedSettings(frontEnd, fromFile);
         if (!opened.succeeded()) {
-            return SubcommandResult{
-                exitCodeOf(opened), "failed: " + frontEnd.report.lastMessage(), {}, {}};
+            return fileRefused(frontEnd, opened);
         }
         QStringList differences;
         SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
@@ -166,6 +180,90 @@ SubcommandResult restore(const SubcommandCall& call) {
         } else if (result.exitCode == kExitDone) {
             result.line = "restored and read back: " + frontEnd.settingsFile;
         }
+        return result;
+    });
+}
+
+// Connect alone: it reads the drive's identity and settings and writes nothing, so show and diff
+// leave the drive as they found it. Its settings are then the front end's, as the form holds
+// them.
+Outcome readOnly(MorvaneCommandLine&) {
+    return Outcome::done();
+}
+
+QString nameOf(const SettingLine& line) {
+    return QString::fromStdString(config_tool::lineName(line));
+}
+
+QString valueOf(const SettingLine& line, const DriveSettings& settings) {
+    return QString::fromStdString(config_tool::valueText(line, settings));
+}
+
+// Every setting of both axes as the form shows it, one line each, and the same per axis for
+// --json.
+SubcommandResult show(const SubcommandCall& call) {
+    MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
+    SubcommandResult result = connectThen(frontEnd, readOnly);
+    if (result.exitCode != kExitDone) {
+        return result;
+    }
+    const DriveSettings held = frontEnd.settings();
+    QStringList lines;
+    QJsonArray axes[2];
+    for (const SettingLine& line : settingLines()) {
+        const QString value = valueOf(line, held);
+        const QString unit = QString::fromStdString(line.unit);
+        lines << QString("%1 (parameter %2): %3")
+                     .arg(nameOf(line))
+                     .arg(line.parameter)
+                     .arg(unit.isEmpty() ? value : value + " " + unit);
+        axes[line.axis].append(QJsonObject{{"name", nameOf(line)},
+                                           {"parameter", line.parameter},
+                                           {"value", value},
+                                           {"unit", unit}});
+    }
+    result.line = lines.join('\n');
+    result.details["axes"] = QJsonArray{QJsonObject{{"axis", 1}, {"settings", axes[0]}},
+                                        QJsonObject{{"axis", 2}, {"settings", axes[1]}}};
+    return result;
+}
+
+// The file checked as restore checks it, then each setting the drive holds otherwise: done when
+// there is none, failed as a check (7) when there are.
+SubcommandResult diff(const SubcommandCall& call) {
+    return withSettingsFile(call, [](MorvaneCommandLine& frontEnd) {
+        DriveSettings fromFile;
+        const Outcome opened = openCheckedSettings(frontEnd, fromFile);
+        if (!opened.succeeded()) {
+            return fileRefused(frontEnd, opened);
+        }
+        SubcommandResult result = connectThen(frontEnd, readOnly);
+        if (result.exitCode != kExitDone) {
+            return result;
+        }
+        const DriveSettings held = frontEnd.settings();
+        QStringList lines;
+        QJsonArray differences;
+        for (const SettingLine& line : differingLines(fromFile, held)) {
+            lines << QString("parameter %1 (%2): file %3, drive %4")
+                         .arg(line.parameter)
+                         .arg(nameOf(line), valueOf(line, fromFile), valueOf(line, held));
+            differences.append(QJsonObject{{"parameter", line.parameter},
+                                           {"name", nameOf(line)},
+                                           {"file", valueOf(line, fromFile)},
+                                           {"drive", valueOf(line, held)}});
+        }
+        result.details["differences"] = differences;
+        if (lines.isEmpty()) {
+            result.line = "the drive holds the settings of " + frontEnd.settingsFile;
+            return result;
+        }
+        result.exitCode = command_line::kExitDriveFailed;
+        lines << QString("failed: %1 %2 from %3")
+                     .arg(lines.size())
+                     .arg(lines.size() == 1 ? "setting differs" : "settings differ",
+                          frontEnd.settingsFile);
+        result.line = lines.join('\n');
         return result;
     });
 }
@@ -375,6 +473,9 @@ int main(int argc, char** argv) {
          tune,
          {kAxisOption, kBandwidthOption, kDampingOption, kApplyOption},
          tuneRefusal},
+        {"show", nullptr, "connect and print every setting of both axes", show},
+        {"diff", "FILE.frx",
+         "connect, print the settings the drive holds otherwise (exit 7 if any)", diff},
         {"diagnose", nullptr, "connect and print the drive diagnosis report", diagnose},
         {"disable", nullptr, "connect and switch the drive's power stage off", disable},
         command_line::linkTestSubcommand(),

@@ -130,6 +130,20 @@ check 0 "saved: $tmp/again.frx" "$morvane" backup "$tmp/again" --simulate=latenc
 cmp "$tmp/again.frx" "$tmp/p700.frx" || fail=1
 check 7 "parameter 200 sent 700, found 500" "$morvane" restore "$tmp/p700.frx" \
     --simulate=latency=0,clamp=200:500
+# show and diff only read: their traces hold no frame but the no-op (002) and the read request
+# (052). A backup diffs empty against its drive; one value changed in the file is one line and 7.
+LINES_WANTED=25 check 0 "Motor continuous current, axis 1 (parameter 410): 2600 mA" "$morvane" show \
+    --simulate=latency=0 --trace="$tmp/show.trace"
+check 0 "the drive holds the settings of $tmp/drive.frx" "$morvane" diff "$tmp/drive.frx" \
+    --simulate=latency=0 --trace="$tmp/diff.trace"
+frames=$(cat "$tmp/show.trace" "$tmp/diff.trace" | grep -o "^[0-9]\{3\}," | sort -u | tr -d "\n")
+[ "$frames" = "002,052," ] || { echo "FAIL: show and diff sent frames $frames"; fail=1; }
+json_check 7 'last.message == "parameter 200 (P gain (Kp), axis 1): file 700, drive 650\nfailed: 1 setting differs from '"$tmp"'/p700.frx"
+    and last.differences == [{"parameter": 200, "name": "P gain (Kp), axis 1", "file": "700", "drive": "650"}]' \
+    "$morvane" diff "$tmp/p700.frx" --simulate=latency=0
+json_check 0 '[last.axes[] | .axis, (.settings | length)] == [1, 12, 2, 13]
+    and last.axes[1].settings[3] == {"name": "Motor inductance, axis 2", "parameter": 8501, "value": "3.00", "unit": "mH"}' \
+    "$morvane" show --simulate=latency=0
 # A refused file or settings cost no drive work: an unpowered drive would give 5.
 printf "<SetupFRX><Param80" >"$tmp/broken.frx"
 check 3 "File read failed" "$morvane" restore "$tmp/broken.frx" --simulate=power=off,latency=0
@@ -138,6 +152,7 @@ check 7 "can't be greater than peak current" "$morvane" restore "$tmp/over.frx" 
 # So is a file that the window would load only with a warning.
 sed 's/Version="100"/Version="101"/' "$tmp/drive.frx" >"$tmp/v101.frx"
 check 3 "Unsupported version of Ferrox settings file" "$morvane" restore "$tmp/v101.frx" --simulate=power=off
+check 3 "Unsupported version of Ferrox settings file" "$morvane" diff "$tmp/v101.frx" --simulate=power=off
 grep -v "<Param410 " "$tmp/drive.frx" >"$tmp/lacking.frx"
 check 3 "Error in config file" "$morvane" restore "$tmp/lacking.frx" --simulate=power=off
 # The sample table goes with the trace: standard error stays empty on a good run.

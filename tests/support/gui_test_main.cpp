@@ -3,9 +3,12 @@
 
 #include <QApplication>
 
+#include "startup.h"
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    startup::followDesktopScaling();  // as the programs do, so the widgets are tested so
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

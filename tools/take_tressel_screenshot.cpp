@@ -1,0 +1,44 @@
+// Pictures tressel's window on the simulated drive in bootloader mode after Connect, Open
+// firmware file with tools/demo/demo.vlf and a verified flash; run from the repository.
+//   QT_QPA_PLATFORM=offscreen take_tressel_screenshot --scale=2 docs
+#include <memory>
+
+#include "flasher_window.h"
+#include "screenshot_run.h"
+#include "sim_options.h"
+#include "startup.h"
+
+using drive_link::LinkDialect;
+using drive_link::setLinkDialect;
+using screenshots::answerNextBox;
+
+int main(int argc, char** argv) {
+    Q_INIT_RESOURCE(tressel);
+    const screenshots::Run run = screenshots::readRun(argc, argv);
+    startup::followDesktopScaling();
+    QApplication app(argc, argv);
+    startup::applyWidgetStyle(app);
+    auto bootloader = std::make_shared<drive_sim::SimOptions>();
+    bootloader->mode = drive_sim::DriveMode::Bootloader;
+    bootloader->latencyMs = 0;
+    startup::StartupChoice simulated;
+    simulated.simulate = true;
+    simulated.simulation = bootloader;
+    startup::installProvider(simulated);
+    setLinkDialect(LinkDialect::Bootloader);
+
+    Morvane window;
+    window.askFileName = [](QWidget*, const widgets::FileQuestion&) {
+        return QString("tools/demo/demo.vlf");
+    };
+    window.show();
+    answerNextBox(run, nullptr);  // the restart instructions
+    window.ui.connectButton->click();
+    window.ui.openfirmware->click();
+    answerNextBox(run, nullptr);  // the verified flash
+    window.ui.startflash->click();
+    QApplication::processEvents();
+    screenshots::save(run, window, "tressel-flashed.png");
+    window.close();
+    return 0;
+}
