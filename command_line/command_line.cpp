@@ -40,6 +40,7 @@ using startup::judgeAdapterOptions;
 using startup::printProgramHelp;
 using startup::printRefusal;
 using startup::ProgramInfo;
+using startup::simulatedDriveStateLost;
 using startup::StartupChoice;
 
 const QCommandLineOption kRetriesOption(
@@ -372,6 +373,8 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
             std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
             recorded = false;
         }
+        // The simulated drive said why on standard error already.
+        recorded = recorded && !simulatedDriveStateLost();
         if (!recorded) {
             markNotRecorded(result, outcome);
         }
