@@ -135,8 +135,8 @@ void waitBetweenAttempts(double seconds) {
 }
 
 // The drive's work is done, but a line script reading the exit code must not file the unit as
-// done while its record (the log line, or the trace asked for) is lost. A failed run keeps its
-// own failure.
+// done while its record (the log line, the trace asked for, the simulated drive's state) is lost. A
+// failed run keeps its own failure.
 void markNotRecorded(SubcommandResult& result, QJsonObject& outcome) {
     if (result.exitCode == kExitDone) {
         result.exitCode = kExitNotRecorded;
@@ -351,7 +351,10 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
             if (parser.isSet(kRetriesOption)) {
                 outcome["attempt"] = attempt;
             }
-            if (trace.lost()) {
+            // The trace and the simulated drive's state are lost as soon as a write fails; the
+            // record says so too. Standard error says why: the trace when it ends, the drive at
+            // once.
+            if (trace.lost() || simulatedDriveStateLost()) {
                 markNotRecorded(result, outcome);
             }
             facts.attempt = attempt;
@@ -373,8 +376,6 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
             std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
             recorded = false;
         }
-        // The simulated drive said why on standard error already.
-        recorded = recorded && !simulatedDriveStateLost();
         if (!recorded) {
             markNotRecorded(result, outcome);
         }
