@@ -11,6 +11,8 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <memory>
+#include <utility>
 
 #include "command_line_front_end.h"
 #include "json_line.h"
@@ -38,6 +40,7 @@ using startup::judgeAdapterOptions;
 using startup::printProgramHelp;
 using startup::printRefusal;
 using startup::ProgramInfo;
+using startup::simulatedDriveStateLost;
 using startup::StartupChoice;
 
 const QCommandLineOption kRetriesOption(
@@ -128,6 +131,17 @@ void waitBetweenAttempts(double seconds) {
     const double fraction = std::modf(seconds, &whole);
     timespec left{time_t(whole), long(fraction * 1e9)};
     while (nanosleep(&left, &left) != 0 && errno == EINTR && !interruptingSignal) {
+    }
+}
+
+// The drive's work is done, but a line script reading the exit code must not file the unit as
+// done while its record (the log line, the trace asked for, the simulated drive's state) is lost. A
+// failed run keeps its own failure.
+void markNotRecorded(SubcommandResult& result, QJsonObject& outcome) {
+    if (result.exitCode == kExitDone) {
+        result.exitCode = kExitNotRecorded;
+        outcome["result"] = "failed";
+        outcome["exit_code"] = kExitNotRecorded;
     }
 }
 
@@ -228,6 +242,8 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
         "                         subcommand, unit, attempt, adapter, file and its SHA-256,\n"
         "                         version, result, exit code, message, duration); checked\n"
         "                         before any work\n"
+        "  --log=journal          send the same records to the system journal, as KMR_* fields\n"
+        "                         (a file named journal: --log=./journal)\n"
         "  --trace=FILE           write the transaction trace to FILE ('-': standard output)\n"
         "  --unit=ID              name the unit worked on (1 to 64 characters, no control\n"
         "                         characters) in the log line and the JSON result\n"
@@ -235,9 +251,9 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
         "Exit codes: 0 done and verified, 2 bad command line, 3 file refused, 4 adapter cannot\n"
         "be opened, 5 no drive answering, wrong mode or unsupported drive, 6 link lost during\n"
         "the work, 7 the drive reported a failure or a check failed (link-test: replies that\n"
-        "failed their CRC), 8 done, but the --log line could not be written (a failed run keeps\n"
-        "its own code), 130/143/129 stopped by Ctrl-C, SIGTERM or SIGHUP (the adapter is\n"
-        "closed and the run logged; a second signal ends the program at once).\n";
+        "failed their CRC), 8 done, but the --log record or the --trace could not be written (a\n"
+        "failed run keeps its own code), 130/143/129 stopped by Ctrl-C, SIGTERM or SIGHUP (the\n"
+        "adapter is closed and the run logged; a second signal ends the program at once).\n";
     return help;
 }
 
@@ -314,12 +330,12 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
                           json);
     }
     // A unit that cannot be logged or traced is not worked on.
-    RunLog log;
-    if (parser.isSet(common.log) && !log.open(parser.value(common.log), why)) {
+    std::unique_ptr<RunLog> log;
+    if (parser.isSet(common.log) && !(log = openRunLog(parser.value(common.log), why))) {
         return refuse(info, why, json);
     }
-    int traceFd = -1;
-    if (!openTrace(tracePath, traceFd, why)) {
+    TraceFile traceFile;
+    if (!openTrace(tracePath, traceFile, why)) {
         return refuse(info, why, json);
     }
     installProvider(choice);
@@ -331,7 +347,7 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     QJsonObject outcome;
     bool recorded = true;
     {
-        TraceRouted trace(traceFd);
+        TraceRouted trace(std::move(traceFile));
         showProgressAs(json                    ? ProgressDisplay::JsonEvents
                        : isatty(STDERR_FILENO) ? ProgressDisplay::TerminalLine
                                                : ProgressDisplay::None,
@@ -359,9 +375,15 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
             if (parser.isSet(kRetriesOption)) {
                 outcome["attempt"] = attempt;
             }
+            // The trace and the simulated drive's state are lost as soon as a write fails; the
+            // record says so too. Standard error says why: the trace when it ends, the drive at
+            // once.
+            if (trace.lost() || simulatedDriveStateLost()) {
+                markNotRecorded(result, outcome);
+            }
             facts.attempt = attempt;
             facts.seconds = runClock.nsecsElapsed() / 1e9;
-            if (log.isOpen() && !log.append(outcome, facts, why)) {
+            if (log && !log->append(runRecord(outcome, facts), why)) {
                 std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
                 recorded = false;
             }
@@ -374,12 +396,12 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
             runClock.restart();
         }
         showProgressAs(ProgressDisplay::None);
-        // The drive's work is done, but a line script reading the exit code must not file the
-        // unit as done while its record is lost. A failed run keeps its own failure.
-        if (!recorded && result.exitCode == kExitDone) {
-            result.exitCode = kExitNotRecorded;
-            outcome["result"] = "failed";
-            outcome["exit_code"] = kExitNotRecorded;
+        if (!trace.complete(why)) {
+            std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
+            recorded = false;
+        }
+        if (!recorded) {
+            markNotRecorded(result, outcome);
         }
         printResult(STDOUT_FILENO, json ? outcome : QJsonObject{}, result.line);
     }

@@ -7,7 +7,8 @@
 namespace command_line {
 
 // Writes `object` and a line break with a single write(2), so that lines that several
-// processes append to one file never interleave. False when not all of it was written.
+// processes append to one file never interleave. False, with errno, when not all of it was
+// written.
 bool writeJsonLine(int fd, const QJsonObject& object);
 
 }  // namespace command_line

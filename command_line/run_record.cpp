@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QCryptographicHash>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <cstring>
 
 #include "command_line_front_end.h"
+#include "journal_log.h"
 #include "json_line.h"
 #include "regular_file.h"
 #include "trace.h"
@@ -73,20 +75,6 @@ QJsonObject resultObject(const SubcommandResult& result) {
     return object;
 }
 
-RunLog::~RunLog() {
-    if (fd_ >= 0) {
-        close(fd_);
-    }
-}
-
-bool RunLog::open(const QString& path, QString& why) {
-    fd_ = openForWriting(path, O_APPEND);
-    if (fd_ < 0) {
-        why = QString("cannot open the log %1: %2").arg(path, std::strerror(errno));
-    }
-    return fd_ >= 0;
-}
-
 void printResult(int fd, const QJsonObject& object, const QString& line) {
     std::fflush(stdout);
     if (!object.isEmpty()) {
@@ -97,55 +85,108 @@ void printResult(int fd, const QJsonObject& object, const QString& line) {
     (void)!write(fd, text.constData(), size_t(text.size()));
 }
 
-bool RunLog::append(const QJsonObject& result, const RunFacts& facts, QString& why) {
-    QJsonObject entry = result;
-    entry["time"] = facts.started.toString(Qt::ISODateWithMs);
-    entry["program"] = facts.program;
-    entry["subcommand"] = facts.subcommand;
-    entry["adapter"] = facts.adapter;
-    entry["duration_s"] = facts.seconds;
-    entry["attempt"] = facts.attempt;
-    // O_APPEND puts each write at the end, and one write per line keeps a line whole on a local
-    // file system; the lock also keeps it whole where a write may be split (network file
-    // systems), at the cost of a wait of one line's write.
-    flock(fd_, LOCK_EX);
-    const bool written = writeJsonLine(fd_, entry);
-    const int writeError = errno;
-    flock(fd_, LOCK_UN);
-    if (!written) {
-        why = QString("cannot write the log: %1").arg(std::strerror(writeError));
-    }
-    return written;
+QJsonObject runRecord(const QJsonObject& result, const RunFacts& facts) {
+    QJsonObject record = result;
+    record["time"] = facts.started.toString(Qt::ISODateWithMs);
+    record["program"] = facts.program;
+    record["subcommand"] = facts.subcommand;
+    record["adapter"] = facts.adapter;
+    record["duration_s"] = facts.seconds;
+    record["attempt"] = facts.attempt;
+    return record;
 }
 
-bool openTrace(const QString& path, int& fd, QString& why) {
+namespace {
+// A file of JSON lines, one a record.
+class FileLog : public RunLog {
+public:
+    explicit FileLog(int fd) : fd_(fd) {}
+    ~FileLog() override { close(fd_); }
+
+    bool append(const QJsonObject& record, QString& why) override {
+        // O_APPEND puts each write at the end, and one write per line keeps a line whole on a
+        // local file system; the lock also keeps it whole where a write may be split (network
+        // file systems), at the cost of a wait of one line's write. A line that does not fit
+        // on a full disk is cut off again: the next run's line must start on a line of its own.
+        flock(fd_, LOCK_EX);
+        struct stat before {};
+        const bool regular = fstat(fd_, &before) == 0 && S_ISREG(before.st_mode);
+        const bool written = writeJsonLine(fd_, record);
+        const int writeError = errno;
+        if (!written && regular) {
+            (void)!ftruncate(fd_, before.st_size);
+        }
+        flock(fd_, LOCK_UN);
+        if (!written) {
+            why = QString("cannot write the log: %1").arg(std::strerror(writeError));
+        }
+        return written;
+    }
+
+private:
+    int fd_;
+};
+}  // namespace
+
+std::unique_ptr<RunLog> openRunLog(const QString& where, QString& why) {
+    if (where == kJournalLog) {
+        return openJournalLog(why);
+    }
+    const int fd = openForWriting(where, O_APPEND);
+    if (fd < 0) {
+        why = QString("cannot open the log %1: %2").arg(where, std::strerror(errno));
+        return nullptr;
+    }
+    return std::make_unique<FileLog>(fd);
+}
+
+bool openTrace(const QString& path, TraceFile& file, QString& why) {
+    file = {};
     if (path.isEmpty() || path == "-") {
-        fd = path.isEmpty() ? -1 : STDOUT_FILENO;
+        file.fd = path.isEmpty() ? -1 : STDOUT_FILENO;
         return true;
     }
-    fd = openForWriting(path, O_TRUNC);
-    if (fd < 0) {
+    file.path = QFile::encodeName(path);
+    struct stat status {};
+    if (stat(file.path.constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        file.fd = openForWriting(path, O_TRUNC);
+    } else {
+        file.temporary = file.path + ".XXXXXX";
+        file.fd = mkostemp(file.temporary.data(), O_CLOEXEC);
+        const mode_t mask = umask(0);
+        umask(mask);
+        if (file.fd >= 0 && fchmod(file.fd, 0666 & ~mask) != 0) {
+            const int problem = errno;
+            close(file.fd);
+            unlink(file.temporary.constData());
+            file.fd = -1;
+            errno = problem;
+        }
+    }
+    if (file.fd < 0) {
         why = QString("cannot write the trace %1: %2").arg(path, std::strerror(errno));
     }
-    return fd >= 0;
+    return file.fd >= 0;
 }
 
-TraceRouted::TraceRouted(int traceFd) : traceFd_(traceFd) {
-    if (traceFd == STDOUT_FILENO) {
+TraceRouted::TraceRouted(TraceFile file) : file_(std::move(file)) {
+    if (file_.fd == STDOUT_FILENO) {
         return;  // the link's default
     }
-    if (traceFd < 0) {
+    if (file_.fd < 0) {
         setTraceSink(discardingTrace());
         return;
     }
-    setTraceSink([traceFd](std::string_view text) {
-        // A trace that can no longer be written is given up; the work goes on.
-        while (!text.empty()) {
-            const ssize_t written = write(traceFd, text.data(), text.size());
+    setTraceSink([this](std::string_view text) {
+        // After the first failure the rest is not tried: the trace has a hole either way, and
+        // a full disk would refuse every write of a long run.
+        while (!text.empty() && writeError_ == 0) {
+            const ssize_t written = write(file_.fd, text.data(), text.size());
             if (written < 0 && errno == EINTR) {
                 continue;
             }
             if (written <= 0) {
+                writeError_ = written < 0 ? errno : ENOSPC;
                 return;
             }
             text.remove_prefix(size_t(written));
@@ -153,11 +194,31 @@ TraceRouted::TraceRouted(int traceFd) : traceFd_(traceFd) {
     });
 }
 
-TraceRouted::~TraceRouted() {
-    setTraceSink({});
-    if (traceFd_ > STDERR_FILENO) {
-        close(traceFd_);
+bool TraceRouted::complete(QString& why) {
+    setTraceSink(discardingTrace());
+    if (file_.fd > STDERR_FILENO) {
+        if (close(file_.fd) != 0 && writeError_ == 0) {
+            writeError_ = errno;
+        }
+        file_.fd = -1;
+        if (!file_.temporary.isEmpty()) {
+            if (writeError_ != 0 ||
+                rename(file_.temporary.constData(), file_.path.constData()) != 0) {
+                writeError_ = writeError_ != 0 ? writeError_ : errno;
+                unlink(file_.temporary.constData());
+            }
+        }
     }
+    if (writeError_ != 0) {
+        why = QString("cannot write the trace: %1").arg(std::strerror(writeError_));
+    }
+    return writeError_ == 0;
+}
+
+TraceRouted::~TraceRouted() {
+    QString ignored;
+    complete(ignored);
+    setTraceSink({});
 }
 
 }  // namespace command_line

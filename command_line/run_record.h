@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
+#include <memory>
 
 #include "command_line.h"
 
@@ -30,40 +31,55 @@ struct RunFacts {
     int attempt = 1;  // 1, then 2, ... when --retries starts the run again
 };
 
-// The log a production line keeps: one JSON line appended per attempt at a run. Several processes
-// may append to the same file at once.
+// The record of one attempt at a run, as the log files it: the result with the run's facts.
+QJsonObject runRecord(const QJsonObject& result, const RunFacts& facts);
+
+// Where a production line keeps its records, one per attempt at a run: a file of JSON lines
+// (--log=FILE) or the system journal (--log=journal).
 class RunLog {
 public:
-    RunLog() = default;
-    RunLog(const RunLog&) = delete;
-    RunLog& operator=(const RunLog&) = delete;
-    ~RunLog();
-    // Opens `path` for appending (created when missing); false, with the reason, when it cannot.
-    bool open(const QString& path, QString& why);
-    bool isOpen() const { return fd_ >= 0; }
-    // Appends the run's result and facts as one whole line; false, with the reason, when it
-    // could not.
-    bool append(const QJsonObject& result, const RunFacts& facts, QString& why);
-
-private:
-    int fd_ = -1;
+    virtual ~RunLog() = default;
+    // Files one record (runRecord's); false, with the reason, when it is lost.
+    virtual bool append(const QJsonObject& record, QString& why) = 0;
 };
 
-// The file descriptor --trace=`path` asks for: STDOUT_FILENO for "-", -1 (no trace) for an
-// empty path, else the file opened for writing; false, with the reason, when it cannot be.
-bool openTrace(const QString& path, int& fd, QString& why);
+// The log --log=`where` names: the system journal for "journal", else the file `where`, opened
+// for appending (created when missing; several processes may append to it at once). Null, with
+// the reason, when it cannot be used.
+std::unique_ptr<RunLog> openRunLog(const QString& where, QString& why);
 
-// While it lives, the link's trace goes to `traceFd` (opened by openTrace), or nowhere when
-// that is -1; STDOUT_FILENO leaves it on standard output. The file is closed at the end.
+// The file --trace names, open for the link's trace.
+struct TraceFile {
+    int fd = -1;           // STDOUT_FILENO for "-", -1 for no trace, else the file written
+    QByteArray path;       // where the trace belongs
+    QByteArray temporary;  // the file written beside `path` until the trace is whole; empty when
+                           // `path` is written directly (a device, a FIFO)
+};
+
+// Opens what --trace=`path` asks for: standard output for "-", nothing for an empty path, a
+// device or a FIFO as it is, else a new file beside `path` that takes its place only when the
+// whole trace is written, so a trace cut short by a full disk leaves the old file as it was;
+// false, with the reason, when it cannot be opened.
+bool openTrace(const QString& path, TraceFile& file, QString& why);
+
+// While it lives, the link's trace goes to `file` (opened by openTrace), or nowhere when it
+// has no descriptor; STDOUT_FILENO leaves it on standard output.
 class TraceRouted {
 public:
-    explicit TraceRouted(int traceFd);
+    explicit TraceRouted(TraceFile file);
     ~TraceRouted();
     TraceRouted(const TraceRouted&) = delete;
     TraceRouted& operator=(const TraceRouted&) = delete;
 
+    // Whether some of the trace could not be written.
+    bool lost() const { return writeError_ != 0; }
+    // Ends the trace and puts the file in place; false, with the reason, when some of it was
+    // lost (then the old file stays).
+    bool complete(QString& why);
+
 private:
-    int traceFd_;
+    TraceFile file_;
+    int writeError_ = 0;  // errno of the first write that failed
 };
 
 }  // namespace command_line

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -190,6 +191,8 @@ std::map<uint16_t, uint16_t> changesFromFactory(const std::map<uint16_t, uint16_
     return changes;
 }
 
+std::atomic<bool> stateLost{false};
+
 // Keeps the file up to date with the drive's part. A flash changes the memory with every packet
 // and every save rewrites the whole file, so saves come at most every kSaveInterval; a change
 // not saved yet is saved when the drive goes away (the program ends or builds another drive).
@@ -222,6 +225,7 @@ private:
         std::string error;
         if (!saveDriveState(path_, state_, error) && !failureReported_) {
             failureReported_ = true;
+            stateLost = true;
             std::fprintf(stderr, "Simulated drive: %s\n", error.c_str());
         }
     }
@@ -314,6 +318,10 @@ bool saveDriveState(const std::string& path, const DriveState& state, std::strin
         }
     }
     return saved;
+}
+
+bool driveStateLost() {
+    return stateLost;
 }
 
 void keepDriveState(FerroxFirmware& firmware, const std::string& path, DriveState loaded) {

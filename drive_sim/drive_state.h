@@ -35,4 +35,8 @@ bool saveDriveState(const std::string& path, const DriveState& state, std::strin
 void keepDriveState(FerroxFirmware& firmware, const std::string& path, DriveState loaded);
 void keepDriveState(SimulatedBootloader& bootloader, const std::string& path, DriveState loaded);
 
+// Whether a state file could not be written since the program started (said on standard error):
+// the run's work was done on a drive that has forgotten it.
+bool driveStateLost();
+
 }  // namespace drive_sim

@@ -1,5 +1,6 @@
 #include "startup_options.h"
 
+#include "drive_state.h"
 #include "sim_options.h"
 
 #include <QCommandLineParser>
@@ -223,6 +224,10 @@ bool adapterIsAmbiguous(const StartupChoice& choice, const ProgramInfo& info) {
                  info.name);
     listLibftdiAdapters(stderr);
     return true;
+}
+
+bool simulatedDriveStateLost() {
+    return drive_sim::driveStateLost();
 }
 
 void installProvider(const StartupChoice& choice) {

@@ -211,7 +211,7 @@ fi
 for help in "$tressel --help" "$tressel flash --help" "$morvane --help"; do
     # shellcheck disable=SC2086
     out=$($help 2>&1)
-    for text in "flash IMAGE.vlf" "diagnose" "6 link lost" "--json" "--log=FILE" "--trace=FILE" "--axis=1|2" "--unit=ID" "8 done"; do
+    for text in "flash IMAGE.vlf" "diagnose" "6 link lost" "--json" "--log=FILE" "--log=journal" "--trace=FILE" "--axis=1|2" "--unit=ID" "8 done"; do
         case "$help:$text" in *morvane*flash* | *tressel*diagnose | *tressel*--axis*) continue ;; esac
         printf "%s" "$out" | grep -qF -- "$text" || { echo "FAIL: $help lacks '$text'"; fail=1; }
     done

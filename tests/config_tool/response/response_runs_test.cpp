@@ -1,12 +1,17 @@
 // The response dialog's runs, its export and its time axis.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <csignal>
 
+#include "message_box_watcher.h"
 #include "plot.h"
 #include "plot_axes.h"
 #include "response_view.h"
@@ -100,6 +105,39 @@ TEST(ResponseRuns, CsvOfAKnownCaptureAndBothSavesThroughThePrompt) {
 
     d.answer.clear();  // cancelled: nothing written
     EXPECT_FALSE(d.view.saveCsv());
+}
+
+TEST(ResponseRuns, ASaveTheDiskRefusesSaysSoAndKeepsTheOldFile) {
+    Dialog d;
+    d.view.keep(knownCapture());
+    d.dialog.show();
+    QTemporaryDir folder;
+    for (QAbstractButton* save : {d.form.saveCsvButton, d.form.savePngButton}) {
+        d.answer = folder.filePath(save == d.form.saveCsvButton ? "run.csv" : "run.png");
+        QFile old(d.answer);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        MessageBoxWatcher watcher;
+        {
+            // The file system takes 40 bytes of a file and refuses the rest, as a full one does.
+            rlimit saved{};
+            getrlimit(RLIMIT_FSIZE, &saved);
+            auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limited = saved;
+            limited.rlim_cur = 40;
+            setrlimit(RLIMIT_FSIZE, &limited);
+            save->click();
+            setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, previousHandler);
+        }
+        ASSERT_TRUE(watcher.waitForBoxes(1));
+        EXPECT_EQ(describeBox(watcher.boxes().front()),
+                  "warning|Error|Unable to open file for writing");
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), "old");
+    }
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"run.csv", "run.png"}));
 }
 
 TEST(ResponseRuns, TimeAxisPutsTheFirstSampleAtZeroAndTheLastOnePeriodBeforeTheSpan) {
