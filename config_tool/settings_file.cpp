@@ -44,6 +44,7 @@ Outcome saveSettingsFile(MorvaneFrontEnd& frontEnd) {
                              Failure::FileRefused);
         return Outcome::failed(Failure::FileRefused);
     }
+    frontEnd.fileHolds(frontEnd.settings());
     frontEnd.showStatus(frontEnd.translate("Configuration saved"), 3000);
     return Outcome::done();
 }
@@ -91,6 +92,9 @@ Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {
     });
     if (!survived || !loaded) {
         return refused;
+    }
+    if (outcome.succeeded()) {
+        frontEnd.fileHolds(frontEnd.settings());
     }
     frontEnd.showStatus(frontEnd.translate("Configuration loaded"), 3000);
     return outcome;
