@@ -1,5 +1,6 @@
 // Takes the pictures of morvane in docs/ from the real window on the simulated drive: the
-// manual's in docs/manual/, the response dialog with its tuning panel in docs/.
+// manual's in docs/manual/, the response dialog with its tuning panel and the form with pending
+// changes marked in docs/.
 //   QT_QPA_PLATFORM=offscreen take_screenshots docs
 #include <QApplication>
 #include <QDir>
@@ -74,6 +75,15 @@ int main(int argc, char** argv) {
     window.plotDialog.resize(1100, 640);
     QApplication::processEvents();
     save(window.plotDialog, "tuning-panel.png");
+
+    // Three edits not yet applied: their captions in bold, the tab of axis 1 marked. The drive's
+    // settings go back into the form afterwards, so that closing has nothing to ask.
+    window.plotDialog.close();
+    window.ui.contcurrM1->setValue(3000);
+    window.ui.gainPM1->setValue(800);
+    window.ui.antiditherM1->toggle();
+    save(window, "morvane-marked.png");
+    window.showSettings(*window.settingsOnDrive);
     window.close();
     return 0;
 }
