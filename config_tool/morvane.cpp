@@ -67,6 +67,8 @@ Morvane::Morvane() : WindowFrontEnd(this) {
             &Morvane::on_Save_configuration_activated);
     connect(ui.Drive_diagnosis, &QAction::triggered, this, &Morvane::on_Drive_diagnosis_activated);
     connect(ui.Open_help_PDF, &QAction::triggered, this, &Morvane::on_Open_help_PDF_activated);
+    pendingMarks = std::make_unique<config_tool::PendingMarks>(ui, settingsOnDrive);
+    keptSettings.atStart = settingsFromForm(ui);
     setConnected(false);
     installedManualFolder = installedManualBesideProgram();
 
@@ -93,11 +95,18 @@ void Morvane::setConnected(bool isConnected) {
     if (!isConnected) {
         firmwareVersion = -1;
         settingsOnDrive.reset();
+        pendingMarks->refresh();
     }
+}
+
+void Morvane::fileHolds(const DriveSettings& settings) {
+    keptSettings.lastInFile = settings;
 }
 
 void Morvane::driveHolds(const DriveSettings& settings) {
     settingsOnDrive = config_tool::asTheFormHolds(settings);
+    keptSettings.lastOnDrive = settingsOnDrive;
+    pendingMarks->refresh();
 }
 
 DriveSettings Morvane::settings() {
@@ -245,7 +254,22 @@ void Morvane::on_testButton_clicked() {
     runStepTest(*this);
 }
 
+bool Morvane::mayDiscardForm() {
+    if (keptSettings.keep(settingsFromForm(ui))) {
+        return true;
+    }
+    return QMessageBox::question(this, tr("Unsaved changes"),
+                                 tr("The form holds changes that are neither applied to the drive "
+                                    "nor saved to a file. Discard them?"),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 void Morvane::closeEvent(QCloseEvent* event) {
+    if (!discardAgreed && !mayDiscardForm()) {
+        event->ignore();
+        return;
+    }
     plotDialog.close();
     if (compareDialog) {
         compareDialog->close();
@@ -255,8 +279,14 @@ void Morvane::closeEvent(QCloseEvent* event) {
 }
 
 void Morvane::on_Quit_activated() {
+    // Asked before the link goes, so that a user who keeps the window keeps the drive too.
+    if (!mayDiscardForm()) {
+        return;
+    }
     closeLink();
+    discardAgreed = true;
     close();
+    discardAgreed = false;
 }
 
 void Morvane::on_About_Morvane_activated() {

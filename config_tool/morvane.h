@@ -11,6 +11,7 @@
 
 #include "file_prompt.h"
 #include "morvane_front_end.h"
+#include "pending_marks.h"
 #include "ui_main_window_form.h"
 #include "window_front_end.h"
 
@@ -53,12 +54,17 @@ public:
     void showCapture(const response::StepCapture& capture) override;
     void keepCapture(response::StepCapture capture) override;
     void driveHolds(const config_tool::DriveSettings& settings) override;
+    void fileHolds(const config_tool::DriveSettings& settings) override;
 
     Ui::MainWindowForm ui;
     bool connected = false;
     int32_t firmwareVersion = -1;
     // What the connected drive holds, as last read or applied; none while disconnected.
     std::optional<config_tool::DriveSettings> settingsOnDrive;
+    // Marks the fields that differ from settingsOnDrive.
+    std::unique_ptr<config_tool::PendingMarks> pendingMarks;
+    // Closing asks before it drops a form that none of these holds.
+    config_tool::KeptSettings keptSettings;
     QDialog plotDialog;
     Ui::PlotDialog* plotForm = nullptr;
     widgets::FilePrompt askFileName =
@@ -83,6 +89,9 @@ private:
     void showComparison(const QString& title, config_tool::SettingsColumn source,
                         std::vector<config_tool::SettingsColumn> others);
     void compareRun(const response::KeptRun& run);
+    // Whether the form may go: nothing in it is lost, or the user said to discard it.
+    bool mayDiscardForm();
+    bool discardAgreed = false;  // Quit asked already; closing must not ask again
 
     // Menu actions have no `activated` signal to be bound by name; these are connected to
     // `triggered` in the constructor.

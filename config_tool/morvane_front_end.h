@@ -33,6 +33,8 @@ public:
     virtual void applyingSettings() {}
     // The drive now holds these settings: read by Connect, or written and stored by Apply.
     virtual void driveHolds(const DriveSettings& settings) { (void)settings; }
+    // The settings file just saved or opened holds these settings (as the form shows them).
+    virtual void fileHolds(const DriveSettings& settings) { (void)settings; }
 
 protected:
     ~MorvaneFrontEnd() = default;

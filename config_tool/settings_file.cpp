@@ -44,6 +44,7 @@ Outcome saveSettingsFile(MorvaneFrontEnd& frontEnd) {
                              Failure::FileRefused);
         return Outcome::failed(Failure::FileRefused);
     }
+    frontEnd.fileHolds(frontEnd.settings());
     frontEnd.showStatus(frontEnd.translate("Configuration saved"), 3000);
     return Outcome::done();
 }
@@ -101,6 +102,9 @@ Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {
         return chosen.outcome;
     }
     frontEnd.showSettings(*chosen.settings);
+    if (chosen.outcome.succeeded()) {
+        frontEnd.fileHolds(frontEnd.settings());
+    }
     frontEnd.showStatus(frontEnd.translate("Configuration loaded"), 3000);
     return chosen.outcome;
 }

@@ -1,7 +1,7 @@
 // Takes the pictures of morvane in docs/ from the real window on the simulated drive: the
 // manual's in docs/manual/ (the compare table among them), the response dialog with its tuning
-// panel in docs/. With --scale=2 the window after Connect and the response dialog as a 200 %
-// screen shows them, in docs/scale-2/.
+// panel and the form with pending changes marked in docs/. With --scale=2 the window after
+// Connect and the response dialog as a 200 % screen shows them, in docs/scale-2/.
 //   QT_QPA_PLATFORM=offscreen take_screenshots [--scale=2] docs
 #include <QDoubleSpinBox>
 #include <QTemporaryDir>
@@ -64,6 +64,15 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Three edits not yet applied: their captions in bold, the tab of axis 1 marked. The drive's
+    // settings go back into the form afterwards, so that closing has nothing to ask.
+    window.plotDialog.close();
+    window.ui.contcurrM1->setValue(3000);
+    window.ui.gainPM1->setValue(800);
+    window.ui.antiditherM1->toggle();
+    save(run, window, "morvane-marked.png");
+    window.showSettings(*window.settingsOnDrive);
+
     // A file that differs from the drive in a gain and a check box, against a form that differs
     // from both in a current.
     QTemporaryDir files;
@@ -81,6 +90,7 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         save(run, *window.compareDialog, "manual/compare-table.png");
     }
+    window.showSettings(*window.settingsOnDrive);
     window.close();
     return 0;
 }

@@ -29,7 +29,9 @@ void MessageBoxWatcher::poll() {
     }
     box->setProperty("watcherAnswered", true);
     boxes_.push_back({box->icon(), box->windowTitle(), box->text(), box->parentWidget()});
-    if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
+    if (QAbstractButton* chosen = box->button(answer_)) {
+        chosen->click();
+    } else if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
         ok->click();
     } else {
         box->accept();

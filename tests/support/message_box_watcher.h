@@ -24,6 +24,8 @@ public:
 
     const std::vector<SeenBox>& boxes() const { return boxes_; }
     void clear() { boxes_.clear(); }
+    // The button to press on a box that has it; OK (or accepting the box) otherwise.
+    void answerWith(QMessageBox::StandardButton button) { answer_ = button; }
 
     // Waits (running the event loop) until `count` boxes were seen or the time ran out.
     bool waitForBoxes(int count, int timeoutMs = 5000);
@@ -33,6 +35,7 @@ private:
 
     QTimer timer_;
     std::vector<SeenBox> boxes_;
+    QMessageBox::StandardButton answer_ = QMessageBox::Ok;
 };
 
 // The box as "icon|title|text", easy to compare and to read in a failure.
