@@ -57,6 +57,13 @@ if [ "$(jq -sc "$ours" "$tmp/records.json")" != "$(jq -sc "$ours" "$source/tests
     echo "FAIL: the fields differ from tests/command_line/journal_records.json"
     fail=1
 fi
+# The line's report reads the journal's records back as it reads a log.
+report=$("$tressel" report --json - <"$tmp/records.json")
+if ! echo "$report" | jq -e '.runs == 2 and .units == 2 and .first_pass_yield == 0.5
+        and .skipped_lines == 0 and .failures_by_class == {"no_drive": 1}' >/dev/null; then
+    echo "FAIL: report of the journal: $report"
+    fail=1
+fi
 [ -n "$KMR_KEEP_JOURNAL_RECORDS" ] && cp "$tmp/records.json" "$KMR_KEEP_JOURNAL_RECORDS"
 
 # The daemon goes away during the power-cycle pause: the work is done, its record lost.
