@@ -1,0 +1,34 @@
+// Each workflow, run by the real program, with the adapter pulled out at a seeded sample of its
+// USB transfers: a reported failure of the right class every time, within the watchdog, and the
+// adapter found again and working after the replug. `soak_bench full` unplugs at every transfer.
+#include <gtest/gtest.h>
+
+#include "fault_runs.h"
+
+using soak::UsbWorkflow;
+
+class Unplugged : public testing::TestWithParam<UsbWorkflow> {};
+
+TEST_P(Unplugged, EndsAsALostLinkOrNoDriveAndTheAdapterComesBack) {
+#ifdef KMR_SLOWED_BY_SANITIZERS
+    const int positions = 4;
+#else
+    const int positions = 12;
+#endif
+    soak::Problems problems;
+    long transfers = 0;
+    const soak::Tally tally = soak::unplugRuns(GetParam(), {KMR_MORVANE, KMR_TRESSEL}, positions,
+                                               20261207, problems, &transfers);
+    std::string told;
+    for (const std::string& problem : problems) {
+        told += problem + "\n";
+    }
+    EXPECT_GT(transfers, 2 * positions);
+    EXPECT_EQ(tally.runs, positions);
+    EXPECT_EQ(tally.reportedFailures, positions) << told;
+    EXPECT_EQ(tally.defects(), 0) << told;
+}
+
+INSTANTIATE_TEST_SUITE_P(Workflows, Unplugged,
+                         testing::Values(UsbWorkflow::Connect, UsbWorkflow::Apply,
+                                         UsbWorkflow::Flash, UsbWorkflow::Backup));
