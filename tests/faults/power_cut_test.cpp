@@ -23,6 +23,13 @@ TEST_P(PowerCut, LeavesWholeFilesAndTheNextRunSucceeds) {
     EXPECT_EQ(tally.defects(), 0) << told;
 }
 
+std::string caseName(const testing::TestParamInfo<CutCase>& info) {
+    const char* names[] = {"BackupOverAFile", "Restore", "FlashWithAStateFile",
+                           "FourRunsAppendALog"};
+    return names[int(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, PowerCut,
                          testing::Values(CutCase::BackupOverFile, CutCase::Restore,
-                                         CutCase::FlashWithState, CutCase::ParallelLog));
+                                         CutCase::FlashWithState, CutCase::ParallelLog),
+                         caseName);

@@ -29,6 +29,12 @@ TEST_P(Unplugged, EndsAsALostLinkOrNoDriveAndTheAdapterComesBack) {
     EXPECT_EQ(tally.defects(), 0) << told;
 }
 
+std::string caseName(const testing::TestParamInfo<UsbWorkflow>& info) {
+    const char* names[] = {"Connect", "Apply", "Flash", "Backup"};
+    return names[int(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(Workflows, Unplugged,
                          testing::Values(UsbWorkflow::Connect, UsbWorkflow::Apply,
-                                         UsbWorkflow::Flash, UsbWorkflow::Backup));
+                                         UsbWorkflow::Flash, UsbWorkflow::Backup),
+                         caseName);
