@@ -52,6 +52,11 @@ bool unplugRunsAvailable();
 // the clean run's count.
 Tally unplugRuns(UsbWorkflow workflow, const Programs& programs, int positions, uint64_t seed,
                  Problems& problems, long* cleanTransfers = nullptr);
+// The same at the positions of `order`, in that order (to replay what a soak found; a negative
+// one counts back from the clean run's count); when it is empty, at those unplugRuns would choose.
+Tally unplugRunsAt(UsbWorkflow workflow, const Programs& programs, std::vector<long> order,
+                   int positions, uint64_t seed, Problems& problems,
+                   long* cleanTransfers = nullptr);
 
 enum class CutCase { BackupOverFile, Restore, FlashWithState, ParallelLog };
 const char* cutCaseName(CutCase cutCase);

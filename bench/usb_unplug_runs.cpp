@@ -71,7 +71,8 @@ public:
         const std::string replay =
             std::string(workflowName(workflow_)) +
             (position > 0 ? " unplugged at transfer " + std::to_string(position) : " clean") +
-            " of " + std::to_string(transfers_);
+            " of " + std::to_string(transfers_) +
+            (afterUnplug_ ? ", after an unplug at " + std::to_string(lastPulledAt_) : "");
         chip_->unplugAtTransfer(position);
         const ProgramRun run = this->run(command(), watchdogMs_);
         const bool pulledOut = chip_->pulledOut();
@@ -85,15 +86,16 @@ public:
             tally.successes += run.exited(0);
             tally.falseSuccesses += run.exited(0) && pulledOut;
             tally.reportedFailures += rightFailure && pulledOut;
-            tally.unreported += wrong && !afterUnplug_;
+            tally.unreported += wrong && (pulledOut || !afterUnplug_);
         }
-        tally.unrecovered += wrong && afterUnplug_;
+        tally.unrecovered += wrong && !pulledOut && afterUnplug_;
         if (run.hung || wrong || (run.exited(0) && pulledOut)) {
             problems.push_back(replay + ": " +
                                (run.hung ? "hang" : "exit code " + std::to_string(run.exitCode)) +
                                " " + run.out.toStdString());
         }
         afterUnplug_ = pulledOut;
+        lastPulledAt_ = position;
         if (pulledOut && !listedAgain()) {
             ++tally.unrecovered;
             problems.push_back(replay + ": the adapter was not listed after the replug");
@@ -139,6 +141,7 @@ private:
     long transfers_ = 0;
     int watchdogMs_ = kLeastWatchdogMs;
     bool afterUnplug_ = false;
+    long lastPulledAt_ = 0;
 };
 
 // Every position from 1 to `count`, or `wanted` of them drawn with `seed`, in an order drawn with
@@ -182,6 +185,11 @@ bool unplugRunsAvailable() {
 
 Tally unplugRuns(UsbWorkflow workflow, const Programs& programs, int positions, uint64_t seed,
                  Problems& problems, long* cleanTransfers) {
+    return unplugRunsAt(workflow, programs, {}, positions, seed, problems, cleanTransfers);
+}
+
+Tally unplugRunsAt(UsbWorkflow workflow, const Programs& programs, std::vector<long> order,
+                   int positions, uint64_t seed, Problems& problems, long* cleanTransfers) {
     Tally tally;
     UnplugBench bench(workflow, programs);
     if (!bench.prepare(problems)) {
@@ -191,8 +199,11 @@ Tally unplugRuns(UsbWorkflow workflow, const Programs& programs, int positions, 
     if (cleanTransfers) {
         *cleanTransfers = bench.transfers();
     }
-    for (long position : positionsToUnplug(bench.transfers(), positions, seed)) {
-        bench.unplugAt(position, tally, problems);
+    if (order.empty()) {
+        order = positionsToUnplug(bench.transfers(), positions, seed);
+    }
+    for (long position : order) {
+        bench.unplugAt(position < 0 ? bench.transfers() + position : position, tally, problems);
     }
     bench.unplugAt(0, tally, problems);  // the last replug, then a whole clean run
     return tally;
