@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "bootloader_operations.h"
+#include "drive_link.h"
 #include "firmware_image.h"
 #include "flasher_front_end.h"
 #include "link_error_report.h"
@@ -186,22 +187,26 @@ Outcome flashImage(FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
 
     printLine("\nDone. Verifying");
     frontEnd.verifyStarted(image.packetCount);
-    const bool verified = bootloader::flashVerified();
-    if (verified) {
+    if (bootloader::flashVerified()) {
         frontEnd.showMessage(
             MessageKind::Information, "Results",
             frontEnd.translate(
                 "Flashing successful, drive memory verified! Now close Tressel, restart "
                 "drive logic supply and configure drive with Orrick/Morvane."),
             Failure::None);
-    } else {
-        frontEnd.showMessage(
-            MessageKind::Warning, "Results",
-            frontEnd.translate("Flashing failed. Restart drive power and try again."),
-            Failure::DriveFailed);
+        frontEnd.showStatus("Flashing done", 0);
+        return Outcome::done();
     }
+    // The box is the verdict's, whatever kept it from saying yes. But when the adapter itself
+    // failed during the verification (pulled out), no verdict was heard: the link was lost, not
+    // the drive's check.
+    const Failure failure =
+        drive_link::linkState.linkGood ? Failure::DriveFailed : Failure::LinkLost;
+    frontEnd.showMessage(MessageKind::Warning, "Results",
+                         frontEnd.translate("Flashing failed. Restart drive power and try again."),
+                         failure);
     frontEnd.showStatus("Flashing done", 0);
-    return verified ? Outcome::done() : Outcome::failed(Failure::DriveFailed);
+    return Outcome::failed(failure);
 }
 
 }  // namespace flasher

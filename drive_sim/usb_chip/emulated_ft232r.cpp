@@ -75,6 +75,7 @@ struct EmulatedFt232r::Impl {
     int device = 2;  // the device number on bus 1
     int port = 1;    // the root hub's port
     long transfersToUnplug = -1;
+    long bulkTransfers = 0;  // submitted since the chip appeared
     bool unplugged = false;
     UMockdevTestbed* testbed = nullptr;
     UMockdevIoctlBase* handler = nullptr;
@@ -198,6 +199,7 @@ struct EmulatedFt232r::Impl {
 
     int start(Urb& urb) {
         usbdevfs_urb* fields = urb.fields();
+        bulkTransfers += fields->type == USBDEVFS_URB_TYPE_BULK;
         if (fields->type == USBDEVFS_URB_TYPE_BULK && transfersToUnplug > 0 &&
             --transfersToUnplug == 0) {
             unplug();
@@ -331,6 +333,7 @@ void EmulatedFt232r::plugBackIn() {
         impl_->urbs.clear();
         impl_->unplugged = false;
         impl_->transfersToUnplug = -1;
+        impl_->bulkTransfers = 0;
         impl_->device += 1;
         impl_->chip.plugIn();
     }
@@ -373,6 +376,16 @@ void EmulatedFt232r::setChipOptions(const ChipOptions& options) {
 void EmulatedFt232r::unplugAtTransfer(long count) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->transfersToUnplug = count;
+}
+
+long EmulatedFt232r::bulkTransfers() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->bulkTransfers;
+}
+
+bool EmulatedFt232r::pulledOut() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->unplugged;
 }
 
 bool EmulatedFt232r::kernelDriverBound() const {

@@ -44,6 +44,11 @@ public:
     // starts as a fresh chip (Ft232rChip::plugIn). Open handles on the old node stay dead.
     void plugBackIn();
 
+    // Bulk transfers the host submitted since the chip last appeared on the bus, the one that
+    // pulled it out included; and whether it is pulled out now.
+    long bulkTransfers() const;
+    bool pulledOut() const;
+
     // Whether the kernel's serial driver holds the interface (see ChipOptions).
     bool kernelDriverBound() const;
 

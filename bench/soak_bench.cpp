@@ -1,8 +1,12 @@
-// Honest results on a noisy line: Connect, Apply and a flash of the demo image, many times at
-// each bit-error rate of the simulated line, each run with its own seed so that any run can be
-// replayed. A run that reports success must leave the drive holding exactly what the form or the
-// image says; the report counts the successes where it does not (there must be none), the
-// failures the user was told about, and the runs that ended with neither. Nothing is asserted.
+// Honest results under the faults a production line meets, in one table. A noisy line: Connect,
+// Apply and a flash of the demo image, many times at each bit-error rate of the simulated line,
+// each run with its own seed so that any run can be replayed; a run that reports success must
+// leave the drive holding exactly what the form or the image says. An adapter pulled out at each
+// USB transfer of a workflow in turn (the emulated FT232R). The power cut at random moments of a
+// backup, a restore, a flash and four runs appending to one log. The report counts the successes
+// that are not (there must be none), the failures the user was told about, the runs that ended
+// with neither, the hangs, the torn files and the adapters not found again. Nothing is asserted.
+// With no argument a short form; `soak_bench full` for the long one.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,9 +20,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string>
 
 #include "bootloader.h"
 #include "drive_link.h"
+#include "fault_runs.h"
 #include "firmware_image.h"
 #include "flash_procedure.h"
 #include "flasher_front_end.h"
@@ -27,6 +33,7 @@
 #include "morvane.h"
 #include "settings_form.h"
 #include "sim_fixture.h"
+#include "soak_tally.h"
 #include "window_front_end.h"
 
 using config_tool::axisSettings;
@@ -47,26 +54,11 @@ using flasher::kImageLoaded;
 using flasher::kPacketWords;
 using flasher::LoadedImage;
 using flasher::loadImage;
+using soak::Tally;
 using widgets::WindowFrontEnd;
 
 namespace {
 constexpr uint64_t kBaseSeed = 20261207;
-
-struct Tally {
-    int runs = 0;
-    int successes = 0;
-    int falseSuccesses = 0;
-    int reportedFailures = 0;
-    int unreported = 0;  // neither success nor a message: must not happen either
-
-    void count(bool success, bool holdsWhatWasSaid, bool failureShown) {
-        ++runs;
-        successes += success;
-        falseSuccesses += success && !holdsWhatWasSaid;
-        reportedFailures += !success && failureShown;
-        unreported += !success && !failureShown;
-    }
-};
 
 // The per-transaction trace would only measure the terminal, and the loader's checksum line,
 // once per flash, would bury the table.
@@ -250,52 +242,114 @@ void dropBoxNoise(QtMsgType, const QMessageLogContext&, const QString& text) {
     }
 }
 
-void printRow(const char* operation, double rate, const Tally& tally) {
-    std::printf("%-9s %8.0e %6d %10d %16d %18d %11d\n", operation, rate, tally.runs,
-                tally.successes, tally.falseSuccesses, tally.reportedFailures, tally.unreported);
-    std::fflush(stdout);
+void printProblems(const soak::Problems& problems) {
+    for (const std::string& problem : problems) {
+        std::printf("  %s\n", problem.c_str());
+    }
+}
+
+Tally noiseRows(const FirmwareImage& demo, int runs) {
+    Tally total;
+    for (double rate : {0.0, 1e-4, 1e-3, 1e-2}) {
+        const Tally rows[] = {connects(rate, runs), applies(rate, runs),
+                              flashes(demo, rate, runs / 4)};
+        const char* names[] = {"Connect", "Apply", "Flash (demo image)"};
+        char fault[16];
+        std::snprintf(fault, sizeof fault, "BER %.0e", rate);
+        for (int i = 0; i < 3; ++i) {
+            soak::printTallyRow(names[i], fault, rows[i]);
+            total += rows[i];
+        }
+    }
+    return total;
+}
+
+Tally unplugRows(const soak::Programs& programs, int positions) {
+    Tally total;
+#ifdef KMR_UNPLUG_RUNS
+    using soak::UsbWorkflow;
+    for (UsbWorkflow workflow :
+         {UsbWorkflow::Connect, UsbWorkflow::Apply, UsbWorkflow::Flash, UsbWorkflow::Backup}) {
+        soak::Problems problems;
+        long transfers = 0;
+        const Tally tally =
+            soak::unplugRuns(workflow, programs, positions, kBaseSeed, problems, &transfers);
+        char fault[24];
+        std::snprintf(fault, sizeof fault, "unplug/%ld", transfers);
+        soak::printTallyRow(soak::workflowName(workflow), fault, tally);
+        printProblems(problems);
+        total += tally;
+    }
+#else
+    (void)programs;
+    (void)positions;
+    std::printf("(no unplugs: built without umockdev)\n");
+#endif
+    return total;
+}
+
+Tally powerCutRows(const soak::Programs& programs, int cuts) {
+    Tally total;
+    using soak::CutCase;
+    for (CutCase cutCase : {CutCase::BackupOverFile, CutCase::Restore, CutCase::FlashWithState,
+                            CutCase::ParallelLog}) {
+        soak::Problems problems;
+        const Tally tally = soak::powerCuts(cutCase, programs, cuts, kBaseSeed, problems);
+        soak::printTallyRow(soak::cutCaseName(cutCase), "kill -9", tally);
+        printProblems(problems);
+        total += tally;
+    }
+    return total;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool full = argc > 1 && std::string(argv[1]) == "full";
+#ifdef KMR_UNPLUG_RUNS
+    // The unplugs need the emulated chip on umockdev's mocked bus.
+    if (!soak::unplugRunsAvailable()) {
+        char wrapper[] = KMR_UMOCKDEV_WRAPPER;
+        char* const command[] = {wrapper, argv[0], argc > 1 ? argv[1] : nullptr, nullptr};
+        execv(wrapper, command);
+        std::perror("soak_bench: umockdev-wrapper");
+        return 1;
+    }
+#endif
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     qInstallMessageHandler(dropBoxNoise);
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(morvane);
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    const int noiseRuns = full ? 100 : 20;
+    const int positions = full ? 200 : 12;
+    const int cuts = full ? 200 : 10;
     const LoadedImage demo = loadDemoImage();
     if (demo.result != kImageLoaded) {
         std::fprintf(stderr, "cannot load %s\n", KMR_DEMO_IMAGE);
         return 1;
     }
+    std::printf("Soak (%s form; seeds %llu and up)\n", full ? "full" : "short",
+                static_cast<unsigned long long>(kBaseSeed));
     std::printf(
-        "Connect, Apply and a flash of the %d-packet demo image on a noisy simulated line\n",
-        int(demo.image.packetCount));
+        "Noise: Connect and Apply %d runs per bit-error rate, a flash of the %d-packet demo "
+        "image %d, latency 0\n",
+        noiseRuns, int(demo.image.packetCount), noiseRuns / 4);
     std::printf(
-        "(seeds %llu and up, one per run; latency 0; Connect and Apply %d runs, flash %d)\n",
-        static_cast<unsigned long long>(kBaseSeed), runs, runs / 4);
-    std::printf("%-9s %8s %6s %10s %16s %18s %11s\n", "operation", "BER", "runs", "successes",
-                "false successes", "failures reported", "unreported");
-    Tally total;
-    for (double rate : {0.0, 1e-4, 1e-3, 1e-2}) {
-        const Tally rows[] = {connects(rate, runs), applies(rate, runs),
-                              flashes(demo.image, rate, runs / 4)};
-        const char* names[] = {"Connect", "Apply", "Flash"};
-        for (int i = 0; i < 3; ++i) {
-            printRow(names[i], rate, rows[i]);
-            total.runs += rows[i].runs;
-            total.successes += rows[i].successes;
-            total.falseSuccesses += rows[i].falseSuccesses;
-            total.reportedFailures += rows[i].reportedFailures;
-            total.unreported += rows[i].unreported;
-        }
-    }
+        "Unplug/N: the real programs on the emulated FT232R (latency timer off), pulled "
+        "out at %s of the N USB transfers of a clean run, then plugged in again\n",
+        full ? "every one (or 200 seeded)" : "12 seeded");
     std::printf(
-        "Summary: %d runs, %d successes, %d false successes, %d failures reported, %d "
-        "failures unreported\n",
-        total.runs, total.successes, total.falseSuccesses, total.reportedFailures,
-        total.unreported);
+        "kill -9: the real programs on --simulate, its latency set so that a run lasts, %d cuts "
+        "each at a seeded moment within a clean run\n",
+        cuts);
+    soak::printTallyHeader();
+    const soak::Programs programs{KMR_MORVANE, KMR_TRESSEL};
+    Tally total = noiseRows(demo.image, noiseRuns);
+    total += unplugRows(programs, positions);
+    total += powerCutRows(programs, cuts);
+    soak::printTallyRow("all", "", total);
+    std::printf("Defects (false successes, unreported, hangs, torn, unrecovered): %d\n",
+                total.defects());
     return 0;
 }
