@@ -1,5 +1,5 @@
 // Saving and opening settings files.
-#include <QDomDocument>
+#include <QByteArray>
 
 #include "atomic_file.h"
 #include "morvane_front_end.h"
@@ -59,41 +59,36 @@ Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {
                              Failure::FileRefused);
     };
 
-    QDomDocument document;
-    switch (readSettingsFile(name, document)) {
+    QByteArray text;
+    switch (readSettingsFile(name, text)) {
         case SettingsRead::CannotOpen:
             warn("File not found");
             return refused;
         case SettingsRead::Refused:
             warn("File read failed");
             return refused;
-        case SettingsRead::Parsed:
+        case SettingsRead::Read:
             break;
     }
 
     // Loaded with complaints, the values are shown all the same; the outcome still says so.
-    bool loaded = false;
-    Outcome outcome = Outcome::done();
+    SettingsFileLoad load;
     const bool survived = guardSettingsLoad(frontEnd, [&] {
-        const QDomElement root = document.documentElement();
-        if (root.tagName() != "SetupFRX") {
-            warn("Not a Ferrox settings file");
+        load = loadSettingsText(text);
+        if (load.refusal) {
+            warn(load.refusal);
             return;
         }
-        if (settingsFileVersion(root) != kSettingsFileVersion) {
-            warn("Unsupported version of Ferrox settings file. Upgrade Morvane.");
-            outcome = refused;
+        for (const char* warning : load.warnings) {
+            warn(warning);
         }
-        if (!importSettingsFromDocument(frontEnd, root).succeeded()) {
-            outcome = refused;
-        }
-        loaded = true;
+        frontEnd.showSettings(load.settings);
     });
-    if (!survived || !loaded) {
+    if (!survived || load.refusal) {
         return refused;
     }
     frontEnd.showStatus(frontEnd.translate("Configuration loaded"), 3000);
-    return outcome;
+    return load.warnings.empty() ? Outcome::done() : refused;
 }
 
 }  // namespace config_tool

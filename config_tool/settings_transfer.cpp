@@ -74,13 +74,16 @@ Outcome exportSettingsToDrive(MorvaneFrontEnd& frontEnd) {
 Outcome exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& document) {
     const DriveSettings settings = frontEnd.settings();
     const Outcome valid = validSettings(frontEnd, settings);
-    if (!valid.succeeded()) {
-        return valid;
+    if (valid.succeeded()) {
+        settingsToDocument(settings, document);
     }
+    return valid;
+}
+
+void settingsToDocument(const DriveSettings& settings, SettingsDocument& document) {
     forEachParam(settings, [&](uint16_t number, uint16_t content) {
         document.root.appendChild(paramElement(document.document, number, content));
     });
-    return Outcome::done();
 }
 
 Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
@@ -92,22 +95,33 @@ Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
     return read;
 }
 
-Outcome importSettingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root) {
-    Outcome outcome = Outcome::done();
-    frontEnd.showSettings(readSettings([&](uint16_t number) {
+SettingsFileLoad loadSettingsText(const QByteArray& text) {
+    SettingsFileLoad load;
+    QDomDocument document;
+    if (text.size() > kSettingsFileSizeLimit || !parseSettingsText(text, document)) {
+        load.refusal = "File read failed";
+        return load;
+    }
+    const QDomElement root = document.documentElement();
+    if (root.tagName() != "SetupFRX") {
+        load.refusal = "Not a Ferrox settings file";
+        return load;
+    }
+    if (settingsFileVersion(root) != kSettingsFileVersion) {
+        load.warnings.push_back("Unsupported version of Ferrox settings file. Upgrade Morvane.");
+    }
+    load.settings = readSettings([&](uint16_t number) {
         // Looked up among all descendants, so nesting and order in the file do not matter.
         const QDomNodeList found = root.elementsByTagName("Param" + QString::number(number));
         if (found.isEmpty()) {
-            frontEnd.showMessage(MessageKind::Warning, "Error",
-                                 frontEnd.translate("Error in config file"), Failure::FileRefused);
-            outcome = Outcome::failed(Failure::FileRefused);
+            load.warnings.push_back("Error in config file");
             return kMissingParamValue;
         }
         bool isNumber = false;
         const int value = found.at(0).toElement().attribute("Value").toInt(&isNumber, 10);
         return isNumber ? value : 0;
-    }));
-    return outcome;
+    });
+    return load;
 }
 
 ReadBackOutcome checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent) {

@@ -1,0 +1,24 @@
+// The simulated drive's state file of any bytes: refused with a reason, or a state whose text,
+// as the drive writes it, reads back to the same state and writes again to the same text.
+#include <string>
+
+#include "drive_state.h"
+#include "fuzz_check.h"
+
+using namespace drive_sim;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    DriveState state;
+    std::string why;
+    if (!parseDriveState(std::string(reinterpret_cast<const char*>(data), size), state, why)) {
+        FUZZ_CHECK(!why.empty(), "a refusal names its reason");
+        return 0;
+    }
+    const std::string text = driveStateText(state);
+    DriveState again;
+    FUZZ_CHECK(parseDriveState(text, again, why), "the written state reads back");
+    FUZZ_CHECK(again.storedParamChanges == state.storedParamChanges && again.flash == state.flash,
+               "the same state");
+    FUZZ_CHECK(driveStateText(again) == text, "the same text");
+    return 0;
+}
