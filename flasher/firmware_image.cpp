@@ -144,8 +144,8 @@ LoadedImage loadImageUsing(const char* path, WordBlockAllocator allocate) {
     }
     std::string message;
     LoadedImage loaded = readImage(
-        [&file](void* into, size_t count) { return std::fread(into, 1, count, file.get()); },
-        path, allocate, message);
+        [&file](void* into, size_t count) { return std::fread(into, 1, count, file.get()); }, path,
+        allocate, message);
     std::fputs(message.c_str(), stderr);
     return loaded;
 }
