@@ -216,8 +216,10 @@ std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options
     if (seedUsed) {
         *seedUsed = faults.seed;
     }
-    return std::make_unique<SimulatedAdapter>(std::move(drive), std::move(faults),
-                                              options.latencyMs);
+    auto adapter =
+        std::make_unique<SimulatedAdapter>(std::move(drive), std::move(faults), options.latencyMs);
+    adapter->keepLogs(false);  // nothing reads them, and a long session would carry them
+    return adapter;
 }
 
 }  // namespace drive_sim
