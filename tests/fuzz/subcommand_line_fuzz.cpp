@@ -1,10 +1,6 @@
-// A subcommand's command line of any bytes, one argument a line, judged as the runner judges it
-// up to where it would install the drive: refused with a reason and a bad-line exit code, or a
-// subcommand of the list with every value in range. --unit-from's file is not read: its path is
-// the unit, or refused when it starts with "x".
-#include <QCommandLineParser>
-#include <QStringList>
-
+// A subcommand's line of any bytes, one argument a line, judged as the runner does before it
+// installs the drive: refused with a reason and exit code 2, or a subcommand of the list with its
+// argument and every value in range. --unit-from's path is the unit (refused if it starts "x").
 #include "command_line.h"
 #include "command_line_front_end.h"
 #include "fuzz_check.h"
@@ -14,62 +10,47 @@ using namespace command_line;
 
 namespace {
 const QCommandLineOption axisOption("axis", "", "1|2");
-const QCommandLineOption framesOption("frames", "", "N", "300");
 
-// Shaped as the programs' lists are: an argument, a subcommand's own options, shared options,
-// a refusal of a value and --retries. Made at first use: --retries is another file's global.
+// Shaped as the programs' lists: an argument, --retries, an own option with a refusal of its
+// value. Made at first use: --retries is another file's global.
 const std::vector<Subcommand>& subcommands() {
+    auto axisRefusal = [](const QCommandLineParser& parser) {
+        return QString(parser.value(axisOption) == "1" ? "" : "step-test needs --axis=1");
+    };
     static const std::vector<Subcommand> list = {
         {"flash", "IMAGE.vlf", "", nullptr, {kRetriesOption}},
-        {"diagnose", nullptr, "", nullptr},
-        {"step-test",
-         nullptr,
-         "",
-         nullptr,
-         {axisOption},
-         [](const QCommandLineParser& parser) {
-             const QString axis = parser.value(axisOption);
-             return axis == "1" || axis == "2" ? QString() : QString("step-test needs --axis");
-         }},
-        {"tune", nullptr, "", nullptr, {axisOption}},
-        {"link-test", nullptr, "", nullptr, {framesOption}},
-    };
+        {"step-test", nullptr, "", nullptr, {axisOption}, axisRefusal},
+        {"diagnose", nullptr, "", nullptr}};
     return list;
-}
-
-const startup::ProgramInfo info{"fuzzed", "1.0.0", "", drive_link::LinkDialect::Firmware};
-
-bool unitFromPath(const QString& path, QString& unit, QString& why) {
-    if (path.startsWith('x')) {
-        why = "cannot read " + path;
-        return false;
-    }
-    unit = path;
-    return true;
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const startup::ProgramInfo info{"fuzzed", "1", "", drive_link::LinkDialect::Firmware};
     QStringList arguments{"fuzzed"};
     arguments += QString::fromUtf8(reinterpret_cast<const char*>(data), int(size)).split('\n');
     QCommandLineParser parser;
     const SubcommandLine line =
-        judgeSubcommandLine(arguments, parser, info, subcommands(), unitFromPath);
+        judgeSubcommandLine(arguments, parser, info, subcommands(),
+                            [](const QString& path, QString& unit, QString& why) {
+                                why = path.startsWith('x') ? "cannot read " + path : "";
+                                unit = path;
+                                return why.isEmpty();
+                            });
     if (!line.subcommand) {
-        FUZZ_CHECK(!line.why.isEmpty(), "a refusal names its reason");
-        FUZZ_CHECK(line.exitCode == kExitBadCommandLine, "a refusal is a bad command line");
+        FUZZ_CHECK(!line.why.isEmpty() && line.exitCode == kExitBadCommandLine, "a refusal");
         return 0;
     }
     const QStringList positional = parser.positionalArguments();
-    FUZZ_CHECK(positional.value(0) == line.subcommand->name, "the subcommand named");
-    FUZZ_CHECK(positional.size() == (line.subcommand->argument ? 2 : 1), "its argument");
-    FUZZ_CHECK(line.powerCycleWaitSeconds >= 0 && line.powerCycleWaitSeconds <= 3600, "wait");
-    FUZZ_CHECK(line.retries >= 0 && line.retries <= 10, "retries");
-    FUZZ_CHECK(line.retries == 0 || parser.isSet(kRetriesOption), "retries only when asked");
-    FUZZ_CHECK(line.unit.isEmpty() || unitRefusal(line.unit).isEmpty(), "a unit the log takes");
-    FUZZ_CHECK(!(line.json && line.tracePath == "-"), "no trace among the JSON lines");
-    FUZZ_CHECK(!line.choice.exitNow && !(line.choice.simulate && !line.choice.adapter.empty()),
-               "one way to the drive");
-    FUZZ_CHECK(line.choice.simulate == bool(line.choice.simulation), "the simulation described");
+    const auto& choice = line.choice;
+    FUZZ_CHECK(positional.value(0) == line.subcommand->name &&
+                   positional.size() == (line.subcommand->argument ? 2 : 1) &&
+                   line.powerCycleWaitSeconds >= 0 && line.powerCycleWaitSeconds <= 3600 &&
+                   line.retries >= 0 && line.retries <= 10 &&
+                   (line.unit.isEmpty() || unitRefusal(line.unit).isEmpty()) &&
+                   !(line.json && line.tracePath == "-") &&
+                   !(choice.simulate && !choice.adapter.empty()) &&
+                   choice.simulate == bool(choice.simulation),
+               "the subcommand, its argument, every value in range, one way to the drive");
     return 0;
 }
