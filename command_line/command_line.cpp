@@ -91,13 +91,13 @@ struct CommonOptions {
 
 // The unit --unit or --unit-from names, empty for none; false, with the reason, when it is
 // refused.
-bool unitOnLine(const QCommandLineParser& parser, const CommonOptions& common, QString& unit,
-                QString& why) {
+bool unitOnLine(const QCommandLineParser& parser, const CommonOptions& common,
+                const UnitFileReader& readUnit, QString& unit, QString& why) {
     if (parser.isSet(common.unit) && parser.isSet(common.unitFrom)) {
         why = "--unit and --unit-from exclude each other";
         return false;
     }
-    if (parser.isSet(common.unitFrom) && !readUnitFrom(parser.value(common.unitFrom), unit, why)) {
+    if (parser.isSet(common.unitFrom) && !readUnit(parser.value(common.unitFrom), unit, why)) {
         return false;
     }
     if (parser.isSet(common.unit)) {
@@ -180,24 +180,6 @@ const Subcommand* chosenSubcommand(const QCommandLineParser& parser,
     return &*found;
 }
 
-// A subcommand that reads files only takes none of the options of the drive, the unit and the log.
-int runReadingFilesOnly(const ProgramInfo& info, const Subcommand& subcommand,
-                        const QCommandLineParser& parser, const CommonOptions& common, bool json) {
-    for (const QCommandLineOption& option :
-         {common.adapter, common.simulate, common.powerCycleWait, common.log, common.trace,
-          common.unit, common.unitFrom}) {
-        if (parser.isSet(option)) {
-            return refuse(info,
-                          QString("%1 takes no --%2").arg(subcommand.name, option.names().first()),
-                          json);
-        }
-    }
-    const SubcommandResult result =
-        subcommand.run({parser.positionalArguments().value(1), 0, parser});
-    printResult(STDOUT_FILENO, json ? resultObject(result) : QJsonObject{}, result.line);
-    return result.exitCode;
-}
-
 // The adapter the log names: "simulated", the serial of the adapter the link opened, or, when
 // none was opened, what --adapter asked for.
 QString adapterForLog(const StartupChoice& choice) {
@@ -257,21 +239,20 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
     return help;
 }
 
-int runSubcommand(int argc, char** argv, const ProgramInfo& info,
-                  const std::vector<Subcommand>& subcommands) {
-    QCoreApplication app(argc, argv);
-    QElapsedTimer runClock;
-    runClock.start();
-    const QDateTime started = QDateTime::currentDateTimeUtc();
-    QStringList arguments = app.arguments();
+SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& parser,
+                                   const ProgramInfo& info,
+                                   const std::vector<Subcommand>& subcommands,
+                                   const UnitFileReader& readUnit) {
+    SubcommandLine line;
+    auto refused = [&line](const QString& why) {
+        line.subcommand = nullptr;
+        line.exitCode = kExitBadCommandLine;
+        line.why = why;
+        return line;
+    };
     // --simulate takes an optional value, which the parser does not know.
     std::replace(arguments.begin(), arguments.end(), QString("--simulate"), QString("--simulate="));
-    if (arguments.contains("--help") || arguments.contains("-h")) {
-        printProgramHelp(info);
-        return kExitDone;
-    }
-    const bool json = arguments.contains("--json");
-    QCommandLineParser parser;
+    line.json = arguments.contains("--json");
     const CommonOptions common;
     parser.addOptions({common.adapter, common.simulate, common.powerCycleWait, common.json,
                        common.log, common.trace, common.unit, common.unitFrom});
@@ -286,56 +267,101 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
         }
     }
     if (!parser.parse(arguments)) {
-        return refuse(info, parser.errorText(), json);
+        return refused(parser.errorText());
     }
     QString why;
-    const Subcommand* subcommand = chosenSubcommand(parser, subcommands, why);
-    if (subcommand && subcommand->refusal) {
-        why = subcommand->refusal(parser);
+    line.subcommand = chosenSubcommand(parser, subcommands, why);
+    if (line.subcommand && line.subcommand->refusal) {
+        why = line.subcommand->refusal(parser);
     }
-    if (!subcommand || !why.isEmpty()) {
-        return refuse(info, why, json);
+    if (!line.subcommand || !why.isEmpty()) {
+        return refused(why);
     }
-    if (subcommand->readsFilesOnly) {
-        return runReadingFilesOnly(info, *subcommand, parser, common, json);
+    if (line.subcommand->readsFilesOnly) {
+        // It takes none of the options of the drive, the unit and the log.
+        for (const QCommandLineOption& option :
+             {common.adapter, common.simulate, common.powerCycleWait, common.log, common.trace,
+              common.unit, common.unitFrom}) {
+            if (parser.isSet(option)) {
+                return refused(
+                    QString("%1 takes no --%2").arg(line.subcommand->name, option.names().first()));
+            }
+        }
+        return line;
     }
     bool isNumber = false;
-    const double waitSeconds = parser.value(common.powerCycleWait).toDouble(&isNumber);
+    line.powerCycleWaitSeconds = parser.value(common.powerCycleWait).toDouble(&isNumber);
     // An hour is more than any drive needs to restart; "inf" and "nan" are numbers to the parser.
-    if (!isNumber || !(waitSeconds >= 0 && waitSeconds <= 3600)) {
-        return refuse(info, "--power-cycle-wait needs a number of seconds from 0 to 3600", json);
+    if (!isNumber || !(line.powerCycleWaitSeconds >= 0 && line.powerCycleWaitSeconds <= 3600)) {
+        return refused("--power-cycle-wait needs a number of seconds from 0 to 3600");
     }
-    const int retries = retriesOnLine(parser);
-    if (retries < 0) {
-        return refuse(info, QString("--retries takes a number from 0 to %1").arg(kMostRetries),
-                      json);
+    line.retries = retriesOnLine(parser);
+    if (line.retries < 0) {
+        return refused(QString("--retries takes a number from 0 to %1").arg(kMostRetries));
     }
-    QString unit;
-    if (!unitOnLine(parser, common, unit, why)) {
-        return refuse(info, why, json);
+    if (!unitOnLine(parser, common, readUnit, line.unit, why)) {
+        return refused(why);
     }
-    const QString tracePath = parser.value(common.trace);
-    if (json && tracePath == "-") {
-        return refuse(info, "--trace=- would mix the trace into the JSON lines; name a file", json);
+    line.tracePath = parser.value(common.trace);
+    if (line.json && line.tracePath == "-") {
+        return refused("--trace=- would mix the trace into the JSON lines; name a file");
     }
     // Judged as for the windows, every value passed on, so that a repeat is refused too.
-    const StartupChoice choice =
+    line.choice =
         judgeAdapterOptions(parser.values(common.adapter), parser.values(common.simulate), info);
-    if (choice.exitNow) {
-        // Its message is on standard error already.
-        return endedEarly(choice.exitCode, "--adapter or --simulate refused", json);
+    if (line.choice.exitNow) {
+        line.subcommand = nullptr;
+        line.exitCode = line.choice.exitCode;
+        line.why = "--adapter or --simulate refused";
+        line.whyShown = true;
     }
+    return line;
+}
+
+int runSubcommand(int argc, char** argv, const ProgramInfo& info,
+                  const std::vector<Subcommand>& subcommands) {
+    QCoreApplication app(argc, argv);
+    QElapsedTimer runClock;
+    runClock.start();
+    const QDateTime started = QDateTime::currentDateTimeUtc();
+    const QStringList arguments = app.arguments();
+    if (arguments.contains("--help") || arguments.contains("-h")) {
+        printProgramHelp(info);
+        return kExitDone;
+    }
+    QCommandLineParser parser;
+    const SubcommandLine line =
+        judgeSubcommandLine(arguments, parser, info, subcommands, readUnitFrom);
+    const bool json = line.json;
+    if (!line.subcommand) {
+        if (!line.whyShown) {
+            printRefusal(info, line.why);
+        }
+        return endedEarly(line.exitCode, line.why, json);
+    }
+    const Subcommand* const subcommand = line.subcommand;
+    if (subcommand->readsFilesOnly) {
+        const SubcommandResult result =
+            subcommand->run({parser.positionalArguments().value(1), 0, parser});
+        printResult(STDOUT_FILENO, json ? resultObject(result) : QJsonObject{}, result.line);
+        return result.exitCode;
+    }
+    const double waitSeconds = line.powerCycleWaitSeconds;
+    const int retries = line.retries;
+    const QString& unit = line.unit;
+    const StartupChoice& choice = line.choice;
     if (adapterIsAmbiguous(choice, info)) {
         return endedEarly(kExitNoAdapter, "several FTDI adapters plugged in and no --adapter",
                           json);
     }
     // A unit that cannot be logged or traced is not worked on.
+    QString why;
     std::unique_ptr<RunLog> log;
-    if (parser.isSet(common.log) && !(log = openRunLog(parser.value(common.log), why))) {
+    if (parser.isSet("log") && !(log = openRunLog(parser.value("log"), why))) {
         return refuse(info, why, json);
     }
     TraceFile traceFile;
-    if (!openTrace(tracePath, traceFile, why)) {
+    if (!openTrace(line.tracePath, traceFile, why)) {
         return refuse(info, why, json);
     }
     installProvider(choice);

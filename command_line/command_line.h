@@ -53,6 +53,29 @@ extern const QCommandLineOption kRetriesOption;
 // Whether the first argument names a subcommand rather than a window option.
 bool hasSubcommand(int argc, char** argv);
 
+// How a subcommand's line is taken: what to run and with what, or why it is refused. Judged
+// before any file is opened or the drive touched; --log and --trace are opened by the run.
+struct SubcommandLine {
+    const Subcommand* subcommand = nullptr;  // null: the line is refused
+    int exitCode = 0;                        // of a refusal
+    QString why;                             // of a refusal
+    bool whyShown = false;  // the refusal is on standard error already (--adapter, --simulate)
+    double powerCycleWaitSeconds = 0;
+    int retries = 0;  // how many times the run may start again
+    QString unit;     // empty for none
+    QString tracePath;
+    bool json = false;
+    startup::StartupChoice choice;
+};
+// Reads the unit's name from --unit-from's file (readUnitFrom).
+using UnitFileReader = std::function<bool(const QString& path, QString& unit, QString& why)>;
+// Judges `arguments` (the program's name first) into `parser`, which then holds the values the
+// subcommand reads. A --simulate state file is read with the judgement.
+SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& parser,
+                                   const startup::ProgramInfo& info,
+                                   const std::vector<Subcommand>& subcommands,
+                                   const UnitFileReader& readUnit);
+
 // Parses the line, installs the adapter or simulated drive, runs the subcommand with the
 // transaction trace kept off standard output, and prints its result line there.
 int runSubcommand(int argc, char** argv, const startup::ProgramInfo& info,

@@ -146,7 +146,7 @@ bool parseSettingsText(const QByteArray& text, QDomDocument& document) {
     return document.setContent(&reader, false);
 }
 
-SettingsRead readSettingsFile(const QString& path, QDomDocument& document) {
+SettingsRead readSettingsFile(const QString& path, QByteArray& text) {
     const RegularFile opened = openRegularFile(QFile::encodeName(path).constData());
     if (opened.outcome != FileOpening::Opened) {
         return opened.outcome == FileOpening::CannotOpen ? SettingsRead::CannotOpen
@@ -161,11 +161,8 @@ SettingsRead readSettingsFile(const QString& path, QDomDocument& document) {
     if (file.size() > kSettingsFileSizeLimit) {
         return SettingsRead::Refused;
     }
-    const QByteArray text = file.read(kSettingsFileSizeLimit + 1);
-    if (text.size() > kSettingsFileSizeLimit || !parseSettingsText(text, document)) {
-        return SettingsRead::Refused;
-    }
-    return SettingsRead::Parsed;
+    text = file.read(kSettingsFileSizeLimit + 1);
+    return text.size() > kSettingsFileSizeLimit ? SettingsRead::Refused : SettingsRead::Read;
 }
 
 int settingsFileVersion(const QDomElement& root) {

@@ -37,11 +37,12 @@ QString withSettingsSuffix(const QString& name);
 // and entity expansion, so that no file can take the window's memory, stack or time.
 constexpr qint64 kSettingsFileSizeLimit = 64 * 1024;
 enum class SettingsRead {
-    Parsed,
+    Read,
     CannotOpen,  // "File not found"
-    Refused,     // not a settings file by its kind, size or XML: "File read failed"
+    Refused,     // not a settings file by its kind or size: "File read failed"
 };
-SettingsRead readSettingsFile(const QString& path, QDomDocument& document);
+// The file's bytes, at most the size limit of them; the parse is the caller's.
+SettingsRead readSettingsFile(const QString& path, QByteArray& text);
 // The parse alone: false for malformed XML, duplicate attributes, or text past the bounds.
 bool parseSettingsText(const QByteArray& text, QDomDocument& document);
 

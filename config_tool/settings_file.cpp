@@ -1,5 +1,5 @@
 // Saving and opening settings files.
-#include <QDomDocument>
+#include <QByteArray>
 
 #include "atomic_file.h"
 #include "morvane_front_end.h"
@@ -60,40 +60,34 @@ SettingsFileOutcome chooseSettingsFile(MorvaneFrontEnd& frontEnd) {
                              Failure::FileRefused);
     };
 
-    QDomDocument document;
-    switch (readSettingsFile(name, document)) {
+    QByteArray text;
+    switch (readSettingsFile(name, text)) {
         case SettingsRead::CannotOpen:
             warn("File not found");
             return {refused, std::nullopt, name};
         case SettingsRead::Refused:
             warn("File read failed");
             return {refused, std::nullopt, name};
-        case SettingsRead::Parsed:
+        case SettingsRead::Read:
             break;
     }
 
     // Loaded with complaints, the values are given all the same; the outcome still says so.
-    SettingsFileOutcome chosen{Outcome::done(), std::nullopt, name};
-    DriveSettings read;
+    SettingsFileLoad load;
     const bool survived = guardSettingsLoad(frontEnd, [&] {
-        const QDomElement root = document.documentElement();
-        if (root.tagName() != "SetupFRX") {
-            warn("Not a Ferrox settings file");
+        load = loadSettingsText(text);
+        if (load.refusal) {
+            warn(load.refusal);
             return;
         }
-        if (settingsFileVersion(root) != kSettingsFileVersion) {
-            warn("Unsupported version of Ferrox settings file. Upgrade Morvane.");
-            chosen.outcome = refused;
+        for (const char* warning : load.warnings) {
+            warn(warning);
         }
-        if (!settingsFromDocument(frontEnd, root, read).succeeded()) {
-            chosen.outcome = refused;
-        }
-        chosen.settings = read;
     });
-    if (!survived || !chosen.settings) {
+    if (!survived || load.refusal) {
         return {refused, std::nullopt, name};
     }
-    return chosen;
+    return {load.warnings.empty() ? Outcome::done() : refused, load.settings, name};
 }
 
 Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {

@@ -1,7 +1,7 @@
 #include "settings_transfer.h"
 
 #include <QDomElement>
-#include <QDomNodeList>
+#include <QHash>
 #include <functional>
 #include <vector>
 
@@ -40,6 +40,27 @@ DriveSettings readSettings(const std::function<int(uint16_t number)>& read) {
     return settings;
 }
 
+// The first element of each name among the root's descendants, in document order: what the
+// root's elementsByTagName would find first, in one walk instead of one per parameter.
+QHash<QString, QDomElement> firstElementsBelow(const QDomElement& root) {
+    QHash<QString, QDomElement> first;
+    QDomNode node = root.firstChild();
+    while (!node.isNull()) {
+        if (node.isElement() && !first.contains(node.nodeName())) {
+            first.insert(node.nodeName(), node.toElement());
+        }
+        if (node.hasChildNodes()) {
+            node = node.firstChild();
+            continue;
+        }
+        while (node.nextSibling().isNull() && node.parentNode() != root) {
+            node = node.parentNode();
+        }
+        node = node.nextSibling();
+    }
+    return first;
+}
+
 // Reads every setting as the drive holds it and reports the link.
 Outcome readSettingsFromDrive(MorvaneFrontEnd& frontEnd, DriveSettings& read) {
     bool error = false;
@@ -74,13 +95,16 @@ Outcome exportSettingsToDrive(MorvaneFrontEnd& frontEnd) {
 Outcome exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& document) {
     const DriveSettings settings = frontEnd.settings();
     const Outcome valid = validSettings(frontEnd, settings);
-    if (!valid.succeeded()) {
-        return valid;
+    if (valid.succeeded()) {
+        settingsToDocument(settings, document);
     }
+    return valid;
+}
+
+void settingsToDocument(const DriveSettings& settings, SettingsDocument& document) {
     forEachParam(settings, [&](uint16_t number, uint16_t content) {
         document.root.appendChild(paramElement(document.document, number, content));
     });
-    return Outcome::done();
 }
 
 Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
@@ -93,23 +117,34 @@ Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
     return read;
 }
 
-Outcome settingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root,
-                             DriveSettings& settings) {
-    Outcome outcome = Outcome::done();
-    settings = readSettings([&](uint16_t number) {
-        // Looked up among all descendants, so nesting and order in the file do not matter.
-        const QDomNodeList found = root.elementsByTagName("Param" + QString::number(number));
-        if (found.isEmpty()) {
-            frontEnd.showMessage(MessageKind::Warning, "Error",
-                                 frontEnd.translate("Error in config file"), Failure::FileRefused);
-            outcome = Outcome::failed(Failure::FileRefused);
+SettingsFileLoad loadSettingsText(const QByteArray& text) {
+    SettingsFileLoad load;
+    QDomDocument document;
+    if (text.size() > kSettingsFileSizeLimit || !parseSettingsText(text, document)) {
+        load.refusal = "File read failed";
+        return load;
+    }
+    const QDomElement root = document.documentElement();
+    if (root.tagName() != "SetupFRX") {
+        load.refusal = "Not a Ferrox settings file";
+        return load;
+    }
+    if (settingsFileVersion(root) != kSettingsFileVersion) {
+        load.warnings.push_back("Unsupported version of Ferrox settings file. Upgrade Morvane.");
+    }
+    // Looked up among all descendants, so nesting and order in the file do not matter.
+    const QHash<QString, QDomElement> elements = firstElementsBelow(root);
+    load.settings = readSettings([&](uint16_t number) {
+        const auto found = elements.find("Param" + QString::number(number));
+        if (found == elements.end()) {
+            load.warnings.push_back("Error in config file");
             return kMissingParamValue;
         }
         bool isNumber = false;
-        const int value = found.at(0).toElement().attribute("Value").toInt(&isNumber, 10);
+        const int value = found->attribute("Value").toInt(&isNumber, 10);
         return isNumber ? value : 0;
     });
-    return outcome;
+    return load;
 }
 
 ReadBackOutcome checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent) {

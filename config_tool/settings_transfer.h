@@ -2,7 +2,11 @@
 // One order serves both destinations so that a file always holds what Apply would send.
 #pragma once
 
+#include <QByteArray>
 #include <QStringList>
+#include <vector>
+
+#include "settings_table.h"
 
 #include "front_end.h"
 
@@ -11,7 +15,6 @@ class QDomElement;
 namespace config_tool {
 
 class MorvaneFrontEnd;
-struct DriveSettings;
 struct SettingsDocument;
 
 // Done when no continuous current exceeds its peak current; otherwise shows "Settings error" and
@@ -27,11 +30,19 @@ drive_link::Outcome exportSettingsToDocument(MorvaneFrontEnd& frontEnd, Settings
 // Reads every setting from the drive and reports the link; only a complete set reaches the front
 // end, so a lost link leaves it as it was.
 drive_link::Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd);
-// Takes every setting from the document, with "Error in config file" and the value 555 for each
-// one it lacks; `settings` gets them all, but a document that lacked one is refused. The front
-// end's own settings stay as they are.
-drive_link::Outcome settingsFromDocument(MorvaneFrontEnd& frontEnd, const QDomElement& root,
-                                         DriveSettings& settings);
+// One element per parameter below the document's root, in the order on the wire.
+void settingsToDocument(const DriveSettings& settings, SettingsDocument& document);
+
+// A settings file's text as Open takes it, with no front end: refused with the one message Open
+// shows, or the settings it holds and the warnings Open shows before them (another version's,
+// then "Error in config file" for each parameter the file lacks, which then holds 555). A file
+// loaded with warnings is shown all the same, but refused as a whole.
+struct SettingsFileLoad {
+    const char* refusal = nullptr;  // "File read failed" or "Not a Ferrox settings file"
+    std::vector<const char*> warnings;
+    DriveSettings settings;
+};
+SettingsFileLoad loadSettingsText(const QByteArray& text);
 
 // The read-back and the settings the drive holds otherwise than they were sent.
 struct ReadBackOutcome {

@@ -125,10 +125,12 @@ void DriveFraming::finishFrame() {
         pending_[1] = Answer{rejectedFrameReply(), false};
     }
 
-    if (frameLog_.size() >= kFrameLogLimit) {
-        frameLog_.erase(frameLog_.begin(), frameLog_.begin() + kFrameLogLimit / 2);
+    if (keepFrameLog_) {
+        if (frameLog_.size() >= kFrameLogLimit) {
+            frameLog_.erase(frameLog_.begin(), frameLog_.begin() + kFrameLogLimit / 2);
+        }
+        frameLog_.push_back(record);
     }
-    frameLog_.push_back(record);
     ++framesSincePowerUp_;
     bitIndex_ = 0;
 }

@@ -30,6 +30,10 @@ public:
 
     const std::vector<FrameRecord>& frameLog() const { return frameLog_; }
     void clearFrameLog() { frameLog_.clear(); }
+    void keepFrameLog(bool keep) {
+        keepFrameLog_ = keep;
+        frameLog_ = {};
+    }
 
 private:
     bool silent() const;
@@ -52,6 +56,7 @@ private:
     uint32_t lineReply_ = 0;  // what actually went on the line for it
     bool drivenHigh_ = true;  // D1 as the drive drives it, before line faults
     std::vector<FrameRecord> frameLog_;
+    bool keepFrameLog_ = true;
 };
 
 }  // namespace drive_sim

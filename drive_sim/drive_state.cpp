@@ -154,7 +154,9 @@ private:
     int lineNumber_ = 0;
 };
 
-std::string stateText(const DriveState& state) {
+}  // namespace
+
+std::string driveStateText(const DriveState& state) {
     std::ostringstream out;
     out << kHeader << '\n';
     out << "stored-parameters " << state.storedParamChanges.size() << '\n';
@@ -179,6 +181,7 @@ std::string stateText(const DriveState& state) {
     return out.str();
 }
 
+namespace {
 std::map<uint16_t, uint16_t> changesFromFactory(const std::map<uint16_t, uint16_t>& stored) {
     const std::map<uint16_t, uint16_t> factory = ferroxFactoryParameters();
     std::map<uint16_t, uint16_t> changes;
@@ -280,10 +283,9 @@ bool loadDriveState(const std::string& path, DriveState& state, std::string& err
         content.append(buffer, size_t(got));
     }
     close(opened.descriptor);
-    std::istringstream in(content);
     DriveState read;
     std::string why;
-    if (got < 0 || content.size() > kLargestState || !StateReader(in).read(read, why)) {
+    if (got < 0 || content.size() > kLargestState || !parseDriveState(content, read, why)) {
         error = "state file '" + path + "' is damaged or not a simulated drive's state: " +
                 (why.empty() ? "it cannot be read whole" : why);
         return false;
@@ -292,8 +294,13 @@ bool loadDriveState(const std::string& path, DriveState& state, std::string& err
     return true;
 }
 
+bool parseDriveState(const std::string& text, DriveState& state, std::string& why) {
+    std::istringstream in(text);
+    return StateReader(in).read(state, why);
+}
+
 bool saveDriveState(const std::string& path, const DriveState& state, std::string& error) {
-    const std::string text = stateText(state);
+    const std::string text = driveStateText(state);
     std::string temporary = path + ".XXXXXX";
     const int fd = mkstemp(&temporary[0]);
     bool saved = fd >= 0 && fchmod(fd, 0644) == 0;

@@ -25,6 +25,11 @@ struct DriveState {
 // refused with a one-line message naming it.
 bool loadDriveState(const std::string& path, DriveState& state, std::string& error);
 
+// The same on the file's text already read: false, with why, for a damaged or foreign text.
+bool parseDriveState(const std::string& text, DriveState& state, std::string& why);
+// The file's text for `state`, as saveDriveState writes it.
+std::string driveStateText(const DriveState& state);
+
 // Replaces the file at `path` as a whole: a crash leaves the old file or the new one.
 bool saveDriveState(const std::string& path, const DriveState& state, std::string& error);
 

@@ -38,6 +38,7 @@ struct SimulatedAdapter::Impl {
     LinkFaults& faults;
     BitBangPort port;
     double latencyMs;
+    bool keepCallLog = true;
 
     bool isOpen = false;
     uintptr_t handleId = 0;
@@ -88,6 +89,9 @@ struct SimulatedAdapter::Impl {
     }
 
     FT_STATUS log(AdapterCallRecord record) {
+        if (!keepCallLog) {
+            return record.status;
+        }
         if (calls.size() >= kCallLogLimit) {
             calls.erase(calls.begin(), calls.begin() + kCallLogLimit / 2);
         }
@@ -282,6 +286,12 @@ const std::vector<FrameRecord>& SimulatedAdapter::frameLog() const {
 }
 void SimulatedAdapter::clearFrameLog() {
     impl_->drive.clearFrameLog();
+}
+
+void SimulatedAdapter::keepLogs(bool keep) {
+    impl_->keepCallLog = keep;
+    impl_->calls = {};
+    impl_->drive.keepFrameLog(keep);
 }
 
 LinkFaults& SimulatedAdapter::faults() {

@@ -49,6 +49,10 @@ public:
     void clearCallLog();
     const std::vector<FrameRecord>& frameLog() const;
     void clearFrameLog();
+    // Whether the calls and frames are logged, as they are from the start: the tests read the
+    // logs, while the programs' simulated drive keeps none, so that a long session does not
+    // carry tens of megabytes of them.
+    void keepLogs(bool keep);
 
     LinkFaults& faults();
     void setLatencyMs(double latencyMs);

@@ -48,6 +48,13 @@ bool parseNumber(const std::string& text, double& number) {
            std::isfinite(number);
 }
 
+// Whether the drive has a parameter of this number. Its factory table is built at every call,
+// and a text may name many clamps: it is built once here.
+bool isDriveParameter(uint64_t number) {
+    static const std::map<uint16_t, uint16_t> factory = ferroxFactoryParameters();
+    return factory.count(uint16_t(number)) > 0;
+}
+
 bool applyOption(const std::string& key, const std::string& value, SimOptions& options,
                  std::string& error) {
     if (key == "mode") {
@@ -114,8 +121,7 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         uint64_t param = 0;
         uint64_t most = 0;
         if (colon == std::string::npos ||
-            !parseWholeNumber(value.substr(0, colon), 0xFFFF, param) ||
-            !ferroxFactoryParameters().count(uint16_t(param)) ||
+            !parseWholeNumber(value.substr(0, colon), 0xFFFF, param) || !isDriveParameter(param) ||
             !parseWholeNumber(value.substr(colon + 1), 0xFFFF, most)) {
             error =
                 "clamp must be NUMBER:MAX, a parameter number of the drive and a whole number "
@@ -216,8 +222,10 @@ std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options
     if (seedUsed) {
         *seedUsed = faults.seed;
     }
-    return std::make_unique<SimulatedAdapter>(std::move(drive), std::move(faults),
-                                              options.latencyMs);
+    auto adapter =
+        std::make_unique<SimulatedAdapter>(std::move(drive), std::move(faults), options.latencyMs);
+    adapter->keepLogs(false);  // nothing reads them, and a long session would carry them
+    return adapter;
 }
 
 }  // namespace drive_sim

@@ -37,7 +37,8 @@ bool parseSimOptions(const std::string& text, SimOptions& options, std::string& 
 // The Ferrox firmware with its scope and step-test add-on, as the simulated drive runs it.
 std::unique_ptr<FerroxFirmware> makeFerroxFirmware(const AxisMechanics& mechanics = {});
 
-// An adapter wired to the drive the options describe, ready to install as the D2XX provider.
+// An adapter wired to the drive the options describe, ready to install as the D2XX provider,
+// keeping no log of its calls and frames.
 // `seedUsed` receives the seed of its line, the given one or the fresh one. A state file that
 // cannot be read any more (changed since it was parsed) is reported on standard error and left
 // alone: the drive then starts from the factory and keeps nothing.

@@ -29,6 +29,7 @@ public:
 
     const std::vector<FrameRecord>& frameLog() const { return framing_.frameLog(); }
     void clearFrameLog() { framing_.clearFrameLog(); }
+    void keepFrameLog(bool keep) { framing_.keepFrameLog(keep); }
     LinkFaults& faults() { return faults_; }
     DrivePersonality& personality() { return *personality_; }
 

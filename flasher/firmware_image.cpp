@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <new>
 
 #include "regular_file.h"
@@ -46,9 +49,12 @@ private:
     FILE* file_ = nullptr;
 };
 
-bool readWord(FILE* file, uint16_t& word) {
+// Reads up to `count` bytes into `into` and tells how many it read: from a file or from memory.
+using ByteReader = std::function<size_t(void* into, size_t count)>;
+
+bool readWord(const ByteReader& read, uint16_t& word) {
     unsigned char bytes[2];
-    if (std::fread(bytes, sizeof bytes, 1, file) != 1) {
+    if (read(bytes, sizeof bytes) != sizeof bytes) {
         return false;
     }
     word = uint16_t(bytes[0] | bytes[1] << 8);
@@ -76,6 +82,54 @@ void wordsFromLittleEndian(uint16_t* words, size_t count) {
         words[i] = uint16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
     }
 }
+
+// The loader's steps on any source of bytes; the message goes to `message`.
+LoadedImage readImage(const ByteReader& read, const char* name, WordBlockAllocator allocate,
+                      std::string& message) {
+    auto damaged = [&](LoadResult result) {
+        message = std::string("Damaged file '") + name + "'\n";
+        return LoadedImage{result, {}};
+    };
+    unsigned char magic[4] = {};
+    uint16_t firstSkipped = 0;
+    uint16_t secondSkipped = 0;
+    uint16_t packetCount = 0;
+    uint16_t setupWord = 0;
+    const size_t magicBytes = read(magic, sizeof magic);
+    int headerItems = magicBytes == sizeof magic ? 1 : 0;
+    headerItems += readWord(read, firstSkipped);
+    headerItems += readWord(read, secondSkipped);
+    headerItems += readWord(read, packetCount);
+    headerItems += readWord(read, setupWord);
+
+    const int sign = compareWithMagic(magic, magicBytes);
+    if (sign != 0) {
+        message = std::string("Wrong file type ") + name + " (" + std::to_string(sign) + ")\n";
+        return {kWrongFileType, {}};
+    }
+    if (headerItems < 5) {
+        return damaged(kDamagedHeader);
+    }
+
+    const size_t wordCount = size_t(packetCount) * kPacketWords;
+    std::unique_ptr<uint16_t[]> words = allocate(wordCount);
+    if (!words) {
+        message = "Unable to allocate memory\n";
+        return {kNoMemory, {}};
+    }
+    if (read(words.get(), size_t(packetCount) * kPacketBytes) <
+        size_t(packetCount) * kPacketBytes) {
+        return damaged(kDamagedPackets);
+    }
+    wordsFromLittleEndian(words.get(), wordCount);
+
+    uint16_t checksumWord = 0;
+    if (!readWord(read, checksumWord)) {
+        return damaged(kMissingChecksum);
+    }
+    message = "File checksum " + std::to_string(checksumWord) + "\n";
+    return {kImageLoaded, {packetCount, setupWord, std::move(words)}};
+}
 }  // namespace
 
 LoadedImage loadImage(const char* path) {
@@ -88,49 +142,26 @@ LoadedImage loadImageUsing(const char* path, WordBlockAllocator allocate) {
         std::fprintf(stderr, "Unable to open file '%s'\n", path);
         return {kCannotOpen, {}};
     }
+    std::string message;
+    LoadedImage loaded = readImage(
+        [&file](void* into, size_t count) { return std::fread(into, 1, count, file.get()); }, path,
+        allocate, message);
+    std::fputs(message.c_str(), stderr);
+    return loaded;
+}
 
-    unsigned char magic[4] = {};
-    uint16_t firstSkipped = 0;
-    uint16_t secondSkipped = 0;
-    uint16_t packetCount = 0;
-    uint16_t setupWord = 0;
-    const size_t magicBytes = std::fread(magic, 1, sizeof magic, file.get());
-    int headerItems = magicBytes == sizeof magic ? 1 : 0;
-    headerItems += readWord(file.get(), firstSkipped);
-    headerItems += readWord(file.get(), secondSkipped);
-    headerItems += readWord(file.get(), packetCount);
-    headerItems += readWord(file.get(), setupWord);
-
-    const int sign = compareWithMagic(magic, magicBytes);
-    if (sign != 0) {
-        std::fprintf(stderr, "Wrong file type %s (%d)\n", path, sign);
-        return {kWrongFileType, {}};
-    }
-    if (headerItems < 5) {
-        std::fprintf(stderr, "Damaged file '%s'\n", path);
-        return {kDamagedHeader, {}};
-    }
-
-    const size_t wordCount = size_t(packetCount) * kPacketWords;
-    std::unique_ptr<uint16_t[]> words = allocate(wordCount);
-    if (!words) {
-        std::fprintf(stderr, "Unable to allocate memory\n");
-        return {kNoMemory, {}};
-    }
-    if (std::fread(words.get(), kPacketBytes, packetCount, file.get()) < packetCount) {
-        std::fprintf(stderr, "Damaged file '%s'\n", path);
-        return {kDamagedPackets, {}};
-    }
-    wordsFromLittleEndian(words.get(), wordCount);
-
-    uint16_t checksumWord = 0;
-    if (!readWord(file.get(), checksumWord)) {
-        std::fprintf(stderr, "Damaged file '%s'\n", path);
-        return {kMissingChecksum, {}};
-    }
-    std::fprintf(stderr, "File checksum %d\n", int(checksumWord));
-
-    return {kImageLoaded, {packetCount, setupWord, std::move(words)}};
+LoadedImage parseImage(const uint8_t* bytes, size_t size, const char* name, std::string& message) {
+    size_t at = 0;
+    return readImage(
+        [&](void* into, size_t count) {
+            const size_t taken = std::min(count, size - at);
+            if (taken > 0) {
+                std::memcpy(into, bytes + at, taken);
+            }
+            at += taken;
+            return taken;
+        },
+        name, allocateWords, message);
 }
 
 }  // namespace flasher

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace flasher {
 
@@ -47,5 +48,8 @@ using WordBlockAllocator = std::unique_ptr<uint16_t[]> (*)(size_t wordCount);
 LoadedImage loadImage(const char* path);
 // The same with another allocator, so that a failed allocation can be tried.
 LoadedImage loadImageUsing(const char* path, WordBlockAllocator allocate);
+// The same checks on bytes already read, `name` standing for the path in the message, which is
+// handed back in `message` (with its line break) instead of printed.
+LoadedImage parseImage(const uint8_t* bytes, size_t size, const char* name, std::string& message);
 
 }  // namespace flasher

@@ -121,9 +121,14 @@ void ResponseView::listRuns() {
     form_.runList->clear();
     for (size_t age = 0; age < history_.size(); ++age) {
         const KeptRun& run = history_.run(age);
-        QPixmap swatch(12, 12);
-        swatch.fill(age == 0 ? QColor(0, 0, 160) : runColour(run.number));
-        auto* item = new QListWidgetItem(QIcon(swatch), runText(run), form_.runList);
+        const QColor colour = age == 0 ? QColor(0, 0, 160) : runColour(run.number);
+        auto swatch = swatches_.find(colour.rgba());
+        if (swatch == swatches_.end()) {
+            QPixmap pixmap(12, 12);
+            pixmap.fill(colour);
+            swatch = swatches_.insert(colour.rgba(), QIcon(pixmap));
+        }
+        auto* item = new QListWidgetItem(*swatch, runText(run), form_.runList);
         item->setCheckState(run.shown || age == 0 ? Qt::Checked : Qt::Unchecked);
         if (age == 0) {
             item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);  // the newest is always on

@@ -4,6 +4,9 @@
 // the list as PNG. Compiled with the window, whose file prompt it asks for names.
 #pragma once
 
+#include <QColor>
+#include <QHash>
+#include <QIcon>
 #include <QObject>
 #include <QRect>
 #include <QString>
@@ -54,6 +57,9 @@ private:
     Ui::PlotDialog& form_;
     const widgets::FilePrompt& askFileName_;
     StepHistory history_;
+    // One swatch icon per colour, made once: a fresh pixmap at every listing would take a place
+    // of its own in the toolkit's pixmap cache, megabytes over a long session.
+    QHash<QRgb, QIcon> swatches_;
 };
 
 }  // namespace response

@@ -1,9 +1,9 @@
 // A settings file of any bytes, opened through the real window's Open action. The load either
-// refuses the file with one message and leaves the form as it was, or loads it with at most the
-// version warning and one box per parameter the document lacks; every field stays in range.
+// refuses the file with one message and leaves the form as it was, or loads it with one box per
+// warning that the load without a window gives (the version's, then one per parameter the
+// document lacks); every field stays in range.
 #include <QAbstractSpinBox>
 #include <QApplication>
-#include <QDomDocument>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -13,6 +13,7 @@
 #include "morvane.h"
 #include "settings_document.h"
 #include "settings_form.h"
+#include "settings_transfer.h"
 
 using namespace config_tool;
 using namespace widgets;
@@ -64,14 +65,6 @@ bool fieldsInRange() {
     return true;
 }
 
-// How many of the nineteen parameters the document lacks, and whether its version is another.
-int missingParameters(const QDomElement& root) {
-    int missing = root.elementsByTagName("Param80").isEmpty() ? 1 : 0;
-    for (const AxisSetting& setting : axisSettings()) {
-        missing += root.elementsByTagName("Param" + QString::number(setting.number)).isEmpty();
-    }
-    return missing;
-}
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
@@ -103,19 +96,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(window->ui.statusbar->currentMessage().isEmpty(), "no status after a refusal");
         return 0;
     }
-    // Loaded: the same parse gives the document the window read.
-    QDomDocument document;
+    // Loaded: one box per warning of the load without a window, in its order.
     FUZZ_CHECK(size <= size_t(kSettingsFileSizeLimit), "only small files load");
-    FUZZ_CHECK(
-        parseSettingsText(QByteArray(reinterpret_cast<const char*>(data), int(size)), document),
-        "loaded text parses");
-    const QDomElement root = document.documentElement();
     QStringList expected;
-    if (settingsFileVersion(root) != kSettingsFileVersion) {
-        expected << "Unsupported version of Ferrox settings file. Upgrade Morvane.";
-    }
-    for (int i = missingParameters(root); i > 0; --i) {
-        expected << "Error in config file";
+    for (const char* warning :
+         loadSettingsText(QByteArray(reinterpret_cast<const char*>(data), int(size))).warnings) {
+        expected << warning;
     }
     FUZZ_CHECK(boxes->texts == expected, "version warning and one box per missing parameter");
     FUZZ_CHECK(window->ui.statusbar->currentMessage() == "Configuration loaded", "loaded status");
