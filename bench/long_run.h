@@ -7,11 +7,21 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QtGlobal>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
+
+// Before the application object: offscreen unless a platform is asked for, and Qt's warnings
+// about the boxes the run answers kept off the report.
+inline void startQuietlyOffscreen() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+}
 
 // VmRSS from /proc/self/status, in KiB; -1 when it cannot be read.
 inline long residentKib() {

@@ -13,15 +13,8 @@
 #include "message_box_watcher.h"
 #include "startup_options.h"
 
-namespace {
-void dropBoxNoise(QtMsgType, const QMessageLogContext&, const QString&) {}
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qInstallMessageHandler(dropBoxNoise);
+    startQuietlyOffscreen();
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(tressel);
     const int flashes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
