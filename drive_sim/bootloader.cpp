@@ -32,11 +32,32 @@ uint16_t factoryFlashWord(size_t address) {
     return uint16_t(0x5A3C ^ (address * 0x9E37u));
 }
 
-std::vector<uint16_t> factoryFlash(size_t words) {
-    std::vector<uint16_t> flash(words);
-    for (size_t i = 0; i < words; ++i) {
-        flash[i] = factoryFlashWord(i);
+const std::vector<uint16_t>& flashPeriod(FlashBase base) {
+    static const auto period = [](FlashBase base) {
+        std::vector<uint16_t> words(kFactoryFlashPeriod, kErasedFlashWord);
+        for (size_t i = 0; base == FlashBase::Factory && i < words.size(); ++i) {
+            words[i] = factoryFlashWord(i);
+        }
+        return words;
+    };
+    static const std::vector<uint16_t> erased = period(FlashBase::Erased);
+    static const std::vector<uint16_t> factory = period(FlashBase::Factory);
+    return base == FlashBase::Erased ? erased : factory;
+}
+
+void makeFlash(std::vector<uint16_t>& flash, FlashBase base, size_t words) {
+    const std::vector<uint16_t>& period = flashPeriod(base);
+    flash.clear();
+    flash.reserve(words);
+    while (flash.size() < words) {
+        const size_t take = std::min(period.size(), words - flash.size());
+        flash.insert(flash.end(), period.begin(), period.begin() + ptrdiff_t(take));
     }
+}
+
+std::vector<uint16_t> factoryFlash(size_t words) {
+    std::vector<uint16_t> flash;
+    makeFlash(flash, FlashBase::Factory, words);
     return flash;
 }
 

@@ -51,9 +51,18 @@ private:
 };
 
 // What a drive's flash holds when it leaves the factory: an old firmware, certainly not all ones.
+// A word depends on the low 16 bits of its address only, so the contents repeat with that period.
 uint16_t factoryFlashWord(size_t address);
+constexpr size_t kFactoryFlashPeriod = 0x10000;
 std::vector<uint16_t> factoryFlash(size_t words);
 constexpr uint16_t kErasedFlashWord = 0xFFFF;
+
+// One period (kFactoryFlashPeriod words) of an erased flash or of the factory's.
+enum class FlashBase { Erased, Factory };
+const std::vector<uint16_t>& flashPeriod(FlashBase base);
+// Makes `flash` a whole flash of `words` words, erased or as it left the factory, in the storage
+// it already has: a reader of many state files does not take and touch half a megabyte for each.
+void makeFlash(std::vector<uint16_t>& flash, FlashBase base, size_t words);
 
 std::unique_ptr<DrivePersonality> makeBootloader();
 std::unique_ptr<SimulatedBootloader> makeBootloader(BootloaderSettings settings);

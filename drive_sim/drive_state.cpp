@@ -37,16 +37,24 @@ std::string folderOf(const std::string& path) {
 }
 
 // The number of leading words of `flash` that differ from the base somewhere at or after them.
-size_t differingPrefix(const std::vector<uint16_t>& flash, uint16_t (*baseWord)(size_t)) {
+// A whole flash is 256 Ki words, mostly the base's, and is written every 200 ms of a flashing:
+// it is compared from the end in large blocks while they match, then in smaller ones inside the
+// first that does not. A block starts at a multiple of its length, so it lies in one period.
+size_t differingPrefix(const std::vector<uint16_t>& flash, FlashBase base) {
     size_t end = flash.size();
-    while (end > 0 && flash[end - 1] == baseWord(end - 1)) {
-        --end;
+    for (const size_t block : {size_t(4096), size_t(64), size_t(1)}) {
+        static_assert(kFactoryFlashPeriod % 4096 == 0);
+        while (end > 0) {
+            const size_t start = (end - 1) / block * block;
+            const uint16_t* expected = flashPeriod(base).data() + start % kFactoryFlashPeriod;
+            if (std::memcmp(flash.data() + start, expected, (end - start) * sizeof(uint16_t)) !=
+                0) {
+                break;
+            }
+            end = start;
+        }
     }
     return end;
-}
-
-uint16_t erasedFlashWord(size_t) {
-    return kErasedFlashWord;
 }
 
 class StateReader {
@@ -54,6 +62,8 @@ public:
     explicit StateReader(std::istream& in) : in_(in) {}
 
     bool read(DriveState& state, std::string& why) {
+        state.storedParamChanges.clear();
+        state.flash.clear();
         std::string line;
         if (!next(line) || line.rfind(kFormatName, 0) != 0) {
             why = std::string("it does not start with '") + kHeader + "'";
@@ -130,8 +140,7 @@ private:
             (base != "erased" && base != "factory") || !number(fields, words, count, true)) {
             return false;
         }
-        state.flash =
-            base == "erased" ? std::vector<uint16_t>(words, kErasedFlashWord) : factoryFlash(words);
+        makeFlash(state.flash, base == "erased" ? FlashBase::Erased : FlashBase::Factory, words);
         std::string line;
         for (size_t at = 0; at < count; at += kWordsPerLine) {
             const size_t onLine = std::min(kWordsPerLine, size_t(count) - at);
@@ -164,8 +173,8 @@ std::string driveStateText(const DriveState& state) {
         out << param << ' ' << value << '\n';
     }
     if (!state.flash.empty()) {
-        const size_t afterErase = differingPrefix(state.flash, erasedFlashWord);
-        const size_t overFactory = differingPrefix(state.flash, factoryFlashWord);
+        const size_t afterErase = differingPrefix(state.flash, FlashBase::Erased);
+        const size_t overFactory = differingPrefix(state.flash, FlashBase::Factory);
         const size_t count = std::min(afterErase, overFactory);
         out << "flash " << state.flash.size() << (count == afterErase ? " erased " : " factory ")
             << count;

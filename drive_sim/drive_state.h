@@ -26,6 +26,7 @@ struct DriveState {
 bool loadDriveState(const std::string& path, DriveState& state, std::string& error);
 
 // The same on the file's text already read: false, with why, for a damaged or foreign text.
+// Whatever `state` held is replaced; its flash's storage is used again.
 bool parseDriveState(const std::string& text, DriveState& state, std::string& why);
 // The file's text for `state`, as saveDriveState writes it.
 std::string driveStateText(const DriveState& state);

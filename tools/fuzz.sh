@@ -5,6 +5,7 @@
 # found something; the input is then in the log's folder, which is kept.
 #   bash tools/fuzz.sh [SECONDS] [HARNESS...]      (all harnesses when none is named)
 #   KMR_FUZZ_BUILD=DIR picks the build folder (default build-fuzz).
+#   KMR_FUZZ_RUNS=N stops each harness after N runs, if that comes before SECONDS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -26,7 +27,10 @@ corpus_of() {
     esac
 }
 
-table=$(printf '%-16s %10s %10s %8s %8s' harness runs exec/s cov ft)
+runs_limit=()
+[ -n "${KMR_FUZZ_RUNS:-}" ] && runs_limit=(-runs="$KMR_FUZZ_RUNS")
+
+table=$(printf '%-16s %10s %8s %10s %8s %8s' harness runs seconds exec/s cov ft)
 for fuzzer in "${harnesses[@]}"; do
     work=$(mktemp -d)  # libFuzzer adds what it finds to its first folder; the repository's stays
     cp tests/fuzz/corpus/"$(corpus_of "$fuzzer")"/* "$work"/
@@ -34,9 +38,11 @@ for fuzzer in "${harnesses[@]}"; do
     # The runner's refusals go to standard error, one a run.
     [ "$fuzzer" = subcommand_line ] && quiet=(-close_fd_mask=2)
     echo "--- ${fuzzer}_fuzzer, ${seconds} s"
+    started=$SECONDS
     (cd "$work" && ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen TMPDIR="$work" \
         "$OLDPWD/$dir/tests/fuzz/${fuzzer}_fuzzer" -max_total_time="$seconds" -timeout=5 \
-        -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 "${quiet[@]}" . >fuzz.log 2>&1) || {
+        -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 "${runs_limit[@]}" "${quiet[@]}" . \
+        >fuzz.log 2>&1) || {
         tail -n 40 "$work"/fuzz.log
         echo "fuzz.sh: ${fuzzer}_fuzzer found a fault; its log and input are in $work" >&2
         exit 1
@@ -44,7 +50,8 @@ for fuzzer in "${harnesses[@]}"; do
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work"/fuzz.log)
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work"/fuzz.log)
     cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$work"/fuzz.log | tail -n 1 | awk '{print $2, $4}')
-    table+=$'\n'$(printf '%-16s %10s %10s %8s %8s' "$fuzzer" "$runs" "$rate" ${cov:-? ?})
+    table+=$'\n'$(printf '%-16s %10s %8s %10s %8s %8s' "$fuzzer" "$runs" $((SECONDS - started)) \
+        "$rate" ${cov:-? ?})
     rm -rf "$work"
 done
 echo "$table"

@@ -12,6 +12,7 @@
 
 #include "bootloader.h"
 #include "drive_link.h"
+#include "drive_state.h"
 #include "provider.h"
 #include "sim_options.h"
 
@@ -229,6 +230,40 @@ TEST(SimulatedDriveState, OneFileKeepsStoredSettingsAndFlashAcrossRunsAndClampsH
         EXPECT_NE(error.find("state file '" + file + "' is damaged"), std::string::npos) << error;
         EXPECT_NE(error.find(why), std::string::npos) << error;
     }
+}
+
+// The file keeps the flash up to its last word that differs from the shorter base, whichever
+// block of the comparison that word falls in, and reading it back gives the same flash.
+TEST(SimulatedDriveState, FlashIsKeptUpToItsLastChangedWord) {
+    using drive_sim::FlashBase;
+    const size_t words = drive_sim::BootloaderSettings{}.flashWords;
+    drive_sim::DriveState state;
+    drive_sim::DriveState read;
+    std::string why;
+    for (const FlashBase base : {FlashBase::Erased, FlashBase::Factory}) {
+        for (const size_t changed : {size_t(0), size_t(63), size_t(64), size_t(4095), size_t(4096),
+                                     size_t(65536 + 100), words - 1, words}) {
+            drive_sim::makeFlash(state.flash, base, words);
+            if (changed < words) {
+                state.flash[changed] ^= 0x0100;
+            }
+            const std::string text = drive_sim::driveStateText(state);
+            // Differing from both bases up to the last word, it is written over an erased one.
+            const bool overErased = base == FlashBase::Erased || changed == words - 1;
+            const std::string expected = "flash " + std::to_string(words) +
+                                         (overErased ? " erased " : " factory ") +
+                                         std::to_string(changed < words ? changed + 1 : 0) + '\n';
+            EXPECT_NE(text.find(expected), std::string::npos) << changed << '\n' << expected;
+            ASSERT_TRUE(drive_sim::parseDriveState(text, read, why)) << why;
+            EXPECT_EQ(read.flash, state.flash) << changed;
+        }
+    }
+    // Read into a state that held something: nothing of it stays.
+    ASSERT_TRUE(drive_sim::parseDriveState(
+        "kmr-simulated-drive-state 1\nstored-parameters 1\n410 2000\nend\n", read, why));
+    EXPECT_TRUE(read.flash.empty());
+    ASSERT_TRUE(drive_sim::parseDriveState("kmr-simulated-drive-state 1\nend\n", read, why));
+    EXPECT_TRUE(read.storedParamChanges.empty());
 }
 
 TEST(SimulatedAdapterFromOptions, TheStepTestRunsOnTheAxisTheMechanicsDescribe) {

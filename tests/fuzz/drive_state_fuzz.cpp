@@ -6,14 +6,16 @@
 using namespace drive_sim;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    DriveState state;
+    // Kept from input to input, as a reader of many files would: each parse must replace all of
+    // it, and a whole flash is not taken from the allocator afresh for every input.
+    static DriveState state;
+    static DriveState again;
     std::string why;
     if (!parseDriveState(std::string(reinterpret_cast<const char*>(data), size), state, why)) {
         FUZZ_CHECK(!why.empty(), "a refusal names its reason");
         return 0;
     }
     const std::string text = driveStateText(state);
-    DriveState again;
     FUZZ_CHECK(parseDriveState(text, again, why) && driveStateText(again) == text &&
                    again.storedParamChanges == state.storedParamChanges &&
                    again.flash == state.flash,
