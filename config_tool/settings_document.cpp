@@ -1,11 +1,7 @@
 #include "settings_document.h"
 
-#include <QDomNamedNodeMap>
-#include <QDomNodeList>
 #include <QFile>
-#include <QStringList>
 #include <QXmlStreamReader>
-#include <algorithm>
 
 #include "front_end.h"
 #include "regular_file.h"
@@ -26,23 +22,95 @@ constexpr int kMaxElementDepth = 64;
 constexpr int kEntityExpansionLimit = 1024;
 constexpr qint64 kMaxExpandedText = 1024 * 1024;
 
-// One pass over the text with the limits the DOM cannot be given: the nesting depth and the
-// total of text and attribute values after entity expansion.
-bool withinParseLimits(const QByteArray& text) {
+template <typename Text>
+int wholeNumberOr0(const Text& text) {
+    bool isNumber = false;
+    const int value = text.toInt(&isNumber, 10);
+    return isNumber ? value : 0;
+}
+
+// The number in an element name "Param<number>" with the number written as the writer writes it
+// (decimal digits, no leading zero): "Param0410" names no parameter. -1 for any other name.
+template <typename Name>
+int paramNumberIn(const Name& name) {
+    const QLatin1String prefix("Param");
+    const auto digits = name.mid(prefix.size());
+    if (!name.startsWith(prefix) || digits.isEmpty() || digits.size() > 5 ||
+        (digits.size() > 1 && digits.at(0) == QLatin1Char('0'))) {
+        return -1;
+    }
+    for (const QChar digit : digits) {
+        if (digit.unicode() < '0' || digit.unicode() > '9') {
+            return -1;
+        }
+    }
+    return digits.toInt();
+}
+}  // namespace
+
+QByteArray writeSettingsText(const std::vector<FileParam>& params) {
+    QByteArray text;
+    text.reserve(64 + 48 * int(params.size()));
+    text.append("<!DOCTYPE KMR_ML>\n<SetupFRX>\n <FileSpecs Version=\"")
+        .append(QByteArray::number(kSettingsFileVersion))
+        .append("\"/>\n");
+    for (const FileParam& param : params) {
+        text.append(" <Param")
+            .append(QByteArray::number(param.number))
+            .append(" Type=\"uint16\" Value=\"")
+            .append(QByteArray::number(param.value))
+            .append("\"/>\n");
+    }
+    return text.append("</SetupFRX>\n");
+}
+
+QString withSettingsSuffix(const QString& name) {
+    if (name.endsWith(".frx", Qt::CaseInsensitive)) {
+        return name;
+    }
+    return name + ".frx";
+}
+
+bool parseSettingsText(const QByteArray& text, const std::vector<uint16_t>& wanted,
+                       SettingsText& read) {
+    if (text.size() > kSettingsFileSizeLimit) {
+        return false;
+    }
+    read = SettingsText{};
+    read.values.resize(wanted.size());
+    bool versionFound = false;
+
     QXmlStreamReader reader(text);
     reader.setEntityExpansionLimit(kEntityExpansionLimit);
     int depth = 0;
     qint64 expanded = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
-            case QXmlStreamReader::StartElement:
+            case QXmlStreamReader::StartElement: {
                 if (++depth > kMaxElementDepth) {
                     return false;
                 }
-                for (const QXmlStreamAttribute& attribute : reader.attributes()) {
+                const QXmlStreamAttributes attributes = reader.attributes();
+                for (const QXmlStreamAttribute& attribute : attributes) {
                     expanded += attribute.value().size();
                 }
+                const auto name = reader.qualifiedName();
+                if (depth == 1) {
+                    read.rootName = name.toString();
+                    break;
+                }
+                if (!versionFound && name == QLatin1String("FileSpecs")) {
+                    versionFound = true;
+                    read.version = wholeNumberOr0(attributes.value(QLatin1String("Version")));
+                }
+                const int number = paramNumberIn(name);
+                for (size_t i = 0; number >= 0 && i < wanted.size(); ++i) {
+                    if (!read.values[i] && wanted[i] == number) {
+                        read.values[i] = wholeNumberOr0(attributes.value(QLatin1String("Value")));
+                    }
+                }
                 break;
+            }
             case QXmlStreamReader::EndElement:
                 --depth;
                 break;
@@ -57,93 +125,6 @@ bool withinParseLimits(const QByteArray& text) {
         }
     }
     return !reader.hasError();
-}
-
-// The order attributes are written in; any others follow alphabetically.
-const QStringList kAttributeOrder = {"Type", "Value", "Version"};
-
-long long attributeRank(const QString& name) {
-    const long long rank = kAttributeOrder.indexOf(name);
-    return rank < 0 ? kAttributeOrder.size() : rank;
-}
-
-QStringList orderedAttributeNames(const QDomElement& element) {
-    const QDomNamedNodeMap map = element.attributes();
-    QStringList names;
-    for (int i = 0; i < map.count(); ++i) {
-        names << map.item(i).nodeName();
-    }
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const long long rankA = attributeRank(a);
-        const long long rankB = attributeRank(b);
-        return rankA != rankB ? rankA < rankB : a < b;
-    });
-    return names;
-}
-
-void writeElement(const QDomElement& element, int depth, QString& out) {
-    const QString indent(depth, ' ');
-    out += indent + '<' + element.tagName();
-    for (const QString& name : orderedAttributeNames(element)) {
-        out += ' ' + name + "=\"" + element.attribute(name).toHtmlEscaped() + '"';
-    }
-    const QDomNodeList children = element.childNodes();
-    bool hasElements = false;
-    for (int i = 0; i < children.count(); ++i) {
-        hasElements = hasElements || children.at(i).isElement();
-    }
-    if (!hasElements) {
-        out += "/>\n";
-        return;
-    }
-    out += ">\n";
-    for (int i = 0; i < children.count(); ++i) {
-        if (children.at(i).isElement()) {
-            writeElement(children.at(i).toElement(), depth + 1, out);
-        }
-    }
-    out += indent + "</" + element.tagName() + ">\n";
-}
-}  // namespace
-
-SettingsDocument newSettingsDocument() {
-    SettingsDocument settings{QDomDocument("KMR_ML"), QDomElement()};
-    settings.root = settings.document.createElement("SetupFRX");
-    settings.document.appendChild(settings.root);
-    QDomElement fileSpecs = settings.document.createElement("FileSpecs");
-    fileSpecs.setAttribute("Version", QString::number(kSettingsFileVersion));
-    settings.root.appendChild(fileSpecs);
-    return settings;
-}
-
-QByteArray settingsFileText(const QDomDocument& document) {
-    QString out;
-    const QString type = document.doctype().name();
-    if (!type.isEmpty()) {
-        out += "<!DOCTYPE " + type + ">\n";
-    }
-    const QDomElement root = document.documentElement();
-    if (!root.isNull()) {
-        writeElement(root, 0, out);
-    }
-    return out.toUtf8();
-}
-
-QString withSettingsSuffix(const QString& name) {
-    if (name.endsWith(".frx", Qt::CaseInsensitive)) {
-        return name;
-    }
-    return name + ".frx";
-}
-
-bool parseSettingsText(const QByteArray& text, QDomDocument& document) {
-    if (!withinParseLimits(text)) {
-        return false;
-    }
-    // The stream reader also refuses a duplicate attribute, which the DOM's own parser lets by.
-    QXmlStreamReader reader(text);
-    reader.setEntityExpansionLimit(kEntityExpansionLimit);
-    return document.setContent(&reader, false);
 }
 
 SettingsRead readSettingsFile(const QString& path, QByteArray& text) {
@@ -165,16 +146,6 @@ SettingsRead readSettingsFile(const QString& path, QByteArray& text) {
     return text.size() > kSettingsFileSizeLimit ? SettingsRead::Refused : SettingsRead::Read;
 }
 
-int settingsFileVersion(const QDomElement& root) {
-    const QDomNodeList fileSpecs = root.elementsByTagName("FileSpecs");
-    if (fileSpecs.isEmpty()) {
-        return 0;
-    }
-    bool isNumber = false;
-    const int version = fileSpecs.at(0).toElement().attribute("Version").toInt(&isNumber, 10);
-    return isNumber ? version : 0;
-}
-
 bool guardSettingsLoad(FrontEnd& frontEnd, const std::function<void()>& step) {
     try {
         step();
@@ -184,13 +155,6 @@ bool guardSettingsLoad(FrontEnd& frontEnd, const std::function<void()>& step) {
                              Failure::FileRefused);
         return false;
     }
-}
-
-QDomElement paramElement(QDomDocument& document, uint16_t number, uint16_t value) {
-    QDomElement element = document.createElement("Param" + QString::number(number));
-    element.setAttribute("Type", "uint16");
-    element.setAttribute("Value", QString::number(value));
-    return element;
 }
 
 }  // namespace config_tool

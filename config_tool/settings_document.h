@@ -1,14 +1,16 @@
 // The settings file: an XML document with the type "KMR_ML", the root "SetupFRX", a "FileSpecs"
 // version element and one element per drive parameter. This layer knows the format and the
 // file system; the workflows (settings_file.cpp) bring in the questions and messages.
+// The file is read with a stream reader in one pass and written as text: a document tree would
+// only be built to look up 26 values, with a few thousand allocations per file.
 #pragma once
 
 #include <QByteArray>
-#include <QDomDocument>
-#include <QDomElement>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <vector>
 
 namespace drive_link {
 class FrontEnd;
@@ -18,16 +20,14 @@ namespace config_tool {
 
 constexpr int kSettingsFileVersion = 100;
 
-struct SettingsDocument {
-    QDomDocument document;
-    QDomElement root;  // already holds "FileSpecs"; the parameters go after it
+// One parameter as the file holds it: <Param<number> Type="uint16" Value="<value>"/>.
+struct FileParam {
+    uint16_t number;
+    uint16_t value;
 };
-SettingsDocument newSettingsDocument();
-
-// The file's text, one element per line. Attributes are written in a fixed order ("Type" before
-// "Value"), so the same settings always give the same bytes; the DOM's own writer orders them
-// by hash.
-QByteArray settingsFileText(const QDomDocument& document);
+// The whole file's text for these parameters, one element per line in the given order, after the
+// version: the same settings always give the same bytes.
+QByteArray writeSettingsText(const std::vector<FileParam>& params);
 
 // ".frx" unless the name already ends so, in any letter case.
 QString withSettingsSuffix(const QString& name);
@@ -43,17 +43,23 @@ enum class SettingsRead {
 };
 // The file's bytes, at most the size limit of them; the parse is the caller's.
 SettingsRead readSettingsFile(const QString& path, QByteArray& text);
-// The parse alone: false for malformed XML, duplicate attributes, or text past the bounds.
-bool parseSettingsText(const QByteArray& text, QDomDocument& document);
 
-// "Version" of the first "FileSpecs" below the root; 0 when missing or not a number.
-int settingsFileVersion(const QDomElement& root);
+// What a settings file's text holds for the loader. Nesting and order do not matter: below the
+// root, the first element of a name in document order is the one that counts.
+struct SettingsText {
+    QString rootName;
+    int version = 0;  // "Version" of the first "FileSpecs"; 0 when missing or not a number
+    // "Value" of the first element named "Param<number>", for each wanted number: none when the
+    // file has no such element, 0 when its value is not a whole number.
+    std::vector<std::optional<int>> values;
+};
+// One pass over the text: false for malformed XML, duplicate attributes, a text above the size
+// limit or past the bounds of nesting and entity expansion.
+bool parseSettingsText(const QByteArray& text, const std::vector<uint16_t>& wanted,
+                       SettingsText& read);
 
-// Runs one step of interpreting a loaded document. Nothing below is meant to throw, but a
-// failure that does must not take the program down: it shows "File load failed" and gives false.
+// Runs one step of interpreting a loaded file. Nothing below is meant to throw, but a failure
+// that does must not take the program down: it shows "File load failed" and gives false.
 bool guardSettingsLoad(drive_link::FrontEnd& frontEnd, const std::function<void()>& step);
-
-// One parameter as the file holds it: <Param<number> Type="uint16" Value="<value>"/>.
-QDomElement paramElement(QDomDocument& document, uint16_t number, uint16_t value);
 
 }  // namespace config_tool

@@ -33,12 +33,12 @@ Outcome saveSettingsFile(MorvaneFrontEnd& frontEnd) {
         return cancelSave(frontEnd);
     }
 
-    SettingsDocument settings = newSettingsDocument();
-    const Outcome exported = exportSettingsToDocument(frontEnd, settings);
+    QByteArray text;
+    const Outcome exported = exportSettingsToText(frontEnd, text);
     if (!exported.succeeded()) {
         return exported;
     }
-    if (!writeFileAtomically(name, settingsFileText(settings.document))) {
+    if (!writeFileAtomically(name, text)) {
         frontEnd.showMessage(MessageKind::Warning, "Error",
                              frontEnd.translate("Unable to open file for writing"),
                              Failure::FileRefused);

@@ -1,7 +1,5 @@
 #include "settings_transfer.h"
 
-#include <QDomElement>
-#include <QHash>
 #include <functional>
 #include <vector>
 
@@ -40,27 +38,6 @@ DriveSettings readSettings(const std::function<int(uint16_t number)>& read) {
     return settings;
 }
 
-// The first element of each name among the root's descendants, in document order: what the
-// root's elementsByTagName would find first, in one walk instead of one per parameter.
-QHash<QString, QDomElement> firstElementsBelow(const QDomElement& root) {
-    QHash<QString, QDomElement> first;
-    QDomNode node = root.firstChild();
-    while (!node.isNull()) {
-        if (node.isElement() && !first.contains(node.nodeName())) {
-            first.insert(node.nodeName(), node.toElement());
-        }
-        if (node.hasChildNodes()) {
-            node = node.firstChild();
-            continue;
-        }
-        while (node.nextSibling().isNull() && node.parentNode() != root) {
-            node = node.parentNode();
-        }
-        node = node.nextSibling();
-    }
-    return first;
-}
-
 // Reads every setting as the drive holds it and reports the link.
 Outcome readSettingsFromDrive(MorvaneFrontEnd& frontEnd, DriveSettings& read) {
     bool error = false;
@@ -92,19 +69,21 @@ Outcome exportSettingsToDrive(MorvaneFrontEnd& frontEnd) {
     return linkOutcome(frontEnd, error);
 }
 
-Outcome exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& document) {
+Outcome exportSettingsToText(MorvaneFrontEnd& frontEnd, QByteArray& text) {
     const DriveSettings settings = frontEnd.settings();
     const Outcome valid = validSettings(frontEnd, settings);
     if (valid.succeeded()) {
-        settingsToDocument(settings, document);
+        text = settingsFileText(settings);
     }
     return valid;
 }
 
-void settingsToDocument(const DriveSettings& settings, SettingsDocument& document) {
+QByteArray settingsFileText(const DriveSettings& settings) {
+    std::vector<FileParam> params;
     forEachParam(settings, [&](uint16_t number, uint16_t content) {
-        document.root.appendChild(paramElement(document.document, number, content));
+        params.push_back({number, content});
     });
+    return writeSettingsText(params);
 }
 
 Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
@@ -118,31 +97,32 @@ Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
 }
 
 SettingsFileLoad loadSettingsText(const QByteArray& text) {
+    static const std::vector<uint16_t> wanted = [] {
+        std::vector<uint16_t> numbers;
+        forEachParam(DriveSettings{},
+                     [&](uint16_t number, uint16_t) { numbers.push_back(number); });
+        return numbers;
+    }();
     SettingsFileLoad load;
-    QDomDocument document;
-    if (text.size() > kSettingsFileSizeLimit || !parseSettingsText(text, document)) {
+    SettingsText read;
+    if (!parseSettingsText(text, wanted, read)) {
         load.refusal = "File read failed";
         return load;
     }
-    const QDomElement root = document.documentElement();
-    if (root.tagName() != "SetupFRX") {
+    if (read.rootName != "SetupFRX") {
         load.refusal = "Not a Ferrox settings file";
         return load;
     }
-    if (settingsFileVersion(root) != kSettingsFileVersion) {
+    if (read.version != kSettingsFileVersion) {
         load.warnings.push_back("Unsupported version of Ferrox settings file. Upgrade Morvane.");
     }
-    // Looked up among all descendants, so nesting and order in the file do not matter.
-    const QHash<QString, QDomElement> elements = firstElementsBelow(root);
-    load.settings = readSettings([&](uint16_t number) {
-        const auto found = elements.find("Param" + QString::number(number));
-        if (found == elements.end()) {
+    size_t index = 0;
+    load.settings = readSettings([&](uint16_t) {
+        const std::optional<int> value = read.values[index++];
+        if (!value) {
             load.warnings.push_back("Error in config file");
-            return kMissingParamValue;
         }
-        bool isNumber = false;
-        const int value = found->attribute("Value").toInt(&isNumber, 10);
-        return isNumber ? value : 0;
+        return value.value_or(kMissingParamValue);
     });
     return load;
 }

@@ -1,4 +1,4 @@
-// The settings of both axes between the front end and either the drive or a settings document.
+// The settings of both axes between the front end and either the drive or a settings file.
 // One order serves both destinations so that a file always holds what Apply would send.
 #pragma once
 
@@ -10,12 +10,9 @@
 
 #include "front_end.h"
 
-class QDomElement;
-
 namespace config_tool {
 
 class MorvaneFrontEnd;
-struct SettingsDocument;
 
 // Done when no continuous current exceeds its peak current; otherwise shows "Settings error" and
 // fails as the drive would refuse them.
@@ -24,14 +21,14 @@ drive_link::Outcome validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings
 // Each transfer is done, or failed with what it showed. Checks the settings (validSettings),
 // writes them with setParam and reports the link.
 drive_link::Outcome exportSettingsToDrive(MorvaneFrontEnd& frontEnd);
-// The same check, then one element per parameter below the document's root.
-drive_link::Outcome exportSettingsToDocument(MorvaneFrontEnd& frontEnd, SettingsDocument& settings);
+// The same check, then the settings file's text.
+drive_link::Outcome exportSettingsToText(MorvaneFrontEnd& frontEnd, QByteArray& text);
 
 // Reads every setting from the drive and reports the link; only a complete set reaches the front
 // end, so a lost link leaves it as it was.
 drive_link::Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd);
-// One element per parameter below the document's root, in the order on the wire.
-void settingsToDocument(const DriveSettings& settings, SettingsDocument& document);
+// The settings file's text: one element per parameter, in the order on the wire.
+QByteArray settingsFileText(const DriveSettings& settings);
 
 // A settings file's text as Open takes it, with no front end: refused with the one message Open
 // shows, or the settings it holds and the warnings Open shows before them (another version's,

@@ -10,6 +10,7 @@
 #include "settings_comparison.h"
 #include "settings_document.h"
 #include "settings_form.h"
+#include "settings_transfer.h"
 
 using namespace config_tool;
 
@@ -87,5 +88,33 @@ TEST(SettingsFile, SuffixOnlyWhenMissing) {
         {"a", "a.frx"}, {"a.frx", "a.frx"}, {"a.FRX", "a.FRX"}, {"a.frx.bak", "a.frx.bak.frx"}};
     for (const auto& name : names) {
         EXPECT_EQ(withSettingsSuffix(name.typed), name.saved) << name.typed;
+    }
+}
+
+// Which element of a file gives a parameter its value: the first named exactly "Param<number>"
+// below the root in document order, at any depth, markup from an entity included; not a prefixed
+// name, a leading zero, a comment or character data.
+TEST(SettingsFile, TheFirstElementOfTheNameAnywhereBelowTheRootCounts) {
+    const QByteArray head =
+        "<!DOCTYPE KMR_ML [<!ENTITY e \"<Param80 Value='7'/>\">]>\n"
+        "<SetupFRX xmlns:x=\"urn:x\"><FileSpecs Version=\"100\"/>";
+    const struct {
+        const char* body;
+        int flags;  // parameter 80; -1 when the file lacks it
+    } files[] = {
+        {"<A><Param80 Value=\"1\"/></A><Param80 Value=\"2\"/>", 1},
+        {"<Param80 Value=\"3\"><Param80 Value=\"4\"/></Param80>", 3},
+        {"&e;<Param80 Value=\"2\"/>", 7},
+        {"<x:Param80 Value=\"5\"/><Param80 x:Value=\"6\" Value=\"8\"/>", 8},
+        {"<Param080 Value=\"9\"/><!-- <Param80 Value=\"1\"/> --><![CDATA[<Param80/>]]>", -1},
+        {"<Param80 Value=\" 12 \"/>", 12},
+        {"<Param80 Value=\"0x10\"/>", 0},
+    };
+    for (const auto& file : files) {
+        const SettingsFileLoad load = loadSettingsText(head + file.body + "</SetupFRX>");
+        ASSERT_EQ(load.refusal, nullptr) << file.body;
+        const size_t missing = axisSettings().size() + (file.flags < 0 ? 1 : 0);
+        EXPECT_EQ(load.warnings.size(), missing) << file.body;
+        EXPECT_EQ(load.settings.flags, uint16_t(file.flags < 0 ? 555 : file.flags)) << file.body;
     }
 }

@@ -16,9 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const DriveSettings held = asTheFormHolds(load.settings);
-    SettingsDocument written = newSettingsDocument();
-    settingsToDocument(held, written);
-    const SettingsFileLoad again = loadSettingsText(settingsFileText(written.document));
+    const SettingsFileLoad again = loadSettingsText(settingsFileText(held));
     FUZZ_CHECK(!again.refusal && again.warnings.empty(), "a written file loads cleanly");
     FUZZ_CHECK(again.settings.flags == held.flags && again.settings.contents == held.contents,
                "the written settings come back");
