@@ -15,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "ferrox_factory.h"
@@ -221,9 +222,17 @@ public:
     }
 
     void changed(const std::function<void(DriveState&)>& takePart) {
+        const std::lock_guard<std::mutex> hold(mutex_);
         takePart(state_);
         pending_ = true;
         if (std::chrono::steady_clock::now() - lastSave_ >= kSaveInterval) {
+            save();
+        }
+    }
+
+    void saveIfPending() {
+        const std::lock_guard<std::mutex> hold(mutex_);
+        if (pending_) {
             save();
         }
     }
@@ -242,6 +251,7 @@ private:
         }
     }
 
+    std::mutex mutex_;  // a program may save the drives' changes while a drive makes more
     std::string path_;
     DriveState state_;
     bool pending_ = false;
@@ -250,10 +260,19 @@ private:
         std::chrono::steady_clock::now() - kSaveInterval;
 };
 
+// The keepers of the drives alive now, for saveDriveStatesNow.
+std::mutex keepersMutex;
+std::vector<std::weak_ptr<StateKeeper>> liveKeepers;
+
 void keepPart(DrivePersonality& drive, const std::string& path, DriveState loaded,
               std::function<void(DriveState&)> takePart) {
     auto keeper = std::make_shared<StateKeeper>(path, std::move(loaded));
     drive.setNonVolatileListener([keeper, takePart] { keeper->changed(takePart); });
+    const std::lock_guard<std::mutex> hold(keepersMutex);
+    liveKeepers.erase(std::remove_if(liveKeepers.begin(), liveKeepers.end(),
+                                     [](const auto& kept) { return kept.expired(); }),
+                      liveKeepers.end());
+    liveKeepers.push_back(keeper);
 }
 }  // namespace
 
@@ -334,6 +353,21 @@ bool saveDriveState(const std::string& path, const DriveState& state, std::strin
         }
     }
     return saved;
+}
+
+void saveDriveStatesNow() {
+    std::vector<std::shared_ptr<StateKeeper>> keepers;
+    {
+        const std::lock_guard<std::mutex> hold(keepersMutex);
+        for (const auto& kept : liveKeepers) {
+            if (auto keeper = kept.lock()) {
+                keepers.push_back(std::move(keeper));
+            }
+        }
+    }
+    for (const auto& keeper : keepers) {
+        keeper->saveIfPending();
+    }
 }
 
 bool driveStateLost() {

@@ -41,6 +41,11 @@ bool saveDriveState(const std::string& path, const DriveState& state, std::strin
 void keepDriveState(FerroxFirmware& firmware, const std::string& path, DriveState loaded);
 void keepDriveState(SimulatedBootloader& bootloader, const std::string& path, DriveState loaded);
 
+// Saves at once what the drives alive now have changed and not saved yet, which they would
+// otherwise save only when they go: a program that must say whether its work was kept calls
+// this before it asks driveStateLost.
+void saveDriveStatesNow();
+
 // Whether a state file could not be written since the program started (said on standard error):
 // the run's work was done on a drive that has forgotten it.
 bool driveStateLost();

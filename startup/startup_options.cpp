@@ -227,6 +227,8 @@ bool adapterIsAmbiguous(const StartupChoice& choice, const ProgramInfo& info) {
 }
 
 bool simulatedDriveStateLost() {
+    // The drive's changes of its last 200 ms are saved now, while the run can still report it.
+    drive_sim::saveDriveStatesNow();
     return drive_sim::driveStateLost();
 }
 

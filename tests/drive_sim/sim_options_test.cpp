@@ -1,6 +1,7 @@
 // The --simulate value: what it accepts, what it refuses, and the drive it builds.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <clocale>
 #include <cstdlib>
@@ -264,6 +265,34 @@ TEST(SimulatedDriveState, FlashIsKeptUpToItsLastChangedWord) {
     EXPECT_TRUE(read.flash.empty());
     ASSERT_TRUE(drive_sim::parseDriveState("kmr-simulated-drive-state 1\nend\n", read, why));
     EXPECT_TRUE(read.storedParamChanges.empty());
+}
+
+// A change the drive has not saved yet (saves come at most every 200 ms) is saved when the
+// program asks, so that a save that fails there is known before the run reports its end.
+TEST(SimulatedDriveState, AChangeLeftToSaveIsSavedWhenAskedAndItsFailureKnown) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("drive"));
+    const std::string file = dir.filePath("drive/state").toStdString();
+    auto adapter = drive_sim::makeSimulatedAdapter(parsed("latency=0,state=" + file));
+    adapter->powerCycle();
+    auto& drive = adapter->personality();
+    const auto store = [&drive](uint16_t gainP) {
+        for (const auto& [command, value] : setGainP(gainP, true)) {
+            drive.execute(command, value);
+        }
+    };
+    store(700);  // saved at once
+    store(710);  // left for later
+    drive_sim::saveDriveStatesNow();
+    std::ifstream saved(file);
+    const std::string text((std::istreambuf_iterator<char>(saved)), {});
+    EXPECT_NE(text.find("\n200 710\n"), std::string::npos) << text;
+    EXPECT_FALSE(drive_sim::driveStateLost());
+
+    ASSERT_TRUE(QDir(dir.filePath("drive")).removeRecursively());
+    store(720);
+    drive_sim::saveDriveStatesNow();
+    EXPECT_TRUE(drive_sim::driveStateLost());
 }
 
 TEST(SimulatedAdapterFromOptions, TheStepTestRunsOnTheAxisTheMechanicsDescribe) {
