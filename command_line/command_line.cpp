@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <utility>
@@ -143,6 +144,17 @@ void markNotRecorded(SubcommandResult& result, QJsonObject& outcome) {
         outcome["result"] = "failed";
         outcome["exit_code"] = kExitNotRecorded;
     }
+}
+
+// A script reads the result on standard output: a result that standard output did not take (a
+// full disk, a closed pipe) is a lost record too. Standard error says why.
+int exitCodeAfterPrinting(const ProgramInfo& info, bool printed, int exitCode) {
+    if (printed) {
+        return exitCode;
+    }
+    const int problem = errno;
+    std::fprintf(stderr, "%s: cannot write the result: %s\n", info.name, std::strerror(problem));
+    return exitCode == kExitDone ? kExitNotRecorded : exitCode;
 }
 
 // The subcommand the line names, or why the line is refused.
@@ -343,8 +355,10 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     if (subcommand->readsFilesOnly) {
         const SubcommandResult result =
             subcommand->run({parser.positionalArguments().value(1), 0, parser});
-        printResult(STDOUT_FILENO, json ? resultObject(result) : QJsonObject{}, result.line);
-        return result.exitCode;
+        return exitCodeAfterPrinting(
+            info,
+            printResult(STDOUT_FILENO, json ? resultObject(result) : QJsonObject{}, result.line),
+            result.exitCode);
     }
     const double waitSeconds = line.powerCycleWaitSeconds;
     const int retries = line.retries;
@@ -429,9 +443,10 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
         if (!recorded) {
             markNotRecorded(result, outcome);
         }
-        printResult(STDOUT_FILENO, json ? outcome : QJsonObject{}, result.line);
+        return exitCodeAfterPrinting(
+            info, printResult(STDOUT_FILENO, json ? outcome : QJsonObject{}, result.line),
+            result.exitCode);
     }
-    return result.exitCode;
 }
 
 }  // namespace command_line

@@ -6,21 +6,25 @@
 
 namespace command_line {
 
-bool writeJsonLine(int fd, const QJsonObject& object) {
-    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-    // One write keeps the line whole; only one cut short (a full disk) is followed by another,
-    // which then says why.
-    for (qsizetype done = 0; done < line.size();) {
-        const ssize_t written = write(fd, line.constData() + done, size_t(line.size() - done));
+bool writeAll(int fd, const char* data, size_t size) {
+    for (size_t done = 0; done < size;) {
+        const ssize_t written = write(fd, data + done, size - done);
         if (written == 0) {
             errno = ENOSPC;
         }
         if (written <= 0 && errno != EINTR) {
             return false;
         }
-        done += written > 0 ? written : 0;
+        done += written > 0 ? size_t(written) : 0;
     }
     return true;
+}
+
+bool writeJsonLine(int fd, const QJsonObject& object) {
+    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    // One write keeps the line whole; only one cut short (a full disk) is followed by another,
+    // which then says why.
+    return writeAll(fd, line.constData(), size_t(line.size()));
 }
 
 }  // namespace command_line

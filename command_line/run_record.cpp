@@ -75,14 +75,13 @@ QJsonObject resultObject(const SubcommandResult& result) {
     return object;
 }
 
-void printResult(int fd, const QJsonObject& object, const QString& line) {
+bool printResult(int fd, const QJsonObject& object, const QString& line) {
     std::fflush(stdout);
     if (!object.isEmpty()) {
-        writeJsonLine(fd, object);
-        return;
+        return writeJsonLine(fd, object);
     }
     const QByteArray text = line.toLocal8Bit() + '\n';
-    (void)!write(fd, text.constData(), size_t(text.size()));
+    return writeAll(fd, text.constData(), size_t(text.size()));
 }
 
 QJsonObject runRecord(const QJsonObject& result, const RunFacts& facts) {
@@ -170,26 +169,19 @@ bool openTrace(const QString& path, TraceFile& file, QString& why) {
 }
 
 TraceRouted::TraceRouted(TraceFile file) : file_(std::move(file)) {
-    if (file_.fd == STDOUT_FILENO) {
-        return;  // the link's default
-    }
     if (file_.fd < 0) {
         setTraceSink(discardingTrace());
         return;
     }
     setTraceSink([this](std::string_view text) {
         // After the first failure the rest is not tried: the trace has a hole either way, and
-        // a full disk would refuse every write of a long run.
-        while (!text.empty() && writeError_ == 0) {
-            const ssize_t written = write(file_.fd, text.data(), text.size());
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written <= 0) {
-                writeError_ = written < 0 ? errno : ENOSPC;
-                return;
-            }
-            text.remove_prefix(size_t(written));
+        // a full disk would refuse every write of a long run. On standard output, what the
+        // program printed before comes first.
+        if (file_.fd == STDOUT_FILENO) {
+            std::fflush(stdout);
+        }
+        if (writeError_ == 0 && !writeAll(file_.fd, text.data(), text.size())) {
+            writeError_ = errno;
         }
     });
 }

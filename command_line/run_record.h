@@ -18,8 +18,9 @@ namespace command_line {
 QJsonObject resultObject(const SubcommandResult& result);
 
 // The result on standard output (`fd`): `object` as one JSON line, or `line` when `object` is
-// empty. With the trace on standard output, the result comes after all of it.
-void printResult(int fd, const QJsonObject& object, const QString& line);
+// empty. With the trace on standard output, the result comes after all of it. False, with errno,
+// when `fd` did not take all of it.
+bool printResult(int fd, const QJsonObject& object, const QString& line);
 
 // What the log says of one attempt at a run besides its result.
 struct RunFacts {
@@ -63,7 +64,7 @@ struct TraceFile {
 bool openTrace(const QString& path, TraceFile& file, QString& why);
 
 // While it lives, the link's trace goes to `file` (opened by openTrace), or nowhere when it
-// has no descriptor; STDOUT_FILENO leaves it on standard output.
+// has no descriptor.
 class TraceRouted {
 public:
     explicit TraceRouted(TraceFile file);

@@ -28,6 +28,11 @@ namespace {
 const char kHeader[] = "kmr-simulated-drive-state 1";
 const char kFormatName[] = "kmr-simulated-drive-state";
 constexpr size_t kWordsPerLine = 16;
+const char kHexDigits[] = "0123456789abcdef";  // the file's flash words, in lower case only
+
+int hexDigitValue(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
 
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -149,12 +154,19 @@ private:
                 return false;
             }
             for (size_t j = 0; j < onLine; ++j) {
-                const std::string hex = line.substr(j * 5, 4);
-                if ((j + 1 < onLine && line[j * 5 + 4] != ' ') ||
-                    hex.find_first_not_of("0123456789abcdef") != hex.npos) {
+                const char* hex = line.data() + j * 5;
+                if (j + 1 < onLine && hex[4] != ' ') {
                     return false;
                 }
-                state.flash[at + j] = uint16_t(std::stoul(hex, nullptr, 16));
+                uint16_t word = 0;
+                for (int k = 0; k < 4; ++k) {
+                    const int digit = hexDigitValue(hex[k]);
+                    if (digit < 0) {
+                        return false;
+                    }
+                    word = uint16_t(word << 4 | digit);
+                }
+                state.flash[at + j] = word;
             }
         }
         return true;
@@ -179,13 +191,15 @@ std::string driveStateText(const DriveState& state) {
         const size_t count = std::min(afterErase, overFactory);
         out << "flash " << state.flash.size() << (count == afterErase ? " erased " : " factory ")
             << count;
-        char word[6];
+        std::string words;
+        words.reserve(count * 5 + 1);
         for (size_t i = 0; i < count; ++i) {
-            std::snprintf(word, sizeof word, i % kWordsPerLine ? " %04x" : "\n%04x",
-                          unsigned(state.flash[i]));
-            out << word;
+            words += i % kWordsPerLine ? ' ' : '\n';
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                words += kHexDigits[(state.flash[i] >> shift) & 0xF];
+            }
         }
-        out << '\n';
+        out << words << '\n';
     }
     out << "end\n";
     return out.str();

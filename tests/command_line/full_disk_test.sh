@@ -1,7 +1,8 @@
 #!/bin/sh
 # Every file a subcommand writes, on a full file system: the run says so on standard error and
 # in its exit code, and the old file stays byte for byte, with nothing new beside it. The full
-# file system is a small tmpfs in a mount namespace of the test's own.
+# file system is a small tmpfs in a mount namespace of the test's own; standard output is
+# /dev/full.
 # Usage: full_disk_test.sh TRESSEL MORVANE SOURCE_DIR
 tressel=$1 morvane=$2 golden=$3/tests/golden
 if [ -z "$KMR_FULL_DISK_NAMESPACE" ]; then
@@ -49,4 +50,20 @@ row 8 "cannot write the log: No space left on device" log "$morvane" disable --s
 row 8 "cannot be written: No space left on device" state "$morvane" restore "$golden/factory_drive.frx" --simulate=latency=0,state="$full/state"
 # A failed run keeps its own code.
 row 5 "cannot write the trace: No space left on device" trace "$morvane" disable --simulate=latency=0,power=off --trace="$full/trace"
+# The result, and the trace sent after it, on a standard output that takes nothing.
+# out EXIT_CODE STANDARD_ERROR_TEXT ARG...
+out() {
+    code=$1 said=$2
+    shift 2
+    "$morvane" "$@" </dev/null >/dev/full 2>"$tmp/err"
+    rc=$?
+    if [ $rc -ne "$code" ] || ! grep -qF -- "$said" "$tmp/err"; then
+        echo "FAIL: $* >/dev/full: exit $rc (want $code), said: $(cat "$tmp/err")"
+        fail=1
+    fi
+}
+out 8 "cannot write the result: No space left on device" disable --simulate=latency=0
+out 8 "cannot write the result: No space left on device" disable --simulate=latency=0 --json
+out 8 "cannot write the trace: No space left on device" disable --simulate=latency=0 --trace=-
+out 5 "cannot write the result: No space left on device" disable --simulate=latency=0,power=off
 exit $fail

@@ -224,6 +224,8 @@ TEST(SimulatedDriveState, OneFileKeepsStoredSettingsAndFlashAcrossRunsAndClampsH
         {whole.substr(0, whole.size() - 4), "the end line is missing"},
         {whole.substr(0, whole.size() - 20), "line 9: not what a state file holds here"},
         {whole + "end\n", "line 11: text after the end line"},
+        {"kmr-simulated-drive-state 1\nflash 262144 erased 2\n00a0 ABCD\nend\n",
+         "line 3: not what a state file holds here"},
     };
     for (const auto& [contents, why] : damaged) {
         std::ofstream(file, std::ios::trunc) << contents;
