@@ -41,8 +41,14 @@ constexpr MechanicsKey kMechanicsKeys[] = {
 // Numbers are read in the C locale whatever the desktop's locale, so "1e-3" and "0.5" always
 // mean the same.
 bool parseNumber(const std::string& text, double& number) {
-    std::istringstream in(text);
-    in.imbue(std::locale::classic());
+    // One stream for every number: making one and its locale is most of the work.
+    static thread_local std::istringstream in = [] {
+        std::istringstream stream;
+        stream.imbue(std::locale::classic());
+        return stream;
+    }();
+    in.clear();
+    in.str(text);
     in >> number;
     return !text.empty() && !in.fail() && in.peek() == std::char_traits<char>::eof() &&
            std::isfinite(number);
@@ -109,11 +115,7 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
             error = "state needs a file name";
             return false;
         }
-        // Read now, so that a damaged file is refused with the option and read only once.
-        if (!loadDriveState(value, options.storedState, error)) {
-            return false;
-        }
-        options.stateFile = value;
+        options.stateFile = value;  // read once the whole text is judged
         return true;
     }
     if (key == "clamp") {
@@ -181,6 +183,12 @@ bool parseSimOptions(const std::string& text, SimOptions& options, std::string& 
             error = "expected KEY=VALUE after the last ','";
             return false;
         }
+    }
+    // Read now, so that a damaged file is refused with the option; once, for the last state=,
+    // which replaces any before it as every key given again does.
+    if (parsed.stateFile != options.stateFile &&
+        !loadDriveState(parsed.stateFile, parsed.storedState, error)) {
+        return false;
     }
     options = parsed;
     return true;

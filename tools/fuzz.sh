@@ -32,8 +32,11 @@ runs_limit=()
 
 table=$(printf '%-16s %10s %8s %10s %8s %8s' harness runs seconds exec/s cov ft)
 for fuzzer in "${harnesses[@]}"; do
-    work=$(mktemp -d)  # libFuzzer adds what it finds to its first folder; the repository's stays
-    cp tests/fuzz/corpus/"$(corpus_of "$fuzzer")"/* "$work"/
+    # libFuzzer adds what it finds to its first folder; the repository's stays. The log stays
+    # out of that folder, or the fuzzer would take its own log for an input.
+    work=$(mktemp -d)
+    mkdir "$work"/corpus
+    cp tests/fuzz/corpus/"$(corpus_of "$fuzzer")"/* "$work"/corpus/
     quiet=()
     # The runner's refusals go to standard error, one a run.
     [ "$fuzzer" = subcommand_line ] && quiet=(-close_fd_mask=2)
@@ -41,8 +44,8 @@ for fuzzer in "${harnesses[@]}"; do
     started=$SECONDS
     (cd "$work" && ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen TMPDIR="$work" \
         "$OLDPWD/$dir/tests/fuzz/${fuzzer}_fuzzer" -max_total_time="$seconds" -timeout=5 \
-        -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 "${runs_limit[@]}" "${quiet[@]}" . \
-        >fuzz.log 2>&1) || {
+        -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 "${runs_limit[@]}" "${quiet[@]}" \
+        corpus >fuzz.log 2>&1) || {
         tail -n 40 "$work"/fuzz.log
         echo "fuzz.sh: ${fuzzer}_fuzzer found a fault; its log and input are in $work" >&2
         exit 1

@@ -80,6 +80,12 @@ TEST(SimOptionsParser, AcceptsEachKeyUpToItsLimitsOnTopOfTheGivenDefaults) {
     EXPECT_FALSE(defaults.seed.has_value());
     EXPECT_EQ(parsed("seed=0").seed, 0u);
     EXPECT_EQ(parsed("seed=18446744073709551615").seed, UINT64_MAX);
+    // Given twice, the last state= is the only one read.
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("drive.state").toStdString();
+    EXPECT_EQ(parsed("state=/no/such/folder/drive.state,state=" + file).stateFile, file);
+    EXPECT_NE(refusal("state=" + file + ",state=/no/such/folder/x").find("/no/such/folder/x"),
+              std::string::npos);
 
     // The axis's mechanics, each key at and inside its limits (the factory axis by default: the
     // step test below).
