@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/response-dialog.png}
 display=:${KMR_SCREENSHOT_DISPLAY:-57}
-Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+# Wide enough for the dialog with its tuning assistant beside the main window.
+Xvfb "$display" -screen 0 2400x1024x24 >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display
 sleep 1
