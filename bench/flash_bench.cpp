@@ -15,11 +15,7 @@
 #include "sim_options.h"
 #include "vlf_writer.h"
 
-using drive_link::closeLink;
 using drive_link::LinkDialect;
-using drive_link::openLink;
-using drive_link::resetLinkState;
-using drive_link::setLinkDialect;
 using flasher::FirmwareImage;
 using flasher::flashImage;
 
@@ -42,17 +38,16 @@ FirmwareImage patternImage() {
 // The trace of some 28000 transactions goes to /dev/null so that the terminal's speed is not
 // what gets measured.
 Run flashAt(const FirmwareImage& image, double latencyMs) {
-    resetLinkState();  // the dialect too
-    setLinkDialect(LinkDialect::Bootloader);
     auto bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
     drive_sim::SimulatedBootloader& drive = *bootloader;
     auto adapter = std::make_unique<drive_sim::SimulatedAdapter>(
         std::move(bootloader), drive_sim::LinkFaults{}, latencyMs);
     drive_sim::SimulatedAdapter& adapterRef = *adapter;
     installD2xxProvider(std::move(adapter));
-    openLink(false);
-
     Morvane window;
+    drive_link::Link& link = window.link;
+    link.open(false);
+
     MessageBoxWatcher watcher;
     std::fflush(stdout);
     const int savedOut = dup(STDOUT_FILENO);
@@ -60,7 +55,7 @@ Run flashAt(const FirmwareImage& image, double latencyMs) {
     const size_t before = adapterRef.frameLog().size();
     const auto start = std::chrono::steady_clock::now();
     Run run;
-    flashImage(window, image);
+    flashImage(link, window, image);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::fflush(stdout);
     if (sink) {
@@ -72,7 +67,7 @@ Run flashAt(const FirmwareImage& image, double latencyMs) {
     run.verified = std::equal(words.begin(), words.end(), drive.flash().begin()) &&
                    watcher.boxes().size() == 1 &&
                    watcher.boxes()[0].icon == QMessageBox::Information;
-    closeLink();
+    link.close();
     return run;
 }
 }  // namespace

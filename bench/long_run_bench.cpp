@@ -27,7 +27,6 @@ int main(int argc, char** argv) {
     const startup::ProgramInfo info{"morvane", "", "", drive_link::LinkDialect::Firmware};
     const startup::StartupChoice choice = startup::judgeAdapterOptions({}, {"latency=0"}, info);
     startup::installProvider(choice);
-    drive_link::setLinkDialect(info.dialect);
 
     int failed = 0;
     {

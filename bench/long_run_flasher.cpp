@@ -21,7 +21,6 @@ int main(int argc, char** argv) {
 
     const startup::ProgramInfo info{"tressel", "", "", drive_link::LinkDialect::Bootloader};
     startup::installProvider(startup::judgeAdapterOptions({}, {"latency=0"}, info));
-    drive_link::setLinkDialect(info.dialect);
 
     QuietStreams quiet;
     Morvane window;

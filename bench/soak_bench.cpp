@@ -43,10 +43,7 @@ using config_tool::kSettingsFlagsParam;
 using config_tool::SettingsFlag;
 using config_tool::settingsFromForm;
 using drive_link::LinkDialect;
-using drive_link::openLink;
-using drive_link::quietTrace;
 using drive_link::reportLinkError;
-using drive_link::setLinkDialect;
 using flasher::FirmwareImage;
 using flasher::FlasherFrontEnd;
 using flasher::flashImage;
@@ -147,7 +144,6 @@ FerroxBench noisyFerroxDrive(double rate, uint64_t seed, Morvane& scratch) {
 }
 
 Tally connects(double rate, int runs) {
-    setLinkDialect(LinkDialect::Firmware);
     Tally tally;
     Morvane scratch;
     for (int i = 0; i < runs; ++i) {
@@ -165,7 +161,6 @@ Tally connects(double rate, int runs) {
 
 // Connects on a clean line, then makes the line noisy and applies a random valid form.
 Tally applies(double rate, int runs) {
-    setLinkDialect(LinkDialect::Firmware);
     Tally tally;
     for (int i = 0; i < runs; ++i) {
         const uint64_t seed = kBaseSeed + uint64_t(i);
@@ -213,17 +208,16 @@ Tally flashes(const FirmwareImage& demo, double rate, int runs) {
         faults.seed = kBaseSeed + uint64_t(i);
         auto bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
         drive_sim::SimulatedBootloader& drive = *bootloader;
-        // Installing a drive starts the process afresh, the dialect too.
         installSimulatedDrive(std::move(bootloader), faults);
-        setLinkDialect(LinkDialect::Bootloader);
+        drive_link::Link link(LinkDialect::Bootloader);
         const uint16_t* image = demo.words.get();
         const size_t words = size_t(demo.packetCount) * kPacketWords;
         FlashWindow window;
         MessageBoxWatcher watcher;
         Quiet quiet(stdout);
-        openLink(false);
-        flashImage(window, demo);
-        reportLinkError(window, false);
+        link.open(false);
+        flashImage(link, window, demo);
+        reportLinkError(link, window, false);
         bool success = false;
         for (const SeenBox& box : watcher.boxes()) {
             success = success || box.text.startsWith("Flashing successful");

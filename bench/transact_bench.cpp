@@ -12,13 +12,6 @@
 #include "sim_fixture.h"
 #include "sim_options.h"
 
-using drive_link::closeLink;
-using drive_link::getParam;
-using drive_link::openLink;
-using drive_link::quietTrace;
-using drive_link::setParam;
-using drive_link::transact;
-
 namespace {
 using Clock = std::chrono::steady_clock;
 
@@ -72,51 +65,52 @@ void report(const char* what, Rate rate, const char* unit) {
                  double(rate.operations) / rate.seconds, unit, rate.operations, rate.seconds);
 }
 
-bool openSimulatedLink(double latencyMs) {
+bool openSimulatedLink(drive_link::Link& link, double latencyMs) {
     FerroxBench bench = installFerroxDrive();
     bench.adapter.setLatencyMs(latencyMs);
-    return openLink(true);
+    return link.open(true);
 }
 }  // namespace
 
 int main() {
     constexpr std::chrono::milliseconds kBudget(2000);
     bool error = false;
+    drive_link::Link link;
     std::fprintf(stderr, "transact_bench: drive link on the simulated Ferrox drive\n");
 
-    if (!openSimulatedLink(0.0)) {
+    if (!openSimulatedLink(link, 0.0)) {
         std::fprintf(stderr, "the simulated link did not open\n");
         return 1;
     }
     Rate traced{0, 1.0};
     {
         StdoutToNull quiet;
-        traced = measure(kBudget, [&] { transact(2, 0, error); });
+        traced = measure(kBudget, [&] { link.transact(2, 0, error); });
     }
     report("transact, trace to /dev/null, no latency", traced, "transactions");
 
-    quietTrace = true;
-    report("transact, quietTrace, no latency", measure(kBudget, [&] { transact(2, 0, error); }),
-           "transactions");
-    report("getParam, quietTrace, no latency", measure(kBudget, [&] { getParam(6020, error); }),
-           "reads");
+    link.setQuietTrace(true);
+    report("transact, quietTrace, no latency",
+           measure(kBudget, [&] { link.transact(2, 0, error); }), "transactions");
+    report("getParam, quietTrace, no latency",
+           measure(kBudget, [&] { drive_link::getParam(link, 6020, error); }), "reads");
     {
         // setParam always prints its line.
         StdoutToNull quiet;
-        traced = measure(kBudget, [&] { setParam(6092, 7, error); });
+        traced = measure(kBudget, [&] { drive_link::setParam(link, 6092, 7, error); });
     }
     report("setParam, quietTrace, no latency", traced, "writes");
 
     double latencyMs = drive_sim::SimOptions{}.latencyMs;
-    openSimulatedLink(latencyMs);
-    quietTrace = true;
+    openSimulatedLink(link, latencyMs);
+    link.setQuietTrace(true);
     char label[64];
     std::snprintf(label, sizeof label, "transact, quietTrace, latency %.2f ms", latencyMs);
-    report(label, measure(std::chrono::milliseconds(1000), [&] { transact(2, 0, error); }),
+    report(label, measure(std::chrono::milliseconds(1000), [&] { link.transact(2, 0, error); }),
            "transactions");
-    quietTrace = false;
+    link.setQuietTrace(false);
     std::fprintf(stderr, "  (a transaction is four USB transfers; any CRC error above: %s)\n",
                  error ? "yes" : "no");
-    closeLink();
+    link.close();
     return 0;
 }

@@ -17,22 +17,16 @@
 #include "sim_options.h"
 #include "usb_chip_fixture.h"
 
-using drive_link::LinkDialect;
-using drive_link::openLink;
-using drive_link::quietTrace;
-using drive_link::setLinkDialect;
-using drive_link::transact;
-
 namespace {
 using Clock = std::chrono::steady_clock;
 
 // Frames per second of `frames` no-op transactions on the link that is open.
-double framesPerSecond(int frames) {
-    quietTrace = true;  // the cost of the link, not of the trace
+double framesPerSecond(drive_link::Link& link, int frames) {
+    link.setQuietTrace(true);  // the cost of the link, not of the trace
     bool error = false;
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < frames; ++i) {
-        transact(2, 0, error);
+        link.transact(2, 0, error);
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (error) {
@@ -45,7 +39,8 @@ double onEmulatedChip(bool latencyTimerOn, int frames) {
     drive_sim::ChipOptions options;
     options.latencyTimerOn = latencyTimerOn;
     EmulatedAdapter chip(drive_sim::makeFerroxFirmware(), options);
-    return openLink(true) ? framesPerSecond(frames) : 0.0;
+    drive_link::Link link;
+    return link.open(true) ? framesPerSecond(link, frames) : 0.0;
 }
 
 // The link check on the emulated chip with its byte clock at `usPerByte`; the latency timer off
@@ -55,7 +50,8 @@ drive_link::LinkMeasurement linkCheck(double usPerByte, bool latencyTimerOn, int
     options.latencyTimerOn = latencyTimerOn;
     options.microsecondsPerByte = usPerByte;
     EmulatedAdapter chip(drive_sim::makeFerroxFirmware(), options);
-    return openLink(true) ? drive_link::measureLink(frames) : drive_link::LinkMeasurement{};
+    drive_link::Link link;
+    return link.open(true) ? drive_link::measureLink(link, frames) : drive_link::LinkMeasurement{};
 }
 
 void printLinkChecks() {
@@ -82,12 +78,12 @@ int main(int, char** argv) {
         std::perror("usb_chip_bench: umockdev-wrapper");
         return 1;
     }
-    setLinkDialect(LinkDialect::Firmware);
     std::fprintf(stderr, "usb_chip_bench: no-op transactions (one frame, two 33-byte words)\n");
 
     const double emulated = onEmulatedChip(false, 2000);
     installFerroxDrive();
-    const double simulated = openLink(true) ? framesPerSecond(20000) : 0.0;
+    drive_link::Link link;
+    const double simulated = link.open(true) ? framesPerSecond(link, 20000) : 0.0;
     std::fprintf(stderr, "  %-58s %8.0f frames/s\n",
                  "libftdi1 provider on the emulated FT232R, latency timer off", emulated);
     std::fprintf(stderr, "  %-58s %8.0f frames/s\n", "simulated adapter (--simulate), no latency",

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -25,17 +26,23 @@
 // The signal handler has C linkage, so it and what it sets stay at global scope.
 namespace {
 volatile std::sig_atomic_t interruptingSignal = 0;
+// The connection of the run under way, for the signal handler to stop.
+std::atomic<drive_link::Link*> linkToStop{nullptr};
+static_assert(std::atomic<drive_link::Link*>::is_always_lock_free, "read in a signal handler");
 
 extern "C" void stopTheWork(int signal) {
     interruptingSignal = signal;
-    drive_link::requestLinkAbort();
+    if (drive_link::Link* link = linkToStop.load()) {
+        link->requestStop();
+    }
 }
 }  // namespace
 
 namespace command_line {
 
-using drive_link::closeLink;
-using drive_link::setLinkDialect;
+bool workInterrupted() {
+    return interruptingSignal != 0;
+}
 using startup::installProvider;
 using startup::judgeAdapterOptions;
 using startup::printProgramHelp;
@@ -353,8 +360,9 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     }
     const Subcommand* const subcommand = line.subcommand;
     if (subcommand->readsFilesOnly) {
+        drive_link::Link fileLink(info.dialect);  // never opened: the run reads files only
         const SubcommandResult result =
-            subcommand->run({parser.positionalArguments().value(1), 0, parser});
+            subcommand->run({parser.positionalArguments().value(1), 0, parser, fileLink});
         return exitCodeAfterPrinting(
             info,
             printResult(STDOUT_FILENO, json ? resultObject(result) : QJsonObject{}, result.line),
@@ -379,7 +387,11 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
         return refuse(info, why, json);
     }
     installProvider(choice);
-    setLinkDialect(info.dialect);
+    drive_link::Link link(info.dialect, choice.link);
+    linkToStop.store(&link);
+    struct StopTargetGone {
+        ~StopTargetGone() { linkToStop.store(nullptr); }
+    } stopTargetGone;
     stopTheWorkOnSignals();
 
     RunFacts facts{{}, info.name, subcommand->name, {}, 0};
@@ -387,7 +399,7 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
     QJsonObject outcome;
     bool recorded = true;
     {
-        TraceRouted trace(std::move(traceFile));
+        TraceRouted trace(link, std::move(traceFile));
         showProgressAs(json                    ? ProgressDisplay::JsonEvents
                        : isatty(STDERR_FILENO) ? ProgressDisplay::TerminalLine
                                                : ProgressDisplay::None,
@@ -395,8 +407,8 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
         for (int attempt = 1;; ++attempt) {
             facts.started = attempt == 1 ? started : QDateTime::currentDateTimeUtc();
             if (!interruptingSignal) {
-                result =
-                    subcommand->run({parser.positionalArguments().value(1), waitSeconds, parser});
+                result = subcommand->run(
+                    {parser.positionalArguments().value(1), waitSeconds, parser, link});
             }
             if (interruptingSignal) {
                 // What the work showed after the stop is its consequence, not a finding.
@@ -407,7 +419,7 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
                                                                        : "SIGHUP");
             }
             facts.adapter = adapterForLog(choice);
-            closeLink();
+            link.close();
             outcome = resultObject(result);
             if (!unit.isEmpty()) {
                 outcome["unit"] = unit;

@@ -28,6 +28,7 @@ struct SubcommandCall {
     QString argument;  // its one argument; empty when it takes none
     double powerCycleWaitSeconds;
     const QCommandLineParser& parser;  // holds the values of the subcommand's own options
+    drive_link::Link& link;            // the connection the run works on, not yet opened
 };
 
 struct Subcommand {

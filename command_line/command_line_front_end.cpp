@@ -14,7 +14,6 @@ namespace command_line {
 using config_tool::asTheFormHolds;
 using config_tool::DriveSettings;
 using drive_link::Failure;
-using drive_link::linkAbortRequested;
 using drive_link::Outcome;
 
 QString exitClassName(int exitCode) {
@@ -71,7 +70,7 @@ void waitForPowerCycle(const QString& instruction, double waitSeconds) {
     }
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < waitSeconds * 1000 && !linkAbortRequested()) {
+    while (waited.elapsed() < waitSeconds * 1000 && !workInterrupted()) {
         QThread::msleep(20);
     }
 }
@@ -87,7 +86,7 @@ QString withoutMarkup(const QString& text) {
 
 void CommandLineReport::askForPowerCycle(const QString& instructions) {
     clearProgressLine();
-    if (linkAbortRequested()) {
+    if (workInterrupted()) {
         return;
     }
     waitForPowerCycle(withoutMarkup(instructions), powerCycleWaitSeconds_);
@@ -97,7 +96,7 @@ void CommandLineReport::askForPowerCycle(const QString& instructions) {
 
 void CommandLineReport::showMessage(const QString& title, const QString& text) {
     clearProgressLine();
-    if (linkAbortRequested()) {
+    if (workInterrupted()) {
         return;  // the runner reports the stop instead
     }
     const QString plain = withoutMarkup(text);

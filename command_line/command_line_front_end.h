@@ -24,6 +24,10 @@ enum ExitCode {
     kExitNotRecorded = 8,
 };
 
+// Whether a signal (Ctrl-C, SIGTERM, SIGHUP) stopped the subcommand's run: its waits end, its
+// messages are the stop's consequence and not shown.
+bool workInterrupted();
+
 // The class of a run's exit code, as the line report names it: "link_lost", "drive_failed", ...,
 // "interrupted" for a stop by a signal.
 QString exitClassName(int exitCode);

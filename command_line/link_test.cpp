@@ -34,9 +34,9 @@ SubcommandResult linkTest(const SubcommandCall& call) {
     CommandLine<drive_link::FrontEnd> frontEnd(call.powerCycleWaitSeconds);
     // The same start as each program's Connect: the firmware idles with the clock high, the
     // bootloader with it low, and the flasher's instruction carries its note.
-    const bool firmware = drive_link::linkDialect() == LinkDialect::Firmware;
+    const bool firmware = call.link.dialect() == LinkDialect::Firmware;
     const drive_link::Outcome probed = drive_link::openAndProbeDrive(
-        frontEnd, firmware,
+        call.link, frontEnd, firmware,
         firmware ? QString()
                  : frontEnd.translate(" Note: this program doesn't support KMR-10 model."));
     if (!probed.succeeded()) {
@@ -44,7 +44,7 @@ SubcommandResult linkTest(const SubcommandCall& call) {
             command_line::exitCodeOf(probed), "failed: " + frontEnd.report.lastMessage(), {}, {}};
     }
     const LinkMeasurement measured =
-        drive_link::measureLink(call.parser.value(kFramesOption).toInt());
+        drive_link::measureLink(call.link, call.parser.value(kFramesOption).toInt());
     const double flashSeconds =
         flasher::framesToFlash(kReferenceFlashPackets) * measured.msPerFrame() / 1000;
     const int exitCode = exitCodeOf(measured);

@@ -19,7 +19,6 @@
 namespace command_line {
 
 using drive_link::discardingTrace;
-using drive_link::setTraceSink;
 using files::FileOpening;
 using files::openRegularFile;
 using files::RegularFile;
@@ -168,12 +167,13 @@ bool openTrace(const QString& path, TraceFile& file, QString& why) {
     return file.fd >= 0;
 }
 
-TraceRouted::TraceRouted(TraceFile file) : file_(std::move(file)) {
+TraceRouted::TraceRouted(drive_link::Link& link, TraceFile file)
+    : link_(link), file_(std::move(file)) {
     if (file_.fd < 0) {
-        setTraceSink(discardingTrace());
+        link_.setTraceSink(discardingTrace());
         return;
     }
-    setTraceSink([this](std::string_view text) {
+    link_.setTraceSink([this](std::string_view text) {
         // After the first failure the rest is not tried: the trace has a hole either way, and
         // a full disk would refuse every write of a long run. On standard output, what the
         // program printed before comes first.
@@ -187,7 +187,7 @@ TraceRouted::TraceRouted(TraceFile file) : file_(std::move(file)) {
 }
 
 bool TraceRouted::complete(QString& why) {
-    setTraceSink(discardingTrace());
+    link_.setTraceSink(discardingTrace());
     if (file_.fd > STDERR_FILENO) {
         if (close(file_.fd) != 0 && writeError_ == 0) {
             writeError_ = errno;
@@ -210,7 +210,7 @@ bool TraceRouted::complete(QString& why) {
 TraceRouted::~TraceRouted() {
     QString ignored;
     complete(ignored);
-    setTraceSink({});
+    link_.setTraceSink({});
 }
 
 }  // namespace command_line

@@ -3,6 +3,8 @@
 // --log file.
 #pragma once
 
+#include "drive_link.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
@@ -67,7 +69,7 @@ bool openTrace(const QString& path, TraceFile& file, QString& why);
 // has no descriptor.
 class TraceRouted {
 public:
-    explicit TraceRouted(TraceFile file);
+    TraceRouted(drive_link::Link& link, TraceFile file);
     ~TraceRouted();
     TraceRouted(const TraceRouted&) = delete;
     TraceRouted& operator=(const TraceRouted&) = delete;
@@ -79,6 +81,7 @@ public:
     bool complete(QString& why);
 
 private:
+    drive_link::Link& link_;
     TraceFile file_;
     int writeError_ = 0;  // errno of the first write that failed
 };

@@ -27,8 +27,8 @@ constexpr int kNewestCompatibility = 2000;
 constexpr int kConnectedMs = 5000;
 }  // namespace
 
-ConnectOutcome connectDrive(MorvaneFrontEnd& frontEnd) {
-    const Outcome probed = openAndProbeDrive(frontEnd, true, QString());
+ConnectOutcome connectDrive(drive_link::Link& link, MorvaneFrontEnd& frontEnd) {
+    const Outcome probed = openAndProbeDrive(link, frontEnd, true, QString());
     if (!probed.succeeded()) {
         return {probed, -1};
     }
@@ -36,16 +36,16 @@ ConnectOutcome connectDrive(MorvaneFrontEnd& frontEnd) {
 
     // The values are judged as read; a CRC error among these reads surfaces in the link report
     // below, once they passed.
-    const int driveType = getParam(ferrox_param::kDriveType, error);
+    const int driveType = getParam(link, ferrox_param::kDriveType, error);
     if (driveType < kLowestDriveType || driveType > kHighestDriveType) {
         frontEnd.showMessage(MessageKind::Warning, "Error",
                              frontEnd.translate("Unsupported drive type found"), Failure::NoDrive);
         return {Outcome::failed(Failure::NoDrive), -1};
     }
-    const int firmwareVersion = getParam(ferrox_param::kFirmwareVersion, error);
+    const int firmwareVersion = getParam(link, ferrox_param::kFirmwareVersion, error);
     frontEnd.storeFirmwareVersion(firmwareVersion);
     const ConnectOutcome refused{Outcome::failed(Failure::NoDrive), firmwareVersion};
-    const int compatibility = getParam(ferrox_param::kCompatibilityVersion, error);
+    const int compatibility = getParam(link, ferrox_param::kCompatibilityVersion, error);
     if (firmwareVersion < kLowestFirmware || firmwareVersion > kHighestFirmware) {
         frontEnd.showMessage(MessageKind::Critical, "Error",
                              frontEnd.translate("No Ferrox firmware installed in drive. Please "
@@ -61,13 +61,13 @@ ConnectOutcome connectDrive(MorvaneFrontEnd& frontEnd) {
                              Failure::NoDrive);
         return refused;
     }
-    const Outcome identified = linkOutcome(frontEnd, error);
+    const Outcome identified = linkOutcome(link, frontEnd, error);
     if (!identified.succeeded()) {
         return {identified, -1};
     }
 
     frontEnd.importingSettings();
-    const Outcome imported = importSettingsFromDrive(frontEnd);
+    const Outcome imported = importSettingsFromDrive(link, frontEnd);
     if (!imported.succeeded()) {
         return {imported, -1};
     }

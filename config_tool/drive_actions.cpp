@@ -4,6 +4,7 @@
 #include "drive_link.h"
 #include "ferrox_operations.h"
 #include "ferrox_protocol.h"
+#include "frame_run.h"
 #include "link_error_report.h"
 #include "morvane_front_end.h"
 #include "morvane_workflows.h"
@@ -12,26 +13,27 @@
 namespace config_tool {
 
 using drive_link::Failure;
-using drive_link::getParam;
+using drive_link::FrameRun;
+using drive_link::Link;
 using drive_link::linkOutcome;
 using drive_link::MessageKind;
 using drive_link::Outcome;
 
-Outcome applySettings(MorvaneFrontEnd& frontEnd) {
+Outcome applySettings(Link& link, MorvaneFrontEnd& frontEnd) {
     bool error = false;
     frontEnd.showStatus(frontEnd.translate("Setting parameters..."), 3000);
     frontEnd.applyingSettings();
 
     // The drive must not run on half-written settings: it stays disabled until they are all in.
-    ferrox::disablePowerStage(error);
-    const Outcome exported = exportSettingsToDrive(frontEnd);
+    ferrox::disablePowerStage(link, error);
+    const Outcome exported = exportSettingsToDrive(link, frontEnd);
     if (!exported.succeeded()) {
         return exported;
     }
-    ferrox::storeSettings(error);
-    ferrox::clearFaults(error);
-    ferrox::enablePowerStage(error);
-    const Outcome outcome = linkOutcome(frontEnd, error);
+    ferrox::storeSettings(link, error);
+    ferrox::clearFaults(link, error);
+    ferrox::enablePowerStage(link, error);
+    const Outcome outcome = linkOutcome(link, frontEnd, error);
     if (outcome.succeeded()) {
         frontEnd.driveHolds(frontEnd.settings());
         frontEnd.showStatus(frontEnd.translate("Parameters set"), 5000);
@@ -39,14 +41,14 @@ Outcome applySettings(MorvaneFrontEnd& frontEnd) {
     return outcome;
 }
 
-Outcome disableDrive(MorvaneFrontEnd& frontEnd) {
+Outcome disableDrive(Link& link, MorvaneFrontEnd& frontEnd) {
     bool error = false;
     frontEnd.showStatus(frontEnd.translate("Disabling drive..."), 3000);
-    ferrox::disablePowerStage(error);
-    return linkOutcome(frontEnd, error);
+    ferrox::disablePowerStage(link, error);
+    return linkOutcome(link, frontEnd, error);
 }
 
-DiagnosisOutcome showDiagnosis(MorvaneFrontEnd& frontEnd) {
+DiagnosisOutcome showDiagnosis(Link& link, MorvaneFrontEnd& frontEnd) {
     bool error = false;
     if (!frontEnd.isConnected()) {
         // An instruction, not a failure to report; but nothing was diagnosed.
@@ -56,19 +58,25 @@ DiagnosisOutcome showDiagnosis(MorvaneFrontEnd& frontEnd) {
     }
 
     DiagnosisReadings readings;
-    readings.faultRegister = getParam(ferrox_param::kFaultRegister, error);
-    readings.statusRegister = getParam(ferrox_param::kStatusRegister, error);
-    readings.faultLocation = getParam(ferrox_param::kFaultLocation, error);
-    readings.overcurrentAxis1 = int16_t(getParam(ferrox_param::kOvercurrentAxis1, error));
-    readings.overcurrentAxis2 = int16_t(getParam(ferrox_param::kOvercurrentAxis2, error));
-    const ferrox::InternalReadings internal = ferrox::readInternalReadings(error);
+    uint16_t overcurrentAxis1 = 0;
+    uint16_t overcurrentAxis2 = 0;
+    FrameRun run(link);
+    run.addGetParam(ferrox_param::kFaultRegister, error, readings.faultRegister);
+    run.addGetParam(ferrox_param::kStatusRegister, error, readings.statusRegister);
+    run.addGetParam(ferrox_param::kFaultLocation, error, readings.faultLocation);
+    run.addGetParam(ferrox_param::kOvercurrentAxis1, error, overcurrentAxis1);
+    run.addGetParam(ferrox_param::kOvercurrentAxis2, error, overcurrentAxis2);
+    link.run(run);
+    readings.overcurrentAxis1 = int16_t(overcurrentAxis1);
+    readings.overcurrentAxis2 = int16_t(overcurrentAxis2);
+    const ferrox::InternalReadings internal = ferrox::readInternalReadings(link, error);
     readings.temperature = internal.temperature;
     readings.highVoltage = internal.highVoltage;
 
     // The report shows whatever arrived; a broken link is reported after it.
     const QString report = diagnosisReport(frontEnd.storedFirmwareVersion(), readings);
     frontEnd.showMessage(MessageKind::Information, "Diagnosis", report, Failure::None);
-    return {linkOutcome(frontEnd, error), report};
+    return {linkOutcome(link, frontEnd, error), report};
 }
 
 }  // namespace config_tool

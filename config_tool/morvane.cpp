@@ -38,7 +38,6 @@ using config_tool::SettingsColumn;
 using config_tool::settingsFromForm;
 using config_tool::showDiagnosis;
 using config_tool::showSettingsInForm;
-using drive_link::closeLink;
 using response::KeptRun;
 using response::ResponseView;
 using response::runStepTest;
@@ -54,7 +53,8 @@ QString installedManualBesideProgram() {
 }
 }  // namespace
 
-Morvane::Morvane() : WindowFrontEnd(this) {
+Morvane::Morvane(drive_link::LinkSettings linkSettings)
+    : WindowFrontEnd(this), link(drive_link::LinkDialect::Firmware, linkSettings) {
     ui.setupUi(this);
     applySettingsTableToForm(ui);
     connect(ui.Quit, &QAction::triggered, this, &Morvane::on_Quit_activated);
@@ -187,19 +187,19 @@ void Morvane::keepCapture(StepCapture capture) {
 }
 
 void Morvane::on_connectButton_clicked() {
-    connectDrive(*this);
+    connectDrive(link, *this);
 }
 
 void Morvane::on_applyButton_clicked() {
-    applySettings(*this);
+    applySettings(link, *this);
 }
 
 void Morvane::on_disableButton_clicked() {
-    disableDrive(*this);
+    disableDrive(link, *this);
 }
 
 void Morvane::on_Drive_diagnosis_activated() {
-    showDiagnosis(*this);
+    showDiagnosis(link, *this);
 }
 
 void Morvane::on_Save_configuration_activated() {
@@ -251,7 +251,7 @@ void Morvane::showComparison(const QString& title, SettingsColumn source,
 }
 
 void Morvane::on_testButton_clicked() {
-    runStepTest(*this);
+    runStepTest(link, *this);
 }
 
 bool Morvane::mayDiscardForm() {
@@ -274,7 +274,7 @@ void Morvane::closeEvent(QCloseEvent* event) {
     if (compareDialog) {
         compareDialog->close();
     }
-    closeLink();
+    link.close();
     event->accept();
 }
 
@@ -283,7 +283,7 @@ void Morvane::on_Quit_activated() {
     if (!mayDiscardForm()) {
         return;
     }
-    closeLink();
+    link.close();
     discardAgreed = true;
     close();
     discardAgreed = false;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "drive_link.h"
 #include "file_prompt.h"
 #include "morvane_front_end.h"
 #include "pending_marks.h"
@@ -35,7 +36,7 @@ class Morvane : public QMainWindow, public widgets::WindowFrontEnd<config_tool::
     Q_OBJECT
 
 public:
-    Morvane();
+    explicit Morvane(drive_link::LinkSettings linkSettings = {});
     ~Morvane() override;
 
     void setConnected(bool connected) override;
@@ -56,6 +57,8 @@ public:
     void driveHolds(const config_tool::DriveSettings& settings) override;
     void fileHolds(const config_tool::DriveSettings& settings) override;
 
+    // The connection to the drive: opened by Connect, closed with the window.
+    drive_link::Link link;
     Ui::MainWindowForm ui;
     bool connected = false;
     int32_t firmwareVersion = -1;

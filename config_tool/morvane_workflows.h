@@ -6,6 +6,7 @@
 #include <QString>
 #include <optional>
 
+#include "drive_link.h"
 #include "front_end.h"
 #include "settings_table.h"
 
@@ -28,12 +29,12 @@ struct DiagnosisOutcome {
 
 // Opens the adapter, has the user restart the drive, identifies drive and firmware, and imports
 // the drive's settings; connected only when every step passed.
-ConnectOutcome connectDrive(MorvaneFrontEnd& frontEnd);
+ConnectOutcome connectDrive(drive_link::Link& link, MorvaneFrontEnd& frontEnd);
 // Disables the drive, writes and stores the settings, clears faults and enables it again.
-drive_link::Outcome applySettings(MorvaneFrontEnd& frontEnd);
-drive_link::Outcome disableDrive(MorvaneFrontEnd& frontEnd);
+drive_link::Outcome applySettings(drive_link::Link& link, MorvaneFrontEnd& frontEnd);
+drive_link::Outcome disableDrive(drive_link::Link& link, MorvaneFrontEnd& frontEnd);
 // Reads the registers and readings and shows the report; refused (no drive) while disconnected.
-DiagnosisOutcome showDiagnosis(MorvaneFrontEnd& frontEnd);
+DiagnosisOutcome showDiagnosis(drive_link::Link& link, MorvaneFrontEnd& frontEnd);
 // The settings file; neither touches the drive, so both work while disconnected. Each is
 // cancelled when no file was chosen (or Save may not replace the file with the suffix added).
 // Save fails on settings that Apply would refuse and on a file not written. Open fails on a

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "drive_link.h"
+#include "frame_run.h"
 #include "link_error_report.h"
 #include "morvane_front_end.h"
 #include "settings_document.h"
@@ -11,11 +12,11 @@
 namespace config_tool {
 
 using drive_link::Failure;
-using drive_link::getParam;
+using drive_link::FrameRun;
+using drive_link::Link;
 using drive_link::linkOutcome;
 using drive_link::MessageKind;
 using drive_link::Outcome;
-using drive_link::setParam;
 
 namespace {
 constexpr int kMissingParamValue = 555;
@@ -39,10 +40,20 @@ DriveSettings readSettings(const std::function<int(uint16_t number)>& read) {
 }
 
 // Reads every setting as the drive holds it and reports the link.
-Outcome readSettingsFromDrive(MorvaneFrontEnd& frontEnd, DriveSettings& read) {
+Outcome readSettingsFromDrive(Link& link, MorvaneFrontEnd& frontEnd, DriveSettings& read) {
     bool error = false;
-    read = readSettings([&](uint16_t number) { return int(getParam(number, error)); });
-    return linkOutcome(frontEnd, error);
+    // One run: every read is sent before any answer is looked at.
+    std::vector<uint16_t> contents(1 + axisSettings().size());
+    FrameRun run(link);
+    size_t next = 0;
+    readSettings([&](uint16_t number) {
+        run.addGetParam(number, error, contents[next++]);
+        return 0;
+    });
+    link.run(run);
+    next = 0;
+    read = readSettings([&](uint16_t) { return int(contents[next++]); });
+    return linkOutcome(link, frontEnd, error);
 }
 }  // namespace
 
@@ -57,16 +68,19 @@ Outcome validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings& settings) 
     return Outcome::failed(Failure::DriveFailed);
 }
 
-Outcome exportSettingsToDrive(MorvaneFrontEnd& frontEnd) {
+Outcome exportSettingsToDrive(Link& link, MorvaneFrontEnd& frontEnd) {
     const DriveSettings settings = frontEnd.settings();
     const Outcome valid = validSettings(frontEnd, settings);
     if (!valid.succeeded()) {
         return valid;
     }
     bool error = false;
-    forEachParam(settings,
-                 [&](uint16_t number, uint16_t content) { setParam(number, content, error); });
-    return linkOutcome(frontEnd, error);
+    FrameRun run(link);
+    forEachParam(settings, [&](uint16_t number, uint16_t content) {
+        run.addSetParam(number, content, error);
+    });
+    link.run(run);
+    return linkOutcome(link, frontEnd, error);
 }
 
 Outcome exportSettingsToText(MorvaneFrontEnd& frontEnd, QByteArray& text) {
@@ -86,9 +100,9 @@ QByteArray settingsFileText(const DriveSettings& settings) {
     return writeSettingsText(params);
 }
 
-Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd) {
+Outcome importSettingsFromDrive(Link& link, MorvaneFrontEnd& frontEnd) {
     DriveSettings settings;
-    const Outcome read = readSettingsFromDrive(frontEnd, settings);
+    const Outcome read = readSettingsFromDrive(link, frontEnd, settings);
     if (read.succeeded()) {
         frontEnd.showSettings(settings);
         frontEnd.driveHolds(settings);
@@ -127,9 +141,10 @@ SettingsFileLoad loadSettingsText(const QByteArray& text) {
     return load;
 }
 
-ReadBackOutcome checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent) {
+ReadBackOutcome checkSettingsOnDrive(Link& link, MorvaneFrontEnd& frontEnd,
+                                     const DriveSettings& sent) {
     DriveSettings held;
-    const Outcome read = readSettingsFromDrive(frontEnd, held);
+    const Outcome read = readSettingsFromDrive(link, frontEnd, held);
     if (!read.succeeded()) {
         return {read, {}};
     }

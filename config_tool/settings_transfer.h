@@ -8,6 +8,7 @@
 
 #include "settings_table.h"
 
+#include "drive_link.h"
 #include "front_end.h"
 
 namespace config_tool {
@@ -20,13 +21,13 @@ drive_link::Outcome validSettings(MorvaneFrontEnd& frontEnd, const DriveSettings
 
 // Each transfer is done, or failed with what it showed. Checks the settings (validSettings),
 // writes them with setParam and reports the link.
-drive_link::Outcome exportSettingsToDrive(MorvaneFrontEnd& frontEnd);
+drive_link::Outcome exportSettingsToDrive(drive_link::Link& link, MorvaneFrontEnd& frontEnd);
 // The same check, then the settings file's text.
 drive_link::Outcome exportSettingsToText(MorvaneFrontEnd& frontEnd, QByteArray& text);
 
 // Reads every setting from the drive and reports the link; only a complete set reaches the front
 // end, so a lost link leaves it as it was.
-drive_link::Outcome importSettingsFromDrive(MorvaneFrontEnd& frontEnd);
+drive_link::Outcome importSettingsFromDrive(drive_link::Link& link, MorvaneFrontEnd& frontEnd);
 // The settings file's text: one element per parameter, in the order on the wire.
 QByteArray settingsFileText(const DriveSettings& settings);
 
@@ -49,6 +50,7 @@ struct ReadBackOutcome {
 // Reads every setting back from the drive and shows a "Read-back" failure for each difference,
 // with both values; the front end's settings stay as they are. Fails as the drive when there are
 // differences, and as the link when it was lost (reported as such).
-ReadBackOutcome checkSettingsOnDrive(MorvaneFrontEnd& frontEnd, const DriveSettings& sent);
+ReadBackOutcome checkSettingsOnDrive(drive_link::Link& link, MorvaneFrontEnd& frontEnd,
+                                     const DriveSettings& sent);
 
 }  // namespace config_tool

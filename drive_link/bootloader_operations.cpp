@@ -5,8 +5,11 @@
 
 #include "bootloader_protocol.h"
 #include "drive_link.h"
+#include "frame_run.h"
 
-using drive_link::transact;
+using drive_link::FrameRun;
+using drive_link::Link;
+using drive_link::Reply;
 
 namespace bootloader {
 namespace {
@@ -14,15 +17,15 @@ namespace {
 constexpr std::chrono::milliseconds kVerifyPause{100};
 
 // The bootloader's own no-op, whatever dialect the link was set to.
-uint16_t noOp(bool& error, uint32_t* rawReply = nullptr) {
-    return transact(kNoOp, 0, error, rawReply);
+uint16_t noOp(Link& link, bool& error, uint32_t* rawReply = nullptr) {
+    return link.transact(kNoOp, 0, error, rawReply);
 }
 
 // A request, then the two no-ops whose second reply carries its answer.
-uint16_t request(uint16_t command, bool& error) {
-    transact(command, 0, error);
-    noOp(error);
-    return noOp(error);
+uint16_t request(Link& link, uint16_t command, bool& error) {
+    link.transact(command, 0, error);
+    noOp(link, error);
+    return noOp(link, error);
 }
 }  // namespace
 
@@ -38,75 +41,85 @@ bool isSupportedVersion(uint16_t version) {
     return version >= kFirstSupportedVersion && version <= kLastSupportedVersion;
 }
 
-bool answersAsFirmware(bool& error) {
-    noOp(error);
-    noOp(error);
-    return noOp(error) == kFirmwareNoOpAnswer;
+bool answersAsFirmware(Link& link, bool& error) {
+    noOp(link, error);
+    noOp(link, error);
+    return noOp(link, error) == kFirmwareNoOpAnswer;
 }
 
-uint16_t readVersion(bool& error) {
-    return request(kVersion, error);
+uint16_t readVersion(Link& link, bool& error) {
+    return request(link, kVersion, error);
 }
 
-uint16_t readFaultBits(bool& error) {
-    return request(kFaultBits, error);
+uint16_t readFaultBits(Link& link, bool& error) {
+    return request(link, kFaultBits, error);
 }
 
-FirstCheck checkBeforeFlashing(bool& error) {
+FirstCheck checkBeforeFlashing(Link& link, bool& error) {
     bool forgiven = false;
-    transact(kFaultBits, 0, forgiven);
-    noOp(forgiven);
+    link.transact(kFaultBits, 0, forgiven);
+    noOp(link, forgiven);
     uint32_t answer = 0;
-    noOp(error, &answer);
+    noOp(link, error, &answer);
     if (answer == kNotBootloaderAnswer) {
         return FirstCheck::NotBootloader;
     }
     return replyValue(answer) != 0 ? FirstCheck::FaultBitsActive : FirstCheck::Ready;
 }
 
-void sendSetupWord(uint16_t setupWord, bool& error) {
-    transact(kSetup, setupWord, error);
+void sendSetupWord(Link& link, uint16_t setupWord, bool& error) {
+    link.transact(kSetup, setupWord, error);
 }
 
-void startErase(bool& error) {
-    transact(kErase, kEraseKey, error);
+void startErase(Link& link, bool& error) {
+    link.transact(kErase, kEraseKey, error);
 }
 
-void writeDataWord(uint16_t word, bool& error) {
-    transact(kDataWord, word, error);
+bool packetWordsFailed(Link& link, const uint16_t* words, int count, bool& error) {
+    bool drainFailed = false;
+    FrameRun run(link);
+    for (int j = 0; j < count; ++j) {
+        run.add(kDataWord, words[j], error);
+        // The link report's two no-ops, in the dialect's own.
+        run.addNoOp(drainFailed);
+        run.addNoOp(drainFailed,
+                    [&error, &drainFailed](const Reply&) { return !error && !drainFailed; });
+    }
+    link.run(run);
+    return error || drainFailed;
 }
 
-void programPacket(bool& error) {
-    transact(kProgramPacket, 0, error);
+void programPacket(Link& link, bool& error) {
+    link.transact(kProgramPacket, 0, error);
 }
 
-Status statusAfterCommand(bool& error) {
-    noOp(error);
-    return pollStatus(error);
+Status statusAfterCommand(Link& link, bool& error) {
+    noOp(link, error);
+    return pollStatus(link, error);
 }
 
-Status pollStatus(bool& error) {
+Status pollStatus(Link& link, bool& error) {
     uint32_t reply = 0;
-    noOp(error, &reply);
+    noOp(link, error, &reply);
     return {statusByte(reply)};
 }
 
-void drainAnswers(bool& error) {
-    noOp(error);
-    noOp(error);
+void drainAnswers(Link& link, bool& error) {
+    noOp(link, error);
+    noOp(link, error);
 }
 
-bool flashVerified() {
+bool flashVerified(Link& link) {
     // The answers before the verdict are of no use, and their failures do not count.
     bool ignored = false;
     for (int i = 0; i < 6; ++i) {
-        noOp(ignored);
+        noOp(link, ignored);
     }
-    transact(kVerify, 0, ignored);
+    link.transact(kVerify, 0, ignored);
     std::this_thread::sleep_for(kVerifyPause);
-    noOp(ignored);
+    noOp(link, ignored);
     bool verdictError = false;
-    const uint16_t verdict = noOp(verdictError);
+    const uint16_t verdict = noOp(link, verdictError);
     return (verdict & 1u) != 0 && !verdictError;
 }
 }  // namespace bootloader

@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+namespace drive_link {
+class Link;
+}
+
 namespace bootloader {
 // The status byte that every reply carries.
 struct Status {
@@ -22,39 +26,42 @@ bool isSupportedVersion(uint16_t version);
 // Three no-ops: the first two still carry what the drive sent before, the third tells whether
 // the drive runs its firmware instead of the bootloader (it answers the bootloader's no-op with
 // kFirmwareNoOpAnswer).
-bool answersAsFirmware(bool& error);
+bool answersAsFirmware(drive_link::Link& link, bool& error);
 // The bootloader's version: the request and its two no-ops.
-uint16_t readVersion(bool& error);
+uint16_t readVersion(drive_link::Link& link, bool& error);
 // The fault bits, 0 when none is set: the request and its two no-ops.
-uint16_t readFaultBits(bool& error);
+uint16_t readFaultBits(drive_link::Link& link, bool& error);
 // The first fault-bit request of a flash, which also tells whether a bootloader answers: a drive
 // that runs its firmware gives a fixed answer that fails its CRC, so the bits are looked at
 // regardless. Only that answer's CRC counts in `error`; the two frames before it carry answers
 // to whatever the link did before the flash.
 enum class FirstCheck { Ready, NotBootloader, FaultBitsActive };
-FirstCheck checkBeforeFlashing(bool& error);
+FirstCheck checkBeforeFlashing(drive_link::Link& link, bool& error);
 
 // The image's setup word; sent ahead of the erase, its answer is not waited for.
-void sendSetupWord(uint16_t setupWord, bool& error);
+void sendSetupWord(drive_link::Link& link, uint16_t setupWord, bool& error);
 // Starts erasing the flash (the command with its key); the bootloader is busy until it is done.
-void startErase(bool& error);
-// One word of the packet being written. Its answer is not fetched: the caller checks the link
-// after each word so that a corrupted word never gets programmed.
-void writeDataWord(uint16_t word, bool& error);
+void startErase(drive_link::Link& link, bool& error);
+// The words of the packet being written, each followed by the two no-ops that fetch the answers
+// in flight, as one run. It ends after the first word whose frames failed, or after the first
+// word when `error` was set before: the link is lost then, and true is returned, so that a
+// packet with a corrupted or unanswered frame is never programmed. The no-ops' own failures do
+// not go into `error`.
+bool packetWordsFailed(drive_link::Link& link, const uint16_t* words, int count, bool& error);
 // Programs the words written since the last packet; the bootloader is busy until it is done.
-void programPacket(bool& error);
+void programPacket(drive_link::Link& link, bool& error);
 
 // The status once the command before has been answered: two no-ops, the status of the second's
 // reply.
-Status statusAfterCommand(bool& error);
+Status statusAfterCommand(drive_link::Link& link, bool& error);
 // The status in one more no-op's reply, for polling a busy bootloader.
-Status pollStatus(bool& error);
+Status pollStatus(drive_link::Link& link, bool& error);
 // Two no-ops that fetch the answers to the two commands before them, which nobody needs.
-void drainAnswers(bool& error);
+void drainAnswers(drive_link::Link& link, bool& error);
 
 // Has the bootloader check its whole flash against what was written and fetches the verdict
 // after the pause it needs. True only when the verdict says yes in a reply that passed its CRC:
 // a corrupted reply must not turn a failed check into a success. The link's earlier failures
 // do not count here; the verdict alone decides.
-bool flashVerified();
+bool flashVerified(drive_link::Link& link);
 }  // namespace bootloader

@@ -9,7 +9,8 @@ namespace {
 constexpr int kConnectingMs = 10000;
 }  // namespace
 
-Outcome openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& instructionsNote) {
+Outcome openAndProbeDrive(Link& link, FrontEnd& frontEnd, bool clockHigh,
+                          const QString& instructionsNote) {
     auto refuse = [&](const char* text, Failure failure) {
         frontEnd.showMessage(MessageKind::Warning, "Error", frontEnd.translate(text), failure);
         return Outcome::failed(failure);
@@ -17,7 +18,7 @@ Outcome openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& ins
 
     frontEnd.showStatus(frontEnd.translate("Connecting to drive..."), kConnectingMs);
     frontEnd.setConnected(false);
-    if (!openLink(clockHigh)) {
+    if (!link.open(clockHigh)) {
         return refuse("Unable to open USB adapter", Failure::NoAdapter);
     }
     frontEnd.askForPowerCycle(
@@ -30,11 +31,11 @@ Outcome openAndProbeDrive(FrontEnd& frontEnd, bool clockHigh, const QString& ins
         instructionsNote);
 
     bool error = false;
-    sendNoOp(error);
-    sendNoOp(error);
+    link.sendNoOp(error);
+    link.sendNoOp(error);
     error = false;
     uint32_t probe = 0;
-    sendNoOp(error, &probe);
+    link.sendNoOp(error, &probe);
     if (probe == 0 || probe == 0xFFFFFFFFu) {
         return refuse(
             "Unable to communicate with drive. No data received from device. <br>Ensure that you "

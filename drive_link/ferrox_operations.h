@@ -7,18 +7,22 @@
 
 #include <cstdint>
 
+namespace drive_link {
+class Link;
+}
+
 namespace ferrox {
 
 // The power stage off (command 0, value 1) and on again (value 2).
-void disablePowerStage(bool& error);
-void enablePowerStage(bool& error);
+void disablePowerStage(drive_link::Link& link, bool& error);
+void enablePowerStage(drive_link::Link& link, bool& error);
 
 // Command 3: the drive copies its settings into its settings memory. Returns once the drive has
 // had the 100 ms it needs to write that memory; the next command would disturb it.
-void storeSettings(bool& error);
+void storeSettings(drive_link::Link& link, bool& error);
 
 // Command 20 with every fault bit set.
-void clearFaults(bool& error);
+void clearFaults(drive_link::Link& link, bool& error);
 
 struct InternalReadings {
     uint16_t temperature = 0;
@@ -26,16 +30,16 @@ struct InternalReadings {
 };
 // Requests the temperature and the HV voltage (command 120) and collects both answers with two
 // no-ops.
-InternalReadings readInternalReadings(bool& error);
+InternalReadings readInternalReadings(drive_link::Link& link, bool& error);
 
 // Parameters 5020 and 5021 get the low and high halves of the mask; bit c records channel c.
-void setScopeChannels(uint32_t channelMask, bool& error);
+void setScopeChannels(drive_link::Link& link, uint32_t channelMask, bool& error);
 
 // Writes the divider (5012) and the capture setting (5011), then starts the capture (command 11).
-void startCapture(uint16_t divider, uint16_t setting, bool& error);
+void startCapture(drive_link::Link& link, uint16_t divider, uint16_t setting, bool& error);
 
 // Command 41: the drive injects its torque step on the axis (0 or 1) while it holds position.
-void startStepTest(int axis, bool& error);
+void startStepTest(drive_link::Link& link, int axis, bool& error);
 
 // Reads `sampleCount` 16-bit samples (even, at least 2) of the capture buffer into `samples`
 // with the pipelined read: the drive's checksum is requested first, then two samples per reply,
@@ -44,6 +48,6 @@ void startStepTest(int axis, bool& error);
 // opening checksum request reports into `error`: the data replies are raw words whose CRC means
 // nothing. Returns whether the sum of the replies matched the drive's; never on a link that is
 // down, where every reply reads 0 and the sums prove nothing.
-bool downloadScope(uint16_t* samples, int sampleCount, bool& error);
+bool downloadScope(drive_link::Link& link, uint16_t* samples, int sampleCount, bool& error);
 
 }  // namespace ferrox

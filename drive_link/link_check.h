@@ -4,17 +4,20 @@
 
 namespace drive_link {
 
+class Link;
+
 struct LinkMeasurement {
     int frames = 0;       // frames sent; fewer than asked when the adapter was lost
     double seconds = 0;   // for all of them
     int crcFailures = 0;  // replies that failed their CRC while the adapter still worked
     int linkLosses = 0;   // 1 when a transfer failed: the adapter is gone and the check ends
+    double byteMicroseconds = 0;  // the byte time the link measured on its streams (fast mode)
     double framesPerSecond() const { return seconds > 0 ? frames / seconds : 0; }
     double msPerFrame() const { return frames > 0 ? 1000 * seconds / frames : 0; }
 };
 
 // Sends `frames` of the dialect's no-op on the open link, which both the firmware and the
 // bootloader answer without changing or storing anything. The frames stay out of the trace.
-LinkMeasurement measureLink(int frames);
+LinkMeasurement measureLink(Link& link, int frames);
 
 }  // namespace drive_link

@@ -5,14 +5,19 @@
 
 namespace drive_link {
 
-bool reportLinkError(FrontEnd& frontEnd, bool error) {
+bool reportLinkError(Link& link, FrontEnd& frontEnd, bool error) {
     bool lost = error;
     // Fetch the answers to the last two commands of the sequence and see the link still answers.
-    sendNoOp(lost);
-    sendNoOp(lost);
+    link.sendNoOp(lost);
+    link.sendNoOp(lost);
     if (!lost) {
         return false;
     }
+    tellLinkLost(frontEnd);
+    return true;
+}
+
+void tellLinkLost(FrontEnd& frontEnd) {
     frontEnd.showStatus(frontEnd.translate("Connection lost, reconnect."), 0);
     frontEnd.showMessage(MessageKind::Critical, "CRC error",
                          frontEnd.translate("Connection to drive lost, data checksum error. "
@@ -20,11 +25,11 @@ bool reportLinkError(FrontEnd& frontEnd, bool error) {
                                             "in cables."),
                          Failure::LinkLost);
     frontEnd.setConnected(false);
-    return true;
 }
 
-Outcome linkOutcome(FrontEnd& frontEnd, bool error) {
-    return reportLinkError(frontEnd, error) ? Outcome::failed(Failure::LinkLost) : Outcome::done();
+Outcome linkOutcome(Link& link, FrontEnd& frontEnd, bool error) {
+    return reportLinkError(link, frontEnd, error) ? Outcome::failed(Failure::LinkLost)
+                                                  : Outcome::done();
 }
 
 }  // namespace drive_link

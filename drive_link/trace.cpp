@@ -4,30 +4,26 @@
 #include <cstdio>
 #include <vector>
 
+#include "drive_link.h"
+
 namespace drive_link {
 
-namespace {
-// Flushed at once, so that the trace and the messages on standard error keep their order.
-void writeToStandardOutput(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
-}
-
-TraceSink& currentSink() {
-    static TraceSink sink = writeToStandardOutput;
-    return sink;
-}
-}  // namespace
-
-void setTraceSink(TraceSink sink) {
-    currentSink() = sink ? std::move(sink) : TraceSink(writeToStandardOutput);
+TraceSink standardOutputTrace() {
+    return [](std::string_view text) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    };
 }
 
 TraceSink discardingTrace() {
     return [](std::string_view) {};
 }
 
-void trace(const char* format, ...) {
+void Link::setTraceSink(TraceSink sink) {
+    sink_ = sink ? std::move(sink) : standardOutputTrace();
+}
+
+void Link::trace(const char* format, ...) {
     char line[256];
     va_list arguments;
     va_start(arguments, format);
@@ -41,13 +37,13 @@ void trace(const char* format, ...) {
     }
     if (size_t(length) < sizeof line) {
         va_end(again);
-        currentSink()(std::string_view(line, size_t(length)));
+        sink_(std::string_view(line, size_t(length)));
         return;
     }
     std::vector<char> longer(size_t(length) + 1);
     std::vsnprintf(longer.data(), longer.size(), format, again);
     va_end(again);
-    currentSink()(std::string_view(longer.data(), size_t(length)));
+    sink_(std::string_view(longer.data(), size_t(length)));
 }
 
 }  // namespace drive_link

@@ -1,6 +1,6 @@
 // The transaction trace: every frame with its reply, the parameter lines, and the workflows' own
-// progress lines on the wire. A program decides where it goes: standard output by default, a
-// file for a command line's --trace, nowhere for a script's quiet run, a buffer in the tests.
+// progress lines on the wire. Each link has its sink: standard output by default, a file for a
+// command line's --trace, nowhere for a script's quiet run, a buffer in the tests.
 #pragma once
 
 #include <functional>
@@ -10,13 +10,11 @@ namespace drive_link {
 
 using TraceSink = std::function<void(std::string_view text)>;
 
-// Sends the trace to `sink` from now on; an empty sink restores standard output.
-void setTraceSink(TraceSink sink);
+// Standard output, flushed at once, so that the trace and the messages on standard error keep
+// their order.
+TraceSink standardOutputTrace();
 
 // A sink that drops the trace.
 TraceSink discardingTrace();
-
-// Writes the formatted text to the sink as one piece.
-void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace drive_link

@@ -7,23 +7,22 @@
 #include "firmware_image.h"
 #include "flasher_front_end.h"
 #include "link_error_report.h"
-#include "trace.h"
 
 namespace flasher {
 
 using drive_link::Failure;
+using drive_link::Link;
 using drive_link::MessageKind;
 using drive_link::Outcome;
 using drive_link::reportLinkError;
-using drive_link::trace;
 
 namespace {
 std::chrono::milliseconds idleLimit = kDefaultIdleTimeLimit;
 
 constexpr int kPacketStatusMs = 5000;
 
-void printLine(const char* text) {
-    trace("%s\n", text);
+void printLine(drive_link::Link& link, const char* text) {
+    link.trace("%s\n", text);
 }
 
 Outcome reportUnexpectedState(FlasherFrontEnd& frontEnd) {
@@ -37,16 +36,16 @@ Outcome reportUnexpectedState(FlasherFrontEnd& frontEnd) {
 
 // Refuses a drive that is not a bootloader or that reports faults. A failure of the answer's
 // frame stays in `error` for the first link check of the packet loop.
-bool bootloaderIsReady(FlasherFrontEnd& frontEnd, bool& error) {
-    const bootloader::FirstCheck check = bootloader::checkBeforeFlashing(error);
+bool bootloaderIsReady(Link& link, FlasherFrontEnd& frontEnd, bool& error) {
+    const bootloader::FirstCheck check = bootloader::checkBeforeFlashing(link, error);
     if (check == bootloader::FirstCheck::NotBootloader) {
         frontEnd.showMessage(
             MessageKind::Warning, "Error",
             frontEnd.translate("Drive not in bootloader mode. Restart drive power and try again."),
             Failure::DriveFailed);
-        printLine(
-            "\nDrive not in bootloader mode? Check CLR jumper and reset drive. Hit enter to "
-            "exit");
+        printLine(link,
+                  "\nDrive not in bootloader mode? Check CLR jumper and reset drive. Hit enter to "
+                  "exit");
         return false;
     }
     if (check == bootloader::FirstCheck::FaultBitsActive) {
@@ -54,34 +53,33 @@ bool bootloaderIsReady(FlasherFrontEnd& frontEnd, bool& error) {
             MessageKind::Warning, "Error",
             frontEnd.translate("Fault bits active. Restart drive power and try again."),
             Failure::DriveFailed);
-        printLine("\nBL fault bits active. Reset drive and try again. Hit enter to exit");
+        printLine(link, "\nBL fault bits active. Reset drive and try again. Hit enter to exit");
         return false;
     }
     return true;
 }
 
-// Sends packet k word by word, checking the link after every word so that a corrupted word is
-// caught before the packet is programmed; then programs it and waits until the bootloader is done.
-Outcome writePacket(FlasherFrontEnd& frontEnd, const FirmwareImage& image, int k, bool& error) {
+// Sends packet k's words as one run, every frame of it checked before the packet is programmed,
+// so that a corrupted word never is; then programs it and waits until the bootloader is done.
+Outcome writePacket(Link& link, FlasherFrontEnd& frontEnd, const FirmwareImage& image, int k,
+                    bool& error) {
     const int count = image.packetCount;
     frontEnd.showStatus(QString("Writing packet %1/%2. Please wait!").arg(k + 1).arg(count),
                         kPacketStatusMs);
     frontEnd.packetStarted(k, count);
-    trace("Packet %d/%d      \r", k + 1, count);
+    link.trace("Packet %d/%d      \r", k + 1, count);
 
-    const uint16_t* words = image.packet(k);
-    for (int j = 0; j < kPacketWords; ++j) {
-        bootloader::writeDataWord(words[j], error);
-        if (reportLinkError(frontEnd, error)) {
-            return Outcome::failed(Failure::LinkLost);
-        }
+    if (bootloader::packetWordsFailed(link, image.packet(k), kPacketWords, error)) {
+        drive_link::tellLinkLost(frontEnd);
+        return Outcome::failed(Failure::LinkLost);
     }
-    bootloader::programPacket(error);
-    const Outcome idle = waitForIdle(frontEnd);
+    bootloader::programPacket(link, error);
+    const Outcome idle = waitForIdle(link, frontEnd);
     if (!idle.succeeded()) {
         return idle;
     }
-    return reportLinkError(frontEnd, error) ? Outcome::failed(Failure::LinkLost) : Outcome::done();
+    return reportLinkError(link, frontEnd, error) ? Outcome::failed(Failure::LinkLost)
+                                                  : Outcome::done();
 }
 }  // namespace
 
@@ -105,13 +103,13 @@ void setIdleTimeLimit(std::chrono::milliseconds limit) {
     idleLimit = limit;
 }
 
-Outcome waitForIdle(FlasherFrontEnd& frontEnd) {
-    printLine("Idle\n");
+Outcome waitForIdle(Link& link, FlasherFrontEnd& frontEnd) {
+    printLine(link, "Idle\n");
     bool error = false;
-    bootloader::Status status = bootloader::statusAfterCommand(error);
+    bootloader::Status status = bootloader::statusAfterCommand(link, error);
     // A status that failed its CRC is no status: neither idle nor busy nor unexpected.
     if (error) {
-        reportLinkError(frontEnd, error);
+        reportLinkError(link, frontEnd, error);
         return Outcome::failed(Failure::LinkLost);
     }
     uint16_t faultBits = 0;  // stays 0 when the bootloader was idle at the first look
@@ -128,15 +126,15 @@ Outcome waitForIdle(FlasherFrontEnd& frontEnd) {
                          unsigned(faultBits));
             return reportUnexpectedState(frontEnd);
         }
-        status = bootloader::pollStatus(error);
-        faultBits = bootloader::readFaultBits(error);
-        if (reportLinkError(frontEnd, error)) {
+        status = bootloader::pollStatus(link, error);
+        faultBits = bootloader::readFaultBits(link, error);
+        if (reportLinkError(link, frontEnd, error)) {
             return Outcome::failed(Failure::LinkLost);
         }
     }
 
     if (status.idle()) {
-        printLine("IdleOver\n");
+        printLine(link, "IdleOver\n");
         return Outcome::done();
     }
     std::fprintf(stderr, "Error while flashing, status %02x, faultbits %04x\n",
@@ -156,38 +154,38 @@ bool imageCanBeFlashed(FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
     return false;
 }
 
-Outcome flashImage(FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
+Outcome flashImage(Link& link, FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
     if (!imageCanBeFlashed(frontEnd, image)) {
         return Outcome::failed(Failure::FileRefused);
     }
     bool error = false;
-    printLine("SPI init");
-    if (!bootloaderIsReady(frontEnd, error)) {
+    printLine(link, "SPI init");
+    if (!bootloaderIsReady(link, frontEnd, error)) {
         return Outcome::failed(Failure::DriveFailed);
     }
 
-    bootloader::sendSetupWord(image.setupWord, error);
-    printLine("\nErasing flash");
-    bootloader::startErase(error);
-    const Outcome erased = waitForIdle(frontEnd);
+    bootloader::sendSetupWord(link, image.setupWord, error);
+    printLine(link, "\nErasing flash");
+    bootloader::startErase(link, error);
+    const Outcome erased = waitForIdle(link, frontEnd);
     if (!erased.succeeded()) {
         return erased;
     }
 
-    bootloader::drainAnswers(error);
-    printLine("Writing to flash");
-    bootloader::drainAnswers(error);
+    bootloader::drainAnswers(link, error);
+    printLine(link, "Writing to flash");
+    bootloader::drainAnswers(link, error);
 
     for (int k = 0; k < image.packetCount; ++k) {
-        const Outcome written = writePacket(frontEnd, image, k, error);
+        const Outcome written = writePacket(link, frontEnd, image, k, error);
         if (!written.succeeded()) {
             return written;
         }
     }
 
-    printLine("\nDone. Verifying");
+    printLine(link, "\nDone. Verifying");
     frontEnd.verifyStarted(image.packetCount);
-    if (bootloader::flashVerified()) {
+    if (bootloader::flashVerified(link)) {
         frontEnd.showMessage(
             MessageKind::Information, "Results",
             frontEnd.translate(
@@ -200,8 +198,7 @@ Outcome flashImage(FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
     // The box is the verdict's, whatever kept it from saying yes. But when the adapter itself
     // failed during the verification (pulled out), no verdict was heard: the link was lost, not
     // the drive's check.
-    const Failure failure =
-        drive_link::linkState.linkGood ? Failure::DriveFailed : Failure::LinkLost;
+    const Failure failure = link.state().linkGood ? Failure::DriveFailed : Failure::LinkLost;
     frontEnd.showMessage(MessageKind::Warning, "Results",
                          frontEnd.translate("Flashing failed. Restart drive power and try again."),
                          failure);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "drive_link.h"
 #include "front_end.h"
 
 namespace flasher {
@@ -19,7 +20,8 @@ bool imageCanBeFlashed(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
 // Done when the bootloader verified its flash. Otherwise the failure that stopped the flash, or
 // the failed verification (the drive failed), each shown to the user before it returns; an
 // image without packets stops it before the first frame.
-drive_link::Outcome flashImage(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
+drive_link::Outcome flashImage(drive_link::Link& link, FlasherFrontEnd& frontEnd,
+                               const FirmwareImage& image);
 
 // The frames Flash firmware (flashImage and the link check after it) sends for an image of
 // `packetCount` packets when the bootloader is idle at its first look after the erase and after
@@ -30,7 +32,7 @@ int framesToFlash(int packetCount);
 // Polls the bootloader until its busy bits clear. Done when it became idle; a lost link when the
 // link was reported lost; the drive failed, after its box, when the bootloader left the busy
 // state in another state or stayed busy too long.
-drive_link::Outcome waitForIdle(FlasherFrontEnd& frontEnd);
+drive_link::Outcome waitForIdle(drive_link::Link& link, FlasherFrontEnd& frontEnd);
 
 // An erase takes a few seconds at most and a packet milliseconds; a bootloader still busy after
 // this long is not coming back, and the user is told to restart it instead of watching a hang.

@@ -6,7 +6,6 @@
 #include "drive_link.h"
 #include "flasher_workflows.h"
 
-using drive_link::closeLink;
 using flasher::connectBootloader;
 using flasher::flashFirmware;
 using flasher::OpenedImage;
@@ -14,7 +13,8 @@ using flasher::openFirmwareFile;
 using widgets::FileQuestion;
 using widgets::WindowFrontEnd;
 
-Morvane::Morvane() : WindowFrontEnd(this) {
+Morvane::Morvane(drive_link::LinkSettings linkSettings)
+    : WindowFrontEnd(this), link(drive_link::LinkDialect::Bootloader, linkSettings) {
     ui.setupUi(this);
     setConnected(false);
 }
@@ -54,7 +54,7 @@ void Morvane::packetStarted(int, int) {
 }
 
 void Morvane::on_connectButton_clicked() {
-    connectBootloader(*this);
+    connectBootloader(link, *this);
 }
 
 void Morvane::on_openfirmware_clicked() {
@@ -65,10 +65,10 @@ void Morvane::on_openfirmware_clicked() {
 }
 
 void Morvane::on_startflash_clicked() {
-    flashFirmware(*this, image);
+    flashFirmware(link, *this, image);
 }
 
 void Morvane::closeEvent(QCloseEvent* event) {
-    closeLink();
+    link.close();
     event->accept();
 }

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+#include "drive_link.h"
 #include "file_prompt.h"
 #include "firmware_image.h"
 #include "flasher_front_end.h"
@@ -17,7 +18,7 @@ class Morvane : public QMainWindow, public widgets::WindowFrontEnd<flasher::Flas
     Q_OBJECT
 
 public:
-    Morvane();
+    explicit Morvane(drive_link::LinkSettings linkSettings = {});
 
     // True: offer the next step (Flash when an image is loaded, else Open). False: neither.
     void setConnected(bool connected) override;
@@ -27,6 +28,8 @@ public:
     void packetStarted(int packet, int packetCount) override;
 
     Ui::MainWindow ui;
+    // The connection to the drive: opened by Connect, closed with the window.
+    drive_link::Link link;
     flasher::FirmwareImage
         image;  // the image accepted by Open firmware file; every later flash writes it
     widgets::FilePrompt askFileName = widgets::askWithFileDialog;  // for the firmware image

@@ -22,14 +22,15 @@ constexpr int kConnectedMs = 5000;
 constexpr int kFlashingMs = 3000;
 }  // namespace
 
-FoundBootloader connectBootloader(FlasherFrontEnd& frontEnd) {
-    const Outcome probed = openAndProbeDrive(
-        frontEnd, false, frontEnd.translate(" Note: this program doesn't support KMR-10 model."));
+FoundBootloader connectBootloader(drive_link::Link& link, FlasherFrontEnd& frontEnd) {
+    const Outcome probed =
+        openAndProbeDrive(link, frontEnd, false,
+                          frontEnd.translate(" Note: this program doesn't support KMR-10 model."));
     if (!probed.succeeded()) {
         return {probed};
     }
     bool error = false;
-    if (bootloader::answersAsFirmware(error)) {
+    if (bootloader::answersAsFirmware(link, error)) {
         frontEnd.showMessage(
             MessageKind::Warning, "Error",
             frontEnd.translate("Drive doesn't seem to be in bootloader mode. Please try again."),
@@ -37,13 +38,13 @@ FoundBootloader connectBootloader(FlasherFrontEnd& frontEnd) {
         return {Outcome::failed(Failure::NoDrive)};
     }
 
-    const uint16_t version = bootloader::readVersion(error);
+    const uint16_t version = bootloader::readVersion(link, error);
     if (!bootloader::isSupportedVersion(version)) {
         frontEnd.showMessage(MessageKind::Critical, "Error",
                              frontEnd.translate("Unsupported drive type."), Failure::NoDrive);
         return {Outcome::failed(Failure::NoDrive)};
     }
-    if (reportLinkError(frontEnd, error)) {
+    if (reportLinkError(link, frontEnd, error)) {
         return {Outcome::failed(Failure::LinkLost)};
     }
     frontEnd.showStatus(
@@ -75,12 +76,13 @@ OpenedImage openFirmwareFile(FlasherFrontEnd& frontEnd) {
     return {Outcome::done(), std::move(loaded.image)};
 }
 
-Outcome flashFirmware(FlasherFrontEnd& frontEnd, const FirmwareImage& image) {
+Outcome flashFirmware(drive_link::Link& link, FlasherFrontEnd& frontEnd,
+                      const FirmwareImage& image) {
     frontEnd.showStatus(frontEnd.translate("Flashing firmware..."), kFlashingMs);
     frontEnd.setFlashing(true);
-    const Outcome flashed = flashImage(frontEnd, image);
+    const Outcome flashed = flashImage(link, frontEnd, image);
     // Whatever the procedure found, see whether the drive still answers.
-    const bool lost = reportLinkError(frontEnd, false);
+    const bool lost = reportLinkError(link, frontEnd, false);
     frontEnd.setFlashing(false);
     if (!flashed.succeeded()) {
         return flashed;

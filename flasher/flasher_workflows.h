@@ -3,6 +3,7 @@
 // and returns it; whoever runs them holds the image between Open and Flash.
 #pragma once
 
+#include "drive_link.h"
 #include "firmware_image.h"
 #include "front_end.h"
 
@@ -22,11 +23,12 @@ struct OpenedImage {
 
 // Opens the adapter, has the user restart the drive, and makes sure that a supported bootloader
 // answers; connected on success.
-FoundBootloader connectBootloader(FlasherFrontEnd& frontEnd);
+FoundBootloader connectBootloader(drive_link::Link& link, FlasherFrontEnd& frontEnd);
 // Asks for an image file and loads it; only an image worth flashing is accepted.
 OpenedImage openFirmwareFile(FlasherFrontEnd& frontEnd);
 // Writes `image`, then checks that the drive still answers. The first failure shown is the
 // outcome.
-drive_link::Outcome flashFirmware(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
+drive_link::Outcome flashFirmware(drive_link::Link& link, FlasherFrontEnd& frontEnd,
+                                  const FirmwareImage& image);
 
 }  // namespace flasher

@@ -10,8 +10,6 @@
 
 namespace startup {
 
-using drive_link::setLinkDialect;
-
 void followDesktopScaling() {
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
@@ -47,7 +45,7 @@ void applyWidgetStyle(QApplication& app) {
 }
 
 int runProgram(int argc, char** argv, const ProgramInfo& info,
-               const std::function<QWidget*()>& makeWindow) {
+               const std::function<QWidget*(const drive_link::LinkSettings&)>& makeWindow) {
     // Help, version, the adapter list and a refused option need no display, so they are
     // answered before the toolkit starts; without a display the toolkit would abort.
     const StartupChoice early = parseCommandLine(argc, argv, info, ToolkitOptions::StillInArgv);
@@ -69,8 +67,7 @@ int runProgram(int argc, char** argv, const ProgramInfo& info,
     }
     applyWidgetStyle(app);
     installProvider(choice);
-    setLinkDialect(info.dialect);
-    QWidget* window = makeWindow();
+    QWidget* window = makeWindow(choice.link);
     window->show();
     return app.exec();
 }

@@ -25,9 +25,9 @@ bool displayAvailable(int argc, char** argv);
 void applyWidgetStyle(QApplication& app);
 
 // The whole life of a program: answers what needs no window, starts the toolkit, installs the
-// provider, style and link dialect, shows the window `makeWindow` builds and runs until it
-// closes. The window lives until the process ends; closing it closes the adapter.
+// provider and style, shows the window `makeWindow` builds for the link the options chose and runs
+// until it closes. The window lives until the process ends; closing it closes the adapter.
 int runProgram(int argc, char** argv, const ProgramInfo& info,
-               const std::function<QWidget*()>& makeWindow);
+               const std::function<QWidget*(const drive_link::LinkSettings&)>& makeWindow);
 
 }  // namespace startup

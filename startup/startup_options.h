@@ -30,6 +30,7 @@ struct StartupChoice {
     // file already read; none: the defaults. Read only by installProvider.
     std::shared_ptr<const drive_sim::SimOptions> simulation;
     std::string adapter;  // --adapter: a serial number, BUS:DEV or PORT; empty for the first one
+    drive_link::LinkSettings link;  // --link and --word-gap
 };
 
 // Whether the toolkit has already taken its own options (single-dash ones such as -platform,

@@ -11,8 +11,6 @@
 #include "screenshot_run.h"
 #include "startup.h"
 
-using drive_link::LinkDialect;
-using drive_link::setLinkDialect;
 using screenshots::answerNextBox;
 using screenshots::save;
 using startup::applyWidgetStyle;
@@ -36,7 +34,6 @@ int main(int argc, char** argv) {
     StartupChoice simulated;
     simulated.simulate = true;
     installProvider(simulated);
-    setLinkDialect(LinkDialect::Firmware);
 
     Morvane window;
     window.show();

@@ -8,8 +8,6 @@
 #include "sim_options.h"
 #include "startup.h"
 
-using drive_link::LinkDialect;
-using drive_link::setLinkDialect;
 using screenshots::answerNextBox;
 
 int main(int argc, char** argv) {
@@ -25,7 +23,6 @@ int main(int argc, char** argv) {
     simulated.simulate = true;
     simulated.simulation = bootloader;
     startup::installProvider(simulated);
-    setLinkDialect(LinkDialect::Bootloader);
 
     Morvane window;
     window.askFileName = [](QWidget*, const widgets::FileQuestion&) {

@@ -3,12 +3,10 @@
 #include <array>
 #include <cstdio>
 
+#include "drive_link.h"
 #include "ferrox_operations.h"
-#include "trace.h"
 
 namespace response {
-
-using drive_link::trace;
 
 ScopeState scopeState;
 
@@ -23,19 +21,19 @@ bool downloadFits(int32_t sampleCount, int32_t channelCount) {
 
 bool sampleTablesTraced = false;
 
-void printSampleTable(int sampleCount, int channelCount) {
+void printSampleTable(drive_link::Link& link, int sampleCount, int channelCount) {
     int rows = sampleCount / channelCount;
     for (int row = 0; row < rows; ++row) {
         for (int slot = 0; slot < channelCount; ++slot) {
             const int sample = int(int16_t(rawSamples[row * channelCount + slot]));
             if (sampleTablesTraced) {
-                trace(" %d ", sample);
+                link.trace(" %d ", sample);
             } else {
                 std::fprintf(stderr, " %d ", sample);
             }
         }
         if (sampleTablesTraced) {
-            trace(" \n ");
+            link.trace(" \n ");
         } else {
             std::fprintf(stderr, " \n ");
         }
@@ -69,16 +67,17 @@ void addScopeChannel(int channel) {
     }
 }
 
-void sendScopeChannels(bool& error) {
-    ferrox::setScopeChannels(scopeState.scopeChannelMask, error);
+void sendScopeChannels(drive_link::Link& link, bool& error) {
+    ferrox::setScopeChannels(link, scopeState.scopeChannelMask, error);
 }
 
-void startScopeCapture(int divider, int sampleCount, int setting, bool& error) {
+void startScopeCapture(drive_link::Link& link, int divider, int sampleCount, int setting,
+                       bool& error) {
     scopeState.scopeSampleCount = sampleCount;
-    ferrox::startCapture(uint16_t(divider), uint16_t(setting), error);
+    ferrox::startCapture(link, uint16_t(divider), uint16_t(setting), error);
 }
 
-bool downloadScope(bool& error, float* samples) {
+bool downloadScope(drive_link::Link& link, bool& error, float* samples) {
     const int32_t n = scopeState.scopeSampleCount;
     const int32_t channels = scopeState.scopeChannelCount;
     if (!downloadFits(n, channels)) {
@@ -86,11 +85,11 @@ bool downloadScope(bool& error, float* samples) {
                      int(channels));
         return false;
     }
-    const bool verified = ferrox::downloadScope(rawSamples.data(), n, error);
+    const bool verified = ferrox::downloadScope(link, rawSamples.data(), n, error);
     for (int k = 0; k < n; ++k) {
         samples[k] = float(int16_t(rawSamples[k]));
     }
-    printSampleTable(n, channels);
+    printSampleTable(link, n, channels);
     return verified;
 }
 

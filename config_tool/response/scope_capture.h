@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+namespace drive_link {
+class Link;
+}
+
 namespace response {
 
 struct ScopeState {
@@ -30,10 +34,11 @@ void clearScopeChannels();
 void addScopeChannel(int channel);
 
 // Sends the chosen channels to the drive.
-void sendScopeChannels(bool& error);
+void sendScopeChannels(drive_link::Link& link, bool& error);
 
 // Remembers the sample count for the download and starts a capture with the divider and setting.
-void startScopeCapture(int divider, int sampleCount, int setting, bool& error);
+void startScopeCapture(drive_link::Link& link, int divider, int sampleCount, int setting,
+                       bool& error);
 
 // Reads `scopeSampleCount` samples into `samples` as floats, dumps them as a table on standard
 // error, and returns whether the checksum test passed (never when the link was down, since zeros
@@ -41,6 +46,6 @@ void startScopeCapture(int divider, int sampleCount, int setting, bool& error);
 // count the working buffer cannot take (odd, below 2, above kScopeBufferSamples) or a download
 // without channels is refused before any traffic: the result is false (nothing verified) and
 // `samples` stays untouched.
-bool downloadScope(bool& error, float* samples);
+bool downloadScope(drive_link::Link& link, bool& error, float* samples);
 
 }  // namespace response

@@ -15,11 +15,11 @@ using drive_link::getParam;
 using drive_link::linkOutcome;
 using drive_link::Outcome;
 
-StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd) {
+StepTestOutcome runStepTest(drive_link::Link& link, StepTestFrontEnd& frontEnd) {
     using namespace step_response;
     bool error = false;
     frontEnd.showStatus(frontEnd.translate("Running test response test..."), 3000);
-    const float currentScale = float(int16_t(getParam(kCurrentScale, error)));
+    const float currentScale = float(int16_t(getParam(link, kCurrentScale, error)));
 
     const int spanMs = frontEnd.chosenSpanMs();
     const ResponseSpan& span = chooseResponseSpan(spanMs == 100, spanMs == 500, spanMs == 2000);
@@ -31,10 +31,10 @@ StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd) {
     addScopeChannel(kPositionErrorChannel);
     addScopeChannel(kTargetCurrentChannel);
     addScopeChannel(kAchievedCurrentChannel);
-    sendScopeChannels(error);
-    startScopeCapture(span.divider, kSamples, kCaptureSetting, error);
+    sendScopeChannels(link, error);
+    startScopeCapture(link, span.divider, kSamples, kCaptureSetting, error);
     const int axis = frontEnd.shownAxis();
-    ferrox::startStepTest(axis, error);
+    ferrox::startStepTest(link, axis, error);
     responseSleep(span.firstWaitMs);
 
     StepCapture capture;
@@ -43,7 +43,7 @@ StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd) {
         frontEnd.paintStatusNow();  // no events run during the download
         frontEnd.downloadingScope();
         std::array<float, kSamples> samples{};
-        downloadScope(error, samples.data());  // the graphs are drawn whatever the checksum
+        downloadScope(link, error, samples.data());  // the graphs are drawn whatever the checksum
         capture = frontEnd.runSettings(axis);
         capture.spanMs = (span.divider + 1) * kSpanMsPerDividerStep;
         capture.points = capturePoints(samples.data(), kTimePoints, currentScale);
@@ -52,9 +52,9 @@ StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd) {
     responseSleep(span.secondWaitMs);
 
     StepFigures figures;
-    figures.peakError = getParam(kPeakError, error);
-    figures.settlingTimeMs = getParam(kSettlingTime, error);
-    figures.undershoot = getParam(kUndershoot, error);
+    figures.peakError = getParam(link, kPeakError, error);
+    figures.settlingTimeMs = getParam(link, kSettlingTime, error);
+    figures.undershoot = getParam(link, kUndershoot, error);
     if (span.label) {
         capture.figuresRead = !error;
         capture.peakError = figures.peakError;
@@ -62,7 +62,7 @@ StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd) {
         capture.settlingTimeMs = figures.settlingTimeMs;
         frontEnd.keepCapture(std::move(capture));
     }
-    const Outcome outcome = linkOutcome(frontEnd, error);
+    const Outcome outcome = linkOutcome(link, frontEnd, error);
     if (outcome.succeeded()) {
         frontEnd.showStatus(
             stepResultText(figures.peakError, figures.undershoot, figures.settlingTimeMs), 0);

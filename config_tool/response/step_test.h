@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "drive_link.h"
 #include "front_end.h"
 
 namespace response {
@@ -24,6 +25,6 @@ struct StepTestOutcome {
     StepFigures figures;
 };
 
-StepTestOutcome runStepTest(StepTestFrontEnd& frontEnd);
+StepTestOutcome runStepTest(drive_link::Link& link, StepTestFrontEnd& frontEnd);
 
 }  // namespace response

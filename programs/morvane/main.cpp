@@ -71,8 +71,8 @@ const QCommandLineOption kCsvOption("csv", "write the captured curves to FILE (n
 // Connect, then one drive workflow: the first outcome that is not done gives the exit code, the
 // last message shown the reason.
 template <class Then>
-SubcommandResult connectThen(MorvaneCommandLine& frontEnd, Then then) {
-    const ConnectOutcome connected = connectDrive(frontEnd);
+SubcommandResult connectThen(drive_link::Link& link, MorvaneCommandLine& frontEnd, Then then) {
+    const ConnectOutcome connected = connectDrive(link, frontEnd);
     const QString version =
         connected.firmwareVersion < 0 ? QString() : QString::number(connected.firmwareVersion);
     const Outcome outcome = connected.outcome.succeeded() ? then(frontEnd) : connected.outcome;
@@ -85,13 +85,13 @@ SubcommandResult connectThen(MorvaneCommandLine& frontEnd, Then then) {
 template <class Then>
 SubcommandResult connectThen(const SubcommandCall& call, Then then) {
     MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
-    return connectThen(frontEnd, then);
+    return connectThen(call.link, frontEnd, then);
 }
 
 SubcommandResult diagnose(const SubcommandCall& call) {
     QString report;
     SubcommandResult result = connectThen(call, [&](MorvaneCommandLine& frontEnd) {
-        const DiagnosisOutcome diagnosed = showDiagnosis(frontEnd);
+        const DiagnosisOutcome diagnosed = showDiagnosis(call.link, frontEnd);
         report = withoutMarkup(diagnosed.report);
         return diagnosed.outcome;
     });
@@ -102,7 +102,8 @@ SubcommandResult diagnose(const SubcommandCall& call) {
 }
 
 SubcommandResult disable(const SubcommandCall& call) {
-    SubcommandResult result = connectThen(call, disableDrive);
+    SubcommandResult result = connectThen(
+        call, [&](MorvaneCommandLine& frontEnd) { return disableDrive(call.link, frontEnd); });
     if (result.exitCode == kExitDone) {
         result.line = "drive disabled";
     }
@@ -121,12 +122,13 @@ SubcommandResult withSettingsFile(const SubcommandCall& call, Run run) {
 
 // Connect with its import, then Save configuration as... into the file named.
 SubcommandResult backup(const SubcommandCall& call) {
-    return withSettingsFile(call, [](MorvaneCommandLine& frontEnd) {
+    return withSettingsFile(call, [&call](MorvaneCommandLine& frontEnd) {
         Outcome saved;
-        SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
-            saved = saveSettingsFile(connected);
-            return saved;
-        });
+        SubcommandResult result =
+            connectThen(call.link, frontEnd, [&](MorvaneCommandLine& connected) {
+                saved = saveSettingsFile(connected);
+                return saved;
+            });
         result.file = withSettingsSuffix(frontEnd.settingsFile);
         if (result.exitCode == kExitDone) {
             result.line = "saved: " + result.file;
@@ -157,24 +159,26 @@ SubcommandResult fileRefused(MorvaneCommandLine& frontEnd, const Outcome& opened
 // Then Connect, which fills the settings with the drive's, so the file's are put back before
 // Apply, as a user does Open after Connect. The drive must then hold exactly what was sent.
 SubcommandResult restore(const SubcommandCall& call) {
-    return withSettingsFile(call, [](MorvaneCommandLine& frontEnd) {
+    return withSettingsFile(call, [&call](MorvaneCommandLine& frontEnd) {
         DriveSettings fromFile;
         const Outcome opened = openCheckedSettings(frontEnd, fromFile);
         if (!opened.succeeded()) {
             return fileRefused(frontEnd, opened);
         }
         QStringList differences;
-        SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
-            connected.showSettings(fromFile);
-            const Outcome applied = applySettings(connected);
-            if (!applied.succeeded()) {
-                return applied;
-            }
-            reportProgress("read-back");
-            const ReadBackOutcome readBack = checkSettingsOnDrive(connected, fromFile);
-            differences = readBack.differences;
-            return readBack.outcome;
-        });
+        SubcommandResult result =
+            connectThen(call.link, frontEnd, [&](MorvaneCommandLine& connected) {
+                connected.showSettings(fromFile);
+                const Outcome applied = applySettings(call.link, connected);
+                if (!applied.succeeded()) {
+                    return applied;
+                }
+                reportProgress("read-back");
+                const ReadBackOutcome readBack =
+                    checkSettingsOnDrive(call.link, connected, fromFile);
+                differences = readBack.differences;
+                return readBack.outcome;
+            });
         if (!differences.isEmpty()) {
             result.line = "failed: read-back differs: " + differences.join("; ");
         } else if (result.exitCode == kExitDone) {
@@ -203,7 +207,7 @@ QString valueOf(const SettingLine& line, const DriveSettings& settings) {
 // --json.
 SubcommandResult show(const SubcommandCall& call) {
     MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
-    SubcommandResult result = connectThen(frontEnd, readOnly);
+    SubcommandResult result = connectThen(call.link, frontEnd, readOnly);
     if (result.exitCode != kExitDone) {
         return result;
     }
@@ -231,13 +235,13 @@ SubcommandResult show(const SubcommandCall& call) {
 // The file checked as restore checks it, then each setting the drive holds otherwise: done when
 // there is none, failed as a check (7) when there are.
 SubcommandResult diff(const SubcommandCall& call) {
-    return withSettingsFile(call, [](MorvaneCommandLine& frontEnd) {
+    return withSettingsFile(call, [&call](MorvaneCommandLine& frontEnd) {
         DriveSettings fromFile;
         const Outcome opened = openCheckedSettings(frontEnd, fromFile);
         if (!opened.succeeded()) {
             return fileRefused(frontEnd, opened);
         }
-        SubcommandResult result = connectThen(frontEnd, readOnly);
+        SubcommandResult result = connectThen(call.link, frontEnd, readOnly);
         if (result.exitCode != kExitDone) {
             return result;
         }
@@ -293,8 +297,8 @@ SubcommandResult stepTest(const SubcommandCall& call) {
     frontEnd.axis = axis.toInt() - 1;
     frontEnd.spanMs = span.toInt();
     StepFigures figures;
-    SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
-        const StepTestOutcome tested = runStepTest(connected);
+    SubcommandResult result = connectThen(call.link, frontEnd, [&](MorvaneCommandLine& connected) {
+        const StepTestOutcome tested = runStepTest(call.link, connected);
         figures = tested.figures;
         if (!tested.outcome.succeeded() || csv.isEmpty() ||
             writeFileAtomically(csv,
@@ -369,10 +373,11 @@ QJsonObject tuningDetails(const response::TuningProposal& tuned) {
 }
 
 // Applies the settings with the axis's gains replaced.
-Outcome applyGains(MorvaneCommandLine& frontEnd, int axis, const tuning::DriveGains& gains) {
+Outcome applyGains(drive_link::Link& link, MorvaneCommandLine& frontEnd, int axis,
+                   const tuning::DriveGains& gains) {
     frontEnd.showSettings(
         config_tool::withGains(frontEnd.settings(), axis, gains.p, gains.i, gains.d));
-    return applySettings(frontEnd);
+    return applySettings(link, frontEnd);
 }
 
 SubcommandResult tune(const SubcommandCall& call) {
@@ -390,8 +395,8 @@ SubcommandResult tune(const SubcommandCall& call) {
     QString refusal;
     response::TuningCheck check;
     bool checked = false;
-    SubcommandResult result = connectThen(frontEnd, [&](MorvaneCommandLine& connected) {
-        Outcome outcome = runStepTest(connected).outcome;
+    SubcommandResult result = connectThen(call.link, frontEnd, [&](MorvaneCommandLine& connected) {
+        Outcome outcome = runStepTest(call.link, connected).outcome;
         if (!outcome.succeeded()) {
             return outcome;
         }
@@ -411,9 +416,9 @@ SubcommandResult tune(const SubcommandCall& call) {
             return outcome;
         }
         reportProgress("apply");
-        outcome = applyGains(connected, axis, tuned.proposal.gains);
+        outcome = applyGains(call.link, connected, axis, tuned.proposal.gains);
         if (outcome.succeeded()) {
-            outcome = runStepTest(connected).outcome;
+            outcome = runStepTest(call.link, connected).outcome;
         }
         if (!outcome.succeeded()) {
             return outcome;
@@ -424,7 +429,8 @@ SubcommandResult tune(const SubcommandCall& call) {
             return outcome;
         }
         reportProgress("put back");
-        outcome = applyGains(connected, axis, {before.gainP, before.gainI, before.gainD});
+        outcome =
+            applyGains(call.link, connected, axis, {before.gainP, before.gainI, before.gainD});
         return outcome.succeeded() ? Outcome::failed(Failure::DriveFailed) : outcome;
     });
     result.details = tuningDetails(tuned);
@@ -488,8 +494,8 @@ int main(int argc, char** argv) {
         return runSubcommand(argc, argv, info, subcommands);
     }
     Q_INIT_RESOURCE(morvane);
-    return runProgram(argc, argv, info, [] {
-        Morvane* window = new Morvane;
+    return runProgram(argc, argv, info, [](const drive_link::LinkSettings& link) {
+        Morvane* window = new Morvane(link);
         window->resize(300, 400);
         return window;
     });

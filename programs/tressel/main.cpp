@@ -41,12 +41,12 @@ SubcommandResult flash(const SubcommandCall& call) {
     if (!opened.outcome.succeeded()) {
         return failed(opened.outcome, {});
     }
-    const FoundBootloader found = connectBootloader(frontEnd);
+    const FoundBootloader found = connectBootloader(call.link, frontEnd);
     if (!found.outcome.succeeded()) {
         return failed(found.outcome, {});
     }
     const QString version = QString::number(found.version);
-    const Outcome flashed = flashFirmware(frontEnd, opened.image);
+    const Outcome flashed = flashFirmware(call.link, frontEnd, opened.image);
     if (!flashed.succeeded()) {
         return failed(flashed, version);
     }
@@ -74,5 +74,6 @@ int main(int argc, char** argv) {
         return runSubcommand(argc, argv, info, subcommands);
     }
     Q_INIT_RESOURCE(tressel);
-    return runProgram(argc, argv, info, [] { return new Morvane; });
+    return runProgram(argc, argv, info,
+                      [](const drive_link::LinkSettings& link) { return new Morvane(link); });
 }

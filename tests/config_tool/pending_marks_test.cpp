@@ -97,7 +97,7 @@ TEST(PendingMarks, FollowFormAndDriveAndClosingAsksOnlyAboutAFormKeptNowhere) {
     for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         watcher.answerWith(answer);
         window.ui.Quit->trigger();
-        EXPECT_EQ(window.isVisible() && drive_link::linkState.linkOpen, answer == QMessageBox::No);
+        EXPECT_EQ(window.isVisible() && window.link.state().linkOpen, answer == QMessageBox::No);
     }
     ASSERT_EQ(watcher.boxes().size(), 2u);
     EXPECT_EQ(watcher.boxes().back().title, "Unsaved changes");

@@ -197,7 +197,7 @@ TEST(Window, QuitAndCloseCloseTheLinkOnceAndOnlyWhenItWasOpened) {
             capture.stop();
             EXPECT_FALSE(window.isVisible());
             EXPECT_FALSE(window.plotDialog.isVisible());
-            EXPECT_FALSE(linkState.linkOpen);
+            EXPECT_FALSE(window.link.state().linkOpen);
             EXPECT_EQ(printed, connect ? "USB closed\n" : "");
         }
     }

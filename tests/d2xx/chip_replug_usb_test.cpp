@@ -14,15 +14,16 @@ using namespace drive_link;
 // number, so bus:device names it anew while the port path still finds it.
 TEST(EmulatedChip, ReplugLosesTheRunAndTheAdapterComesBackUnderANewNumber) {
     EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>());
-    ASSERT_TRUE(openLink(true));
+    Link link;
+    ASSERT_TRUE(link.open(true));
     chip->unplugAtTransfer(4);
     bool error = false;
     for (int i = 0; i < 3; ++i) {
-        sendNoOp(error);
+        link.sendNoOp(error);
     }
     EXPECT_TRUE(error);
-    EXPECT_FALSE(linkState.linkGood);
-    closeLink();
+    EXPECT_FALSE(link.state().linkGood);
+    link.close();
 
     chip->plugBackIn();
     const struct {
@@ -31,15 +32,14 @@ TEST(EmulatedChip, ReplugLosesTheRunAndTheAdapterComesBackUnderANewNumber) {
     } cases[] = {{"", true}, {"1:3", true}, {"1-1", true}, {"1:2", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.adapter);
-        resetLinkState();
         installD2xxProvider(makeLibftdiProvider(c.adapter));
         OutputCapture quiet;
-        ASSERT_EQ(openLink(true), c.opens);
+        ASSERT_EQ(link.open(true), c.opens);
         error = false;
         for (int i = 0; i < 3 && c.opens; ++i) {
-            sendNoOp(error);
+            link.sendNoOp(error);
         }
         EXPECT_FALSE(error);
-        closeLink();
+        link.close();
     }
 }

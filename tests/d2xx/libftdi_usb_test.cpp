@@ -70,19 +70,20 @@ TEST(LibftdiOnEmulatedChip, OpenReadAndCloseReachTheChip) {
         drive_sim::ChipOptions options;
         options.refusedBaudDivisors = c.refusedDivisors;
         EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>(), options);
-        ASSERT_TRUE(openLink(true));
+        Link link;
+        ASSERT_TRUE(link.open(true));
 
         // Nothing was written, so nothing comes back: the read gives up at its time-out with
         // what it got, and says so only through the count.
         UCHAR bytes[8];
         DWORD got = 99;
-        FT_SetTimeouts(linkState.adapterHandle, 60, 60);
+        FT_SetTimeouts(link.state().adapterHandle, 60, 60);
         auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(FT_Read(linkState.adapterHandle, bytes, sizeof bytes, &got), FT_OK);
+        EXPECT_EQ(FT_Read(link.state().adapterHandle, bytes, sizeof bytes, &got), FT_OK);
         EXPECT_EQ(got, 0u);
         EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
 
-        EXPECT_EQ(closeLink(), FT_OK);
+        EXPECT_EQ(link.close(), FT_OK);
         EXPECT_EQ(portSettings(*chip), c.expected);
     }
 }
@@ -230,16 +231,17 @@ TEST(LibftdiOnEmulatedChip, LeftoversAreClearedAtOpenAndTheChipIsHandedBack) {
         ChipOptions options;
         c.leave(options);
         EmulatedAdapter chip(std::make_unique<drive_sim::FerroxFirmware>(), options);
-        ASSERT_TRUE(openLink(true));
+        Link link;
+        ASSERT_TRUE(link.open(true));
         EXPECT_EQ(openedAdapterSerial(), options.serialReadStalls ? "" : options.serial);
         EXPECT_FALSE(chip->kernelDriverBound());
         bool error = false;
         for (int i = 0; i < 3; ++i) {
-            sendNoOp(error);
+            link.sendNoOp(error);
         }
         EXPECT_FALSE(error);
-        EXPECT_TRUE(linkState.linkGood);
-        EXPECT_EQ(closeLink(), FT_OK);
+        EXPECT_TRUE(link.state().linkGood);
+        EXPECT_EQ(link.close(), FT_OK);
         EXPECT_EQ(portSettings(*chip).back(), (VendorRequest{0x0B, 0x0000, 1}));
         EXPECT_TRUE(chip->kernelDriverBound()) << "the kernel binds its serial driver at close";
     }

@@ -52,11 +52,12 @@ TEST(FrameCrc, EveryErrorOfUpToThreeBitsIsDetected) {
 }
 
 TEST(ExchangeFrame, SendsLowHalfThenHighHalfAndOnlyTheCommandsLowByte) {
+    drive_link::Link link;
     FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
+    ASSERT_TRUE(link.open(true));
     bench.adapter.clearCallLog();
     OutputCapture capture;
-    exchangeFrame(52, 6020);
+    link.exchangeFrame(52, 6020);
     std::vector<uint16_t> words;  // what each 33-byte buffer carries on D0
     for (const auto& record : bench.adapter.callLog()) {
         uint16_t word = 0;
@@ -67,7 +68,7 @@ TEST(ExchangeFrame, SendsLowHalfThenHighHalfAndOnlyTheCommandsLowByte) {
     }
     EXPECT_EQ(words, (std::vector<uint16_t>{0x8491, 0, 0x3417, 0}));  // each write, then a read
     bool error = false;
-    transact(258, 7, error);
+    link.transact(258, 7, error);
     EXPECT_EQ(capture.out().substr(0, 20), "052,06020 258,00007 ");  // traced whole
     EXPECT_EQ(compactFrames(bench.adapter.frameLog()), "> 52,6020 2,7");
     EXPECT_TRUE(bench.adapter.frameLog().back().crcOk);

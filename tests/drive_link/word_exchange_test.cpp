@@ -67,26 +67,28 @@ TEST(OpenLink, ConfiguresTheAdapterInOrderAndTakesItsFallbackForEachFailingCall)
     for (const Case& c : cases) {
         SCOPED_TRACE(drive_sim::adapterCallName(c.failing));
         FerroxBench bench = benchFailing(c.failing);
-        EXPECT_EQ(openLink(true), c.good);
+        drive_link::Link link;
+        EXPECT_EQ(link.open(true), c.good);
         EXPECT_EQ(callsOf(bench.adapter), c.calls);
-        EXPECT_EQ(linkState.linkGood, c.good);
-        EXPECT_EQ(linkState.linkOpen, c.open);
+        EXPECT_EQ(link.state().linkGood, c.good);
+        EXPECT_EQ(link.state().linkOpen, c.open);
         // The status of the last checked step: after the slow baud rate, the bit-mode read's.
-        EXPECT_EQ(linkState.adapterStatus != FT_OK, !c.good);
+        EXPECT_EQ(link.state().adapterStatus != FT_OK, !c.good);
         if (!c.good && c.open) {
             // From now on words are exchanged as zeros without traffic.
             bench.adapter.clearCallLog();
-            EXPECT_EQ(exchangeWord(0x1234), 0);
+            EXPECT_EQ(link.exchangeWord(0x1234), 0);
             EXPECT_EQ(callsOf(bench.adapter), "");
         }
     }
 }
 
 TEST(ExchangeWord, ClocksEachBitAsTwoBytesThenBringsTheLinesLow) {
+    drive_link::Link link;
     FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
+    ASSERT_TRUE(link.open(true));
     bench.adapter.clearCallLog();
-    exchangeWord(0x0001);
+    link.exchangeWord(0x0001);
     std::vector<uint8_t> expected{9, 1};
     for (int i = 0; i < 15; ++i) {
         expected.insert(expected.end(), {8, 0});
@@ -97,31 +99,32 @@ TEST(ExchangeWord, ClocksEachBitAsTwoBytesThenBringsTheLinesLow) {
 
     // A failed transfer drops the link and stops the traffic.
     bench.adapter.faults().transfersBeforeFailure = 1;  // the write goes, the read fails
-    exchangeWord(0x5555);
-    EXPECT_FALSE(linkState.linkGood);
+    link.exchangeWord(0x5555);
+    EXPECT_FALSE(link.state().linkGood);
     bench.adapter.clearCallLog();
-    EXPECT_EQ(exchangeWord(0x5555), 0);
+    EXPECT_EQ(link.exchangeWord(0x5555), 0);
     EXPECT_EQ(callsOf(bench.adapter), "");
 }
 
 TEST(CloseLink, ClosesOnlyAnAdapterThatOpenedWellOnceAndSaysSo) {
+    drive_link::Link link;
     installFerroxDrive();
     OutputCapture capture;
-    EXPECT_EQ(closeLink(), FT_OK);  // never opened
+    EXPECT_EQ(link.close(), FT_OK);  // never opened
 
     FerroxBench failed = benchFailing(AdapterCall::SetBitMode);
-    EXPECT_FALSE(openLink(true));
+    EXPECT_FALSE(link.open(true));
     failed.adapter.clearCallLog();
-    EXPECT_NE(closeLink(), FT_OK);  // the handle is kept
+    EXPECT_NE(link.close(), FT_OK);  // the handle is kept
     EXPECT_EQ(callsOf(failed.adapter), "");
     EXPECT_EQ(capture.out(), "");
 
     FerroxBench bench = installFerroxDrive();
-    ASSERT_TRUE(openLink(true));
+    ASSERT_TRUE(link.open(true));
     bench.adapter.clearCallLog();
-    EXPECT_EQ(closeLink(), FT_OK);
-    EXPECT_EQ(closeLink(), FT_OK);
+    EXPECT_EQ(link.close(), FT_OK);
+    EXPECT_EQ(link.close(), FT_OK);
     EXPECT_EQ(capture.out(), "USB closed\n");
-    EXPECT_FALSE(linkState.linkOpen);
+    EXPECT_FALSE(link.state().linkOpen);
     EXPECT_EQ(callsOf(bench.adapter), "Close(0,0)");
 }

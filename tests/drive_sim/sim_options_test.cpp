@@ -47,13 +47,13 @@ std::string refusal(const std::string& text) {
 
 // Installs the adapter the options describe and reads one raw no-op reply.
 uint32_t noOpReplyWith(const std::string& text, bool& error) {
-    resetLinkState();
     installD2xxProvider(drive_sim::makeSimulatedAdapter(parsed(text)));
-    EXPECT_TRUE(openLink(true));
-    quietTrace = true;
+    drive_link::Link link;
+    EXPECT_TRUE(link.open(true));
+    link.setQuietTrace(true);
     uint32_t raw = 0xDEADBEEF;
-    transact(2, 0, error, &raw);
-    quietTrace = false;
+    link.transact(2, 0, error, &raw);
+    link.setQuietTrace(false);
     return raw;
 }
 }  // namespace

@@ -73,18 +73,18 @@ TEST(FlasherOutcomes, EachWayAWorkflowEndsIsItsOutcome) {
         Line faults;
         c.setup(settings, faults);
         installSimulatedDrive(drive_sim::makeBootloader(settings), faults);
-        setLinkDialect(LinkDialect::Bootloader);
+        Link link(LinkDialect::Bootloader);
         FlasherRecorder ui([](const QString&) {});
         ui.fileAnswer = c.file;
         OutputCapture quiet;
         const OpenedImage opened = openFirmwareFile(ui);
         EXPECT_EQ(failureOf(opened.outcome), c.open);
         EXPECT_EQ(opened.image.packetCount, opened.outcome.succeeded() ? 1 : 0);
-        const FoundBootloader found = connectBootloader(ui);
+        const FoundBootloader found = connectBootloader(link, ui);
         EXPECT_EQ(failureOf(found.outcome), c.connect);
         EXPECT_EQ(found.version, found.outcome.succeeded() ? 109 : -1);
         if (opened.outcome.succeeded() && found.outcome.succeeded()) {
-            EXPECT_EQ(failureOf(flashFirmware(ui, opened.image)), c.flash);
+            EXPECT_EQ(failureOf(flashFirmware(link, ui, opened.image)), c.flash);
         }
     }
     resetProcessState();
@@ -100,14 +100,14 @@ TEST(FlasherOutcomes, FramesToFlashCountsTheFramesAFlashSends) {
         settings.programBusyFrames = 0;
         drive_sim::SimulatedAdapter& adapter =
             installSimulatedDrive(drive_sim::makeBootloader(settings));
-        setLinkDialect(LinkDialect::Bootloader);
+        Link link(LinkDialect::Bootloader);
         FlasherRecorder ui([](const QString&) {});
         ui.fileAnswer = writeImage(dir, "image.vlf", packets);
         OutputCapture quiet;
         const OpenedImage opened = openFirmwareFile(ui);
-        const bool connected = connectBootloader(ui).outcome.succeeded();
+        const bool connected = connectBootloader(link, ui).outcome.succeeded();
         const size_t connectFrames = adapter.frameLog().size();
-        const bool flashed = connected && flashFirmware(ui, opened.image).succeeded();
+        const bool flashed = connected && flashFirmware(link, ui, opened.image).succeeded();
         const size_t flashFrames = adapter.frameLog().size() - connectFrames;
         quiet.stop();
         EXPECT_TRUE(flashed);

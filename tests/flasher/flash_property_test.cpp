@@ -33,16 +33,16 @@ Flash flashOverNoisyLine(double bitErrorRate, uint64_t seed, const std::vector<u
     auto bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
     const drive_sim::SimulatedBootloader& drive = *bootloader;
     drive_sim::SimulatedAdapter& adapter = installSimulatedDrive(std::move(bootloader), faults);
-    setLinkDialect(LinkDialect::Bootloader);
+    Link link(LinkDialect::Bootloader);
     Transcript transcript(adapter);
     FlasherRecorder ui(transcript.sink());
     OutputCapture quiet;
     for (int attempt = 0; attempt < 3 && !transcript.text().contains("\nconnected\n"); ++attempt) {
-        connectBootloader(ui);
+        connectBootloader(link, ui);
     }
     ui.fileAnswer = file;
     const OpenedImage opened = openFirmwareFile(ui);
-    flashFirmware(ui, opened.image);
+    flashFirmware(link, ui, opened.image);
     return {transcript.text().contains("Flashing successful"),
             std::equal(words.begin(), words.end(), drive.flash().begin()) &&
                 drive.packetsProgrammed() == int(words.size() / kPacketWords)};

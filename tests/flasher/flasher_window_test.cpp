@@ -49,7 +49,6 @@ TEST(FlasherWindow, FormAsTheUserFirstSeesIt) {
 TEST(FlasherWindow, ButtonsLetTheUserOnlyGoForward) {
     auto bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
     drive_sim::SimulatedAdapter& adapter = installSimulatedDrive(std::move(bootloader));
-    setLinkDialect(LinkDialect::Bootloader);
     QTemporaryDir dir;
     vlf::ImageSpec image;
     image.words = vlf::patternPackets(3, 7);

@@ -1,5 +1,5 @@
-// Everything the programs keep process-wide, back to its start values: the link state with its
-// dialect and quiet trace, the scope, and the waits that tests replace.
+// Everything the programs keep process-wide, back to its start values: the scope, and the waits
+// that tests replace.
 #pragma once
 
 void resetProcessState();

@@ -9,7 +9,7 @@
 
 class EmulatedAdapter {
 public:
-    // The link state is back at its start values and the libftdi1 provider installed.
+    // The libftdi1 provider installed.
     explicit EmulatedAdapter(std::unique_ptr<drive_sim::DrivePersonality> personality,
                              drive_sim::ChipOptions options = {});
     // Drops the provider first, so that whatever it still holds open is closed while the chip

@@ -41,7 +41,7 @@ struct Session {
         : bench(installFerroxDrive(std::move(faults))),
           transcript(bench.adapter),
           ui(transcript.sink()) {
-        setLinkDialect(LinkDialect::Firmware);
+        setUpScenarioLink(link);
         ui.form = startSettings();
         recordWaitsInto(&transcript);
     }
@@ -51,11 +51,17 @@ struct Session {
         transcript.add(QString("== ") + title);
         workflow(ui);
     }
+    template <class FrontEndKind, class Result>
+    void run(const char* title, Result (*workflow)(Link&, FrontEndKind&)) {
+        transcript.add(QString("== ") + title);
+        workflow(link, ui);
+    }
     QString text() { return transcript.text(); }
 
     FerroxBench bench;
     Transcript transcript;
     MorvaneRecorder ui;
+    Link link{LinkDialect::Firmware, scenarioLinkSettings()};
 };
 
 QString connectApplyDisableDiagnose() {
@@ -231,21 +237,21 @@ QString settingsFiles() {
 // show (the transcripts show the rest, the subcommands' exit codes the failures).
 TEST(MorvaneOutcomes, CancelledFilesRefusedDiagnosisVersionAndFigures) {
     resetProcessState();
-    setTraceSink(discardingTrace());
     {
         Session s;
+        s.link.setTraceSink(discardingTrace());
         s.ui.fileAnswer.clear();
         EXPECT_TRUE(saveSettingsFile(s.ui).cancelled);
         EXPECT_TRUE(openSettingsFile(s.ui).cancelled);
-        const DiagnosisOutcome refused = showDiagnosis(s.ui);
+        const DiagnosisOutcome refused = showDiagnosis(s.link, s.ui);
         EXPECT_EQ(refused.outcome.failure, Failure::NoDrive);
         EXPECT_TRUE(refused.report.isEmpty());
 
-        const ConnectOutcome connected = connectDrive(s.ui);
+        const ConnectOutcome connected = connectDrive(s.link, s.ui);
         EXPECT_TRUE(connected.outcome.succeeded());
         EXPECT_EQ(connected.firmwareVersion, s.ui.connection.version);
         EXPECT_GE(connected.firmwareVersion, 2000);
-        const StepTestOutcome tested = runStepTest(s.ui);
+        const StepTestOutcome tested = runStepTest(s.link, s.ui);
         EXPECT_TRUE(tested.outcome.succeeded());
         EXPECT_TRUE(s.transcript.text().endsWith(stepResultText(tested.figures.peakError,
                                                                 tested.figures.undershoot,
@@ -254,7 +260,6 @@ TEST(MorvaneOutcomes, CancelledFilesRefusedDiagnosisVersionAndFigures) {
             << s.transcript.text().right(200).toStdString();
         EXPECT_GT(tested.figures.settlingTimeMs, 0);
     }
-    setTraceSink({});
     resetProcessState();
 }
 

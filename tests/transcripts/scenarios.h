@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include "drive_link.h"
+
 struct Scenario {
     const char* name;
     std::function<QString()> play;  // the transcript of frames and front-end events
@@ -17,3 +19,8 @@ std::vector<Scenario> tresselScenarios();
 // The test's waits go into the transcript instead of blocking.
 class Transcript;
 void recordWaitsInto(Transcript* transcript);
+
+// The link every scenario's session works on: the dialect it asks for, in the mode the runner
+// plays the scenarios in, with its trace going into the transcript.
+void setUpScenarioLink(drive_link::Link& link);
+drive_link::LinkSettings scenarioLinkSettings();

@@ -19,6 +19,8 @@ using namespace response;
 
 namespace {
 Transcript* waitTranscript = nullptr;
+std::string* scenarioTrace = nullptr;
+LinkSettings scenarioSettings;
 void recordWait(unsigned long milliseconds) {
     if (waitTranscript) {
         waitTranscript->add(QString("wait %1 ms").arg(milliseconds));
@@ -28,13 +30,13 @@ void recordWait(unsigned long milliseconds) {
 QString play(const Scenario& scenario) {
     resetProcessState();
     std::string out;
-    setTraceSink([&out](std::string_view text) { out.append(text); });
+    scenarioTrace = &out;
     OutputCapture capture;  // standard error, and anything that strays onto standard output
     const QString events = scenario.play();
     const std::string err = capture.err();
     const std::string strayOut = capture.out();
     capture.stop();
-    setTraceSink({});
+    scenarioTrace = nullptr;
     resetProcessState();
     EXPECT_EQ(strayOut, "") << "only the trace may write to standard output";
     // A time-out's report names the time it waited, which varies.
@@ -76,6 +78,18 @@ INSTANTIATE_TEST_SUITE_P(, Transcripts, testing::ValuesIn(allScenarios()),
                              return std::string(info.param.name);
                          });
 }  // namespace
+
+void setUpScenarioLink(Link& link) {
+    link.setTraceSink([](std::string_view text) {
+        if (scenarioTrace) {
+            scenarioTrace->append(text);
+        }
+    });
+}
+
+LinkSettings scenarioLinkSettings() {
+    return scenarioSettings;
+}
 
 void recordWaitsInto(Transcript* transcript) {
     waitTranscript = transcript;

@@ -23,11 +23,11 @@ struct Session {
         : adapter(installSimulatedDrive(std::move(drive))),
           transcript(adapter),
           ui(transcript.sink()) {
-        setLinkDialect(LinkDialect::Bootloader);
+        setUpScenarioLink(link);
     }
-    void run(const char* title, FoundBootloader (*connect)(FlasherFrontEnd&)) {
+    void run(const char* title, FoundBootloader (*connect)(Link&, FlasherFrontEnd&)) {
         transcript.add(QString("== ") + title);
-        connect(ui);
+        connect(link, ui);
     }
     // Keeps an accepted image for the flashes that follow, as the window does.
     void run(const char* title, OpenedImage (*open)(FlasherFrontEnd&)) {
@@ -37,9 +37,9 @@ struct Session {
             image = std::move(opened.image);
         }
     }
-    void run(const char* title, Outcome (*flash)(FlasherFrontEnd&, const FirmwareImage&)) {
+    void run(const char* title, Outcome (*flash)(Link&, FlasherFrontEnd&, const FirmwareImage&)) {
         transcript.add(QString("== ") + title);
-        flash(ui, image);
+        flash(link, ui, image);
     }
     // Loads an image of `packets` pattern packets through Open firmware file.
     void open(int packets) {
@@ -56,6 +56,7 @@ struct Session {
     drive_sim::SimulatedAdapter& adapter;
     Transcript transcript;
     FlasherRecorder ui;
+    Link link{LinkDialect::Bootloader, scenarioLinkSettings()};
     QTemporaryDir dir;
     FirmwareImage image;
 };

@@ -30,7 +30,7 @@ using Personality = std::unique_ptr<drive_sim::DrivePersonality>;
 // the transcript; `chipHook` may act on the chip first.
 template <class Recorder>
 QString play(bool overUsb, LinkDialect dialect, Personality drive,
-             const std::function<void(Recorder&)>& steps,
+             const std::function<void(Link&, Recorder&)>& steps,
              const std::function<void(drive_sim::EmulatedFt232r&)>& chipHook = {}) {
     resetProcessState();
     OutputCapture quiet;
@@ -46,20 +46,20 @@ QString play(bool overUsb, LinkDialect dialect, Personality drive,
         drive_sim::SimulatedAdapter& adapter = installSimulatedDrive(std::move(drive));
         frames = [&adapter] { return adapter.frameLog(); };
     }
-    setLinkDialect(dialect);
+    Link link(dialect);
     Transcript transcript(frames);
     Recorder ui(transcript.sink());
-    steps(ui);
+    steps(link, ui);
     return transcript.text();
 }
 
 // Connect, Apply and the read-back of `morvane restore`.
-void connectAndApply(MorvaneRecorder& ui) {
-    connectDrive(ui);
+void connectAndApply(Link& link, MorvaneRecorder& ui) {
+    connectDrive(link, ui);
     ui.form.contents[7] = 750;  // gain P of axis 1
     const DriveSettings sent = ui.form;
-    applySettings(ui);
-    checkSettingsOnDrive(ui, sent);
+    applySettings(link, ui);
+    checkSettingsOnDrive(link, ui, sent);
 }
 
 // Keeps at most 500 as the P gain of axis 1.
@@ -84,10 +84,10 @@ TEST(OnEmulatedAdapter, MorvaneConnectApplyAndReadBackAsOnTheSimulatedAdapter) {
 TEST(OnEmulatedAdapter, MorvaneAdapterUnpluggedDuringApplyIsALostLinkAndCannotBeReopened) {
     const QString usb = play<MorvaneRecorder>(
         true, LinkDialect::Firmware, drive_sim::makeFerroxFirmware(),
-        [](MorvaneRecorder& ui) {
-            connectDrive(ui);
-            applySettings(ui);
-            connectDrive(ui);
+        [](Link& link, MorvaneRecorder& ui) {
+            connectDrive(link, ui);
+            applySettings(link, ui);
+            connectDrive(link, ui);
         },
         // Each frame is two word transfers, each a write and a read: some ten frames into Apply.
         [](drive_sim::EmulatedFt232r& chip) { chip.unplugAtTransfer(4 * 83); });
@@ -105,11 +105,11 @@ TEST(OnEmulatedAdapter, TresselFlashesThreePacketsAsOnTheSimulatedAdapter) {
     ASSERT_TRUE(vlf::writeImage(dir.filePath("image.vlf").toStdString(), image, error));
     const drive_sim::SimulatedBootloader* drive = nullptr;
     bool flashHoldsImage = false;
-    auto connectOpenFlash = [&](FlasherRecorder& ui) {
-        connectBootloader(ui);
+    auto connectOpenFlash = [&](Link& link, FlasherRecorder& ui) {
+        connectBootloader(link, ui);
         ui.fileAnswer = dir.filePath("image.vlf");
         const OpenedImage opened = openFirmwareFile(ui);
-        flashFirmware(ui, opened.image);
+        flashFirmware(link, ui, opened.image);
         flashHoldsImage =
             drive && std::equal(image.words.begin(), image.words.end(), drive->flash().begin());
     };

@@ -22,7 +22,7 @@ protected:
     ScopeCapture() : bench(installFerroxDrive()) {}
     // Opens the link and puts `words` in the drive's capture buffer, on the first `channels`.
     void connectWithBuffer(std::vector<uint16_t> words, int channels) {
-        ASSERT_TRUE(openLink(true));
+        ASSERT_TRUE(link.open(true));
         dynamic_cast<drive_sim::ScopeBench&>(*bench.firmware.extension())
             .setBuffer(std::move(words));
         for (int c = 0; c < channels; ++c) {
@@ -34,7 +34,7 @@ protected:
         scopeState.scopeSampleCount = count;
         start = bench.adapter.frameLog().size();
         OutputCapture capture;
-        const bool verified = downloadScope(error, samples);
+        const bool verified = downloadScope(link, error, samples);
         out = capture.out();
         err = capture.err();
         return verified;
@@ -44,6 +44,7 @@ protected:
         return {log.begin() + long(start), log.end()};
     }
     FerroxBench bench;
+    Link link;
     size_t start = 0;
     bool error = false;
     std::string out;
@@ -80,7 +81,7 @@ TEST_F(ScopeCapture, DownloadSplitsRepliesIntoSignedSamplesAndChecksTheSum) {
     bench.adapter.faults().bitErrorRate = 2e-4;
     EXPECT_FALSE(download(1500, samples.data()));
     EXPECT_EQ(out, std::string(15, '.') + "Scope data checksum error\n");
-    EXPECT_FALSE(quietTrace);
+    EXPECT_FALSE(link.quietTrace());
 }
 
 TEST(StepResultText, SettlingLimitAndFullWords) {
