@@ -45,6 +45,7 @@ bool workInterrupted() {
 }
 using startup::installProvider;
 using startup::judgeAdapterOptions;
+using startup::judgeLinkOptions;
 using startup::printProgramHelp;
 using startup::printRefusal;
 using startup::ProgramInfo;
@@ -89,6 +90,8 @@ int refuse(const ProgramInfo& info, const QString& why, bool json) {
 struct CommonOptions {
     QCommandLineOption adapter{"adapter", "", "SERIAL|BUS:DEV|PORT"};
     QCommandLineOption simulate{"simulate", "", "OPTIONS"};
+    QCommandLineOption link{"link", "", "standard|fast"};
+    QCommandLineOption wordGap{"word-gap", "", "MICROSECONDS"};
     QCommandLineOption powerCycleWait{"power-cycle-wait", "", "SECONDS", "0"};
     QCommandLineOption json{"json"};
     QCommandLineOption log{"log", "", "FILE"};
@@ -232,8 +235,8 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
         }
     }
     help +=
-        "  with --adapter or --simulate as above (report takes neither, nor the options\n"
-        "  below but --json), and\n"
+        "  with --adapter or --simulate, --link and --word-gap as above (report takes none\n"
+        "  of them, nor the options below but --json), and\n"
         "  --power-cycle-wait=SECONDS  the pause for restarting the drive when standard input\n"
         "                         is not a terminal (default 0)\n"
         "  --json                 standard output carries JSON objects, one a line: progress\n"
@@ -273,8 +276,9 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
     std::replace(arguments.begin(), arguments.end(), QString("--simulate"), QString("--simulate="));
     line.json = arguments.contains("--json");
     const CommonOptions common;
-    parser.addOptions({common.adapter, common.simulate, common.powerCycleWait, common.json,
-                       common.log, common.trace, common.unit, common.unitFrom});
+    parser.addOptions({common.adapter, common.simulate, common.link, common.wordGap,
+                       common.powerCycleWait, common.json, common.log, common.trace, common.unit,
+                       common.unitFrom});
     // Subcommands may share an option (--axis): the parser takes each name once.
     QStringList added;
     for (const Subcommand& subcommand : subcommands) {
@@ -299,8 +303,8 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
     if (line.subcommand->readsFilesOnly) {
         // It takes none of the options of the drive, the unit and the log.
         for (const QCommandLineOption& option :
-             {common.adapter, common.simulate, common.powerCycleWait, common.log, common.trace,
-              common.unit, common.unitFrom}) {
+             {common.adapter, common.simulate, common.link, common.wordGap, common.powerCycleWait,
+              common.log, common.trace, common.unit, common.unitFrom}) {
             if (parser.isSet(option)) {
                 return refused(
                     QString("%1 takes no --%2").arg(line.subcommand->name, option.names().first()));
@@ -325,6 +329,11 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
     if (line.json && line.tracePath == "-") {
         return refused("--trace=- would mix the trace into the JSON lines; name a file");
     }
+    drive_link::LinkSettings linkSettings;
+    why = judgeLinkOptions(parser.values(common.link), parser.values(common.wordGap), linkSettings);
+    if (!why.isEmpty()) {
+        return refused(why);
+    }
     // Judged as for the windows, every value passed on, so that a repeat is refused too.
     line.choice =
         judgeAdapterOptions(parser.values(common.adapter), parser.values(common.simulate), info);
@@ -334,6 +343,7 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
         line.why = "--adapter or --simulate refused";
         line.whyShown = true;
     }
+    line.choice.link = linkSettings;
     return line;
 }
 

@@ -1,4 +1,5 @@
 #include "startup_options.h"
+#include <algorithm>
 
 #include "drive_state.h"
 #include "sim_options.h"
@@ -102,6 +103,41 @@ QString adapterOptionsFault(const QStringList& adapterValues, const QStringList&
 }
 }  // namespace
 
+QString judgeLinkOptions(const QStringList& linkValues, const QStringList& gapValues,
+                         drive_link::LinkSettings& settings) {
+    if (linkValues.size() > 1) {
+        return "--link given more than once";
+    }
+    if (gapValues.size() > 1) {
+        return "--word-gap given more than once";
+    }
+    const QString mode = linkValues.value(0, "standard");
+    if (mode != "standard" && mode != "fast") {
+        return QString("--link takes standard or fast, not '%1'").arg(mode);
+    }
+    settings.mode = mode == "fast" ? drive_link::LinkMode::Fast : drive_link::LinkMode::Standard;
+    if (gapValues.isEmpty()) {
+        return {};
+    }
+    if (settings.mode != drive_link::LinkMode::Fast) {
+        return "--word-gap needs --link=fast: the standard link leaves its own time between words";
+    }
+    bool isNumber = false;
+    const QString& gap = gapValues.constFirst();
+    const int microseconds = gap.toInt(&isNumber);
+    // toInt takes a sign and blanks; a gap is written as plain digits.
+    const bool plainDigits = !gap.isEmpty() && std::all_of(gap.begin(), gap.end(), [](QChar c) {
+        return c >= '0' && c <= '9';
+    });
+    if (!isNumber || !plainDigits || microseconds > drive_link::kMaxWordGapMicroseconds) {
+        return QString("--word-gap takes a whole number of microseconds from 0 to %1, not '%2'")
+            .arg(drive_link::kMaxWordGapMicroseconds)
+            .arg(gap);
+    }
+    settings.wordGapMicroseconds = microseconds;
+    return {};
+}
+
 void printRefusal(const ProgramInfo& info, const QString& why) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
 }
@@ -118,6 +154,13 @@ void printProgramHelp(const ProgramInfo& info) {
         "  --adapter=SERIAL       use the FTDI adapter with this serial number instead of the\n"
         "  --adapter=BUS:DEV      first one, or the one at this bus and device number, or the\n"
         "  --adapter=PORT         one at this USB port path (e.g. 1-1.4.2, kept across replugs)\n"
+        "  --link=standard|fast   how frames go over USB: standard (the default) sends each\n"
+        "                         16-bit word in a transfer of its own, as drives have always\n"
+        "                         been driven; fast streams runs of frames, many times faster.\n"
+        "                         The drive sees the same bits; judge fast mode with link-test\n"
+        "                         --sweep on your own adapter and drive before using it\n"
+        "  --word-gap=MICROSECONDS  with --link=fast: at least this long between two words, for\n"
+        "                         a drive that needs the time (default %d, 0 to %d)\n"
         "  --simulate[=OPTIONS]   use the built-in simulated adapter and drive instead of an\n"
         "                         FTDI adapter. OPTIONS, separated by commas:\n"
         "                           mode=firmware|bootloader  what the drive runs (default %s)\n"
@@ -142,7 +185,9 @@ void printProgramHelp(const ProgramInfo& info) {
         "                                                     firmware's gain scaling (default: "
         "the\n"
         "                                                     factory axis)\n",
-        info.name, info.summary, info.dialect == LinkDialect::Firmware ? "firmware" : "bootloader",
+        info.name, info.summary, drive_link::kDefaultWordGapMicroseconds,
+        drive_link::kMaxWordGapMicroseconds,
+        info.dialect == LinkDialect::Firmware ? "firmware" : "bootloader",
         drive_sim::SimOptions{}.latencyMs);
     std::fputs(info.moreHelp, stdout);
 }
@@ -154,7 +199,9 @@ StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
     const QCommandLineOption list("list-adapters", {});
     const QCommandLineOption adapter("adapter", {}, "SERIAL|BUS:DEV|PORT");
     const QCommandLineOption simulate("simulate", {}, "OPTIONS");
-    const QList<QCommandLineOption> ours{help, version, list, adapter, simulate};
+    const QCommandLineOption link("link", {}, "standard|fast");
+    const QCommandLineOption wordGap("word-gap", {}, "MICROSECONDS");
+    const QList<QCommandLineOption> ours{help, version, list, adapter, simulate, link, wordGap};
     QCommandLineParser parser;
     // Like the toolkit's own options, ours are words after one dash or two.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -188,7 +235,15 @@ StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
     if (parser.isSet(list)) {
         return exitWith(listAdapters());
     }
-    return judgeAdapterOptions(parser.values(adapter), parser.values(simulate), info);
+    drive_link::LinkSettings settings;
+    why = judgeLinkOptions(parser.values(link), parser.values(wordGap), settings);
+    if (!why.isEmpty()) {
+        return refuse(info, why);
+    }
+    StartupChoice choice =
+        judgeAdapterOptions(parser.values(adapter), parser.values(simulate), info);
+    choice.link = settings;
+    return choice;
 }
 
 StartupChoice judgeAdapterOptions(const QStringList& adapterValues,

@@ -52,6 +52,12 @@ StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
 StartupChoice judgeAdapterOptions(const QStringList& adapterValues,
                                   const QStringList& simulateValues, const ProgramInfo& info);
 
+// Judges --link=standard|fast and --word-gap=MICROSECONDS into `settings`: the reason they are
+// refused (a repeat, an unknown mode, a gap that is no whole number from 0 to 10000, a gap
+// without the fast link), or an empty text.
+QString judgeLinkOptions(const QStringList& linkValues, const QStringList& gapValues,
+                         drive_link::LinkSettings& settings);
+
 // A refused command line on standard error: "NAME: WHY", then where to look ("Try 'NAME
 // --help'."). Both the windows' options and the subcommands are refused so.
 void printRefusal(const ProgramInfo& info, const QString& why);

@@ -1,5 +1,4 @@
-// Puts a simulated drive behind the D2XX calls for one test, with the process-wide link state
-// back at its start values.
+// Puts a simulated drive behind the D2XX calls for one test.
 #pragma once
 
 #include <memory>
