@@ -65,6 +65,8 @@ public:
     // The dialect's no-op: it carries the answer to the command two frames before it.
     uint16_t noOpCommand() const;
     const LinkSettings& settings() const { return settings_; }
+    // Another mode or gap from the next frame on; an open adapter gets the mode's latency timer.
+    void changeSettings(LinkSettings settings);
     const LinkState& state() const { return state_; }
 
     // --- The adapter ---
@@ -105,6 +107,7 @@ public:
     // Fast mode: the time one byte takes on the wire, as measured on this link's own streams
     // (an estimate that errs short until a long stream was timed).
     double byteMicroseconds() const { return byteMicroseconds_; }
+    bool byteTimeMeasured() const { return byteTimed_; }
     // Bytes written to the adapter since the link was made: what the link actually put on the
     // wire, gaps and padding included.
     uint64_t bytesOnWire() const { return bytesOnWire_; }

@@ -8,16 +8,14 @@
 
 namespace drive_link {
 
-LinkMeasurement measureLink(Link& link, int frames) {
+LinkMeasurement measureLink(Link& link, int frames, int framesPerRun) {
     using Clock = std::chrono::steady_clock;
     LinkMeasurement measured;
     link.setQuietTrace(true);
     const Clock::time_point start = Clock::now();
-    // In runs as long as the link streams them, so that fast mode is measured as it works.
-    constexpr int kFramesPerRun = 256;
     while (measured.frames < frames && link.state().linkGood) {
         FrameRun run(link);
-        const int count = std::min(kFramesPerRun, frames - measured.frames);
+        const int count = std::min(std::max(1, framesPerRun), frames - measured.frames);
         for (int i = 0; i < count; ++i) {
             run.addUnchecked(link.noOpCommand(), 0, [&](const Reply& reply) {
                 ++measured.frames;
@@ -34,7 +32,7 @@ LinkMeasurement measureLink(Link& link, int frames) {
         link.run(run);
     }
     measured.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    measured.byteMicroseconds = link.byteMicroseconds();
+    measured.byteMicroseconds = link.byteTimeMeasured() ? link.byteMicroseconds() : 0;
     link.setQuietTrace(false);
     return measured;
 }

@@ -68,6 +68,14 @@ uint16_t Link::noOpCommand() const {
     return dialect_ == LinkDialect::Firmware ? ferrox_command::kNoOp : bootloader::kNoOp;
 }
 
+void Link::changeSettings(LinkSettings settings) {
+    settings_ = settings;
+    if (state_.linkOpen && state_.linkGood) {
+        FT_SetLatencyTimer(state_.adapterHandle,
+                           settings_.mode == LinkMode::Fast ? kFastLatencyMs : kStandardLatencyMs);
+    }
+}
+
 bool Link::open(bool clockHigh) {
     if (state_.linkOpen && FT_Close(state_.adapterHandle) == FT_OK) {
         state_.linkOpen = false;

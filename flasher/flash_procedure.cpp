@@ -99,6 +99,13 @@ int framesToFlash(int packetCount) {
            kVerify + kLinkReport;
 }
 
+double secondsToFlash(int packetCount, double msPerRunFrame, double msPerAnsweredFrame) {
+    const int runFrames = 3 * kPacketWords * packetCount;
+    return (runFrames * msPerRunFrame +
+            (framesToFlash(packetCount) - runFrames) * msPerAnsweredFrame) /
+           1000;
+}
+
 void setIdleTimeLimit(std::chrono::milliseconds limit) {
     idleLimit = limit;
 }

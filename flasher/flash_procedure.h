@@ -28,6 +28,10 @@ drive_link::Outcome flashImage(drive_link::Link& link, FlasherFrontEnd& frontEnd
 // each packet; every poll while it is still busy adds four. With a measured time per frame this
 // is what a flash costs on the link.
 int framesToFlash(int packetCount);
+// What a flash of `packetCount` packets costs on the link, from the time of a frame sent in a
+// packet's run and of a frame whose answer is waited for (the same on the standard link; on the
+// fast link the run's frames are streamed).
+double secondsToFlash(int packetCount, double msPerRunFrame, double msPerAnsweredFrame);
 
 // Polls the bootloader until its busy bits clear. Done when it became idle; a lost link when the
 // link was reported lost; the drive failed, after its box, when the bootloader left the busy

@@ -53,7 +53,14 @@ LINES_WANTED=19 check 0 "Fault register 0000" "$morvane" diagnose --simulate=lat
 check 0 "300 frames: " "$morvane" link-test --frames=300 --simulate=latency=0
 check 7 "failed: 300 frames: " "$tressel" link-test --frames=300 --simulate=latency=0,ber=1e-3,seed=3
 check 5 "No data received" "$tressel" link-test --simulate=power=off,latency=0
-for bad in "link-test --frames=0" "link-test --frames=1000001" "disable --frames=5"; do
+# The fast link flashes as the standard one does; the sweep recommends a fast setting on a clean
+# line and none on a line that fails every one; a link mode or gap out of its range is refused.
+check 0 "flashed and verified: $demo (120 packets)" "$tressel" flash "$demo" --simulate=latency=0 --link=fast --word-gap=0
+check 0 "fastest without a failure: --link=fast" "$morvane" link-test --sweep --frames=300 --simulate=latency=0
+check 7 "failed: every setting had failures" "$tressel" link-test --sweep --frames=300 --simulate=latency=0,ber=1e-2,seed=3
+for bad in "link-test --frames=0" "link-test --frames=1000001" "disable --frames=5" "disable --link=quick" \
+    "disable --word-gap=5" "disable --link=fast --word-gap=10001" "disable --link=fast --word-gap=+5" \
+    "disable --link=fast --link=standard"; do
     # shellcheck disable=SC2086
     check 2 "" "$morvane" $bad --simulate
 done
