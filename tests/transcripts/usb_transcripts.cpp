@@ -31,7 +31,8 @@ using Personality = std::unique_ptr<drive_sim::DrivePersonality>;
 template <class Recorder>
 QString play(bool overUsb, LinkDialect dialect, Personality drive,
              const std::function<void(Link&, Recorder&)>& steps,
-             const std::function<void(drive_sim::EmulatedFt232r&)>& chipHook = {}) {
+             const std::function<void(drive_sim::EmulatedFt232r&)>& chipHook = {},
+             LinkMode mode = LinkMode::Standard) {
     resetProcessState();
     OutputCapture quiet;
     std::unique_ptr<EmulatedAdapter> chip;
@@ -46,7 +47,7 @@ QString play(bool overUsb, LinkDialect dialect, Personality drive,
         drive_sim::SimulatedAdapter& adapter = installSimulatedDrive(std::move(drive));
         frames = [&adapter] { return adapter.frameLog(); };
     }
-    Link link(dialect);
+    Link link(dialect, {mode, kDefaultWordGapMicroseconds});
     Transcript transcript(frames);
     Recorder ui(transcript.sink());
     steps(link, ui);
@@ -62,6 +63,19 @@ void connectAndApply(Link& link, MorvaneRecorder& ui) {
     checkSettingsOnDrive(link, ui, sent);
 }
 
+// Pulls the adapter out a transfer into the second packet's stream.
+drive_sim::EmulatedFt232r* chipToPull = nullptr;
+class PulledAtSecondPacket : public FlasherRecorder {
+public:
+    using FlasherRecorder::FlasherRecorder;
+    void packetStarted(int packet, int packetCount) override {
+        FlasherRecorder::packetStarted(packet, packetCount);
+        if (packet == 1 && chipToPull) {
+            chipToPull->unplugAtTransfer(2);
+        }
+    }
+};
+
 // Keeps at most 500 as the P gain of axis 1.
 Personality clampingFerroxDrive() {
     auto drive = drive_sim::makeFerroxFirmware();
@@ -76,6 +90,9 @@ TEST(OnEmulatedAdapter, MorvaneConnectApplyAndReadBackAsOnTheSimulatedAdapter) {
     const QString usb =
         play<MorvaneRecorder>(true, LinkDialect::Firmware, clampingFerroxDrive(), connectAndApply);
     EXPECT_EQ(usb.toStdString(), simulated.toStdString());
+    const QString fast = play<MorvaneRecorder>(true, LinkDialect::Firmware, clampingFerroxDrive(),
+                                               connectAndApply, {}, LinkMode::Fast);
+    EXPECT_EQ(fast.toStdString(), simulated.toStdString());
     EXPECT_TRUE(usb.contains("status 5000: Parameters set\n")) << usb.toStdString();
     EXPECT_TRUE(
         usb.endsWith("critical|Read-back|parameter 200 sent 750, found 500|drive failed\n"));
@@ -122,6 +139,12 @@ TEST(OnEmulatedAdapter, TresselFlashesThreePacketsAsOnTheSimulatedAdapter) {
     EXPECT_EQ(usb.toStdString(), simulated.toStdString());
     EXPECT_TRUE(usb.contains("information|Results|Flashing successful"));
     EXPECT_TRUE(flashHoldsImage);
+    bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
+    drive = bootloader.get();
+    const QString fast = play<FlasherRecorder>(true, LinkDialect::Bootloader, std::move(bootloader),
+                                               connectOpenFlash, {}, LinkMode::Fast);
+    EXPECT_EQ(fast.toStdString(), simulated.toStdString());
+    EXPECT_TRUE(flashHoldsImage);
 
     // Unplugged while the first packet is programmed: a lost link, and no success.
     drive = nullptr;
@@ -131,4 +154,22 @@ TEST(OnEmulatedAdapter, TresselFlashesThreePacketsAsOnTheSimulatedAdapter) {
     EXPECT_TRUE(unplugged.contains("Writing packet 1/3")) << unplugged.toStdString();
     EXPECT_TRUE(unplugged.contains("critical|CRC error|")) << unplugged.toStdString();
     EXPECT_FALSE(unplugged.contains("Flashing successful")) << unplugged.toStdString();
+
+    // The fast link streams a packet in a few transfers; pulled out in the middle of the second
+    // packet's stream, the packet is not programmed and the link is lost.
+    bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
+    drive = bootloader.get();
+    int programmed = -1;
+    const QString fastUnplugged = play<PulledAtSecondPacket>(
+        true, LinkDialect::Bootloader, std::move(bootloader),
+        [&](Link& link, PulledAtSecondPacket& ui) {
+            connectOpenFlash(link, ui);
+            programmed = drive->packetsProgrammed();
+        },
+        [](drive_sim::EmulatedFt232r& chip) { chipToPull = &chip; }, LinkMode::Fast);
+    chipToPull = nullptr;
+    EXPECT_TRUE(fastUnplugged.contains("Writing packet 2/3")) << fastUnplugged.toStdString();
+    EXPECT_TRUE(fastUnplugged.contains("critical|CRC error|")) << fastUnplugged.toStdString();
+    EXPECT_FALSE(fastUnplugged.contains("Flashing successful")) << fastUnplugged.toStdString();
+    EXPECT_EQ(programmed, 1);
 }
