@@ -131,6 +131,7 @@ private:
     static_assert(std::atomic<bool>::is_always_lock_free, "a stop request from a signal handler");
     double byteMicroseconds_;
     bool byteTimed_ = false;
+    unsigned char standardLatencyMs_ = 4;  // the standard link's timer at the rate it got
     uint64_t bytesOnWire_ = 0;
 };
 

@@ -17,6 +17,7 @@ constexpr UCHAR kDirectionMask = 0x09;  // D0 and D3 are outputs
 constexpr UCHAR kSynchronousBitBang = 4;
 constexpr ULONG kTimeoutMs = 1000;
 constexpr UCHAR kStandardLatencyMs = 4;
+constexpr UCHAR kSlowRateLatencyMs = 2;  // at the fallback of 1200 baud
 // A stream's last packet is padded full, so the timer only matters for what the chip holds
 // between streams.
 constexpr UCHAR kFastLatencyMs = 1;
@@ -69,10 +70,11 @@ uint16_t Link::noOpCommand() const {
 }
 
 void Link::changeSettings(LinkSettings settings) {
+    const bool modeChanges = settings.mode != settings_.mode;
     settings_ = settings;
-    if (state_.linkOpen && state_.linkGood) {
+    if (modeChanges && state_.linkOpen && state_.linkGood) {
         FT_SetLatencyTimer(state_.adapterHandle,
-                           settings_.mode == LinkMode::Fast ? kFastLatencyMs : kStandardLatencyMs);
+                           settings_.mode == LinkMode::Fast ? kFastLatencyMs : standardLatencyMs_);
     }
 }
 
@@ -95,6 +97,7 @@ bool Link::open(bool clockHigh) {
         return false;
     }
     const bool fast = settings_.mode == LinkMode::Fast;
+    standardLatencyMs_ = kStandardLatencyMs;
     FT_SetTimeouts(state_.adapterHandle, kTimeoutMs, kTimeoutMs);
     FT_SetLatencyTimer(state_.adapterHandle, fast ? kFastLatencyMs : kStandardLatencyMs);
 
@@ -103,7 +106,8 @@ bool Link::open(bool clockHigh) {
         // The slow setting; its results are deliberately not recorded.
         FT_SetBaudRate(state_.adapterHandle, 1200);
         FT_SetTimeouts(state_.adapterHandle, kTimeoutMs, kTimeoutMs);
-        FT_SetLatencyTimer(state_.adapterHandle, fast ? kFastLatencyMs : 2);
+        standardLatencyMs_ = kSlowRateLatencyMs;
+        FT_SetLatencyTimer(state_.adapterHandle, fast ? kFastLatencyMs : standardLatencyMs_);
     }
 
     UCHAR bitMode = 0;
