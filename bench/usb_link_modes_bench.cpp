@@ -78,8 +78,10 @@ void configurationProgram(double usPerByte, const LinkSettings& settings, bool w
     link.setTraceSink(drive_link::discardingTrace());
     MorvaneRecorder ui([](const QString&) {});
     OutputCapture quiet;
-    const Row connect = timed(*chip, [&] { return config_tool::connectDrive(link, ui).outcome.succeeded(); });
-    const Row apply = timed(*chip, [&] { return config_tool::applySettings(link, ui).succeeded(); });
+    const Row connect =
+        timed(*chip, [&] { return config_tool::connectDrive(link, ui).outcome.succeeded(); });
+    const Row apply =
+        timed(*chip, [&] { return config_tool::applySettings(link, ui).succeeded(); });
     Row step;
     if (withStepTest) {
         ui.spanMs = 100;
