@@ -13,6 +13,7 @@
 
 #include "compare_dialog.h"
 #include "drive_link.h"
+#include "morvane_on_gui_thread.h"
 #include "morvane_workflows.h"
 #include "plot.h"
 #include "program_versions.h"
@@ -67,6 +68,9 @@ Morvane::Morvane(drive_link::LinkSettings linkSettings)
             &Morvane::on_Save_configuration_activated);
     connect(ui.Drive_diagnosis, &QAction::triggered, this, &Morvane::on_Drive_diagnosis_activated);
     connect(ui.Open_help_PDF, &QAction::triggered, this, &Morvane::on_Open_help_PDF_activated);
+    runProgress = new widgets::RunProgress(this);
+    ui.statusbar->addPermanentWidget(runProgress);
+    connect(runProgress, &widgets::RunProgress::stopClicked, this, &Morvane::stopSequence);
     pendingMarks = std::make_unique<config_tool::PendingMarks>(ui, settingsOnDrive);
     keptSettings.atStart = settingsFromForm(ui);
     setConnected(false);
@@ -186,20 +190,82 @@ void Morvane::keepCapture(StepCapture capture) {
     tuningPanel->runKept(capture);
 }
 
+void Morvane::importingSettings() {
+    runProgress->show(1, 2);
+}
+
+void Morvane::applyingSettings() {
+    runProgress->show(0, 0);
+}
+
+void Morvane::downloadingScope() {
+    runProgress->show(1, 2);
+}
+
+void Morvane::runSequence(bool mayStop,
+                          const std::function<void(config_tool::MorvaneFrontEnd&)>& sequence) {
+    if (runner.running()) {
+        return;
+    }
+    stopping = false;
+    stoppable = mayStop;
+    showSequenceRunning(true);
+    config_tool::MorvaneOnGuiThread onGui(this, *this, stopping);
+    runner.run([&] { sequence(onGui); });
+    showSequenceRunning(false);
+    if (stopping) {
+        ui.statusbar->showMessage(tr("Stopped"), 0);
+    }
+    if (closeWhenDone) {
+        close();
+    }
+}
+
+void Morvane::showSequenceRunning(bool running) {
+    const std::initializer_list<QWidget*> starters{ui.connectButton, ui.applyButton,
+                                                   ui.disableButton, ui.testButton, ui.axisTabs};
+    for (QWidget* starter : starters) {
+        starter->setEnabled(!running);
+    }
+    for (QAction* starter :
+         {ui.Open_configuration, ui.Save_configuration, ui.Compare_with_file, ui.Drive_diagnosis}) {
+        starter->setEnabled(!running);
+    }
+    if (running) {
+        runProgress->begin(stoppable);
+    } else {
+        runProgress->end();
+        setConnected(connected);
+    }
+}
+
+void Morvane::stopSequence() {
+    if (runner.running() && stoppable) {
+        stopping = true;
+        runProgress->disableStop();
+        link.requestStop();
+    }
+}
+
 void Morvane::on_connectButton_clicked() {
-    connectDrive(link, *this);
+    runSequence(true,
+                [this](config_tool::MorvaneFrontEnd& frontEnd) { connectDrive(link, frontEnd); });
 }
 
 void Morvane::on_applyButton_clicked() {
-    applySettings(link, *this);
+    // Stopped half-way the drive would hold half the settings: Apply runs to its end.
+    runSequence(false,
+                [this](config_tool::MorvaneFrontEnd& frontEnd) { applySettings(link, frontEnd); });
 }
 
 void Morvane::on_disableButton_clicked() {
-    disableDrive(link, *this);
+    runSequence(false,
+                [this](config_tool::MorvaneFrontEnd& frontEnd) { disableDrive(link, frontEnd); });
 }
 
 void Morvane::on_Drive_diagnosis_activated() {
-    showDiagnosis(link, *this);
+    runSequence(false,
+                [this](config_tool::MorvaneFrontEnd& frontEnd) { showDiagnosis(link, frontEnd); });
 }
 
 void Morvane::on_Save_configuration_activated() {
@@ -251,7 +317,8 @@ void Morvane::showComparison(const QString& title, SettingsColumn source,
 }
 
 void Morvane::on_testButton_clicked() {
-    runStepTest(link, *this);
+    runSequence(true,
+                [this](config_tool::MorvaneFrontEnd& frontEnd) { runStepTest(link, frontEnd); });
 }
 
 bool Morvane::mayDiscardForm() {
@@ -270,6 +337,14 @@ void Morvane::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (runner.running()) {
+        // The adapter is closed once the sequence has ended: stopped, or run to its end.
+        discardAgreed = true;
+        closeWhenDone = true;
+        stopSequence();
+        event->ignore();
+        return;
+    }
     plotDialog.close();
     if (compareDialog) {
         compareDialog->close();
@@ -279,6 +354,10 @@ void Morvane::closeEvent(QCloseEvent* event) {
 }
 
 void Morvane::on_Quit_activated() {
+    if (runner.running()) {
+        close();
+        return;
+    }
     // Asked before the link goes, so that a user who keeps the window keeps the drive too.
     if (!mayDiscardForm()) {
         return;

@@ -4,7 +4,9 @@
 
 #include <QDialog>
 #include <QMainWindow>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -13,6 +15,8 @@
 #include "file_prompt.h"
 #include "morvane_front_end.h"
 #include "pending_marks.h"
+#include "run_progress.h"
+#include "sequence_runner.h"
 #include "ui_main_window_form.h"
 #include "window_front_end.h"
 
@@ -56,6 +60,9 @@ public:
     void keepCapture(response::StepCapture capture) override;
     void driveHolds(const config_tool::DriveSettings& settings) override;
     void fileHolds(const config_tool::DriveSettings& settings) override;
+    void importingSettings() override;
+    void applyingSettings() override;
+    void downloadingScope() override;
 
     // The connection to the drive: opened by Connect, closed with the window.
     drive_link::Link link;
@@ -76,6 +83,8 @@ public:
     std::unique_ptr<response::ResponseView> responseView;  // runs, readout and export of the dialog
     std::unique_ptr<response::TuningPanel> tuningPanel;    // the dialog's tuning assistant
     std::unique_ptr<config_tool::CompareDialog> compareDialog;  // the latest comparison shown
+    // The running sequence's progress bar and Stop button, in the status bar.
+    widgets::RunProgress* runProgress = nullptr;
 
 private slots:
     void on_testButton_clicked();
@@ -95,6 +104,17 @@ private:
     // Whether the form may go: nothing in it is lost, or the user said to discard it.
     bool mayDiscardForm();
     bool discardAgreed = false;  // Quit asked already; closing must not ask again
+
+    // Runs a workflow on the worker thread with the window's buttons for other sequences off;
+    // `stoppable`: Stop ends it at the next frame (Connect, the step test).
+    void runSequence(bool stoppable,
+                     const std::function<void(config_tool::MorvaneFrontEnd&)>& sequence);
+    void showSequenceRunning(bool running);
+    void stopSequence();
+    widgets::SequenceRunner runner;
+    std::atomic<bool> stopping{false};
+    bool stoppable = false;
+    bool closeWhenDone = false;  // the window was closed during a sequence
 
     // Menu actions have no `activated` signal to be bound by name; these are connected to
     // `triggered` in the constructor.

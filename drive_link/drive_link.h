@@ -99,8 +99,9 @@ public:
     bool quietTrace() const { return quietTrace_; }
 
     // --- Stop ---
-    // Async-signal-safe: from the next word on the link is down, so the work under way ends as
-    // after a lost link and the adapter can still be closed cleanly.
+    // Async-signal-safe: from the next frame on the link is down (the fast link: from its next
+    // stream), so the work under way ends as after a lost link and the adapter can still be
+    // closed cleanly. The next open starts afresh.
     void requestStop() { stopRequested_.store(true); }
     bool stopRequested() const { return stopRequested_.load(); }
 

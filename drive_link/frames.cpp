@@ -45,8 +45,12 @@ uint32_t Link::exchangeFrame(uint16_t command, uint16_t value) {
 }
 
 uint32_t Link::clockFrame(uint16_t command, uint16_t value) {
+    // A stop takes effect between frames: from the next one on the link is down.
+    if (stopRequested()) {
+        state_.linkGood = false;
+    }
     uint32_t reply = 0;
-    if (settings_.mode == LinkMode::Fast && state_.linkGood && !stopRequested()) {
+    if (settings_.mode == LinkMode::Fast && state_.linkGood) {
         FrameRun single(*this);
         single.addUnchecked(command, value);
         reply = streamFrames(single, 0, 1).front();

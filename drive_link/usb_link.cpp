@@ -83,6 +83,8 @@ bool Link::open(bool clockHigh) {
         state_.linkOpen = false;
     }
 
+    // A stop asked for ended the sequence of the link before; this one starts afresh.
+    stopRequested_.store(false);
     state_.adapterStatus = FT_Open(0, &state_.adapterHandle);
     if (state_.adapterStatus != FT_OK) {
         state_.linkGood = false;
@@ -161,9 +163,6 @@ size_t Link::transfer(const uint8_t* out, uint8_t* in, size_t bytes) {
 }
 
 uint16_t Link::exchangeWord(uint16_t word) {
-    if (stopRequested()) {
-        state_.linkGood = false;
-    }
     if (!state_.linkGood) {
         return 0;
     }

@@ -184,6 +184,10 @@ Outcome flashImage(Link& link, FlasherFrontEnd& frontEnd, const FirmwareImage& i
     bootloader::drainAnswers(link, error);
 
     for (int k = 0; k < image.packetCount; ++k) {
+        if (frontEnd.stopBeforeNextPacket()) {
+            printLine(link, "\nStopped");
+            return Outcome::cancelledByUser();
+        }
         const Outcome written = writePacket(link, frontEnd, image, k, error);
         if (!written.succeeded()) {
             return written;

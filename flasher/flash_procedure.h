@@ -19,7 +19,8 @@ bool imageCanBeFlashed(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
 
 // Done when the bootloader verified its flash. Otherwise the failure that stopped the flash, or
 // the failed verification (the drive failed), each shown to the user before it returns; an
-// image without packets stops it before the first frame.
+// image without packets stops it before the first frame. Cancelled when the front end asked to
+// stop before a packet.
 drive_link::Outcome flashImage(drive_link::Link& link, FlasherFrontEnd& frontEnd,
                                const FirmwareImage& image);
 

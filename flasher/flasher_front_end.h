@@ -20,6 +20,9 @@ public:
     virtual void packetStarted(int packet, int packetCount) = 0;
     // Every one of the `packetCount` packets is written; the drive now checks its flash.
     virtual void verifyStarted(int packetCount) { (void)packetCount; }
+    // Asked before every packet: the user wants the flash to end here. It then ends between two
+    // packets, never inside one, and the drive is left without working firmware.
+    virtual bool stopBeforeNextPacket() { return false; }
 
 protected:
     ~FlasherFrontEnd() = default;

@@ -3,11 +3,15 @@
 #pragma once
 
 #include <QMainWindow>
+#include <atomic>
+#include <functional>
 
 #include "drive_link.h"
 #include "file_prompt.h"
 #include "firmware_image.h"
 #include "flasher_front_end.h"
+#include "run_progress.h"
+#include "sequence_runner.h"
 #include "ui_flasher_window.h"
 #include "window_front_end.h"
 
@@ -26,6 +30,8 @@ public:
     void imageAccepted() override;
     void setFlashing(bool flashing) override;
     void packetStarted(int packet, int packetCount) override;
+    void verifyStarted(int packetCount) override;
+    bool stopBeforeNextPacket() override;
 
     Ui::MainWindow ui;
     // The connection to the drive: opened by Connect, closed with the window.
@@ -33,6 +39,20 @@ public:
     flasher::FirmwareImage
         image;  // the image accepted by Open firmware file; every later flash writes it
     widgets::FilePrompt askFileName = widgets::askWithFileDialog;  // for the firmware image
+    // The running sequence's progress bar and Stop button, in the status bar.
+    widgets::RunProgress* runProgress = nullptr;
+
+private:
+    enum class Sequence { Connect, Flash };
+    void runSequence(Sequence kind, const std::function<void(flasher::FlasherFrontEnd&)>& sequence);
+    // Stop: Connect ends at the next frame; a flash, once the user agreed, before the next packet.
+    // False when the user chose to let the flash go on.
+    bool stopSequence();
+    widgets::SequenceRunner runner;
+    Sequence running = Sequence::Connect;
+    std::atomic<bool> stopping{false};  // Connect stopped: its lost link is no news
+    bool flashStopAgreed = false;
+    bool closeWhenDone = false;
 
 private slots:
     void on_openfirmware_clicked();
