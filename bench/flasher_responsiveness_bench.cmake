@@ -1,0 +1,1 @@
+target_link_libraries(flasher_responsiveness_bench PRIVATE flasher_window vlf_writer Qt::Test)
