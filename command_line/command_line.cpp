@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "command_line_front_end.h"
+#include "journal_log.h"
 #include "json_line.h"
 #include "progress.h"
 #include "provider.h"
@@ -41,6 +42,7 @@ using startup::judgeAdapterOptions;
 using startup::printProgramHelp;
 using startup::printRefusal;
 using startup::ProgramInfo;
+using startup::simulatedDriveStateFile;
 using startup::simulatedDriveStateLost;
 using startup::StartupChoice;
 
@@ -289,6 +291,16 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
     if (!line.subcommand || !why.isEmpty()) {
         return refused(why);
     }
+    std::vector<NamedFile> files = line.subcommand->namedFiles ? line.subcommand->namedFiles(parser)
+                                                               : std::vector<NamedFile>{};
+    const auto filesRefused = [&]() {
+        const FilesRefusal refusal = judgeNamedFiles(files);
+        if (refusal.exitCode != 0) {
+            refused(refusal.why);
+            line.exitCode = refusal.exitCode;
+        }
+        return refusal.exitCode != 0;
+    };
     if (line.subcommand->readsFilesOnly) {
         // It takes none of the options of the drive, the unit and the log.
         for (const QCommandLineOption& option :
@@ -299,6 +311,7 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
                     QString("%1 takes no --%2").arg(line.subcommand->name, option.names().first()));
             }
         }
+        filesRefused();
         return line;
     }
     bool isNumber = false;
@@ -326,7 +339,17 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
         line.exitCode = line.choice.exitCode;
         line.why = "--adapter or --simulate refused";
         line.whyShown = true;
+        return line;
     }
+    if (parser.value(common.log) != kJournalLog) {
+        files.push_back({"--log", parser.value(common.log), NamedFile::Stream});
+    }
+    files.push_back({"--trace", line.tracePath, NamedFile::Stream});
+    files.push_back({"--unit-from", parser.value(common.unitFrom), NamedFile::Read});
+    files.push_back(
+        {"--simulate state=", QString::fromStdString(simulatedDriveStateFile(line.choice)),
+         NamedFile::Written});
+    filesRefused();
     return line;
 }
 

@@ -226,6 +226,10 @@ bool adapterIsAmbiguous(const StartupChoice& choice, const ProgramInfo& info) {
     return true;
 }
 
+std::string simulatedDriveStateFile(const StartupChoice& choice) {
+    return choice.simulation ? choice.simulation->stateFile : std::string();
+}
+
 bool simulatedDriveStateLost() {
     // The drive's changes of its last 200 ms are saved now, while the run can still report it.
     drive_sim::saveDriveStatesNow();
