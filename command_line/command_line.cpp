@@ -355,6 +355,10 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
 
 int runSubcommand(int argc, char** argv, const ProgramInfo& info,
                   const std::vector<Subcommand>& subcommands) {
+    // A reader that goes away (`| grep -m1`, `| head`) must not end a flash half-written or
+    // leave unchecked gains on the drive: its writes fail with EPIPE instead, the work runs to
+    // its end or its safe stop, and the run is logged as one whose record is lost.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QElapsedTimer runClock;
     runClock.start();
@@ -441,7 +445,7 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
             // The trace and the simulated drive's state are lost as soon as a write fails; the
             // record says so too. Standard error says why: the trace when it ends, the drive at
             // once.
-            if (trace.lost() || simulatedDriveStateLost()) {
+            if (trace.lost() || simulatedDriveStateLost() || progressWriteError() != 0) {
                 markNotRecorded(result, outcome);
             }
             facts.attempt = attempt;
@@ -457,6 +461,11 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
                          info.name, attempt, result.exitCode);
             waitBetweenAttempts(waitSeconds);
             runClock.restart();
+        }
+        if (const int problem = progressWriteError()) {
+            std::fprintf(stderr, "%s: cannot write the progress: %s\n", info.name,
+                         std::strerror(problem));
+            recorded = false;
         }
         showProgressAs(ProgressDisplay::None);
         if (!trace.complete(why)) {
