@@ -244,11 +244,18 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
         "  --unit=ID              name the unit worked on (1 to 64 characters, no control\n"
         "                         characters) in the log line and the JSON result\n"
         "  --unit-from=FILE       take that name from the first line of FILE (a scanner's)\n"
+        "No option may be given twice (exit 2). backup's FILE.frx, --csv, --html and the\n"
+        "simulated drive's state file are replaced whole: a symbolic link, a device, a FIFO or\n"
+        "a folder there is refused (exit 3). --trace writes a device or a FIFO as a stream\n"
+        "('-': standard output) and refuses a link or a folder (exit 2). No output may name a\n"
+        "file that the run reads or writes otherwise (exit 2).\n"
         "Exit codes: 0 done and verified, 2 bad command line, 3 file refused, 4 adapter cannot\n"
         "be opened, 5 no drive answering, wrong mode or unsupported drive, 6 link lost during\n"
         "the work, 7 the drive reported a failure or a check failed (link-test: replies that\n"
-        "failed their CRC), 8 done, but the --log record or the --trace could not be written (a\n"
-        "failed run keeps its own code), 130/143/129 stopped by Ctrl-C, SIGTERM or SIGHUP (the\n"
+        "failed their CRC; step-test: a figure saturated at the 16-bit limit), 8 done, but the\n"
+        "--log record, the --trace or standard output (a full disk, a reader gone) could not\n"
+        "take it all (a failed run keeps its own code; the work itself is never cut short),\n"
+        "130/143/129 stopped by Ctrl-C, SIGTERM or SIGHUP (the\n"
         "adapter is closed and the run logged; a second signal ends the program at once).\n";
     return help;
 }
@@ -282,6 +289,14 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
     }
     if (!parser.parse(arguments)) {
         return refused(parser.errorText());
+    }
+    // The parser would take the last of two values, and a script that names two logs would
+    // find its record in one of them only: no option of ours may repeat.
+    const QStringList given = parser.optionNames();
+    for (const QString& name : given) {
+        if (given.count(name) > 1) {
+            return refused(QString("--%1 given more than once").arg(name));
+        }
     }
     QString why;
     line.subcommand = chosenSubcommand(parser, subcommands, why);

@@ -33,6 +33,22 @@ const char* refusalOf(const struct stat& target, Streams streams) {
     return "it is a device or a FIFO, not a regular file";
 }
 
+// What `path` names, looked at without following a link: false when nothing is there. A link
+// that leads to a stream the caller writes directly (/dev/stderr) is the stream: it is written,
+// never replaced.
+bool lookAt(const std::string& path, Streams streams, struct stat& target) {
+    if (lstat(path.c_str(), &target) != 0) {
+        return false;
+    }
+    struct stat followed {};
+    if (S_ISLNK(target.st_mode) && streams == Streams::WrittenDirectly &&
+        stat(path.c_str(), &followed) == 0 &&
+        (S_ISCHR(followed.st_mode) || S_ISFIFO(followed.st_mode))) {
+        target = followed;
+    }
+    return true;
+}
+
 // A FIFO that nobody reads is refused at once (ENXIO) rather than holding the run before it
 // starts; one that is read works as a pipe does.
 int openStream(const std::string& path) {
@@ -59,7 +75,7 @@ bool ReplacingWrite::open(const std::string& path, Streams streams, std::string&
     path_ = path;
     writeError_ = 0;
     struct stat target {};
-    const bool exists = lstat(path.c_str(), &target) == 0;
+    const bool exists = lookAt(path, streams, target);
     if (!exists && errno != ENOENT) {
         why = std::strerror(errno);
         return false;
@@ -153,7 +169,7 @@ void ReplacingWrite::abandon() {
 
 const char* replacementRefusal(const std::string& path, Streams streams) {
     struct stat target {};
-    return lstat(path.c_str(), &target) == 0 ? refusalOf(target, streams) : nullptr;
+    return lookAt(path, streams, target) ? refusalOf(target, streams) : nullptr;
 }
 
 bool replaceFile(const std::string& path, std::string_view text, std::string& why) {

@@ -5,9 +5,10 @@
 //
 // What a name may be:
 // - missing, or a regular file: replaced (a regular file keeps its permissions);
-// - a symbolic link: refused, whatever it leads to. Renaming over the link would turn it into a
-//   file, and writing through it lets whoever made the link choose what is overwritten (a link
-//   left in a shared folder); name the file it leads to instead;
+// - a symbolic link: refused. Renaming over the link would turn it into a file, and writing
+//   through it lets whoever made the link choose what is overwritten (a link left in a shared
+//   folder); name the file it leads to instead. Only a stream is taken through a link
+//   (/dev/stderr to a terminal or a pipe), since it is written, never replaced;
 // - a device or a FIFO: refused, or, for a stream such as the trace (`Streams::WrittenDirectly`),
 //   written as it is, never replaced; a FIFO that nobody reads is refused at once;
 // - a folder or a socket: refused.
