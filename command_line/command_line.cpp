@@ -21,6 +21,7 @@
 #include "progress.h"
 #include "provider.h"
 #include "run_record.h"
+#include "terminal_text.h"
 #include "unit_label.h"
 
 // The signal handler has C linkage, so it and what it sets stay at global scope.
@@ -45,6 +46,7 @@ using startup::ProgramInfo;
 using startup::simulatedDriveStateFile;
 using startup::simulatedDriveStateLost;
 using startup::StartupChoice;
+using terminal_text::escapedForTerminal;
 
 const QCommandLineOption kRetriesOption(
     "retries", "after a lost link, no drive or a failed check, run it all again up to N times", "N",
@@ -466,7 +468,7 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
             facts.attempt = attempt;
             facts.seconds = runClock.nsecsElapsed() / 1e9;
             if (log && !log->append(runRecord(outcome, facts), why)) {
-                std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
+                std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(escapedForTerminal(why)));
                 recorded = false;
             }
             if (attempt > retries || interruptingSignal || !worthRetrying(result.exitCode)) {
@@ -484,7 +486,7 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
         }
         showProgressAs(ProgressDisplay::None);
         if (!trace.complete(why)) {
-            std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
+            std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(escapedForTerminal(why)));
             recorded = false;
         }
         if (!recorded) {

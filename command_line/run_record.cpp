@@ -14,6 +14,7 @@
 #include "journal_log.h"
 #include "json_line.h"
 #include "regular_file.h"
+#include "terminal_text.h"
 #include "trace.h"
 
 namespace command_line {
@@ -80,7 +81,8 @@ bool printResult(int fd, const QJsonObject& object, const QString& line) {
     if (!object.isEmpty()) {
         return writeJsonLine(fd, object);
     }
-    const QByteArray text = line.toLocal8Bit() + '\n';
+    // The lines quote what the run read (a log's adapters, a file name, a drive's message).
+    const QByteArray text = terminal_text::escapedLines(line).toLocal8Bit() + '\n';
     return writeAll(fd, text.constData(), size_t(text.size()));
 }
 

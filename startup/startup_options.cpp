@@ -2,6 +2,7 @@
 
 #include "drive_state.h"
 #include "sim_options.h"
+#include "terminal_text.h"
 
 #include <QCommandLineParser>
 #include <cstdio>
@@ -103,7 +104,8 @@ QString adapterOptionsFault(const QStringList& adapterValues, const QStringList&
 }  // namespace
 
 void printRefusal(const ProgramInfo& info, const QString& why) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name,
+                 qPrintable(terminal_text::escapedForTerminal(why)), info.name);
 }
 
 void printProgramHelp(const ProgramInfo& info) {
