@@ -308,8 +308,18 @@ SubcommandResult stepTest(const SubcommandCall& call) {
         return Outcome::failed(Failure::FileRefused);
     });
     result.file = csv;
-    if (result.exitCode == kExitDone) {
-        result.line = stepResultText(figures.peakError, figures.undershoot, figures.settlingTimeMs);
+    if (result.exitCode != kExitDone) {
+        return result;
+    }
+    result.line = stepResultText(figures.peakError, figures.undershoot, figures.settlingTimeMs);
+    // A figure at the top of its word is no measurement: a line must not file it as one.
+    const std::string saturated = response::saturatedFigures(
+        figures.peakError, figures.undershoot, !span.isEmpty() && frontEnd.capture.curvesSaturated);
+    if (!saturated.empty()) {
+        result.exitCode = command_line::kExitDriveFailed;
+        result.line = "failed: saturated at the 16-bit limit (" +
+                      QString::fromStdString(saturated) +
+                      "), the true figures are larger: " + result.line;
     }
     return result;
 }
