@@ -17,10 +17,12 @@
 #include <utility>
 
 #include "command_line_front_end.h"
+#include "journal_log.h"
 #include "json_line.h"
 #include "progress.h"
 #include "provider.h"
 #include "run_record.h"
+#include "terminal_text.h"
 #include "unit_label.h"
 
 // The signal handler has C linkage, so it and what it sets stay at global scope.
@@ -49,8 +51,10 @@ using startup::judgeLinkOptions;
 using startup::printProgramHelp;
 using startup::printRefusal;
 using startup::ProgramInfo;
+using startup::simulatedDriveStateFile;
 using startup::simulatedDriveStateLost;
 using startup::StartupChoice;
+using terminal_text::escapedForTerminal;
 
 const QCommandLineOption kRetriesOption(
     "retries", "after a lost link, no drive or a failed check, run it all again up to N times", "N",
@@ -252,11 +256,18 @@ std::string subcommandHelp(const char* program, const std::vector<Subcommand>& s
         "  --unit=ID              name the unit worked on (1 to 64 characters, no control\n"
         "                         characters) in the log line and the JSON result\n"
         "  --unit-from=FILE       take that name from the first line of FILE (a scanner's)\n"
+        "No option may be given twice (exit 2). backup's FILE.frx, --csv, --html and the\n"
+        "simulated drive's state file are replaced whole: a symbolic link, a device, a FIFO or\n"
+        "a folder there is refused (exit 3). --trace writes a device or a FIFO as a stream\n"
+        "('-': standard output) and refuses a link or a folder (exit 2). No output may name a\n"
+        "file that the run reads or writes otherwise (exit 2).\n"
         "Exit codes: 0 done and verified, 2 bad command line, 3 file refused, 4 adapter cannot\n"
         "be opened, 5 no drive answering, wrong mode or unsupported drive, 6 link lost during\n"
         "the work, 7 the drive reported a failure or a check failed (link-test: replies that\n"
-        "failed their CRC), 8 done, but the --log record or the --trace could not be written (a\n"
-        "failed run keeps its own code), 130/143/129 stopped by Ctrl-C, SIGTERM or SIGHUP (the\n"
+        "failed their CRC; step-test: a figure saturated at the 16-bit limit), 8 done, but the\n"
+        "--log record, the --trace or standard output (a full disk, a reader gone) could not\n"
+        "take it all (a failed run keeps its own code; the work itself is never cut short),\n"
+        "130/143/129 stopped by Ctrl-C, SIGTERM or SIGHUP (the\n"
         "adapter is closed and the run logged; a second signal ends the program at once).\n";
     return help;
 }
@@ -292,6 +303,14 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
     if (!parser.parse(arguments)) {
         return refused(parser.errorText());
     }
+    // The parser would take the last of two values, and a script that names two logs would
+    // find its record in one of them only: no option of ours may repeat.
+    const QStringList given = parser.optionNames();
+    for (const QString& name : given) {
+        if (given.count(name) > 1) {
+            return refused(QString("--%1 given more than once").arg(name));
+        }
+    }
     QString why;
     line.subcommand = chosenSubcommand(parser, subcommands, why);
     if (line.subcommand && line.subcommand->refusal) {
@@ -300,6 +319,16 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
     if (!line.subcommand || !why.isEmpty()) {
         return refused(why);
     }
+    std::vector<NamedFile> files = line.subcommand->namedFiles ? line.subcommand->namedFiles(parser)
+                                                               : std::vector<NamedFile>{};
+    const auto filesRefused = [&]() {
+        const FilesRefusal refusal = judgeNamedFiles(files);
+        if (refusal.exitCode != 0) {
+            refused(refusal.why);
+            line.exitCode = refusal.exitCode;
+        }
+        return refusal.exitCode != 0;
+    };
     if (line.subcommand->readsFilesOnly) {
         // It takes none of the options of the drive, the unit and the log.
         for (const QCommandLineOption& option :
@@ -310,6 +339,7 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
                     QString("%1 takes no --%2").arg(line.subcommand->name, option.names().first()));
             }
         }
+        filesRefused();
         return line;
     }
     bool isNumber = false;
@@ -342,13 +372,27 @@ SubcommandLine judgeSubcommandLine(QStringList arguments, QCommandLineParser& pa
         line.exitCode = line.choice.exitCode;
         line.why = "--adapter or --simulate refused";
         line.whyShown = true;
+        return line;
     }
     line.choice.link = linkSettings;
+    if (parser.value(common.log) != kJournalLog) {
+        files.push_back({"--log", parser.value(common.log), NamedFile::Stream});
+    }
+    files.push_back({"--trace", line.tracePath, NamedFile::Stream});
+    files.push_back({"--unit-from", parser.value(common.unitFrom), NamedFile::Read});
+    files.push_back(
+        {"--simulate state=", QString::fromStdString(simulatedDriveStateFile(line.choice)),
+         NamedFile::Written});
+    filesRefused();
     return line;
 }
 
 int runSubcommand(int argc, char** argv, const ProgramInfo& info,
                   const std::vector<Subcommand>& subcommands) {
+    // A reader that goes away (`| grep -m1`, `| head`) must not end a flash half-written or
+    // leave unchecked gains on the drive: its writes fail with EPIPE instead, the work runs to
+    // its end or its safe stop, and the run is logged as one whose record is lost.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QElapsedTimer runClock;
     runClock.start();
@@ -440,13 +484,13 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
             // The trace and the simulated drive's state are lost as soon as a write fails; the
             // record says so too. Standard error says why: the trace when it ends, the drive at
             // once.
-            if (trace.lost() || simulatedDriveStateLost()) {
+            if (trace.lost() || simulatedDriveStateLost() || progressWriteError() != 0) {
                 markNotRecorded(result, outcome);
             }
             facts.attempt = attempt;
             facts.seconds = runClock.nsecsElapsed() / 1e9;
             if (log && !log->append(runRecord(outcome, facts), why)) {
-                std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
+                std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(escapedForTerminal(why)));
                 recorded = false;
             }
             if (attempt > retries || interruptingSignal || !worthRetrying(result.exitCode)) {
@@ -457,9 +501,14 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
             waitBetweenAttempts(waitSeconds);
             runClock.restart();
         }
+        if (const int problem = progressWriteError()) {
+            std::fprintf(stderr, "%s: cannot write the progress: %s\n", info.name,
+                         std::strerror(problem));
+            recorded = false;
+        }
         showProgressAs(ProgressDisplay::None);
         if (!trace.complete(why)) {
-            std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(why));
+            std::fprintf(stderr, "%s: %s\n", info.name, qPrintable(escapedForTerminal(why)));
             recorded = false;
         }
         if (!recorded) {

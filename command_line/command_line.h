@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "run_files.h"
 #include "startup_options.h"
 
 namespace command_line {
@@ -45,6 +46,9 @@ struct Subcommand {
     // Works on files alone: no adapter or simulated drive is installed, no log line is written,
     // and the options of the drive and the log are refused.
     bool readsFilesOnly = false;
+    // The files its line names (its argument, its own options' files), judged with those of
+    // --log, --trace, --unit-from and the simulated drive's state before any is opened.
+    std::function<std::vector<NamedFile>(const QCommandLineParser&)> namedFiles = {};
 };
 
 // --retries=N, for the subcommands whose whole run may be started again after a failure that a

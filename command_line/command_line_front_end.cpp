@@ -8,6 +8,7 @@
 
 #include "drive_link.h"
 #include "progress.h"
+#include "terminal_text.h"
 
 namespace command_line {
 
@@ -15,6 +16,7 @@ using config_tool::asTheFormHolds;
 using config_tool::DriveSettings;
 using drive_link::Failure;
 using drive_link::Outcome;
+using terminal_text::escapedForTerminal;
 
 QString exitClassName(int exitCode) {
     switch (exitCode) {
@@ -100,7 +102,8 @@ void CommandLineReport::showMessage(const QString& title, const QString& text) {
         return;  // the runner reports the stop instead
     }
     const QString plain = withoutMarkup(text);
-    std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(plain.simplified()));
+    std::fprintf(stderr, "%s: %s\n", qPrintable(escapedForTerminal(title)),
+                 qPrintable(escapedForTerminal(plain.simplified())));
     lastMessage_ = plain;
 }
 

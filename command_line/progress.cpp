@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QElapsedTimer>
 #include <QJsonObject>
+#include <cerrno>
 #include <cstdio>
 
 #include "json_line.h"
@@ -21,6 +22,7 @@ struct ProgressState {
     QElapsedTimer phaseClock;
     QElapsedTimer shownClock;
     bool lineShown = false;
+    int writeError = 0;
 };
 
 ProgressState& state() {
@@ -74,13 +76,19 @@ void reportProgress(const QString& phase, int done, int total) {
             event["done"] = done;
             event["total"] = total;
         }
-        writeJsonLine(progress.jsonFd, event);
+        if (progress.writeError == 0 && !writeJsonLine(progress.jsonFd, event)) {
+            progress.writeError = errno;
+        }
         return;
     }
     // Back to the line's start and erase to its end, so a shorter text leaves nothing behind.
     std::fprintf(stderr, "\r%s\033[K", qPrintable(progressText(progress, done, total)));
     std::fflush(stderr);
     progress.lineShown = true;
+}
+
+int progressWriteError() {
+    return state().writeError;
 }
 
 void clearProgressLine() {

@@ -16,6 +16,11 @@ void reportProgress(const QString& phase, int done = 0, int total = 0);
 enum class ProgressDisplay { None, TerminalLine, JsonEvents };
 void showProgressAs(ProgressDisplay display, int jsonFd = -1);
 
+// errno of the first JSON event that standard output did not take since showProgressAs (a
+// closed pipe, a full disk), 0 when all were taken: the run's record on standard output has a
+// hole. The events after it are not tried.
+int progressWriteError();
+
 // Takes the terminal's progress line away, so that the next line on standard error starts
 // clean; the line comes back with the next step.
 void clearProgressLine();

@@ -40,9 +40,12 @@ SubcommandResult report(const SubcommandCall& call) {
         line_report::summarize(std::move(read.records), read.skippedLines, exitClassName);
     const QString htmlPath = call.parser.value(kHtmlOption);
     if (!htmlPath.isEmpty() &&
-        !files::writeFileAtomically(htmlPath,
-                                    line_report::reportHtml(figures, "Production line report"))) {
-        return {kExitFileRefused, "failed: cannot write the page " + htmlPath, {}, {}};
+        !files::writeFileAtomically(
+            htmlPath, line_report::reportHtml(figures, "Production line report"), &why)) {
+        return {kExitFileRefused,
+                QString("failed: cannot write the page %1: %2").arg(htmlPath, why),
+                {},
+                {}};
     }
     // With --json the figures are the result's fields and its message is the summary.
     const bool json = call.parser.isSet("json");
@@ -61,6 +64,13 @@ Subcommand reportSubcommand() {
                           report,
                           {kHtmlOption}};
     subcommand.readsFilesOnly = true;
+    subcommand.namedFiles = [](const QCommandLineParser& parser) {
+        std::vector<NamedFile> files{{"--html", parser.value(kHtmlOption), NamedFile::Written}};
+        for (const QString& log : parser.positionalArguments().mid(1)) {
+            files.push_back({"LOG", log, NamedFile::Read});
+        }
+        return files;
+    };
     return subcommand;
 }
 

@@ -14,6 +14,7 @@
 #include "journal_log.h"
 #include "json_line.h"
 #include "regular_file.h"
+#include "terminal_text.h"
 #include "trace.h"
 
 namespace command_line {
@@ -79,7 +80,8 @@ bool printResult(int fd, const QJsonObject& object, const QString& line) {
     if (!object.isEmpty()) {
         return writeJsonLine(fd, object);
     }
-    const QByteArray text = line.toLocal8Bit() + '\n';
+    // The lines quote what the run read (a log's adapters, a file name, a drive's message).
+    const QByteArray text = terminal_text::escapedLines(line).toLocal8Bit() + '\n';
     return writeAll(fd, text.constData(), size_t(text.size()));
 }
 
@@ -140,36 +142,25 @@ std::unique_ptr<RunLog> openRunLog(const QString& where, QString& why) {
 
 bool openTrace(const QString& path, TraceFile& file, QString& why) {
     file = {};
-    if (path.isEmpty() || path == "-") {
-        file.fd = path.isEmpty() ? -1 : STDOUT_FILENO;
+    file.toStandardOutput = path == "-";
+    if (path.isEmpty() || file.toStandardOutput) {
         return true;
     }
-    file.path = QFile::encodeName(path);
-    struct stat status {};
-    if (stat(file.path.constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        file.fd = openForWriting(path, O_TRUNC);
-    } else {
-        file.temporary = file.path + ".XXXXXX";
-        file.fd = mkostemp(file.temporary.data(), O_CLOEXEC);
-        const mode_t mask = umask(0);
-        umask(mask);
-        if (file.fd >= 0 && fchmod(file.fd, 0666 & ~mask) != 0) {
-            const int problem = errno;
-            close(file.fd);
-            unlink(file.temporary.constData());
-            file.fd = -1;
-            errno = problem;
-        }
+    file.file = std::make_unique<files::ReplacingWrite>();
+    std::string reason;
+    if (!file.file->open(QFile::encodeName(path).toStdString(), files::Streams::WrittenDirectly,
+                         reason)) {
+        why = QString("cannot write the trace %1: %2")
+                  .arg(path, QString::fromLocal8Bit(reason.c_str()));
+        file = {};
+        return false;
     }
-    if (file.fd < 0) {
-        why = QString("cannot write the trace %1: %2").arg(path, std::strerror(errno));
-    }
-    return file.fd >= 0;
+    return true;
 }
 
 TraceRouted::TraceRouted(drive_link::Link& link, TraceFile file)
     : link_(link), file_(std::move(file)) {
-    if (file_.fd < 0) {
+    if (!file_.toStandardOutput && !file_.file) {
         link_.setTraceSink(discardingTrace());
         return;
     }
@@ -177,10 +168,12 @@ TraceRouted::TraceRouted(drive_link::Link& link, TraceFile file)
         // After the first failure the rest is not tried: the trace has a hole either way, and
         // a full disk would refuse every write of a long run. On standard output, what the
         // program printed before comes first.
-        if (file_.fd == STDOUT_FILENO) {
-            std::fflush(stdout);
+        if (file_.file) {
+            file_.file->write(text);
+            return;
         }
-        if (writeError_ == 0 && !writeAll(file_.fd, text.data(), text.size())) {
+        std::fflush(stdout);
+        if (writeError_ == 0 && !writeAll(STDOUT_FILENO, text.data(), text.size())) {
             writeError_ = errno;
         }
     });
@@ -188,19 +181,13 @@ TraceRouted::TraceRouted(drive_link::Link& link, TraceFile file)
 
 bool TraceRouted::complete(QString& why) {
     link_.setTraceSink(discardingTrace());
-    if (file_.fd > STDERR_FILENO) {
-        if (close(file_.fd) != 0 && writeError_ == 0) {
-            writeError_ = errno;
-        }
-        file_.fd = -1;
-        if (!file_.temporary.isEmpty()) {
-            if (writeError_ != 0 ||
-                rename(file_.temporary.constData(), file_.path.constData()) != 0) {
-                writeError_ = writeError_ != 0 ? writeError_ : errno;
-                unlink(file_.temporary.constData());
-            }
-        }
+    std::string reason;
+    if (file_.file && !file_.file->finish(reason)) {
+        why = QString("cannot write the trace: %1").arg(QString::fromLocal8Bit(reason.c_str()));
+        file_.file.reset();
+        return false;
     }
+    file_.file.reset();
     if (writeError_ != 0) {
         why = QString("cannot write the trace: %1").arg(std::strerror(writeError_));
     }

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "command_line.h"
+#include "replacing_write.h"
 
 namespace command_line {
 
@@ -53,20 +54,19 @@ std::unique_ptr<RunLog> openRunLog(const QString& where, QString& why);
 
 // The file --trace names, open for the link's trace.
 struct TraceFile {
-    int fd = -1;           // STDOUT_FILENO for "-", -1 for no trace, else the file written
-    QByteArray path;       // where the trace belongs
-    QByteArray temporary;  // the file written beside `path` until the trace is whole; empty when
-                           // `path` is written directly (a device, a FIFO)
+    bool toStandardOutput = false;                // "-"
+    std::unique_ptr<files::ReplacingWrite> file;  // null for standard output or no trace
 };
 
 // Opens what --trace=`path` asks for: standard output for "-", nothing for an empty path, a
-// device or a FIFO as it is, else a new file beside `path` that takes its place only when the
-// whole trace is written, so a trace cut short by a full disk leaves the old file as it was;
-// false, with the reason, when it cannot be opened.
+// character device or a FIFO as it is, else a new file beside `path` that takes its place only
+// when the whole trace is written, so a trace cut short by a full disk leaves the old file as it
+// was; a symbolic link, a folder or a socket is refused. False, with the reason, when it cannot
+// be opened.
 bool openTrace(const QString& path, TraceFile& file, QString& why);
 
 // While it lives, the link's trace goes to `file` (opened by openTrace), or nowhere when it
-// has no descriptor.
+// has neither.
 class TraceRouted {
 public:
     TraceRouted(drive_link::Link& link, TraceFile file);
@@ -75,7 +75,7 @@ public:
     TraceRouted& operator=(const TraceRouted&) = delete;
 
     // Whether some of the trace could not be written.
-    bool lost() const { return writeError_ != 0; }
+    bool lost() const { return writeError_ != 0 || (file_.file && file_.file->lost()); }
     // Ends the trace and puts the file in place; false, with the reason, when some of it was
     // lost (then the old file stays).
     bool complete(QString& why);
@@ -83,7 +83,7 @@ public:
 private:
     drive_link::Link& link_;
     TraceFile file_;
-    int writeError_ = 0;  // errno of the first write that failed
+    int writeError_ = 0;  // errno of the first write to standard output that failed
 };
 
 }  // namespace command_line

@@ -20,6 +20,7 @@
 
 #include "ferrox_factory.h"
 #include "regular_file.h"
+#include "replacing_write.h"
 #include "whole_number.h"
 
 namespace drive_sim {
@@ -342,31 +343,12 @@ bool parseDriveState(const std::string& text, DriveState& state, std::string& wh
 }
 
 bool saveDriveState(const std::string& path, const DriveState& state, std::string& error) {
-    const std::string text = driveStateText(state);
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkstemp(&temporary[0]);
-    bool saved = fd >= 0 && fchmod(fd, 0644) == 0;
-    for (size_t done = 0; saved && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        saved = n > 0;
-        done += saved ? size_t(n) : 0;
+    std::string why;
+    if (!files::replaceFile(path, driveStateText(state), why)) {
+        error = "state file '" + path + "' cannot be written: " + why;
+        return false;
     }
-    int problem = saved ? 0 : errno;
-    if (fd >= 0 && ::close(fd) != 0 && saved) {
-        saved = false;
-        problem = errno;
-    }
-    if (saved && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        saved = false;
-        problem = errno;
-    }
-    if (!saved) {
-        error = "state file '" + path + "' cannot be written: " + std::strerror(problem);
-        if (fd >= 0) {
-            std::remove(temporary.c_str());
-        }
-    }
-    return saved;
+    return true;
 }
 
 void saveDriveStatesNow() {

@@ -1,23 +1,21 @@
 #include "atomic_file.h"
 
-#include <QSaveFile>
+#include <QFile>
+#include <string>
+
+#include "replacing_write.h"
 
 namespace files {
 
-bool writeFileAtomically(const QString& path, const QByteArray& text) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+bool writeFileAtomically(const QString& path, const QByteArray& text, QString* why) {
+    std::string reason;
+    const bool written =
+        replaceFile(QFile::encodeName(path).toStdString(),
+                    std::string_view(text.constData(), size_t(text.size())), reason);
+    if (!written && why) {
+        *why = QString::fromLocal8Bit(reason.c_str());
     }
-    // The toolkit's commit does not notice a short write at its final flush (a full disk, a
-    // file size limit) and would put a truncated file in place of the old one, so the text is
-    // flushed and checked first.
-    if (file.write(text) != text.size() || !file.flush() || file.size() != text.size()) {
-        file.cancelWriting();
-        file.commit();  // discards the temporary file
-        return false;
-    }
-    return file.commit();
+    return written;
 }
 
 }  // namespace files

@@ -4,6 +4,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,6 +47,9 @@ void applyWidgetStyle(QApplication& app) {
 
 int runProgram(int argc, char** argv, const ProgramInfo& info,
                const std::function<QWidget*(const drive_link::LinkSettings&)>& makeWindow) {
+    // The trace goes to standard output: a terminal or pipe that goes away must not end a flash
+    // or an Apply half-way. The lost trace lines are all it costs.
+    std::signal(SIGPIPE, SIG_IGN);
     // Help, version, the adapter list and a refused option need no display, so they are
     // answered before the toolkit starts; without a display the toolkit would abort.
     const StartupChoice early = parseCommandLine(argc, argv, info, ToolkitOptions::StillInArgv);

@@ -3,6 +3,7 @@
 
 #include "drive_state.h"
 #include "sim_options.h"
+#include "terminal_text.h"
 
 #include <QCommandLineParser>
 #include <cstdio>
@@ -139,7 +140,8 @@ QString judgeLinkOptions(const QStringList& linkValues, const QStringList& gapVa
 }
 
 void printRefusal(const ProgramInfo& info, const QString& why) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name, qPrintable(why), info.name);
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name,
+                 qPrintable(terminal_text::escapedForTerminal(why)), info.name);
 }
 
 void printProgramHelp(const ProgramInfo& info) {
@@ -279,6 +281,10 @@ bool adapterIsAmbiguous(const StartupChoice& choice, const ProgramInfo& info) {
                  info.name);
     listLibftdiAdapters(stderr);
     return true;
+}
+
+std::string simulatedDriveStateFile(const StartupChoice& choice) {
+    return choice.simulation ? choice.simulation->stateFile : std::string();
 }
 
 bool simulatedDriveStateLost() {

@@ -72,6 +72,9 @@ bool adapterIsAmbiguous(const StartupChoice& choice, const ProgramInfo& info);
 // Installs the simulated drive or the libftdi1 adapter as the D2XX provider.
 void installProvider(const StartupChoice& choice);
 
+// The file the simulated drive of `choice` keeps its state in; empty for none.
+std::string simulatedDriveStateFile(const StartupChoice& choice);
+
 // Whether the simulated drive could not write its state file (said on standard error).
 bool simulatedDriveStateLost();
 

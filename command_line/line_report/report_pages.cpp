@@ -3,7 +3,11 @@
 #include <QJsonArray>
 #include <cmath>
 
+#include "terminal_text.h"
+
 namespace line_report {
+
+using terminal_text::escapedForTerminal;
 
 namespace {
 QString percent(const std::optional<double>& fraction) {
@@ -46,7 +50,8 @@ QString reportText(const LineFigures& figures) {
         lines += column("adapter", -20) + column("runs", 8) + column("failures", 10) +
                  column("rate", 9) + "  alarm";
         for (const AdapterFigures& adapter : figures.adapters) {
-            lines += column(adapter.adapter, -20) + column(QString::number(adapter.runs), 8) +
+            lines += column(escapedForTerminal(adapter.adapter), -20) +
+                     column(QString::number(adapter.runs), 8) +
                      column(QString::number(adapter.failures), 10) +
                      column(percent(double(adapter.failures) / adapter.runs), 9) +
                      (adapter.alarm ? "  ALARM" : "");
@@ -56,7 +61,8 @@ QString reportText(const LineFigures& figures) {
         lines += "";
         lines += column("duration (s)", -20) + column("median", 10) + column("p95", 10);
         for (const auto& [subcommand, spread] : figures.durations) {
-            lines += column(subcommand, -20) + column(QString::number(spread.median, 'f', 3), 10) +
+            lines += column(escapedForTerminal(subcommand), -20) +
+                     column(QString::number(spread.median, 'f', 3), 10) +
                      column(QString::number(spread.p95, 'f', 3), 10);
         }
     }
@@ -64,7 +70,8 @@ QString reportText(const LineFigures& figures) {
         lines += "";
         lines += column("image sha256", -66) + column("runs", 8) + column("failures", 10);
         for (const ImageFigures& image : figures.images) {
-            lines += column(image.sha256, -66) + column(QString::number(image.runs), 8) +
+            lines += column(escapedForTerminal(image.sha256), -66) +
+                     column(QString::number(image.runs), 8) +
                      column(QString::number(image.failures), 10);
         }
     }

@@ -37,6 +37,36 @@ double sampleTimeMs(int index, int timePoints, int spanMs) {
     return timePoints > 0 ? double(index) * spanMs / timePoints : 0.0;
 }
 
+bool samplesSaturated(const float* samples, int count) {
+    return std::any_of(samples, samples + std::max(0, count),
+                       [](float sample) { return sample >= 32767.0f || sample <= -32768.0f; });
+}
+
+std::string figuresText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs) {
+    const auto counts = [](uint16_t figure) {
+        return std::to_string(figure) + " counts" +
+               (figure == step_response::kSaturatedFigure ? " (saturated)" : "");
+    };
+    const std::string settling = settlingTimeMs > step_response::kLongestSettlingTime
+                                     ? ">" + std::to_string(step_response::kShownForLongSettling)
+                                     : std::to_string(settlingTimeMs);
+    return "peak error " + counts(peakError) + ", undershoot " + counts(undershoot) +
+           ", settling time " + settling + " ms";
+}
+
+std::string saturatedFigures(uint16_t peakError, uint16_t undershoot, bool curvesSaturated) {
+    std::string named;
+    const auto add = [&named](bool saturated, const char* figure) {
+        if (saturated) {
+            named += (named.empty() ? "" : ", ") + std::string(figure);
+        }
+    };
+    add(peakError == step_response::kSaturatedFigure, "peak error");
+    add(undershoot == step_response::kSaturatedFigure, "undershoot");
+    add(curvesSaturated, "curves");
+    return named;
+}
+
 std::string stepCaptureCsv(const StepCapture& c) {
     std::string text = "# Axis " + std::to_string(c.axis + 1) + ", span " +
                        std::to_string(c.spanMs) + " ms, Kp " + std::to_string(c.gainP) + ", Ki " +
@@ -44,9 +74,8 @@ std::string stepCaptureCsv(const StepCapture& c) {
                        ", peak current " + std::to_string(c.peakCurrentMa) +
                        " mA, continuous current " + std::to_string(c.continuousCurrentMa) + " mA, ";
     if (c.figuresRead) {
-        text += "peak error " + std::to_string(c.peakError) + " counts, undershoot " +
-                std::to_string(c.undershoot) + " counts, settling time " +
-                std::to_string(c.settlingTimeMs) + " ms\n";
+        text += figuresText(c.peakError, c.undershoot, c.settlingTimeMs) +
+                (c.curvesSaturated ? ", curves saturated\n" : "\n");
     } else {
         text += "figures not read\n";
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "ferrox_protocol.h"
+#include "step_capture.h"
 
 namespace response {
 
@@ -31,9 +32,6 @@ constexpr double kServoCycleSeconds = kSpanMsPerDividerStep * 1e-3 / kTimePoints
 // The drive injects three quarters of the continuous current (the Test button's tooltip).
 constexpr double kInjectedShare = 0.75;
 
-// Settling times from here on are shown as "more than 500 ms".
-constexpr int kLongestSettlingTime = 489;
-constexpr int kShownForLongSettling = 500;
 }  // namespace step_response
 
 struct ResponseSpan {

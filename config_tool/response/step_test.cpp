@@ -47,6 +47,7 @@ StepTestOutcome runStepTest(drive_link::Link& link, StepTestFrontEnd& frontEnd) 
         capture = frontEnd.runSettings(axis);
         capture.spanMs = (span.divider + 1) * kSpanMsPerDividerStep;
         capture.points = capturePoints(samples.data(), kTimePoints, currentScale);
+        capture.curvesSaturated = samplesSaturated(samples.data(), kSamples);
         frontEnd.showCapture(capture);
     }
     responseSleep(span.secondWaitMs);

@@ -24,6 +24,7 @@ using command_line::exitCodeOf;
 using command_line::hasSubcommand;
 using command_line::kExitDone;
 using command_line::MorvaneCommandLine;
+using command_line::NamedFile;
 using command_line::reportProgress;
 using command_line::runSubcommand;
 using command_line::Subcommand;
@@ -311,8 +312,18 @@ SubcommandResult stepTest(const SubcommandCall& call) {
         return Outcome::failed(Failure::FileRefused);
     });
     result.file = csv;
-    if (result.exitCode == kExitDone) {
-        result.line = stepResultText(figures.peakError, figures.undershoot, figures.settlingTimeMs);
+    if (result.exitCode != kExitDone) {
+        return result;
+    }
+    result.line = stepResultText(figures.peakError, figures.undershoot, figures.settlingTimeMs);
+    // A figure at the top of its word is no measurement: a line must not file it as one.
+    const std::string saturated = response::saturatedFigures(
+        figures.peakError, figures.undershoot, !span.isEmpty() && frontEnd.capture.curvesSaturated);
+    if (!saturated.empty()) {
+        result.exitCode = command_line::kExitDriveFailed;
+        result.line = "failed: saturated at the 16-bit limit (" +
+                      QString::fromStdString(saturated) +
+                      "), the true figures are larger: " + result.line;
     }
     return result;
 }
@@ -457,22 +468,45 @@ SubcommandResult tune(const SubcommandCall& call) {
     }
     return result;
 }
+
+// The settings file named on the line, as the subcommand reads or writes it.
+std::function<std::vector<NamedFile>(const QCommandLineParser&)> settingsFileNamed(
+    NamedFile::Use use) {
+    return [use](const QCommandLineParser& parser) {
+        const QString named = parser.positionalArguments().value(1);
+        return std::vector<NamedFile>{
+            {"FILE.frx", use == NamedFile::Written ? withSettingsSuffix(named) : named, use}};
+    };
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+    Subcommand backupFile{"backup", "FILE.frx",
+                          "connect and save both axes' settings into the file", backup};
+    backupFile.namedFiles = settingsFileNamed(NamedFile::Written);
+    Subcommand restoreFile{"restore",
+                           "FILE.frx",
+                           "apply the file's settings to the drive and read them back",
+                           restore,
+                           {command_line::kRetriesOption}};
+    restoreFile.namedFiles = settingsFileNamed(NamedFile::Read);
+    Subcommand diffFile{"diff", "FILE.frx",
+                        "connect, print the settings the drive holds otherwise (exit 7 if any)",
+                        diff};
+    diffFile.namedFiles = settingsFileNamed(NamedFile::Read);
+    Subcommand stepTestRun{"step-test",
+                           nullptr,
+                           "connect, run the step test on one axis, print its three figures",
+                           stepTest,
+                           {kAxisOption, kSpanOption, kCsvOption},
+                           stepTestRefusal};
+    stepTestRun.namedFiles = [](const QCommandLineParser& parser) {
+        return std::vector<NamedFile>{{"--csv", parser.value(kCsvOption), NamedFile::Written}};
+    };
     const std::vector<Subcommand> subcommands{
-        {"backup", "FILE.frx", "connect and save both axes' settings into the file", backup},
-        {"restore",
-         "FILE.frx",
-         "apply the file's settings to the drive and read them back",
-         restore,
-         {command_line::kRetriesOption}},
-        {"step-test",
-         nullptr,
-         "connect, run the step test on one axis, print its three figures",
-         stepTest,
-         {kAxisOption, kSpanOption, kCsvOption},
-         stepTestRefusal},
+        backupFile,
+        restoreFile,
+        stepTestRun,
         {"tune",
          nullptr,
          "connect, step-test one axis, identify it and propose P, I and D",
@@ -480,8 +514,7 @@ int main(int argc, char** argv) {
          {kAxisOption, kBandwidthOption, kDampingOption, kApplyOption},
          tuneRefusal},
         {"show", nullptr, "connect and print every setting of both axes", show},
-        {"diff", "FILE.frx",
-         "connect, print the settings the drive holds otherwise (exit 7 if any)", diff},
+        diffFile,
         {"diagnose", nullptr, "connect and print the drive diagnosis report", diagnose},
         {"disable", nullptr, "connect and switch the drive's power stage off", disable},
         command_line::linkTestSubcommand(),

@@ -58,14 +58,17 @@ SubcommandResult flash(const SubcommandCall& call) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<Subcommand> subcommands{
-        {"flash",
-         "IMAGE.vlf",
-         "erase, write and verify the drive's flash with the image",
-         flash,
-         {command_line::kRetriesOption}},
-        command_line::linkTestSubcommand(),
-        command_line::reportSubcommand()};
+    Subcommand flashImage{"flash",
+                          "IMAGE.vlf",
+                          "erase, write and verify the drive's flash with the image",
+                          flash,
+                          {command_line::kRetriesOption}};
+    flashImage.namedFiles = [](const QCommandLineParser& parser) {
+        return std::vector<command_line::NamedFile>{
+            {"IMAGE.vlf", parser.positionalArguments().value(1), command_line::NamedFile::Read}};
+    };
+    const std::vector<Subcommand> subcommands{flashImage, command_line::linkTestSubcommand(),
+                                              command_line::reportSubcommand()};
     const std::string help = subcommandHelp("tressel", subcommands);
     const ProgramInfo info{"tressel", KMR_TRESSEL_VERSION,
                            "Writes a .vlf firmware image into a KMR drive through its bootloader.",

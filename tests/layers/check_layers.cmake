@@ -7,22 +7,25 @@ get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 
 # Who may include whom. A folder not listed here (tests, bench, tools) may include anything.
 set(may_include_files files)
+# Text made safe for a terminal: Qt Core only, below everything that prints.
+set(may_include_terminal_text terminal_text)
 set(may_include_d2xx d2xx files)
 set(may_include_drive_sim drive_sim d2xx files)
 set(may_include_drive_link drive_link d2xx)
 set(may_include_widgets widgets drive_link files)
-set(may_include_startup startup drive_link d2xx drive_sim widgets files)
+set(may_include_startup startup drive_link d2xx drive_sim widgets files terminal_text)
 set(may_include_config_tool config_tool tuning drive_link widgets files)
 set(may_include_flasher flasher drive_link widgets files)
 set(may_include_command_line command_line line_report startup drive_link d2xx config_tool tuning flasher
-    files)
-# The line report reads logs and draws pages: nothing of ours but itself, and Qt Core.
-set(may_include_line_report line_report)
+    files terminal_text)
+# The line report reads logs and draws pages: nothing of ours but itself, the escaping of the
+# fields it prints, and Qt Core.
+set(may_include_line_report line_report terminal_text)
 set(may_include_programs programs command_line startup drive_link d2xx config_tool tuning flasher
     widgets files)
 # The tuning assistant is plain C++: nothing of ours but itself, and no Qt.
 set(may_include_tuning tuning)
-set(product_folders files d2xx drive_sim drive_link widgets startup config_tool tuning flasher
+set(product_folders files terminal_text d2xx drive_sim drive_link widgets startup config_tool tuning flasher
     command_line line_report programs)
 
 # Only these may speak frames on the link or name the drive's command codes.
