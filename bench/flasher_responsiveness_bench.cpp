@@ -21,8 +21,8 @@ TickGaps flashIn(Morvane& window, const QString& image, bool& worked) {
     QTest::mouseClick(window.ui.openfirmware, Qt::LeftButton);
     const TickGaps gaps =
         measureTickGaps([&] { QTest::mouseClick(window.ui.startflash, Qt::LeftButton); });
-    worked = !watcher.boxes().empty() &&
-             watcher.boxes().back().text.startsWith("Flashing successful");
+    worked =
+        !watcher.boxes().empty() && watcher.boxes().back().text.startsWith("Flashing successful");
     return gaps;
 }
 
@@ -57,8 +57,9 @@ int main(int argc, char** argv) {
         bool worked = false;
         const TickGaps gaps = flashIn(window, fast ? whole : small, worked);
         window.close();
-        const QString work = fast ? QString("flash, 120 packets, --link=fast")
-                                  : QString("flash, %1 packets, --link=standard").arg(standardPackets);
+        const QString work =
+            fast ? QString("flash, 120 packets, --link=fast")
+                 : QString("flash, %1 packets, --link=standard").arg(standardPackets);
         printTickGaps(quiet.report(), qPrintable(work), gaps, worked);
     }
     std::remove(qPrintable(small));

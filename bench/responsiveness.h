@@ -48,7 +48,8 @@ inline void printTickGaps(std::FILE* out, const char* work, const TickGaps& gaps
 }
 
 inline void printTickGapsHeader(const char* window) {
-    std::printf("%s: a 50 ms timer on the GUI thread while the window works (simulated drive)\n"
-                "  %-44s %8s %7s %12s %10s\n",
-                window, "work", "seconds", "ticks", "longest ms", "p99 ms");
+    std::printf(
+        "%s: a 50 ms timer on the GUI thread while the window works (simulated drive)\n"
+        "  %-44s %8s %7s %12s %10s\n",
+        window, "work", "seconds", "ticks", "longest ms", "p99 ms");
 }

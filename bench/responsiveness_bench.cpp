@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
     window.ui.span_2000_ms->trigger();
     const TickGaps step =
         measureTickGaps([&] { QTest::mouseClick(window.ui.testButton, Qt::LeftButton); });
-    const bool worked = window.connected &&
-                        window.ui.statusbar->currentMessage().startsWith("Peak error");
+    const bool worked =
+        window.connected && window.ui.statusbar->currentMessage().startsWith("Peak error");
     window.close();
     printTickGaps(quiet.report(), "Connect", connect, true);
     printTickGaps(quiet.report(), "step test, 2000 ms span", step, worked);
