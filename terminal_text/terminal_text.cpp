@@ -37,7 +37,8 @@ QString escapedForTerminal(const QString& text) {
         if (mayForge(codePoint)) {
             escaped += escapeOf(codePoint);
         } else {
-            escaped += QString::fromUcs4(&codePoint, 1);
+            const char32_t character = char32_t(codePoint);
+            escaped += QString::fromUcs4(&character, 1);
         }
     }
     return escaped;
