@@ -131,7 +131,7 @@ QStringList CutBench::command() const {
 // The clean run gives the files the cuts start from and its length.
 bool CutBench::prepare(Problems& problems) {
     if (case_ == CutCase::FlashWithState) {
-        vlf::ImageSpec image;
+        vlf::ImageLayout image;
         image.words = vlf::patternPackets(3, 11);
         std::string error;
         if (!vlf::writeImage(path("image.vlf").toStdString(), image, error)) {

@@ -30,10 +30,10 @@ QString writtenImage(int packets) {
     const QString path = QString("%1/flasher_responsiveness_%2.vlf")
                              .arg(qEnvironmentVariable("TMPDIR", "/tmp"))
                              .arg(packets);
-    vlf::ImageSpec spec;
-    spec.words = vlf::patternPackets(size_t(packets), 3);
+    vlf::ImageLayout layout;
+    layout.words = vlf::patternPackets(size_t(packets), 3);
     std::string error;
-    vlf::writeImage(path.toStdString(), spec, error);
+    vlf::writeImage(path.toStdString(), layout, error);
     return path;
 }
 }  // namespace

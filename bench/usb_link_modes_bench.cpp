@@ -136,10 +136,10 @@ int main(int argc, char** argv) {
     const int packets = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const char* dir = std::getenv("TMPDIR");
     const std::string path = std::string(dir && *dir ? dir : "/tmp") + "/usb_link_modes_bench.vlf";
-    vlf::ImageSpec spec;
-    spec.words = vlf::patternPackets(size_t(packets), 7);
+    vlf::ImageLayout layout;
+    layout.words = vlf::patternPackets(size_t(packets), 7);
     std::string error;
-    if (!vlf::writeImage(path, spec, error)) {
+    if (!vlf::writeImage(path, layout, error)) {
         std::fprintf(stderr, "usb_link_modes_bench: %s\n", error.c_str());
         return 1;
     }

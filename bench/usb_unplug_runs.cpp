@@ -43,7 +43,7 @@ public:
     bool prepare(Problems& problems) {
         bool ready = true;
         if (workflow_ == UsbWorkflow::Flash) {
-            vlf::ImageSpec image;
+            vlf::ImageLayout image;
             image.words = vlf::patternPackets(3, 7);
             std::string error;
             ready = vlf::writeImage(path("image.vlf").toStdString(), image, error);

@@ -16,24 +16,24 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    vlf::ImageSpec imageSpec;
-    imageSpec.setupWord = request.setupWord;
+    vlf::ImageLayout layout;
+    layout.setupWord = request.setupWord;
     if (request.binary.empty()) {
-        imageSpec.words = vlf::patternPackets(size_t(request.packetCount), request.seed);
+        layout.words = vlf::patternPackets(size_t(request.packetCount), request.seed);
     } else {
         std::vector<uint8_t> bytes;
         if (!vlf::readBytes(request.binary, bytes, error)) {
             std::fprintf(stderr, "make_vlf: %s\n", error.c_str());
             return 1;
         }
-        imageSpec.words = vlf::packetsFromBinary(bytes);
+        layout.words = vlf::packetsFromBinary(bytes);
     }
-    if (!vlf::writeImage(request.output, imageSpec, error)) {
+    if (!vlf::writeImage(request.output, layout, error)) {
         std::fprintf(stderr, "make_vlf: %s\n", error.c_str());
         return 1;
     }
     std::printf("wrote %s: %zu packets, setup word 0x%04X, checksum word %u\n",
-                request.output.c_str(), imageSpec.words.size() / vlf::kPacketWords,
-                unsigned(imageSpec.setupWord), unsigned(vlf::checksumWord(imageSpec.words)));
+                request.output.c_str(), layout.words.size() / vlf::kPacketWords,
+                unsigned(layout.setupWord), unsigned(vlf::checksumWord(layout.words)));
     return 0;
 }

@@ -51,32 +51,32 @@ uint16_t checksumWord(const std::vector<uint16_t>& words) {
     return sum;
 }
 
-bool encodeImage(const ImageSpec& imageSpec, std::vector<uint8_t>& file, std::string& error) {
-    if (imageSpec.words.size() % kPacketWords != 0) {
+bool encodeImage(const ImageLayout& layout, std::vector<uint8_t>& file, std::string& error) {
+    if (layout.words.size() % kPacketWords != 0) {
         error = "the packet words are not a whole number of 72-word packets";
         return false;
     }
-    const size_t packets = imageSpec.words.size() / kPacketWords;
+    const size_t packets = layout.words.size() / kPacketWords;
     if (packets > kMaxPackets) {
         error = "an image holds at most 65535 packets, not " + std::to_string(packets);
         return false;
     }
     file.assign({'V', 'L', 'F', 'W'});
-    file.reserve(14 + imageSpec.words.size() * 2);
-    appendWord(file, imageSpec.reservedFirst);
-    appendWord(file, imageSpec.reservedSecond);
+    file.reserve(14 + layout.words.size() * 2);
+    appendWord(file, layout.reservedFirst);
+    appendWord(file, layout.reservedSecond);
     appendWord(file, uint16_t(packets));
-    appendWord(file, imageSpec.setupWord);
-    for (uint16_t word : imageSpec.words) {
+    appendWord(file, layout.setupWord);
+    for (uint16_t word : layout.words) {
         appendWord(file, word);
     }
-    appendWord(file, checksumWord(imageSpec.words));
+    appendWord(file, checksumWord(layout.words));
     return true;
 }
 
-bool writeImage(const std::string& path, const ImageSpec& imageSpec, std::string& error) {
+bool writeImage(const std::string& path, const ImageLayout& layout, std::string& error) {
     std::vector<uint8_t> file;
-    return encodeImage(imageSpec, file, error) && writeBytes(path, file, error);
+    return encodeImage(layout, file, error) && writeBytes(path, file, error);
 }
 
 bool writeBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {

@@ -14,7 +14,7 @@ constexpr int kPacketWords = 72;
 constexpr uint16_t kPadWord = 0xFFFF;  // what erased flash holds, so padding programs nothing
 constexpr size_t kMaxPackets = 65535;
 
-struct ImageSpec {
+struct ImageLayout {
     uint16_t reservedFirst = 0;
     uint16_t reservedSecond = 0;
     uint16_t setupWord = 0;
@@ -29,9 +29,9 @@ std::vector<uint16_t> patternPackets(size_t count, uint32_t seed);
 
 uint16_t checksumWord(const std::vector<uint16_t>& words);
 
-// The whole file; false with a reason when the imageSpec cannot be written as an image.
-bool encodeImage(const ImageSpec& imageSpec, std::vector<uint8_t>& file, std::string& error);
-bool writeImage(const std::string& path, const ImageSpec& imageSpec, std::string& error);
+// The whole file; false with a reason when the layout cannot be written as an image.
+bool encodeImage(const ImageLayout& layout, std::vector<uint8_t>& file, std::string& error);
+bool writeImage(const std::string& path, const ImageLayout& layout, std::string& error);
 bool writeBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 bool readBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
 

@@ -19,7 +19,7 @@
 // An adapter without a serial number works as one with a serial; the log then names none.
 TEST(OnEmulatedAdapter, SubcommandsRunOverTheLibftdiPathAndLogTheAdaptersSerial) {
     QTemporaryDir dir;
-    vlf::ImageSpec image;
+    vlf::ImageLayout image;
     image.words = vlf::patternPackets(3, 7);
     std::string error;
     ASSERT_TRUE(vlf::writeImage(dir.filePath("image.vlf").toStdString(), image, error));

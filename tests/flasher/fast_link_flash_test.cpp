@@ -75,10 +75,10 @@ long countOf(const std::vector<drive_sim::FrameRecord>& frames, uint16_t command
 
 TEST(FastLinkFlash, ABrokenReplyAnywhereInAPacketKeepsItFromBeingProgrammed) {
     QTemporaryDir dir;
-    vlf::ImageSpec spec;
-    spec.words = vlf::patternPackets(1, 3);
+    vlf::ImageLayout layout;
+    layout.words = vlf::patternPackets(1, 3);
     std::string error;
-    ASSERT_TRUE(vlf::writeImage(dir.filePath("one.vlf").toStdString(), spec, error)) << error;
+    ASSERT_TRUE(vlf::writeImage(dir.filePath("one.vlf").toStdString(), layout, error)) << error;
     const QString image = dir.filePath("one.vlf");
 
     const Flashed clean = flashOnePacketFast(image, -1);

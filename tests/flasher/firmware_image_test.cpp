@@ -23,11 +23,11 @@ std::string errorsOf(const std::function<void()>& action) {
 TEST(LoadImage, NoMemoryForThePacketsGivesNoImage) {
     QTemporaryDir dir;
     const std::string file = dir.filePath("image.vlf").toStdString();
-    vlf::ImageSpec imageSpec;
-    imageSpec.setupWord = 0x7777;
-    imageSpec.words = vlf::patternPackets(2, 3);
+    vlf::ImageLayout layout;
+    layout.setupWord = 0x7777;
+    layout.words = vlf::patternPackets(2, 3);
     std::string error;
-    ASSERT_TRUE(vlf::writeImage(file, imageSpec, error)) << error;
+    ASSERT_TRUE(vlf::writeImage(file, layout, error)) << error;
     LoadedImage loaded;
     const auto noMemory = [](size_t) { return std::unique_ptr<uint16_t[]>(); };
     EXPECT_EQ(errorsOf([&] { loaded = loadImageUsing(file.c_str(), noMemory); }),

@@ -26,7 +26,7 @@ Failure failureOf(const Outcome& outcome) {
 }
 
 QString writeImage(const QTemporaryDir& dir, const char* name, size_t packets) {
-    vlf::ImageSpec image;
+    vlf::ImageLayout image;
     image.words = vlf::patternPackets(packets, 5);
     std::string error;
     EXPECT_TRUE(vlf::writeImage(dir.filePath(name).toStdString(), image, error)) << error;

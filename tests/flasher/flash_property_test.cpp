@@ -50,7 +50,7 @@ Flash flashOverNoisyLine(double bitErrorRate, uint64_t seed, const std::vector<u
 }  // namespace
 
 TEST(FlashOverANoisyLine, NeverClaimsAFlashThatDidNotHappen) {
-    vlf::ImageSpec image;
+    vlf::ImageLayout image;
     image.words = vlf::patternPackets(40, 11);
     QTemporaryDir dir;
     std::string error;

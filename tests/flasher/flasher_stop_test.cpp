@@ -38,10 +38,10 @@ struct Bench {
         auto bootloader = drive_sim::makeBootloader(quick);
         drive = bootloader.get();
         installSimulatedDrive(std::move(bootloader));
-        vlf::ImageSpec spec;
-        spec.words = vlf::patternPackets(kPackets, 9);
+        vlf::ImageLayout layout;
+        layout.words = vlf::patternPackets(kPackets, 9);
         std::string error;
-        EXPECT_TRUE(vlf::writeImage(dir.filePath("image.vlf").toStdString(), spec, error));
+        EXPECT_TRUE(vlf::writeImage(dir.filePath("image.vlf").toStdString(), layout, error));
         const QString image = dir.filePath("image.vlf");
         window.askFileName = [image](QWidget*, const widgets::FileQuestion&) { return image; };
         window.show();

@@ -50,7 +50,7 @@ TEST(FlasherWindow, ButtonsLetTheUserOnlyGoForward) {
     auto bootloader = drive_sim::makeBootloader(drive_sim::BootloaderSettings{});
     drive_sim::SimulatedAdapter& adapter = installSimulatedDrive(std::move(bootloader));
     QTemporaryDir dir;
-    vlf::ImageSpec image;
+    vlf::ImageLayout image;
     image.words = vlf::patternPackets(3, 7);
     std::string error;
     ASSERT_TRUE(vlf::writeImage(dir.filePath("image.vlf").toStdString(), image, error));

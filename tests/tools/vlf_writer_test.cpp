@@ -28,14 +28,14 @@ TEST(VlfWriter, BinaryBecomesLittleEndianWordsPaddedToWholePackets) {
 }
 
 TEST(VlfWriter, HeaderLayoutAndChecksumWord) {
-    vlf::ImageSpec imageSpec;
-    imageSpec.reservedFirst = 0xA1A2;
-    imageSpec.reservedSecond = 0xB1B2;
-    imageSpec.setupWord = 0xC1C2;
-    imageSpec.words.assign(144, 0x0101);
+    vlf::ImageLayout layout;
+    layout.reservedFirst = 0xA1A2;
+    layout.reservedSecond = 0xB1B2;
+    layout.setupWord = 0xC1C2;
+    layout.words.assign(144, 0x0101);
     std::vector<uint8_t> file;
     std::string error;
-    ASSERT_TRUE(vlf::encodeImage(imageSpec, file, error)) << error;
+    ASSERT_TRUE(vlf::encodeImage(layout, file, error)) << error;
     ASSERT_EQ(file.size(), 14u + 288);
     EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 12),
               std::vector<uint8_t>({'V', 'L', 'F', 'W', 0xA2, 0xA1, 0xB2, 0xB1, 2, 0, 0xC2, 0xC1}));

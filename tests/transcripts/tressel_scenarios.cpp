@@ -43,7 +43,7 @@ struct Session {
     }
     // Loads an image of `packets` pattern packets through Open firmware file.
     void open(int packets) {
-        vlf::ImageSpec image;
+        vlf::ImageLayout image;
         image.setupWord = 0x1234;
         image.words = vlf::patternPackets(packets, 7);
         std::string error;

@@ -116,7 +116,7 @@ TEST(OnEmulatedAdapter, MorvaneAdapterUnpluggedDuringApplyIsALostLinkAndCannotBe
 
 TEST(OnEmulatedAdapter, TresselFlashesThreePacketsAsOnTheSimulatedAdapter) {
     QTemporaryDir dir;
-    vlf::ImageSpec image;
+    vlf::ImageLayout image;
     image.words = vlf::patternPackets(3, 7);
     std::string error;
     ASSERT_TRUE(vlf::writeImage(dir.filePath("image.vlf").toStdString(), image, error));
