@@ -109,9 +109,6 @@ public:
     // (an estimate that errs short until a long stream was timed).
     double byteMicroseconds() const { return byteMicroseconds_; }
     bool byteTimeMeasured() const { return byteTimed_; }
-    // Bytes written to the adapter since the link was made: what the link actually put on the
-    // wire, gaps and padding included.
-    uint64_t bytesOnWire() const { return bytesOnWire_; }
 
 private:
     // The frame's words on the wire, untraced.
@@ -133,7 +130,6 @@ private:
     double byteMicroseconds_;
     bool byteTimed_ = false;
     unsigned char standardLatencyMs_ = 4;  // the standard link's timer at the rate it got
-    uint64_t bytesOnWire_ = 0;
 };
 
 // --- Parameter access ---

@@ -127,7 +127,6 @@ bool Link::open(bool clockHigh) {
     DWORD count = 0;
     FT_Write(state_.adapterHandle, &idle, 1, &count);
     FT_Read(state_.adapterHandle, &idle, 1, &count);
-    ++bytesOnWire_;
     return state_.linkGood;
 }
 
@@ -155,7 +154,6 @@ size_t Link::transfer(const uint8_t* out, uint8_t* in, size_t bytes) {
     if (FT_Read(state_.adapterHandle, in, DWORD(bytes), &count) != FT_OK) {
         good = false;
     }
-    bytesOnWire_ += bytes;
     if (!good) {
         state_.linkGood = false;
     }

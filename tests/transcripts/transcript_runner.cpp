@@ -52,17 +52,26 @@ QString play(const Scenario& scenario) {
 
 class Transcripts : public testing::TestWithParam<Scenario> {};
 
+QString goldenFileOf(const Scenario& scenario) {
+    return QString(KMR_GOLDEN_DIR) + "/" + scenario.name + ".txt";
+}
+
+void expectGolden(const Scenario& scenario, const QString& text) {
+    QFile golden(goldenFileOf(scenario));
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly)) << golden.fileName().toStdString();
+    EXPECT_EQ(text.toStdString(), QString::fromUtf8(golden.readAll()).toStdString());
+}
+
 TEST_P(Transcripts, MatchTheGoldenFile) {
     const Scenario& scenario = GetParam();
     const QString text = play(scenario);
-    QFile golden(QString(KMR_GOLDEN_DIR) + "/" + scenario.name + ".txt");
     if (qEnvironmentVariableIsSet("KMR_REGENERATE_GOLDEN")) {
+        QFile golden(goldenFileOf(scenario));
         ASSERT_TRUE(golden.open(QIODevice::WriteOnly | QIODevice::Truncate));
         golden.write(text.toUtf8());
         return;
     }
-    ASSERT_TRUE(golden.open(QIODevice::ReadOnly)) << golden.fileName().toStdString();
-    EXPECT_EQ(text.toStdString(), QString::fromUtf8(golden.readAll()).toStdString());
+    expectGolden(scenario, text);
 }
 
 // The fast link streams runs of frames; the drive must see the same frames and the trace must
@@ -75,9 +84,7 @@ TEST_P(FastLinkTranscripts, MatchTheGoldenFile) {
     scenarioSettings.mode = LinkMode::Fast;
     const QString text = play(GetParam());
     scenarioSettings = LinkSettings{};
-    QFile golden(QString(KMR_GOLDEN_DIR) + "/" + GetParam().name + ".txt");
-    ASSERT_TRUE(golden.open(QIODevice::ReadOnly)) << golden.fileName().toStdString();
-    EXPECT_EQ(text.toStdString(), QString::fromUtf8(golden.readAll()).toStdString());
+    expectGolden(GetParam(), text);
 }
 
 std::vector<Scenario> allScenarios() {
