@@ -207,13 +207,12 @@ void Morvane::runSequence(bool mayStop,
     if (runner.running()) {
         return;
     }
-    stopping = false;
     stoppable = mayStop;
     showSequenceRunning(true);
-    config_tool::MorvaneOnGuiThread onGui(this, *this, stopping);
+    config_tool::MorvaneOnGuiThread onGui(this, *this, runner.stopping());
     runner.run([&] { sequence(onGui); });
     showSequenceRunning(false);
-    if (stopping) {
+    if (runner.stopping()) {
         ui.statusbar->showMessage(tr("Stopped"), 0);
     }
     if (closeWhenDone) {
@@ -241,9 +240,8 @@ void Morvane::showSequenceRunning(bool running) {
 
 void Morvane::stopSequence() {
     if (runner.running() && stoppable) {
-        stopping = true;
         runProgress->disableStop();
-        link.requestStop();
+        runner.stopAtNextFrame(link);
     }
 }
 

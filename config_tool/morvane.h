@@ -4,7 +4,6 @@
 
 #include <QDialog>
 #include <QMainWindow>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -112,7 +111,6 @@ private:
     void showSequenceRunning(bool running);
     void stopSequence();
     widgets::SequenceRunner runner;
-    std::atomic<bool> stopping{false};
     bool stoppable = false;
     bool closeWhenDone = false;  // the window was closed during a sequence
 

@@ -113,6 +113,8 @@ public:
 private:
     // The frame's words on the wire, untraced.
     uint32_t clockFrame(uint16_t command, uint16_t value);
+    // The first half of a frame's trace line: the command and its value.
+    void traceRequest(uint16_t command, uint16_t value);
     // Checks a reply and traces the second half of its line.
     Reply frameReply(uint32_t received);
     std::vector<uint32_t> streamFrames(const FrameRun& frames, size_t first, size_t count);

@@ -38,10 +38,14 @@ uint8_t frameCrc(uint8_t first, uint16_t value) {
 
 uint32_t Link::exchangeFrame(uint16_t command, uint16_t value) {
     const uint32_t reply = clockFrame(command, value);
+    traceRequest(command, value);
+    return reply;
+}
+
+void Link::traceRequest(uint16_t command, uint16_t value) {
     if (!quietTrace_) {
         trace("%03u,%05u ", unsigned(command), unsigned(value));
     }
-    return reply;
 }
 
 uint32_t Link::clockFrame(uint16_t command, uint16_t value) {
@@ -128,9 +132,7 @@ void Link::run(FrameRun& frames) {
     // Hands one entry its reply, in the order of the run; past a frame that wanted no more,
     // frames already sent are still traced and counted, but nobody looks at their replies.
     const auto deliver = [&](const FrameRun::Entry& entry, uint32_t received) {
-        if (!quietTrace_) {
-            trace("%03u,%05u ", unsigned(entry.command), unsigned(entry.value));
-        }
+        traceRequest(entry.command, entry.value);
         const Reply reply = frameReply(received);
         if (!reply.checked && entry.error) {
             *entry.error = true;

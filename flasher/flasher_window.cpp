@@ -74,18 +74,17 @@ void Morvane::runSequence(Sequence kind,
         return;
     }
     running = kind;
-    stopping = false;
     flashStopAgreed = false;
     // The workflow offers the next step itself (setConnected, setFlashing); until it does, none.
     ui.connectButton->setEnabled(false);
     ui.openfirmware->setEnabled(false);
     ui.startflash->setEnabled(false);
     runProgress->begin(true);
-    flasher::FlasherOnGuiThread onGui(this, *this, stopping);
+    flasher::FlasherOnGuiThread onGui(this, *this, runner.stopping());
     runner.run([&] { sequence(onGui); });
     runProgress->end();
     ui.connectButton->setEnabled(true);
-    if (stopping || flashStopAgreed) {
+    if (runner.stopping() || flashStopAgreed) {
         // A stopped drive is reconnected before anything else: it restarts in a known state.
         setConnected(false);
         ui.statusbar->showMessage(tr("Stopped"), 0);
@@ -100,9 +99,8 @@ bool Morvane::stopSequence() {
         return true;
     }
     if (running == Sequence::Connect) {
-        stopping = true;
         runProgress->disableStop();
-        link.requestStop();
+        runner.stopAtNextFrame(link);
         return true;
     }
     if (!flashStopAgreed &&

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <atomic>
 #include <functional>
 
 #include "drive_link.h"
@@ -50,7 +49,6 @@ private:
     bool stopSequence();
     widgets::SequenceRunner runner;
     Sequence running = Sequence::Connect;
-    std::atomic<bool> stopping{false};  // Connect stopped: its lost link is no news
     bool flashStopAgreed = false;
     bool closeWhenDone = false;
 

@@ -4,6 +4,8 @@
 #include <QMetaObject>
 #include <thread>
 
+#include "drive_link.h"
+
 namespace widgets {
 
 bool SequenceRunner::run(const std::function<void()>& sequence) {
@@ -11,6 +13,7 @@ bool SequenceRunner::run(const std::function<void()>& sequence) {
         return false;
     }
     running_ = true;
+    stopping_ = false;
     QEventLoop loop;
     std::thread worker([&sequence, &loop] {
         sequence();
@@ -20,6 +23,13 @@ bool SequenceRunner::run(const std::function<void()>& sequence) {
     worker.join();
     running_ = false;
     return true;
+}
+
+void SequenceRunner::stopAtNextFrame(drive_link::Link& link) {
+    if (running_) {
+        stopping_ = true;
+        link.requestStop();
+    }
 }
 
 }  // namespace widgets
