@@ -12,21 +12,30 @@ set(may_include_terminal_text terminal_text)
 set(may_include_d2xx d2xx files)
 set(may_include_drive_sim drive_sim d2xx files)
 set(may_include_drive_link drive_link d2xx)
-set(may_include_widgets widgets drive_link files)
-set(may_include_startup startup drive_link d2xx drive_sim widgets files terminal_text)
-set(may_include_config_tool config_tool tuning drive_link widgets files)
-set(may_include_flasher flasher drive_link widgets files)
+set(may_include_startup startup drive_link d2xx drive_sim files terminal_text)
+# The workflows: no window, no dialog, no widget of ours (and no Qt Widgets header, below).
+set(may_include_config_tool config_tool tuning drive_link files)
+set(may_include_flasher flasher drive_link files)
 set(may_include_command_line command_line line_report startup drive_link d2xx config_tool tuning flasher
     files terminal_text)
 # The line report reads logs and draws pages: nothing of ours but itself, the escaping of the
 # fields it prints, and Qt Core.
 set(may_include_line_report line_report terminal_text)
+# The front ends with widgets, above the workflows they show.
+set(may_include_gui_common gui_common drive_link files)
+set(may_include_gui_response gui_response gui_common config_tool tuning drive_link files)
+set(may_include_gui_morvane gui_morvane gui_response gui_common config_tool tuning drive_link files)
+set(may_include_gui_tressel gui_tressel gui_common flasher drive_link files)
 set(may_include_programs programs command_line startup drive_link d2xx config_tool tuning flasher
-    widgets files)
+    gui_common gui_morvane gui_tressel files)
 # The tuning assistant is plain C++: nothing of ours but itself, and no Qt.
 set(may_include_tuning tuning)
-set(product_folders files terminal_text d2xx drive_sim drive_link widgets startup config_tool tuning flasher
-    command_line line_report programs)
+set(product_folders files terminal_text d2xx drive_sim drive_link startup config_tool tuning flasher
+    command_line line_report gui_common gui_response gui_morvane gui_tressel programs)
+# The floors below the windows: none of them includes a Qt Widgets header or a generated form.
+set(widgetless_folders files terminal_text d2xx drive_sim drive_link config_tool tuning flasher
+    command_line line_report)
+set(widget_header "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|Q(Widget|Dialog|MessageBox|MainWindow|Application|AbstractButton|PushButton|Label|LineEdit|SpinBox|DoubleSpinBox|CheckBox|ComboBox|FileDialog|ProgressBar|StatusBar|Layout|BoxLayout|GridLayout|TableWidget|TreeWidget|Style)[>\"]|ui_[a-z_]+\\.h)")
 
 # Only these may speak frames on the link or name the drive's command codes.
 set(wire_folders drive_link drive_sim)
@@ -40,6 +49,8 @@ function(room_of source result)
         set(${result} tuning PARENT_SCOPE)
     elseif(source MATCHES "^command_line/line_report/")
         set(${result} line_report PARENT_SCOPE)
+    elseif(source MATCHES "^gui/([^/]+)/")
+        set(${result} gui_${CMAKE_MATCH_1} PARENT_SCOPE)
     else()
         string(REGEX MATCH "^[^/]+" top "${source}")
         set(${result} ${top} PARENT_SCOPE)
@@ -69,6 +80,9 @@ foreach(source IN LISTS sources)
                     list(APPEND faults "${source} includes ${header} of ${home}/")
                 endif()
             endforeach()
+        endif()
+        if(folder IN_LIST widgetless_folders AND line MATCHES "${widget_header}")
+            list(APPEND faults "${source} includes a widget header: ${line}")
         endif()
         if(folder STREQUAL "tuning" AND line MATCHES "^[ \t]*#[ \t]*include[ \t]*<Q")
             list(APPEND faults "${source} includes Qt: ${line}")
