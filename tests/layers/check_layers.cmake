@@ -18,6 +18,8 @@ set(may_include_config_tool config_tool tuning drive_link widgets files)
 set(may_include_flasher flasher drive_link widgets files)
 set(may_include_command_line command_line line_report startup drive_link d2xx config_tool tuning flasher
     files terminal_text)
+# The station's job and tiles sit on the command line's run records.
+set(may_include_station station command_line files terminal_text)
 # The line report reads logs and draws pages: nothing of ours but itself, the escaping of the
 # fields it prints, and Qt Core.
 set(may_include_line_report line_report terminal_text)
@@ -26,7 +28,7 @@ set(may_include_programs programs command_line startup drive_link d2xx config_to
 # The tuning assistant is plain C++: nothing of ours but itself, and no Qt.
 set(may_include_tuning tuning)
 set(product_folders files terminal_text d2xx drive_sim drive_link widgets startup config_tool tuning flasher
-    command_line line_report programs)
+    command_line line_report station programs)
 
 # Only these may speak frames on the link or name the drive's command codes.
 set(wire_folders drive_link drive_sim)
