@@ -6,6 +6,7 @@
 #include "program_versions.h"
 #include "report_subcommand.h"
 #include "startup.h"
+#include "station_program.h"
 #include "unit_attempt.h"
 
 using command_line::FlasherCommandLine;
@@ -38,10 +39,16 @@ int main(int argc, char** argv) {
     };
     const std::vector<Subcommand> subcommands{flashImage, command_line::linkTestSubcommand(),
                                               command_line::reportSubcommand()};
-    const std::string help = subcommandHelp("tressel", subcommands);
+    // The station is a window: its line is in the help, not among the subcommands.
+    const std::string help = subcommandHelp("tressel", subcommands) +
+                             "  tressel station JOB [--simulate[=...]]  the flashing station's "
+                             "window for a job file\n";
     const ProgramInfo info{"tressel", KMR_TRESSEL_VERSION,
                            "Writes a .vlf firmware image into a KMR drive through its bootloader.",
                            LinkDialect::Bootloader, help.c_str()};
+    if (gui_station::asksForStation(argc, argv)) {
+        return gui_station::runStation(argc, argv, info);
+    }
     if (hasSubcommand(argc, argv)) {
         return runSubcommand(argc, argv, info, subcommands);
     }

@@ -19,16 +19,19 @@ set(may_include_flasher flasher drive_link widgets files)
 set(may_include_command_line command_line line_report startup drive_link d2xx config_tool tuning flasher
     files terminal_text)
 # The station's job and tiles sit on the command line's run records.
-set(may_include_station station command_line files terminal_text)
+set(may_include_station station command_line flasher drive_link d2xx files terminal_text)
 # The line report reads logs and draws pages: nothing of ours but itself, the escaping of the
 # fields it prints, and Qt Core.
 set(may_include_line_report line_report terminal_text)
+# The station's window: its tiles over the workers, the line report's figures for the strip.
+set(may_include_gui_station gui_station station command_line line_report startup drive_link files
+    terminal_text)
 set(may_include_programs programs command_line startup drive_link d2xx config_tool tuning flasher
-    widgets files)
+    widgets gui_station files)
 # The tuning assistant is plain C++: nothing of ours but itself, and no Qt.
 set(may_include_tuning tuning)
 set(product_folders files terminal_text d2xx drive_sim drive_link widgets startup config_tool tuning flasher
-    command_line line_report station programs)
+    command_line line_report station gui_station programs)
 
 # Only these may speak frames on the link or name the drive's command codes.
 set(wire_folders drive_link drive_sim)
@@ -42,6 +45,8 @@ function(room_of source result)
         set(${result} tuning PARENT_SCOPE)
     elseif(source MATCHES "^command_line/line_report/")
         set(${result} line_report PARENT_SCOPE)
+    elseif(source MATCHES "^gui/station/")
+        set(${result} gui_station PARENT_SCOPE)
     else()
         string(REGEX MATCH "^[^/]+" top "${source}")
         set(${result} ${top} PARENT_SCOPE)
