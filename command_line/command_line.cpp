@@ -23,6 +23,7 @@
 #include "provider.h"
 #include "run_record.h"
 #include "terminal_text.h"
+#include "unit_attempt.h"
 #include "unit_label.h"
 
 // The signal handler has C linkage, so it and what it sets stay at global scope.
@@ -132,31 +133,12 @@ int retriesOnLine(const QCommandLineParser& parser) {
     return isNumber && retries >= 0 && retries <= kMostRetries ? retries : -1;
 }
 
-// A lost link, a drive that did not answer or a check that failed may be the line's noise or a
-// drive that needed a power cycle: worth the whole run again. A refused file or command line
-// will be refused again, and an adapter that cannot be opened is the station's fault, not the
-// unit's: someone must look at it before more units are worked on.
-bool worthRetrying(int exitCode) {
-    return exitCode == kExitNoDrive || exitCode == kExitLinkLost || exitCode == kExitDriveFailed;
-}
-
 // The pause between attempts, for the drive to be power-cycled; a signal ends it early.
 void waitBetweenAttempts(double seconds) {
     double whole = 0;
     const double fraction = std::modf(seconds, &whole);
     timespec left{time_t(whole), long(fraction * 1e9)};
     while (nanosleep(&left, &left) != 0 && errno == EINTR && !interruptingSignal) {
-    }
-}
-
-// The drive's work is done, but a line script reading the exit code must not file the unit as
-// done while its record (the log line, the trace asked for, the simulated drive's state) is lost. A
-// failed run keeps its own failure.
-void markNotRecorded(SubcommandResult& result, QJsonObject& outcome) {
-    if (result.exitCode == kExitDone) {
-        result.exitCode = kExitNotRecorded;
-        outcome["result"] = "failed";
-        outcome["exit_code"] = kExitNotRecorded;
     }
 }
 
@@ -474,13 +456,7 @@ int runSubcommand(int argc, char** argv, const ProgramInfo& info,
             }
             facts.adapter = adapterForLog(choice);
             link.close();
-            outcome = resultObject(result);
-            if (!unit.isEmpty()) {
-                outcome["unit"] = unit;
-            }
-            if (parser.isSet(kRetriesOption)) {
-                outcome["attempt"] = attempt;
-            }
+            outcome = attemptOutcome(result, unit, attempt, parser.isSet(kRetriesOption));
             // The trace and the simulated drive's state are lost as soon as a write fails; the
             // record says so too. Standard error says why: the trace when it ends, the drive at
             // once.

@@ -36,6 +36,8 @@ int openForWriting(const QString& path, int flags) {
     return fd;
 }
 
+}  // namespace
+
 // Only a regular file is hashed: the name on the line may be a FIFO or a device, which the
 // workflow refused and which must not block or endlessly feed the hash now.
 QString sha256Of(const QString& path) {
@@ -53,8 +55,6 @@ QString sha256Of(const QString& path) {
     }
     return hashed ? QString::fromLatin1(hash.result().toHex()) : QString();
 }
-}  // namespace
-
 QJsonObject resultObject(const SubcommandResult& result) {
     QJsonObject object{{"result", result.exitCode == kExitDone ? "done" : "failed"},
                        {"exit_code", result.exitCode},

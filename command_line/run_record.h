@@ -15,6 +15,9 @@
 
 namespace command_line {
 
+// The SHA-256 of a regular file in lower-case hex; empty when it is no regular file or unreadable.
+QString sha256Of(const QString& path);
+
 // The result as a JSON object: "result", "exit_code", "message", and "file", "sha256" and
 // "version" where the run has them, and the subcommand's details. The hash is of the file as it
 // is after the run.

@@ -26,6 +26,21 @@ FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle) {
     return p ? p->open(deviceNumber, pHandle) : FT_DEVICE_NOT_OPENED;
 }
 
+std::string adapterSerialOf(FT_HANDLE handle) {
+    return providerSlot() ? providerSlot()->serialOf(handle) : std::string();
+}
+
+FT_STATUS FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle) {
+    D2xxProvider* p = installedD2xxProvider();
+    if (!p) {
+        return FT_DEVICE_NOT_OPENED;
+    }
+    if (!pArg1 || !pHandle) {
+        return FT_INVALID_PARAMETER;
+    }
+    return p->openNamed(static_cast<const char*>(pArg1), Flags, pHandle);
+}
+
 FT_STATUS FT_Close(FT_HANDLE ftHandle) {
     D2xxProvider* p = installedD2xxProvider();
     return p ? p->close(ftHandle) : FT_DEVICE_NOT_OPENED;

@@ -12,6 +12,7 @@ typedef unsigned char UCHAR;
 typedef UCHAR* PUCHAR;
 typedef void* LPVOID;
 typedef DWORD* LPDWORD;
+typedef void* PVOID;
 
 enum : FT_STATUS {
     FT_OK = 0,
@@ -25,7 +26,17 @@ enum : FT_STATUS {
     FT_OTHER_ERROR = 18,
 };
 
+// How FT_OpenEx names its adapter: pArg1 is a C string. By port path is our own: the USB port
+// path ("1-1.4.2") stays with the fixture's cable across replugs, where a serial number moves
+// with the adapter.
+enum : DWORD {
+    FT_OPEN_BY_SERIAL_NUMBER = 1,
+    FT_OPEN_BY_PORT_PATH = 0x100,
+};
+
 FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle);
+// Several adapters may be open at once, each through its own handle.
+FT_STATUS FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle);
 FT_STATUS FT_Close(FT_HANDLE ftHandle);
 FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
                   LPDWORD lpBytesReturned);

@@ -5,7 +5,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <set>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "ftdi_devices.h"
@@ -26,7 +27,7 @@ public:
     explicit LibftdiProvider(AdapterChoice choice) : choice_(std::move(choice)) {}
 
     ~LibftdiProvider() override {
-        for (ftdi_context* context : open_) {
+        for (const auto& [context, adapter] : open_) {
             releaseAdapter(context);
         }
     }
@@ -35,17 +36,61 @@ public:
         if (deviceNumber != 0 || !handle) {
             return FT_DEVICE_NOT_FOUND;
         }
+        return openChosen(choice_, handle);
+    }
+
+    FT_STATUS openNamed(const std::string& name, DWORD flags, FT_HANDLE* handle) override {
+        AdapterChoice choice;
+        if (flags == FT_OPEN_BY_SERIAL_NUMBER) {
+            choice.serial = name;
+        } else if (flags == FT_OPEN_BY_PORT_PATH) {
+            choice.portPath = name;
+        }
+        if (choice.isFirst()) {
+            return FT_INVALID_PARAMETER;
+        }
+        return openChosen(choice, handle);
+    }
+
+    std::string openedSerial() const override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return openedSerial_;
+    }
+
+    std::string serialOf(FT_HANDLE handle) const override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = open_.find(static_cast<ftdi_context*>(handle));
+        return found == open_.end() ? std::string() : found->second.serial;
+    }
+
+    FT_STATUS close(FT_HANDLE handle) override {
+        ftdi_context* context = find(handle);
+        if (!context) {
+            return FT_INVALID_HANDLE;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            open_.erase(context);
+        }
+        releaseAdapter(context);
+        return FT_OK;
+    }
+
+private:
+    // Each adapter has a context of its own (and so its own libusb context): two adapters
+    // opened at once are worked from two threads without sharing anything but the list below.
+    FT_STATUS openChosen(const AdapterChoice& choice, FT_HANDLE* handle) {
         ftdi_context* context = ftdi_new();
         if (!context) {
             return FT_INSUFFICIENT_RESOURCES;
         }
         context->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
         std::vector<libusb_device*> devices = findFtdiDevices(context);
-        libusb_device* device = pickDevice(devices, choice_);
-        if (!device && !choice_.isFirst()) {
+        libusb_device* device = pickDevice(devices, choice);
+        if (!device && !choice.isFirst()) {
             std::fprintf(stderr, "No FTDI adapter with %s is plugged in.\n",
-                         choice_.describe().c_str());
-        } else if (devices.size() > 1 && choice_.isFirst()) {
+                         choice.describe().c_str());
+        } else if (devices.size() > 1 && choice.isFirst()) {
             std::fprintf(stderr,
                          "%zu FTDI adapters are plugged in; using the first, at %s. Choose one "
                          "with --adapter.\n",
@@ -64,24 +109,15 @@ public:
             releaseAdapter(context);
             return FT_IO_ERROR;
         }
-        open_.insert(context);
-        openedSerial_ = serialThrough(context->usb_dev);
+        const std::string serial = serialThrough(context->usb_dev);
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_[context] = {serial, 1000};
+        openedSerial_ = serial;
         *handle = context;
         return FT_OK;
     }
 
-    std::string openedSerial() const override { return openedSerial_; }
-
-    FT_STATUS close(FT_HANDLE handle) override {
-        ftdi_context* context = find(handle);
-        if (!context) {
-            return FT_INVALID_HANDLE;
-        }
-        open_.erase(context);
-        releaseAdapter(context);
-        return FT_OK;
-    }
-
+public:
     FT_STATUS read(FT_HANDLE handle, void* buffer, DWORD toRead, DWORD* returned) override {
         ftdi_context* context = find(handle);
         if (returned) {
@@ -93,7 +129,7 @@ public:
         // ftdi_read_data returns what has arrived, often nothing; wait like D2XX until all
         // bytes are in or the read time-out expired.
         auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(readTimeoutMs_);
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(readTimeoutOf(context));
         DWORD got = 0;
         auto* bytes = static_cast<unsigned char*>(buffer);
         while (got < toRead) {
@@ -158,7 +194,10 @@ public:
         ftdi_context* context = find(handle);
         if (!context)
             return FT_INVALID_HANDLE;
-        readTimeoutMs_ = readTimeoutMs;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            open_[context].readTimeoutMs = readTimeoutMs;
+        }
         context->usb_read_timeout = int(readTimeoutMs);
         context->usb_write_timeout = int(writeTimeoutMs);
         return FT_OK;
@@ -201,13 +240,25 @@ private:
 
     ftdi_context* find(FT_HANDLE handle) const {
         auto* context = static_cast<ftdi_context*>(handle);
+        std::lock_guard<std::mutex> lock(mutex_);
         return open_.count(context) ? context : nullptr;
     }
 
+    ULONG readTimeoutOf(ftdi_context* context) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = open_.find(context);
+        return found == open_.end() ? 0 : found->second.readTimeoutMs;
+    }
+
+    struct OpenAdapter {
+        std::string serial;
+        ULONG readTimeoutMs;
+    };
+
     AdapterChoice choice_;
+    mutable std::mutex mutex_;
     std::string openedSerial_;
-    std::set<ftdi_context*> open_;
-    ULONG readTimeoutMs_ = 1000;
+    std::map<ftdi_context*, OpenAdapter> open_;
 };
 }  // namespace
 

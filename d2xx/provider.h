@@ -1,5 +1,7 @@
 // Who answers the D2XX calls: a real adapter through libftdi1, or the simulated adapter.
-// Exactly one provider is installed when a program starts; tests swap it per case.
+// Exactly one provider is installed when a program starts; tests swap it per case. A provider
+// may hold several adapters open at once, one a thread: its calls on different handles may
+// come from different threads.
 #pragma once
 
 #include <cstdio>
@@ -12,6 +14,11 @@ class D2xxProvider {
 public:
     virtual ~D2xxProvider() = default;
     virtual FT_STATUS open(int deviceNumber, FT_HANDLE* handle) = 0;
+    // The adapter `name` names by `flags` (FT_OPEN_BY_...); none unless the provider has them.
+    virtual FT_STATUS openNamed(const std::string& name, DWORD flags, FT_HANDLE* handle) {
+        (void)name, (void)flags, (void)handle;
+        return FT_DEVICE_NOT_FOUND;
+    }
     virtual FT_STATUS close(FT_HANDLE handle) = 0;
     virtual FT_STATUS read(FT_HANDLE handle, void* buffer, DWORD toRead, DWORD* returned) = 0;
     virtual FT_STATUS write(FT_HANDLE handle, const void* buffer, DWORD toWrite,
@@ -24,6 +31,12 @@ public:
     // The serial number of the adapter opened last, for a production log; empty when it has none
     // or it could not be read.
     virtual std::string openedSerial() const { return {}; }
+    // The serial number of the adapter behind an open handle, for the log of one of several
+    // adapters worked at once; empty when it has none.
+    virtual std::string serialOf(FT_HANDLE handle) const {
+        (void)handle;
+        return openedSerial();
+    }
 };
 
 // Installs the provider that the FT_* calls forward to; the previous one is destroyed.
@@ -32,6 +45,8 @@ void installD2xxProvider(std::unique_ptr<D2xxProvider> provider);
 D2xxProvider* installedD2xxProvider();
 // The installed provider's openedSerial(); empty without a provider.
 std::string openedAdapterSerial();
+// The installed provider's serialOf(handle); empty without a provider.
+std::string adapterSerialOf(FT_HANDLE handle);
 
 // The provider for a real adapter through libftdi1. `adapter` is what --adapter asked for: a
 // serial number, "BUS:DEV" or a USB port path ("1-1.4.2"); empty means the first FTDI device,

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "d2xx.h"
@@ -70,7 +71,11 @@ public:
     const LinkState& state() const { return state_; }
 
     // --- The adapter ---
-    // Opens the first adapter and configures it; `clockHigh` picks the byte written afterwards
+    // Which adapter open() takes: the one the program chose at start (empty), or the one at a
+    // USB port path, for a station that works one link per fixture at once.
+    void useAdapterAt(std::string portPath) { adapterPort_ = std::move(portPath); }
+    const std::string& adapterPort() const { return adapterPort_; }
+    // Opens the chosen adapter and configures it; `clockHigh` picks the byte written afterwards
     // (9 or 1). Returns whether the link is good. An open link is closed first.
     bool open(bool clockHigh);
     // Closes the adapter if it is open and the last recorded status was a success.
@@ -124,6 +129,7 @@ private:
 
     LinkDialect dialect_;
     LinkSettings settings_;
+    std::string adapterPort_;
     LinkState state_;
     TraceSink sink_;
     bool quietTrace_ = false;

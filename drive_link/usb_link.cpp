@@ -85,7 +85,10 @@ bool Link::open(bool clockHigh) {
 
     // A stop asked for ended the sequence of the link before; this one starts afresh.
     stopRequested_.store(false);
-    state_.adapterStatus = FT_Open(0, &state_.adapterHandle);
+    state_.adapterStatus = adapterPort_.empty()
+                               ? FT_Open(0, &state_.adapterHandle)
+                               : FT_OpenEx(const_cast<char*>(adapterPort_.c_str()),
+                                           FT_OPEN_BY_PORT_PATH, &state_.adapterHandle);
     if (state_.adapterStatus != FT_OK) {
         state_.linkGood = false;
         return false;

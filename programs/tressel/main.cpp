@@ -2,58 +2,28 @@
 #include "command_line.h"
 #include "command_line_front_end.h"
 #include "flasher_window.h"
-#include "flasher_workflows.h"
 #include "link_test.h"
 #include "program_versions.h"
 #include "report_subcommand.h"
 #include "startup.h"
+#include "station_program.h"
+#include "unit_attempt.h"
 
-using command_line::exitCodeOf;
 using command_line::FlasherCommandLine;
 using command_line::hasSubcommand;
-using command_line::kExitDone;
 using command_line::runSubcommand;
 using command_line::Subcommand;
 using command_line::SubcommandCall;
 using command_line::subcommandHelp;
 using command_line::SubcommandResult;
 using drive_link::LinkDialect;
-using drive_link::Outcome;
-using flasher::connectBootloader;
-using flasher::flashFirmware;
-using flasher::FoundBootloader;
-using flasher::OpenedImage;
-using flasher::openFirmwareFile;
 using startup::ProgramInfo;
 using startup::runProgram;
 
 namespace {
-// Open firmware file, Connect and Flash firmware, in the order a script can check them; the
-// first that does not succeed ends the run with its failure.
 SubcommandResult flash(const SubcommandCall& call) {
-    const QString& file = call.argument;
-    FlasherCommandLine frontEnd(file, call.powerCycleWaitSeconds);
-    const auto failed = [&](const Outcome& outcome, const QString& version) {
-        return SubcommandResult{exitCodeOf(outcome), "failed: " + frontEnd.report.lastMessage(),
-                                file, version};
-    };
-    const OpenedImage opened = openFirmwareFile(frontEnd);
-    if (!opened.outcome.succeeded()) {
-        return failed(opened.outcome, {});
-    }
-    const FoundBootloader found = connectBootloader(call.link, frontEnd);
-    if (!found.outcome.succeeded()) {
-        return failed(found.outcome, {});
-    }
-    const QString version = QString::number(found.version);
-    const Outcome flashed = flashFirmware(call.link, frontEnd, opened.image);
-    if (!flashed.succeeded()) {
-        return failed(flashed, version);
-    }
-    return {
-        kExitDone,
-        QString("flashed and verified: %1 (%2 packets)").arg(file).arg(opened.image.packetCount),
-        file, version};
+    FlasherCommandLine frontEnd(call.argument, call.powerCycleWaitSeconds);
+    return command_line::flashImageFile(call.argument, frontEnd, call.link);
 }
 }  // namespace
 
@@ -69,10 +39,16 @@ int main(int argc, char** argv) {
     };
     const std::vector<Subcommand> subcommands{flashImage, command_line::linkTestSubcommand(),
                                               command_line::reportSubcommand()};
-    const std::string help = subcommandHelp("tressel", subcommands);
+    // The station is a window: its line is in the help, not among the subcommands.
+    const std::string help = subcommandHelp("tressel", subcommands) +
+                             "  tressel station JOB [--simulate[=...]]  the flashing station's "
+                             "window for a job file\n";
     const ProgramInfo info{"tressel", KMR_TRESSEL_VERSION,
                            "Writes a .vlf firmware image into a KMR drive through its bootloader.",
                            LinkDialect::Bootloader, help.c_str()};
+    if (gui_station::asksForStation(argc, argv)) {
+        return gui_station::runStation(argc, argv, info);
+    }
     if (hasSubcommand(argc, argv)) {
         return runSubcommand(argc, argv, info, subcommands);
     }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "drive_link.h"
@@ -48,6 +49,17 @@ struct OpenCase {
     const char* name;
     std::set<uint16_t> refusedDivisors;
     std::vector<VendorRequest> expected;
+};
+// Two adapters on the bus: KMR00001 at port 1-1 and KMR00002 at port 1-2.
+struct TwoChips {
+    static drive_sim::ChipOptions secondOptions() {
+        drive_sim::ChipOptions options;
+        options.serial = "KMR00002";
+        return options;
+    }
+    EmulatedAdapter first{std::make_unique<drive_sim::FerroxFirmware>()};
+    drive_sim::EmulatedFt232r second{
+        std::make_unique<drive_sim::FerroxFirmware>(), {}, secondOptions(), &*first};
 };
 }  // namespace
 
@@ -144,11 +156,7 @@ TEST(LibftdiOnEmulatedChip, AdapterChosenBySerialBusAndDeviceOrPortOrRefusedWith
 
 // Two adapters on the bus: each can be chosen; with none chosen the first is taken and named.
 TEST(LibftdiOnEmulatedChip, OfTwoAdaptersTheChosenOneOpensOrTheFirstIsNamed) {
-    EmulatedAdapter first(std::make_unique<drive_sim::FerroxFirmware>());
-    drive_sim::ChipOptions options;
-    options.serial = "KMR00002";
-    drive_sim::EmulatedFt232r second(std::make_unique<drive_sim::FerroxFirmware>(), {}, options,
-                                     &*first);
+    TwoChips chips;
     const struct {
         const char* adapter;
         const char* opened;
@@ -169,6 +177,37 @@ TEST(LibftdiOnEmulatedChip, OfTwoAdaptersTheChosenOneOpensOrTheFirstIsNamed) {
         EXPECT_EQ(openedAdapterSerial(), c.opened);
         EXPECT_EQ(FT_Close(handle), FT_OK);
         EXPECT_EQ(capture.err(), c.err);
+    }
+}
+
+// A station works several adapters at once: each opened by its port path through a handle of
+// its own, with that adapter's serial for the log, and used from its own thread.
+TEST(LibftdiOnEmulatedChip, TwoAdaptersAreOpenAtOnceByPortPath) {
+    TwoChips chips;
+    installD2xxProvider(makeLibftdiProvider());
+    Link links[2];
+    const char* ports[] = {"1-2", "1-1"};
+    for (int i = 0; i < 2; ++i) {
+        links[i].setTraceSink(discardingTrace());
+        links[i].useAdapterAt(ports[i]);
+        ASSERT_TRUE(links[i].open(false)) << ports[i];
+    }
+    EXPECT_NE(links[0].state().adapterHandle, links[1].state().adapterHandle);
+    EXPECT_EQ(adapterSerialOf(links[0].state().adapterHandle), "KMR00002");
+    EXPECT_EQ(adapterSerialOf(links[1].state().adapterHandle), "KMR00001");
+    bool error[2] = {};
+    std::thread other([&] {
+        for (int round = 0; round < 5; ++round)
+            getParam(links[1], 1, error[1]);
+    });
+    for (int round = 0; round < 5; ++round)
+        getParam(links[0], 1, error[0]);
+    other.join();
+    EXPECT_FALSE(error[0] || error[1]);
+    EXPECT_TRUE(links[0].state().linkGood && links[1].state().linkGood);
+    EXPECT_GT(chips.second.vendorRequests().size(), 0u);
+    for (Link& link : links) {
+        EXPECT_EQ(link.close(), FT_OK);
     }
 }
 
