@@ -3,10 +3,13 @@
 #include <cstdio>
 
 #include "atomic_file.h"
+#include "axis_options.h"
 #include "command_line.h"
 #include "command_line_front_end.h"
+#include "connect_then.h"
 #include "link_test.h"
 #include "morvane.h"
+#include "morvane_subcommands.h"
 #include "morvane_workflows.h"
 #include "program_versions.h"
 #include "progress.h"
@@ -20,8 +23,10 @@
 #include "step_test.h"
 #include "step_tuning.h"
 
+using command_line::connectThen;
 using command_line::exitCodeOf;
 using command_line::hasSubcommand;
+using command_line::kAxisOption;
 using command_line::kExitDone;
 using command_line::MorvaneCommandLine;
 using command_line::NamedFile;
@@ -63,31 +68,10 @@ using startup::ProgramInfo;
 using startup::runProgram;
 
 namespace {
-const QCommandLineOption kAxisOption("axis", "the axis to test, 1 or 2", "1|2");
 const QCommandLineOption kSpanOption("span", "capture the curves over this span (ms)",
                                      "100|500|2000");
 const QCommandLineOption kCsvOption("csv", "write the captured curves to FILE (needs --span)",
                                     "FILE");
-
-// Connect, then one drive workflow: the first outcome that is not done gives the exit code, the
-// last message shown the reason.
-template <class Then>
-SubcommandResult connectThen(drive_link::Link& link, MorvaneCommandLine& frontEnd, Then then) {
-    const ConnectOutcome connected = connectDrive(link, frontEnd);
-    const QString version =
-        connected.firmwareVersion < 0 ? QString() : QString::number(connected.firmwareVersion);
-    const Outcome outcome = connected.outcome.succeeded() ? then(frontEnd) : connected.outcome;
-    if (outcome.succeeded()) {
-        return {kExitDone, {}, {}, version};
-    }
-    return {exitCodeOf(outcome), "failed: " + frontEnd.report.lastMessage(), {}, version};
-}
-
-template <class Then>
-SubcommandResult connectThen(const SubcommandCall& call, Then then) {
-    MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
-    return connectThen(call.link, frontEnd, then);
-}
 
 SubcommandResult diagnose(const SubcommandCall& call) {
     QString report;
@@ -328,147 +312,6 @@ SubcommandResult stepTest(const SubcommandCall& call) {
     return result;
 }
 
-// tune: the tuning assistant on one axis, from a 100 ms step test at the drive's present gains.
-const QCommandLineOption kBandwidthOption(
-    "bandwidth", "the closed loop's bandwidth (Hz); by default 40 Hz, or the nearest that passes",
-    "HZ");
-const QCommandLineOption kDampingOption("damping", "the closed loop's damping (default 1)", "Z",
-                                        "1");
-const QCommandLineOption kApplyOption(
-    "apply", "apply the gains, test again and keep them only when the test matches");
-constexpr double kDefaultBandwidthHz = 40.0;
-constexpr int kTuningSpanMs = 100;
-
-QString tuneRefusal(const QCommandLineParser& parser) {
-    bool bandwidthIsNumber = true;
-    bool dampingIsNumber = false;
-    const double hz = parser.isSet(kBandwidthOption)
-                          ? parser.value(kBandwidthOption).toDouble(&bandwidthIsNumber)
-                          : kDefaultBandwidthHz;
-    const double damping = parser.value(kDampingOption).toDouble(&dampingIsNumber);
-    if (parser.value(kAxisOption) != "1" && parser.value(kAxisOption) != "2") {
-        return "tune needs --axis=1 or --axis=2";
-    }
-    if (!bandwidthIsNumber || !(hz >= 0.1 && hz <= 1000)) {
-        return "--bandwidth takes a number of Hz from 0.1 to 1000";
-    }
-    if (!dampingIsNumber || !(damping >= 0.3 && damping <= 3)) {
-        return "--damping takes a number from 0.3 to 3";
-    }
-    return {};
-}
-
-QJsonObject figuresObject(const tuning::StepFigures& figures) {
-    return {{"peak_error", figures.peakError},
-            {"undershoot", figures.undershoot},
-            {"settling_ms", figures.settlingTimeMs}};
-}
-
-QJsonObject tuningDetails(const response::TuningProposal& tuned) {
-    const tuning::AxisModel& m = tuned.identified.model;
-    const tuning::Proposal& p = tuned.proposal;
-    QJsonObject details{
-        {"identified", QJsonObject{{"inertia_a_s2_per_count", m.mechanics.inertia},
-                                   {"viscous_a_s_per_count", m.mechanics.viscous},
-                                   {"coulomb_a", m.mechanics.coulomb},
-                                   {"load_a", m.mechanics.load},
-                                   {"current_lag_ms", m.currentLoop.timeConstant * 1e3},
-                                   {"fit_percent", tuned.identified.fitPercent}}}};
-    if (tuned.identified.usable) {
-        details["proposed"] =
-            QJsonObject{{"p", p.gains.p},       {"i", p.gains.i},
-                        {"d", p.gains.d},       {"bandwidth_hz", p.bandwidthHz},
-                        {"damping", p.damping}, {"predicted", figuresObject(p.prediction.figures)}};
-    }
-    return details;
-}
-
-// Applies the settings with the axis's gains replaced.
-Outcome applyGains(drive_link::Link& link, MorvaneCommandLine& frontEnd, int axis,
-                   const tuning::DriveGains& gains) {
-    frontEnd.showSettings(
-        config_tool::withGains(frontEnd.settings(), axis, gains.p, gains.i, gains.d));
-    return applySettings(link, frontEnd);
-}
-
-SubcommandResult tune(const SubcommandCall& call) {
-    const int axis = call.parser.value(kAxisOption).toInt() - 1;
-    const bool bandwidthAsked = call.parser.isSet(kBandwidthOption);
-    const double hz =
-        bandwidthAsked ? call.parser.value(kBandwidthOption).toDouble() : kDefaultBandwidthHz;
-    const double damping = call.parser.value(kDampingOption).toDouble();
-    const bool apply = call.parser.isSet(kApplyOption);
-    traceSampleTables(true);
-    MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
-    frontEnd.axis = axis;
-    frontEnd.spanMs = kTuningSpanMs;
-    response::TuningProposal tuned;
-    QString refusal;
-    response::TuningCheck check;
-    bool checked = false;
-    SubcommandResult result = connectThen(call.link, frontEnd, [&](MorvaneCommandLine& connected) {
-        Outcome outcome = runStepTest(call.link, connected).outcome;
-        if (!outcome.succeeded()) {
-            return outcome;
-        }
-        const response::StepCapture before = connected.capture;
-        tuned = response::proposeForRun(before, hz, damping);
-        if (tuned.identified.usable && !tuned.proposal.offered() && !bandwidthAsked &&
-            tuned.proposal.passingBandwidthHz > 0.0) {
-            tuned.proposal =
-                response::reproposed(tuned, before, tuned.proposal.passingBandwidthHz, damping);
-        }
-        if (!tuned.identified.usable || !tuned.proposal.offered()) {
-            refusal = QString::fromStdString(tuned.identified.usable ? tuned.proposal.refusal
-                                                                     : tuned.identified.warning);
-            return Outcome::failed(Failure::DriveFailed);
-        }
-        if (!apply) {
-            return outcome;
-        }
-        reportProgress("apply");
-        outcome = applyGains(call.link, connected, axis, tuned.proposal.gains);
-        if (outcome.succeeded()) {
-            outcome = runStepTest(call.link, connected).outcome;
-        }
-        if (!outcome.succeeded()) {
-            return outcome;
-        }
-        check = response::checkTuning(tuned, connected.capture);
-        checked = true;
-        if (check.passed) {
-            return outcome;
-        }
-        reportProgress("put back");
-        outcome =
-            applyGains(call.link, connected, axis, {before.gainP, before.gainI, before.gainD});
-        return outcome.succeeded() ? Outcome::failed(Failure::DriveFailed) : outcome;
-    });
-    result.details = tuningDetails(tuned);
-    if (checked) {
-        result.details["measured"] = figuresObject(check.measured);
-        result.details["validation_fit_percent"] = check.validationFitPercent;
-        result.details["kept"] = check.passed;
-    }
-    const QString found = "axis " + QString::number(axis + 1) + ": " +
-                          response::identifiedText(tuned.identified) + "; proposed " +
-                          response::proposalText(tuned.proposal) + ", predicted " +
-                          response::figuresText(tuned.proposal.prediction.figures);
-    if (!refusal.isEmpty()) {
-        result.line = "failed: " + refusal;
-    } else if (checked && !check.passed) {
-        result.line = "failed: " + check.why + "; the old gains are back; " + found;
-    } else if (result.exitCode == kExitDone) {
-        result.line = found;
-        if (checked) {
-            result.line +=
-                "; kept, measured " + response::figuresText(check.measured) +
-                QString(", validation fit %1 %").arg(check.validationFitPercent, 0, 'f', 1);
-        }
-    }
-    return result;
-}
-
 // The settings file named on the line, as the subcommand reads or writes it.
 std::function<std::vector<NamedFile>(const QCommandLineParser&)> settingsFileNamed(
     NamedFile::Use use) {
@@ -507,12 +350,7 @@ int main(int argc, char** argv) {
         backupFile,
         restoreFile,
         stepTestRun,
-        {"tune",
-         nullptr,
-         "connect, step-test one axis, identify it and propose P, I and D",
-         tune,
-         {kAxisOption, kBandwidthOption, kDampingOption, kApplyOption},
-         tuneRefusal},
+        command_line::tuneSubcommand(),
         {"show", nullptr, "connect and print every setting of both axes", show},
         diffFile,
         {"diagnose", nullptr, "connect and print the drive diagnosis report", diagnose},

@@ -1,0 +1,11 @@
+// morvane's subcommands, each a workflow of config_tool/ run from a shell: the program's entry
+// point lists them.
+#pragma once
+
+#include "command_line.h"
+
+namespace command_line {
+
+Subcommand tuneSubcommand();
+
+}  // namespace command_line

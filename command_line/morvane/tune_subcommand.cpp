@@ -1,0 +1,171 @@
+// tune: the tuning assistant on one axis, from a 100 ms step test at the drive's present gains.
+#include "morvane_subcommands.h"
+
+#include "axis_options.h"
+#include "connect_then.h"
+#include "progress.h"
+#include "scope_capture.h"
+#include "settings_transfer.h"
+#include "step_test.h"
+#include "step_tuning.h"
+
+namespace command_line {
+
+using config_tool::applySettings;
+using drive_link::Failure;
+using drive_link::Outcome;
+using response::runStepTest;
+using response::traceSampleTables;
+
+namespace {
+const QCommandLineOption kBandwidthOption(
+    "bandwidth", "the closed loop's bandwidth (Hz); by default 40 Hz, or the nearest that passes",
+    "HZ");
+const QCommandLineOption kDampingOption("damping", "the closed loop's damping (default 1)", "Z",
+                                        "1");
+const QCommandLineOption kApplyOption(
+    "apply", "apply the gains, test again and keep them only when the test matches");
+constexpr double kDefaultBandwidthHz = 40.0;
+constexpr int kTuningSpanMs = 100;
+
+QString tuneRefusal(const QCommandLineParser& parser) {
+    bool bandwidthIsNumber = true;
+    bool dampingIsNumber = false;
+    const double hz = parser.isSet(kBandwidthOption)
+                          ? parser.value(kBandwidthOption).toDouble(&bandwidthIsNumber)
+                          : kDefaultBandwidthHz;
+    const double damping = parser.value(kDampingOption).toDouble(&dampingIsNumber);
+    if (parser.value(kAxisOption) != "1" && parser.value(kAxisOption) != "2") {
+        return "tune needs --axis=1 or --axis=2";
+    }
+    if (!bandwidthIsNumber || !(hz >= 0.1 && hz <= 1000)) {
+        return "--bandwidth takes a number of Hz from 0.1 to 1000";
+    }
+    if (!dampingIsNumber || !(damping >= 0.3 && damping <= 3)) {
+        return "--damping takes a number from 0.3 to 3";
+    }
+    return {};
+}
+
+QJsonObject figuresObject(const tuning::StepFigures& figures) {
+    return {{"peak_error", figures.peakError},
+            {"undershoot", figures.undershoot},
+            {"settling_ms", figures.settlingTimeMs}};
+}
+
+QJsonObject tuningDetails(const response::TuningProposal& tuned) {
+    const tuning::AxisModel& m = tuned.identified.model;
+    const tuning::Proposal& p = tuned.proposal;
+    QJsonObject details{
+        {"identified", QJsonObject{{"inertia_a_s2_per_count", m.mechanics.inertia},
+                                   {"viscous_a_s_per_count", m.mechanics.viscous},
+                                   {"coulomb_a", m.mechanics.coulomb},
+                                   {"load_a", m.mechanics.load},
+                                   {"current_lag_ms", m.currentLoop.timeConstant * 1e3},
+                                   {"fit_percent", tuned.identified.fitPercent}}}};
+    if (tuned.identified.usable) {
+        details["proposed"] =
+            QJsonObject{{"p", p.gains.p},       {"i", p.gains.i},
+                        {"d", p.gains.d},       {"bandwidth_hz", p.bandwidthHz},
+                        {"damping", p.damping}, {"predicted", figuresObject(p.prediction.figures)}};
+    }
+    return details;
+}
+
+// Applies the settings with the axis's gains replaced.
+Outcome applyGains(drive_link::Link& link, MorvaneCommandLine& frontEnd, int axis,
+                   const tuning::DriveGains& gains) {
+    frontEnd.showSettings(
+        config_tool::withGains(frontEnd.settings(), axis, gains.p, gains.i, gains.d));
+    return applySettings(link, frontEnd);
+}
+
+SubcommandResult tune(const SubcommandCall& call) {
+    const int axis = call.parser.value(kAxisOption).toInt() - 1;
+    const bool bandwidthAsked = call.parser.isSet(kBandwidthOption);
+    const double hz =
+        bandwidthAsked ? call.parser.value(kBandwidthOption).toDouble() : kDefaultBandwidthHz;
+    const double damping = call.parser.value(kDampingOption).toDouble();
+    const bool apply = call.parser.isSet(kApplyOption);
+    traceSampleTables(true);
+    MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
+    frontEnd.axis = axis;
+    frontEnd.spanMs = kTuningSpanMs;
+    response::TuningProposal tuned;
+    QString refusal;
+    response::TuningCheck check;
+    bool checked = false;
+    SubcommandResult result = connectThen(call.link, frontEnd, [&](MorvaneCommandLine& connected) {
+        Outcome outcome = runStepTest(call.link, connected).outcome;
+        if (!outcome.succeeded()) {
+            return outcome;
+        }
+        const response::StepCapture before = connected.capture;
+        tuned = response::proposeForRun(before, hz, damping);
+        if (tuned.identified.usable && !tuned.proposal.offered() && !bandwidthAsked &&
+            tuned.proposal.passingBandwidthHz > 0.0) {
+            tuned.proposal =
+                response::reproposed(tuned, before, tuned.proposal.passingBandwidthHz, damping);
+        }
+        if (!tuned.identified.usable || !tuned.proposal.offered()) {
+            refusal = QString::fromStdString(tuned.identified.usable ? tuned.proposal.refusal
+                                                                     : tuned.identified.warning);
+            return Outcome::failed(Failure::DriveFailed);
+        }
+        if (!apply) {
+            return outcome;
+        }
+        reportProgress("apply");
+        outcome = applyGains(call.link, connected, axis, tuned.proposal.gains);
+        if (outcome.succeeded()) {
+            outcome = runStepTest(call.link, connected).outcome;
+        }
+        if (!outcome.succeeded()) {
+            return outcome;
+        }
+        check = response::checkTuning(tuned, connected.capture);
+        checked = true;
+        if (check.passed) {
+            return outcome;
+        }
+        reportProgress("put back");
+        outcome =
+            applyGains(call.link, connected, axis, {before.gainP, before.gainI, before.gainD});
+        return outcome.succeeded() ? Outcome::failed(Failure::DriveFailed) : outcome;
+    });
+    result.details = tuningDetails(tuned);
+    if (checked) {
+        result.details["measured"] = figuresObject(check.measured);
+        result.details["validation_fit_percent"] = check.validationFitPercent;
+        result.details["kept"] = check.passed;
+    }
+    const QString found = "axis " + QString::number(axis + 1) + ": " +
+                          response::identifiedText(tuned.identified) + "; proposed " +
+                          response::proposalText(tuned.proposal) + ", predicted " +
+                          response::figuresText(tuned.proposal.prediction.figures);
+    if (!refusal.isEmpty()) {
+        result.line = "failed: " + refusal;
+    } else if (checked && !check.passed) {
+        result.line = "failed: " + check.why + "; the old gains are back; " + found;
+    } else if (result.exitCode == kExitDone) {
+        result.line = found;
+        if (checked) {
+            result.line +=
+                "; kept, measured " + response::figuresText(check.measured) +
+                QString(", validation fit %1 %").arg(check.validationFitPercent, 0, 'f', 1);
+        }
+    }
+    return result;
+}
+}  // namespace
+
+Subcommand tuneSubcommand() {
+    return {"tune",
+            nullptr,
+            "connect, step-test one axis, identify it and propose P, I and D",
+            tune,
+            {kAxisOption, kBandwidthOption, kDampingOption, kApplyOption},
+            tuneRefusal};
+}
+
+}  // namespace command_line
