@@ -42,6 +42,12 @@ DiagnosisOutcome showDiagnosis(drive_link::Link& link, MorvaneFrontEnd& frontEnd
 // version): the window keeps the values shown, a script must not use them.
 drive_link::Outcome saveSettingsFile(MorvaneFrontEnd& frontEnd);
 drive_link::Outcome openSettingsFile(MorvaneFrontEnd& frontEnd);
+// Open configuration as a script needs it, before any drive work so that a refused file costs
+// none: `fromFile` gets the file's settings as the form holds them. A file that the window would
+// load only with a warning (a missing parameter, another version) is refused: nobody looks at the
+// values before they reach the drive. So are settings that Apply would refuse, before it has
+// disabled the drive.
+drive_link::Outcome openCheckedSettings(MorvaneFrontEnd& frontEnd, DriveSettings& fromFile);
 
 // A settings file asked for, read and judged as Open judges it, each complaint shown, the front
 // end's settings untouched. `settings` holds the file's values wherever Open would show them (a

@@ -103,4 +103,13 @@ Outcome openSettingsFile(MorvaneFrontEnd& frontEnd) {
     return chosen.outcome;
 }
 
+Outcome openCheckedSettings(MorvaneFrontEnd& frontEnd, DriveSettings& fromFile) {
+    Outcome opened = openSettingsFile(frontEnd);
+    fromFile = frontEnd.settings();
+    if (opened.succeeded()) {
+        opened = validSettings(frontEnd, fromFile);
+    }
+    return opened;
+}
+
 }  // namespace config_tool

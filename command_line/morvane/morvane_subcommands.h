@@ -6,6 +6,13 @@
 
 namespace command_line {
 
+Subcommand backupSubcommand();
+Subcommand restoreSubcommand();
+Subcommand stepTestSubcommand();
 Subcommand tuneSubcommand();
+Subcommand showSubcommand();
+Subcommand diffSubcommand();
+Subcommand diagnoseSubcommand();
+Subcommand disableSubcommand();
 
 }  // namespace command_line
