@@ -3,15 +3,23 @@
 #include <libftdi1/ftdi.h>
 #include <libusb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <set>
+#include <deque>
+#include <map>
+#include <memory>
 #include <thread>
 
+#include "bit_bang_stream.h"
 #include "ftdi_devices.h"
 #include "provider.h"
 
 namespace {
+// A write this long fits the chip's host-to-chip buffer, so it completes with no read pending;
+// it goes out as one transfer, as a single word does. Longer ones are streamed.
+constexpr DWORD kDirectWriteBytes = 128;
+
 // Leaves the chip as a freshly plugged one: the bit mode reset puts it back in UART mode (TXD
 // driven high, the other pins as the UART has them), and closing hands the interface back to
 // the kernel's serial driver when it had one.
@@ -26,8 +34,9 @@ public:
     explicit LibftdiProvider(AdapterChoice choice) : choice_(std::move(choice)) {}
 
     ~LibftdiProvider() override {
-        for (ftdi_context* context : open_) {
-            releaseAdapter(context);
+        for (auto& entry : open_) {
+            entry.second.stream.reset();
+            releaseAdapter(entry.first);
         }
     }
 
@@ -64,7 +73,7 @@ public:
             releaseAdapter(context);
             return FT_IO_ERROR;
         }
-        open_.insert(context);
+        open_[context];
         openedSerial_ = serialThrough(context->usb_dev);
         *handle = context;
         return FT_OK;
@@ -77,7 +86,7 @@ public:
         if (!context) {
             return FT_INVALID_HANDLE;
         }
-        open_.erase(context);
+        open_.erase(context);  // its stream first, while the chip is still open
         releaseAdapter(context);
         return FT_OK;
     }
@@ -94,8 +103,23 @@ public:
         // bytes are in or the read time-out expired.
         auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(readTimeoutMs_);
-        DWORD got = 0;
         auto* bytes = static_cast<unsigned char*>(buffer);
+        Adapter& adapter = open_[context];
+        bool streamFailed = false;
+        if (adapter.stream) {
+            adapter.stream->collect(toRead, deadline);
+            streamFailed = !adapter.stream->healthy();
+            adapter.stream.reset();
+        }
+        const DWORD early = DWORD(std::min<size_t>(adapter.received.size(), toRead));
+        std::copy_n(adapter.received.begin(), early, bytes);
+        adapter.received.erase(adapter.received.begin(), adapter.received.begin() + early);
+        DWORD got = early;
+        if (streamFailed) {
+            if (returned)
+                *returned = got;
+            return FT_IO_ERROR;
+        }
         while (got < toRead) {
             int n = ftdi_read_data(context, bytes + got, int(toRead - got));
             if (n < 0) {
@@ -126,6 +150,10 @@ public:
             return FT_INVALID_HANDLE;
         }
         const auto* bytes = static_cast<const unsigned char*>(buffer);
+        Adapter& adapter = open_[context];
+        if (toWrite > kDirectWriteBytes || adapter.stream) {
+            return writeStreamed(context, adapter, bytes, toWrite, written);
+        }
         DWORD sent = 0;
         while (sent < toWrite) {
             int n = ftdi_write_data(context, bytes + sent, int(toWrite - sent));
@@ -180,6 +208,9 @@ public:
                                              : BITMODE_RESET;
         if (ftdi_set_bitmode(context, mask, ftdiMode) < 0)
             return FT_IO_ERROR;
+        Adapter& adapter = open_[context];
+        adapter.stream.reset();
+        adapter.received.clear();
         return ftdi_tcioflush(context) < 0 ? FT_IO_ERROR : FT_OK;
     }
 
@@ -191,6 +222,34 @@ public:
     }
 
 private:
+    // What the chip reads back arrives in the stream's IN transfers while the write goes on,
+    // for the read that follows.
+    struct Adapter {
+        std::deque<uint8_t> received;  // before anything libftdi has not handed out yet
+        std::unique_ptr<BitBangStream> stream;
+    };
+
+    FT_STATUS writeStreamed(ftdi_context* context, Adapter& adapter, const unsigned char* bytes,
+                            DWORD toWrite, DWORD* written) {
+        if (!adapter.stream) {
+            // What libftdi holds from an earlier read came first on the wire.
+            std::vector<unsigned char> held(context->readbuffer_remaining);
+            const int n = held.empty() ? 0 : ftdi_read_data(context, held.data(), int(held.size()));
+            adapter.received.insert(adapter.received.end(), held.begin(),
+                                    held.begin() + std::max(n, 0));
+            adapter.stream = std::make_unique<BitBangStream>(
+                // libftdi names endpoints from the chip's side: in_ep takes the host's bytes.
+                context->usb_ctx, context->usb_dev, uint8_t(context->in_ep),
+                uint8_t(context->out_ep), int(context->max_packet_size), adapter.received);
+        }
+        const size_t taken =
+            adapter.stream->write(bytes, toWrite, unsigned(context->usb_write_timeout));
+        if (written) {
+            *written = DWORD(taken);
+        }
+        return taken == toWrite && adapter.stream->healthy() ? FT_OK : FT_IO_ERROR;
+    }
+
     // What another program may have left behind: a bulk endpoint halted (libftdi never clears
     // one) and a bit mode the chip keeps until it is reset.
     static bool clearLeftovers(ftdi_context* context) {
@@ -206,7 +265,7 @@ private:
 
     AdapterChoice choice_;
     std::string openedSerial_;
-    std::set<ftdi_context*> open_;
+    std::map<ftdi_context*, Adapter> open_;
     ULONG readTimeoutMs_ = 1000;
 };
 }  // namespace
