@@ -2,9 +2,11 @@
 // The chip clocks a byte onto its pins only while its chip-to-host buffer has room for the byte
 // it reads back, and takes bytes from the host only while its host-to-chip buffer has room: a
 // write longer than those buffers stalls unless the host keeps reading. The stream writes in
-// chunks of one USB packet, a few in flight so the chip never starves, each finishing well
-// inside the write time-out at any byte clock; meanwhile IN transfers collect the read-back,
-// stripped of the modem-status bytes, for the reads that follow.
+// chunks, as many in flight as the chip clocks in a tenth of a second (at least three packets),
+// so it never starves and each chunk finishes well inside the write time-out at any byte clock;
+// meanwhile IN transfers collect the read-back, stripped of the modem-status bytes, for the
+// reads that follow. Each IN transfer asks for no more packets than the bytes still due fill,
+// so a run padded to whole packets ends without waiting for the chip's latency timer.
 #pragma once
 
 #include <libusb.h>
@@ -41,8 +43,11 @@ private:
     static void LIBUSB_CALL onIn(libusb_transfer* transfer);
     // Handles USB events for up to `wait`.
     void handleEvents(std::chrono::microseconds wait);
-    void submitIn(libusb_transfer* transfer);
+    // Submits the idle IN transfers while read-back is due that no transfer asks for yet.
+    void submitReads();
     void stopReading();
+    // Bytes to keep in flight, and the size of one chunk, by the byte clock measured so far.
+    size_t inFlightBudget(Clock::time_point started) const;
 
     libusb_context* usb_;
     libusb_device_handle* device_;
@@ -53,7 +58,9 @@ private:
     std::vector<libusb_transfer*> ins_;
     std::vector<libusb_transfer*> outs_;  // in flight
     std::vector<std::vector<uint8_t>> inBuffers_;
+    std::vector<bool> inBusy_;
     int insInFlight_ = 0;
+    size_t due_ = 0;          // read-back bytes written for that no IN transfer asks yet
     size_t taken_ = 0;        // bytes of the current write the chip took
     bool outFailed_ = false;  // a chunk of the current write ended short
     bool stopping_ = false;

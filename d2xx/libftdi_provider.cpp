@@ -16,9 +16,11 @@
 #include "provider.h"
 
 namespace {
-// A write this long fits the chip's host-to-chip buffer, so it completes with no read pending;
-// it goes out as one transfer, as a single word does. Longer ones are streamed.
-constexpr DWORD kDirectWriteBytes = 128;
+// A write shorter than one IN packet's data (a word, an idle byte) fits the chip's buffers with
+// no read pending, and its read-back waits for the latency timer however it is read: it goes out
+// as one transfer and is read through libftdi. Longer ones are streamed, their read-back asked
+// for in whole packets so that a run padded to whole packets needs no timer.
+constexpr DWORD kStreamedFromBytes = 62;
 
 // Leaves the chip as a freshly plugged one: the bit mode reset puts it back in UART mode (TXD
 // driven high, the other pins as the UART has them), and closing hands the interface back to
@@ -151,7 +153,7 @@ public:
         }
         const auto* bytes = static_cast<const unsigned char*>(buffer);
         Adapter& adapter = open_[context];
-        if (toWrite > kDirectWriteBytes || adapter.stream) {
+        if (toWrite >= kStreamedFromBytes || adapter.stream) {
             return writeStreamed(context, adapter, bytes, toWrite, written);
         }
         DWORD sent = 0;
