@@ -3,12 +3,16 @@
 #include <libftdi1/ftdi.h>
 #include <libusb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
+#include "bit_bang_stream.h"
 #include "ftdi_devices.h"
 #include "provider.h"
 
@@ -22,12 +26,19 @@ void releaseAdapter(ftdi_context* context) {
     ftdi_free(context);
 }
 
+// A write shorter than one IN packet's data (a word, an idle byte) fits the chip's buffers with
+// no read pending, and its read-back waits for the latency timer however it is read: it goes out
+// as one transfer and is read through libftdi. Longer ones are streamed, their read-back asked
+// for in whole packets so that a run padded to whole packets needs no timer.
+constexpr DWORD kStreamedFromBytes = 62;
+
 class LibftdiProvider : public D2xxProvider {
 public:
     explicit LibftdiProvider(AdapterChoice choice) : choice_(std::move(choice)) {}
 
     ~LibftdiProvider() override {
-        for (const auto& [context, adapter] : open_) {
+        for (auto& [context, adapter] : open_) {
+            adapter.stream.reset();
             releaseAdapter(context);
         }
     }
@@ -70,7 +81,7 @@ public:
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            open_.erase(context);
+            open_.erase(context);  // its stream first, while the chip is still open
         }
         releaseAdapter(context);
         return FT_OK;
@@ -111,7 +122,7 @@ private:
         }
         const std::string serial = serialThrough(context->usb_dev);
         std::lock_guard<std::mutex> lock(mutex_);
-        open_[context] = {serial, 1000};
+        open_[context].serial = serial;
         openedSerial_ = serial;
         *handle = context;
         return FT_OK;
@@ -130,8 +141,23 @@ public:
         // bytes are in or the read time-out expired.
         auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(readTimeoutOf(context));
-        DWORD got = 0;
         auto* bytes = static_cast<unsigned char*>(buffer);
+        Adapter& adapter = adapterOf(context);
+        bool streamFailed = false;
+        if (adapter.stream) {
+            adapter.stream->collect(toRead, deadline);
+            streamFailed = !adapter.stream->healthy();
+            adapter.stream.reset();
+        }
+        const DWORD early = DWORD(std::min<size_t>(adapter.received.size(), toRead));
+        std::copy_n(adapter.received.begin(), early, bytes);
+        adapter.received.erase(adapter.received.begin(), adapter.received.begin() + early);
+        DWORD got = early;
+        if (streamFailed) {
+            if (returned)
+                *returned = got;
+            return FT_IO_ERROR;
+        }
         while (got < toRead) {
             int n = ftdi_read_data(context, bytes + got, int(toRead - got));
             if (n < 0) {
@@ -162,6 +188,10 @@ public:
             return FT_INVALID_HANDLE;
         }
         const auto* bytes = static_cast<const unsigned char*>(buffer);
+        Adapter& adapter = adapterOf(context);
+        if (toWrite >= kStreamedFromBytes || adapter.stream) {
+            return writeStreamed(context, adapter, bytes, toWrite, written);
+        }
         DWORD sent = 0;
         while (sent < toWrite) {
             int n = ftdi_write_data(context, bytes + sent, int(toWrite - sent));
@@ -219,6 +249,9 @@ public:
                                              : BITMODE_RESET;
         if (ftdi_set_bitmode(context, mask, ftdiMode) < 0)
             return FT_IO_ERROR;
+        Adapter& adapter = adapterOf(context);
+        adapter.stream.reset();
+        adapter.received.clear();
         return ftdi_tcioflush(context) < 0 ? FT_IO_ERROR : FT_OK;
     }
 
@@ -250,15 +283,47 @@ private:
         return found == open_.end() ? 0 : found->second.readTimeoutMs;
     }
 
-    struct OpenAdapter {
+    // What the chip reads back arrives in the stream's IN transfers while the write goes on,
+    // for the read that follows.
+    struct Adapter {
         std::string serial;
-        ULONG readTimeoutMs;
+        ULONG readTimeoutMs = 1000;
+        std::deque<uint8_t> received;  // before anything libftdi has not handed out yet
+        std::unique_ptr<BitBangStream> stream;
     };
+
+    // A handle is worked by one thread at a time; the lock guards only the list, whose entries
+    // stay where they are while others come and go.
+    Adapter& adapterOf(ftdi_context* context) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return open_[context];
+    }
+
+    FT_STATUS writeStreamed(ftdi_context* context, Adapter& adapter, const unsigned char* bytes,
+                            DWORD toWrite, DWORD* written) {
+        if (!adapter.stream) {
+            // What libftdi holds from an earlier read came first on the wire.
+            std::vector<unsigned char> held(context->readbuffer_remaining);
+            const int n = held.empty() ? 0 : ftdi_read_data(context, held.data(), int(held.size()));
+            adapter.received.insert(adapter.received.end(), held.begin(),
+                                    held.begin() + std::max(n, 0));
+            adapter.stream = std::make_unique<BitBangStream>(
+                // libftdi names endpoints from the chip's side: in_ep takes the host's bytes.
+                context->usb_ctx, context->usb_dev, uint8_t(context->in_ep),
+                uint8_t(context->out_ep), int(context->max_packet_size), adapter.received);
+        }
+        const size_t taken =
+            adapter.stream->write(bytes, toWrite, unsigned(context->usb_write_timeout));
+        if (written) {
+            *written = DWORD(taken);
+        }
+        return taken == toWrite && adapter.stream->healthy() ? FT_OK : FT_IO_ERROR;
+    }
 
     AdapterChoice choice_;
     mutable std::mutex mutex_;
     std::string openedSerial_;
-    std::map<ftdi_context*, OpenAdapter> open_;
+    std::map<ftdi_context*, Adapter> open_;
 };
 }  // namespace
 

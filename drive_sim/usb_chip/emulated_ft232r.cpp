@@ -1,6 +1,7 @@
 // The usbdevfs side of the emulated chip: the mocked sysfs device with its descriptors, and the
 // ioctls libusb sends to its node. URBs are kept as the client's memory blocks and handed back
-// on reap; IN transfers wait in the queue until the chip sends.
+// on reap; bulk transfers wait in the queue until the chip has taken or sent their bytes. The
+// chip runs on the wall clock, caught up at every ioctl.
 #include "emulated_ft232r.h"
 
 #include <linux/usbdevice_fs.h>
@@ -13,7 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
+#include <list>
 #include <mutex>
 
 namespace drive_sim {
@@ -60,7 +61,18 @@ struct Urb {
     UMockdevIoctlData* block = nullptr;   // the client's usbdevfs_urb, referenced
     UMockdevIoctlData* buffer = nullptr;  // its data buffer, owned by `block`
     bool done = false;
+    bool atChip = false;  // a bulk transfer the chip works on
+    BulkTransfer bulk;
     usbdevfs_urb* fields() const { return reinterpret_cast<usbdevfs_urb*>(block->data); }
+    // A bulk transfer the chip finished, with its length.
+    bool finishedAtChip() {
+        if (atChip && bulk.done) {
+            fields()->actual_length = bulk.actual;
+            done = true;
+            atChip = false;
+        }
+        return done;
+    }
 };
 }  // namespace
 
@@ -71,9 +83,9 @@ struct EmulatedFt232r::Impl {
     mutable std::mutex mutex;
     SimulatedDrive drive;
     Ft232rChip chip;
-    std::deque<Urb> urbs;
-    int device = 2;  // the device number on bus 1
-    int port = 1;    // the root hub's port
+    std::list<Urb> urbs;  // the chip keeps pointers to their transfers
+    int device = 2;       // the device number on bus 1
+    int port = 1;         // the root hub's port
     long transfersToUnplug = -1;
     long bulkTransfers = 0;  // submitted since the chip appeared
     bool unplugged = false;
@@ -97,6 +109,9 @@ struct EmulatedFt232r::Impl {
         const gulong request = umockdev_ioctl_client_get_request(client);
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
         int error = 0;
+        if (!unplugged) {
+            chip.advance(Ft232rChip::Clock::now());
+        }
         if (unplugged) {
             error = request == USBDEVFS_REAPURBNDELAY && reap(arg) ? 0 : ENODEV;
         } else if (request == USBDEVFS_GET_CAPABILITIES) {
@@ -191,10 +206,13 @@ struct EmulatedFt232r::Impl {
         }
         if (error) {
             umockdev_ioctl_data_unref(urb.block);
-        } else {
-            urbs.push_back(urb);
+            return error;
         }
-        return error;
+        urbs.push_back(urb);
+        if (urbs.back().atChip) {
+            chip.submit(urbs.back().bulk, Ft232rChip::Clock::now());
+        }
+        return 0;
     }
 
     int start(Urb& urb) {
@@ -214,33 +232,25 @@ struct EmulatedFt232r::Impl {
         } else if (fields->type == USBDEVFS_URB_TYPE_CONTROL &&
                    fields->buffer_length >= kSetupBytes) {
             uint8_t* bytes = urb.buffer->data;
-            int sent =
-                chip.control(bytes, bytes + kSetupBytes, fields->buffer_length - kSetupBytes);
+            int sent = chip.control(bytes, bytes + kSetupBytes, fields->buffer_length - kSetupBytes,
+                                    Ft232rChip::Clock::now());
             fields->status = sent < 0 ? -EPIPE : 0;
             fields->actual_length = std::max(sent, 0);
             urb.done = true;
-        } else if (fields->type == USBDEVFS_URB_TYPE_BULK && fields->endpoint == kBulkOut) {
-            chip.bulkOut(urb.buffer->data, fields->buffer_length);
-            fields->actual_length = fields->buffer_length;
-            urb.done = true;
-        } else if (fields->type != USBDEVFS_URB_TYPE_BULK || fields->endpoint != kBulkIn) {
+        } else if (fields->type == USBDEVFS_URB_TYPE_BULK &&
+                   (fields->endpoint == kBulkOut || fields->endpoint == kBulkIn)) {
+            urb.atChip = true;
+            urb.bulk = {urb.buffer->data, fields->buffer_length, fields->endpoint == kBulkIn};
+        } else {
             return EINVAL;
         }
         return 0;
     }
 
-    // Hands the oldest finished URB back, first letting a waiting IN transfer take what the
-    // chip sends now.
+    // Hands the oldest finished URB back.
     bool reap(UMockdevIoctlData* arg) {
-        for (Urb& urb : urbs) {
-            usbdevfs_urb* fields = urb.fields();
-            if (!urb.done && fields->endpoint == kBulkIn && !unplugged) {
-                int length = chip.bulkIn(urb.buffer->data, fields->buffer_length);
-                urb.done = length >= 0;
-                fields->actual_length = std::max(length, 0);
-            }
-        }
-        auto finished = std::find_if(urbs.begin(), urbs.end(), [](const Urb& u) { return u.done; });
+        auto finished =
+            std::find_if(urbs.begin(), urbs.end(), [](Urb& u) { return u.finishedAtChip(); });
         if (finished == urbs.end()) {
             return false;
         }
@@ -260,11 +270,13 @@ struct EmulatedFt232r::Impl {
     int discard(UMockdevIoctlData* arg) {
         // The argument is the client's address of the URB to cancel.
         const gulong address = *reinterpret_cast<gulong*>(arg->data);
+        // A bulk transfer ends with the bytes the chip took or sent so far, as the kernel ends
+        // a transfer whose time-out ran out.
         for (Urb& urb : urbs) {
-            if (urb.block->client_addr == address && !urb.done) {
+            if (urb.block->client_addr == address && !urb.finishedAtChip()) {
+                chip.cancel(urb.bulk, Ft232rChip::Clock::now());
+                urb.finishedAtChip();
                 urb.fields()->status = -ENOENT;
-                urb.fields()->actual_length = 0;
-                urb.done = true;
                 return 0;
             }
         }
@@ -274,11 +286,13 @@ struct EmulatedFt232r::Impl {
     // Everything in flight ends as the kernel ends it when a device goes away.
     void unplug() {
         unplugged = true;
+        chip.dropTransfers();
         for (Urb& urb : urbs) {
             if (!urb.done) {
                 urb.fields()->status = -ESHUTDOWN;
                 urb.fields()->actual_length = 0;
                 urb.done = true;
+                urb.atChip = false;
             }
         }
     }
@@ -381,6 +395,11 @@ void EmulatedFt232r::unplugAtTransfer(long count) {
 long EmulatedFt232r::bulkTransfers() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     return impl_->bulkTransfers;
+}
+
+long EmulatedFt232r::bytesClocked() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->chip.bytesClocked();
 }
 
 bool EmulatedFt232r::pulledOut() const {

@@ -48,6 +48,8 @@ public:
     // pulled it out included; and whether it is pulled out now.
     long bulkTransfers() const;
     bool pulledOut() const;
+    // Bytes the chip has put on the pins since it last appeared.
+    long bytesClocked() const;
 
     // Whether the kernel's serial driver holds the interface (see ChipOptions).
     bool kernelDriverBound() const;

@@ -1,6 +1,8 @@
-// The FT232R as its USB end sees it: the vendor requests of the FTDI protocol, the receive FIFO
-// with its latency timer, and the synchronous bit-bang port wired to a simulated drive.
-// No USB plumbing here; emulated_ft232r.h puts the chip on a mocked usbdevfs bus.
+// The FT232R as its USB end sees it: the vendor requests of the FTDI protocol, its two buffers
+// (128 bytes from the host, 256 for the host) with the latency timer, and the synchronous
+// bit-bang port wired to a simulated drive. The chip runs on a time the caller gives, so tests
+// can drive it on a clock of their own. No USB plumbing here; emulated_ft232r.h puts the chip on
+// a mocked usbdevfs bus.
 #pragma once
 
 #include <chrono>
@@ -35,10 +37,16 @@ struct ChipOptions {
     std::set<uint8_t> haltedEndpoints;
     // The kernel's serial driver holds the interface until the host detaches it.
     bool kernelDriverBound = false;
-    // The byte clock: microseconds between two bytes clocked onto the pins. Zero clocks every
-    // byte the moment it arrives; otherwise a word's bytes come back one by one, so the latency
-    // timer may run out in the middle of a word and send part of it.
+    // The byte clock: microseconds between two bytes clocked onto the pins, when byteClock is
+    // Fixed. Zero clocks every byte the moment it arrives and the host-to-chip buffer has it;
+    // otherwise a word's bytes come back one by one, so the latency timer may run out in the
+    // middle of a word and send part of it.
     double microsecondsPerByte = 0;
+    // Where the byte clock comes from: the setting above, or the baud rate of the divisor the
+    // host set, read as 16 bytes per baud or as one byte per four baud (which one a real chip
+    // does in synchronous bit-bang is what a first test on hardware should measure).
+    enum class ByteClock { Fixed, SixteenPerBaud, QuarterBaud };
+    ByteClock byteClock = ByteClock::Fixed;
     // How long after the clock's falling edge the drive puts its reply bit on D1. The chip reads
     // that bit with the next byte, one byte time after the edge, so the reply decodes only while
     // this is below microsecondsPerByte.
@@ -66,19 +74,42 @@ enum : uint8_t {
     kFtdiReadPins = 0x0C,
 };
 
+// A bulk transfer while the chip works on it: an OUT transfer is done once all its bytes are in
+// the host-to-chip buffer, an IN transfer once it is full or the chip sent a short packet.
+// `data` is the host's buffer; it must stay valid until the transfer is done or dropped.
+struct BulkTransfer {
+    uint8_t* data = nullptr;
+    int length = 0;
+    bool in = false;
+    int actual = 0;
+    bool done = false;
+};
+
 class Ft232rChip {
 public:
+    using Clock = std::chrono::steady_clock;
+
+    static constexpr int kHostToChipBytes = 128;
+    static constexpr int kChipToHostBytes = 256;
+
     Ft232rChip(SimulatedDrive& drive, ChipOptions options);
 
+    // Everything the chip did up to `now`: OUT packets taken while the host-to-chip buffer has
+    // room for them, one byte clocked per byte time while the chip-to-host buffer has room for
+    // its read-back (else the clock stops), and 64-byte IN packets (two modem-status bytes,
+    // then up to 62 data bytes) into the oldest waiting IN transfer when 62 bytes wait or the
+    // latency timer, restarted at every packet, ran out. Times before the last one count as it.
+    void advance(Clock::time_point now);
     // A control transfer: the 8 setup bytes, then `data` of `length` bytes. Returns how many
     // data bytes went back to the host (IN requests), or -1 when the chip stalls the request.
-    int control(const uint8_t* setup, uint8_t* data, int length);
-    // Bytes from the host on the bulk OUT endpoint.
-    void bulkOut(const uint8_t* data, int length);
-    // Fills an IN transfer of `capacity` bytes with 64-byte packets (two modem-status bytes,
-    // then up to 62 data bytes) when the chip sends now: a full buffer's worth of data waits,
-    // or the latency timer ran out. Returns the length, or -1 when the host must wait.
-    int bulkIn(uint8_t* buffer, int capacity);
+    int control(const uint8_t* setup, uint8_t* data, int length, Clock::time_point now);
+    // The host's bulk transfer, worked on in order behind those of its direction.
+    void submit(BulkTransfer& transfer, Clock::time_point now);
+    // The host gives up on a transfer (its time-out ran out): it ends with the bytes taken or
+    // sent so far.
+    void cancel(BulkTransfer& transfer, Clock::time_point now);
+    // The transfers are gone with the USB connection; the chip forgets them, unfinished.
+    void dropTransfers();
 
     // The chip on the bus again after losing its USB power: it starts as a fresh chip (no bit
     // mode, default latency timer, nothing waiting, the kernel's serial driver bound). The drive
@@ -87,23 +118,35 @@ public:
 
     const std::vector<VendorRequest>& vendorRequests() const { return requests_; }
     ChipOptions& options() { return options_; }
+    // The time a byte takes on the pins, by the options and the divisor set.
+    double byteMicroseconds() const;
+    // Bytes put on the pins since the chip appeared.
+    long bytesClocked() const { return bytesClocked_; }
 
 private:
     int standardRequest(const uint8_t* setup, uint8_t* data, int length);
     int vendorRequest(const VendorRequest& request, uint8_t* data, int length);
     int stringDescriptor(int index, uint8_t* data, int length) const;
 
+    // The steps of advance at one instant; each returns whether it changed anything.
+    bool takeOutPackets();
+    bool sendInPackets(Clock::time_point at);
+    bool latencyTimerRanOut(Clock::time_point at) const;
+    void clockByte(Clock::time_point at);
+
     ChipOptions options_;
     BitBangPort port_;
     uint8_t latencyMs_ = 16;
-    using Clock = std::chrono::steady_clock;
-    struct ReadByte {
-        uint8_t byte;
-        Clock::time_point clocked;  // when the byte clock reaches it
-    };
-    std::deque<ReadByte> fifo_;   // bytes for the host, clocked or still to be
-    Clock::time_point nextByte_;  // the earliest time the byte clock takes another byte
-    Clock::time_point lastPacket_;
+    uint16_t baudValue_ = 0x4138;  // 9600 baud, as the chip starts
+    uint16_t baudIndex_ = 0;
+    std::deque<uint8_t> hostToChip_;
+    std::deque<uint8_t> chipToHost_;
+    std::deque<BulkTransfer*> outTransfers_;
+    std::deque<BulkTransfer*> inTransfers_;
+    Clock::time_point now_;         // how far the chip has run
+    Clock::time_point nextByte_;    // the earliest time the byte clock takes another byte
+    Clock::time_point lastPacket_;  // the latency timer's start
+    long bytesClocked_ = 0;
     std::vector<VendorRequest> requests_;
 };
 
