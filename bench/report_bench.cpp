@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "adapter_alarm.h"
-#include "command_line_front_end.h"
+#include "exit_codes.h"
 #include "line_figures.h"
 #include "report_pages.h"
 #include "run_records.h"

@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include "drive_link.h"
-#include "flash_procedure.h"
+#include "flash_time.h"
 #include "link_check.h"
 #include "sim_fixture.h"
 #include "sim_options.h"

@@ -16,7 +16,7 @@
 #include <memory>
 #include <utility>
 
-#include "command_line_front_end.h"
+#include "exit_codes.h"
 #include "journal_log.h"
 #include "json_line.h"
 #include "progress.h"

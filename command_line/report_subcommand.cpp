@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "atomic_file.h"
-#include "command_line_front_end.h"
+#include "exit_codes.h"
 #include "line_figures.h"
 #include "report_pages.h"
 #include "run_records.h"

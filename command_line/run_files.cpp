@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "command_line_front_end.h"
+#include "exit_codes.h"
 #include "replacing_write.h"
 
 namespace command_line {

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "command_line_front_end.h"
+#include "exit_codes.h"
 #include "journal_log.h"
 #include "json_line.h"
 #include "regular_file.h"

@@ -1,20 +1,14 @@
 // One attempt at a unit, as every front end that works units files it: `tressel flash --unit`
-// and each tile of the flashing station. The same flash, the same record, the same retry rule,
-// so that the line report reads them all alike.
+// and each tile of the flashing station. The same record, the same retry rule, so that the line
+// report reads them all alike.
 #pragma once
 
 #include <QJsonObject>
 #include <QString>
 
 #include "command_line.h"
-#include "command_line_front_end.h"
 
 namespace command_line {
-
-// Open firmware file, Connect and Flash firmware, in the order a script can check them; the
-// first that does not succeed ends the attempt with its failure.
-SubcommandResult flashImageFile(const QString& file, FlasherCommandLine& frontEnd,
-                                drive_link::Link& link);
 
 // A lost link, a drive that did not answer or a check that failed may be the line's noise or a
 // drive that needed a power cycle: worth the whole run again. A refused file or command line

@@ -24,16 +24,6 @@ bool imageCanBeFlashed(FlasherFrontEnd& frontEnd, const FirmwareImage& image);
 drive_link::Outcome flashImage(drive_link::Link& link, FlasherFrontEnd& frontEnd,
                                const FirmwareImage& image);
 
-// The frames Flash firmware (flashImage and the link check after it) sends for an image of
-// `packetCount` packets when the bootloader is idle at its first look after the erase and after
-// each packet; every poll while it is still busy adds four. With a measured time per frame this
-// is what a flash costs on the link.
-int framesToFlash(int packetCount);
-// What a flash of `packetCount` packets costs on the link, from the time of a frame sent in a
-// packet's run and of a frame whose answer is waited for (the same on the standard link; on the
-// fast link the run's frames are streamed).
-double secondsToFlash(int packetCount, double msPerRunFrame, double msPerAnsweredFrame);
-
 // Polls the bootloader until its busy bits clear. Done when it became idle; a lost link when the
 // link was reported lost; the drive failed, after its box, when the bootloader left the busy
 // state in another state or stayed busy too long.

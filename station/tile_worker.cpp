@@ -8,8 +8,11 @@
 #include <atomic>
 #include <condition_variable>
 
-#include "command_line_front_end.h"
+#include "command_line_report.h"
 #include "drive_link.h"
+#include "exit_codes.h"
+#include "flash_subcommand.h"
+#include "flasher_command_line.h"
 #include "provider.h"
 #include "run_record.h"
 #include "unit_attempt.h"

@@ -2,7 +2,8 @@
 #pragma once
 
 #include "command_line.h"
-#include "command_line_front_end.h"
+#include "exit_codes.h"
+#include "morvane_command_line.h"
 #include "morvane_workflows.h"
 
 namespace command_line {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "command_line_front_end.h"
+#include "exit_codes.h"
 #include "job_file.h"
 #include "run_record.h"
 #include "startup.h"

@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "command_line_front_end.h"
+#include "exit_codes.h"
 #include "line_figures.h"
 #include "station_tile.h"
 

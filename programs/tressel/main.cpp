@@ -1,15 +1,13 @@
 // tressel: the firmware flasher for KMR drives in bootloader mode.
 #include "command_line.h"
-#include "command_line_front_end.h"
+#include "flash_subcommand.h"
 #include "flasher_window.h"
 #include "link_test.h"
 #include "program_versions.h"
 #include "report_subcommand.h"
 #include "startup.h"
 #include "station_program.h"
-#include "unit_attempt.h"
 
-using command_line::FlasherCommandLine;
 using command_line::hasSubcommand;
 using command_line::runSubcommand;
 using command_line::Subcommand;
@@ -20,24 +18,9 @@ using drive_link::LinkDialect;
 using startup::ProgramInfo;
 using startup::runProgram;
 
-namespace {
-SubcommandResult flash(const SubcommandCall& call) {
-    FlasherCommandLine frontEnd(call.argument, call.powerCycleWaitSeconds);
-    return command_line::flashImageFile(call.argument, frontEnd, call.link);
-}
-}  // namespace
-
 int main(int argc, char** argv) {
-    Subcommand flashImage{"flash",
-                          "IMAGE.vlf",
-                          "erase, write and verify the drive's flash with the image",
-                          flash,
-                          {command_line::kRetriesOption}};
-    flashImage.namedFiles = [](const QCommandLineParser& parser) {
-        return std::vector<command_line::NamedFile>{
-            {"IMAGE.vlf", parser.positionalArguments().value(1), command_line::NamedFile::Read}};
-    };
-    const std::vector<Subcommand> subcommands{flashImage, command_line::linkTestSubcommand(),
+    const std::vector<Subcommand> subcommands{command_line::flashSubcommand(),
+                                              command_line::linkTestSubcommand(),
                                               command_line::reportSubcommand()};
     // The station is a window: its line is in the help, not among the subcommands.
     const std::string help = subcommandHelp("tressel", subcommands) +

@@ -8,6 +8,7 @@
 #include "bootloader.h"
 #include "drive_link.h"
 #include "flash_procedure.h"
+#include "flash_time.h"
 #include "flasher_workflows.h"
 #include "output_capture.h"
 #include "process_state.h"

@@ -2,7 +2,7 @@
 // installs the drive: refused with a reason and exit code 2, or a subcommand of the list with its
 // argument and every value in range. --unit-from's path is the unit (refused if it starts "x").
 #include "command_line.h"
-#include "command_line_front_end.h"
+#include "exit_codes.h"
 #include "fuzz_check.h"
 #include "unit_label.h"
 

@@ -16,10 +16,17 @@ set(may_include_startup startup drive_link d2xx drive_sim files terminal_text)
 # The workflows: no window, no dialog, no widget of ours (and no Qt Widgets header, below).
 set(may_include_config_tool config_tool tuning drive_link files)
 set(may_include_flasher flasher drive_link files)
-set(may_include_command_line command_line line_report startup drive_link d2xx config_tool tuning flasher
+# What both programs' subcommands share knows neither program's workflows; each program's
+# subcommands sit above it in a folder of their own.
+set(may_include_command_line command_line line_report startup drive_link d2xx files terminal_text)
+set(may_include_command_line_morvane command_line_morvane command_line line_report startup drive_link
+    config_tool tuning files terminal_text)
+set(may_include_command_line_tressel command_line_tressel command_line line_report startup drive_link
+    flasher files terminal_text)
+set(may_include_command_line_link_test command_line_link_test command_line startup drive_link flasher
     files terminal_text)
 # The station's job and tiles sit on the command line's run records.
-set(may_include_station station command_line flasher drive_link d2xx files terminal_text)
+set(may_include_station station command_line command_line_tressel flasher drive_link d2xx files terminal_text)
 # The line report reads logs and draws pages: nothing of ours but itself, the escaping of the
 # fields it prints, and Qt Core.
 set(may_include_line_report line_report terminal_text)
@@ -29,18 +36,20 @@ set(may_include_gui_response gui_response gui_common config_tool tuning drive_li
 set(may_include_gui_morvane gui_morvane gui_response gui_common config_tool tuning drive_link files)
 set(may_include_gui_tressel gui_tressel gui_common flasher drive_link files)
 # The station's window: its tiles over the workers, the line report's figures for the strip.
-set(may_include_gui_station gui_station gui_common station command_line line_report startup drive_link files
+set(may_include_gui_station gui_station gui_common station command_line command_line_tressel line_report startup drive_link files
     terminal_text)
-set(may_include_programs programs command_line startup drive_link d2xx config_tool tuning flasher
+set(may_include_programs programs command_line command_line_morvane command_line_tressel
+    command_line_link_test startup drive_link d2xx config_tool tuning flasher
     gui_common gui_morvane gui_tressel gui_station files)
 # The tuning assistant is plain C++: nothing of ours but itself, and no Qt.
 set(may_include_tuning tuning)
 set(product_folders files terminal_text d2xx drive_sim drive_link startup config_tool tuning flasher
-    command_line line_report station gui_common gui_response gui_morvane gui_tressel gui_station
+    command_line command_line_morvane command_line_tressel
+    command_line_link_test line_report station gui_common gui_response gui_morvane gui_tressel gui_station
     programs)
 # The floors below the windows: none of them includes a Qt Widgets header or a generated form.
 set(widgetless_folders files terminal_text d2xx drive_sim drive_link config_tool tuning flasher
-    command_line line_report station)
+    command_line command_line_morvane command_line_tressel command_line_link_test line_report station)
 set(widget_header "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|Q(Widget|Dialog|MessageBox|MainWindow|Application|AbstractButton|PushButton|Label|LineEdit|SpinBox|DoubleSpinBox|CheckBox|ComboBox|FileDialog|ProgressBar|StatusBar|Layout|BoxLayout|GridLayout|TableWidget|TreeWidget|Style)[>\"]|ui_[a-z_]+\\.h)")
 
 # Only these may speak frames on the link or name the drive's command codes.
@@ -55,6 +64,8 @@ function(room_of source result)
         set(${result} tuning PARENT_SCOPE)
     elseif(source MATCHES "^command_line/line_report/")
         set(${result} line_report PARENT_SCOPE)
+    elseif(source MATCHES "^command_line/([^/]+)/")
+        set(${result} command_line_${CMAKE_MATCH_1} PARENT_SCOPE)
     elseif(source MATCHES "^gui/([^/]+)/")
         set(${result} gui_${CMAKE_MATCH_1} PARENT_SCOPE)
     else()

@@ -4,9 +4,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "command_line_front_end.h"
+#include "command_line_report.h"
 #include "connect_probe.h"
-#include "flash_procedure.h"
+#include "exit_codes.h"
+#include "flash_time.h"
 #include "link_check.h"
 
 namespace command_line {
