@@ -4,7 +4,9 @@
 // Connect and the response dialog as a 200 % screen shows them, in docs/scale-2/.
 //   QT_QPA_PLATFORM=offscreen take_screenshots [--scale=2] docs
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "compare_dialog.h"
 #include "morvane.h"
@@ -49,6 +51,14 @@ int main(int argc, char** argv) {
     window.ui.axisTabs->setCurrentIndex(0);
     window.ui.span_100_ms->trigger();
     window.ui.testButton->click();
+    // The axis is identified off the GUI thread; the picture shows its result.
+    if (auto* identified = window.plotDialog.findChild<QLabel*>("identifiedLabel")) {
+        for (int waited = 0; identified->text().startsWith("Identifying") && waited < 30000;
+             waited += 10) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(10);
+        }
+    }
     if (auto* bandwidth = window.plotDialog.findChild<QDoubleSpinBox*>("bandwidthBox")) {
         bandwidth->setValue(kPicturedBandwidthHz);
     }

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
+#include <QThreadPool>
 #include <cmath>
 
 #include "plot.h"
@@ -41,13 +43,36 @@ void TuningPanel::runKept(const StepCapture& capture) {
         putIn_.reset();
     }
     run_ = capture;
-    tuned_ = proposeForRun(run_, form_.bandwidthBox->value(), form_.dampingBox->value());
+    tuned_ = TuningProposal{};
+    identifying_ = true;
+    form_.identifiedLabel->setText(text("Identifying the axis..."));
+    form_.putIntoFormButton->setEnabled(false);
+    const int run = ++runsKept_;
+    const double bandwidthHz = form_.bandwidthBox->value();
+    const double damping = form_.dampingBox->value();
+    const QPointer<TuningPanel> panel(this);
+    QThreadPool::globalInstance()->start([panel, run, capture, bandwidthHz, damping] {
+        const TuningProposal tuned = proposeForRun(capture, bandwidthHz, damping);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [panel, run, tuned] {
+                if (panel && run == panel->runsKept_) {
+                    panel->identified(tuned);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TuningPanel::identified(const TuningProposal& tuned) {
+    identifying_ = false;
+    tuned_ = tuned;
     form_.identifiedLabel->setText(identifiedText(tuned_.identified));
     propose();
 }
 
 void TuningPanel::propose() {
-    if (!tuned_.identified.usable) {
+    if (identifying_ || !tuned_.identified.usable) {
         form_.proposalLabel->clear();
         form_.putIntoFormButton->setEnabled(false);
         form_.posPlot->predictedCurve.clear();

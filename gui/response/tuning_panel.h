@@ -22,11 +22,15 @@ public:
     TuningPanel(Ui::PlotDialog& form, PutIntoForm putIntoForm);
 
     // The newest run with its figures: checked against the gains put into the form when it ran
-    // with them, then identified for the next proposal.
+    // with them, then identified for the next proposal. The identification takes a noticeable
+    // part of a second: it runs on a pool thread and its result is shown when it arrives, the
+    // window answering meanwhile. A newer run makes an older identification's result moot.
     void runKept(const StepCapture& capture);
+    bool identifying() const { return identifying_; }
     const tuning::Proposal& proposal() const { return tuned_.proposal; }
 
 private:
+    void identified(const TuningProposal& tuned);
     void propose();
     void showCheck(const TuningCheck& check, const tuning::Proposal& proposal);
 
@@ -35,6 +39,8 @@ private:
     StepCapture run_;
     TuningProposal tuned_;
     std::optional<TuningProposal> putIn_;  // awaiting a run with its gains
+    int runsKept_ = 0;                     // the identification shown belongs to the newest
+    bool identifying_ = false;
 };
 
 }  // namespace response

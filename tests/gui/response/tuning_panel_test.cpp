@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QPushButton>
+#include <QTest>
 
 #include "plot.h"
 #include "simulated_step.h"
@@ -40,6 +41,11 @@ StepCapture dialogRun(const tuning::DriveGains& gains,
 }
 }  // namespace
 
+// The identification comes back through the event loop, as in the dialog.
+bool identificationArrives(const TuningPanel& panel) {
+    return QTest::qWaitFor([&] { return !panel.identifying(); }, 30000);
+}
+
 TEST(TuningPanel, ProposesPredictsPutsIntoTheFormAndComparesTheNextRun) {
     QDialog dialog;
     Ui::PlotDialog form;
@@ -47,6 +53,8 @@ TEST(TuningPanel, ProposesPredictsPutsIntoTheFormAndComparesTheNextRun) {
     tuning::DriveGains putIn;
     TuningPanel panel(form, [&](int, const tuning::DriveGains& gains) { putIn = gains; });
     panel.runKept(dialogRun({650, 120, 700}));
+    EXPECT_FALSE(form.putIntoFormButton->isEnabled());  // nothing to put in while identifying
+    ASSERT_TRUE(identificationArrives(panel));
     EXPECT_TRUE(form.identifiedLabel->text().contains("inertia"))
         << form.identifiedLabel->text().toStdString();
     EXPECT_GT(form.posPlot->predictedCurve.size(), 400);
@@ -59,6 +67,7 @@ TEST(TuningPanel, ProposesPredictsPutsIntoTheFormAndComparesTheNextRun) {
     EXPECT_GT(putIn.p, 650);
 
     panel.runKept(dialogRun(putIn));
+    ASSERT_TRUE(identificationArrives(panel));
     EXPECT_TRUE(form.checkLabel->text().startsWith("Predicted against measured (matches)"))
         << form.checkLabel->text().toStdString();
 
@@ -75,6 +84,7 @@ TEST(TuningPanel, ShowsTheWarningBesideAModelTakenFromAClampedRun) {
     drive_sim::ServoTuning clamped = simulated_step::factoryAxis();
     clamped.peakCurrentMa = 1500;  // below the injection itself
     panel.runKept(dialogRun({650, 120, 700}, clamped));
+    ASSERT_TRUE(identificationArrives(panel));
     const QString shown = form.identifiedLabel->text();
     EXPECT_TRUE(shown.contains("inertia") && shown.contains("peak-current clamp"))
         << shown.toStdString();
