@@ -17,7 +17,6 @@ using drive_link::Outcome;
 using drive_link::reportLinkError;
 
 namespace {
-std::chrono::milliseconds idleLimit = kDefaultIdleTimeLimit;
 
 constexpr int kPacketStatusMs = 5000;
 
@@ -83,10 +82,6 @@ Outcome writePacket(Link& link, FlasherFrontEnd& frontEnd, const FirmwareImage& 
 }
 }  // namespace
 
-void setIdleTimeLimit(std::chrono::milliseconds limit) {
-    idleLimit = limit;
-}
-
 Outcome waitForIdle(Link& link, FlasherFrontEnd& frontEnd) {
     printLine(link, "Idle\n");
     bool error = false;
@@ -98,6 +93,7 @@ Outcome waitForIdle(Link& link, FlasherFrontEnd& frontEnd) {
     }
     uint16_t faultBits = 0;  // stays 0 when the bootloader was idle at the first look
 
+    const std::chrono::milliseconds idleLimit = frontEnd.idleTimeLimit();
     const auto started = std::chrono::steady_clock::now();
     while (status.busy()) {
         const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(

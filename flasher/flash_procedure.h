@@ -31,7 +31,5 @@ drive_link::Outcome waitForIdle(drive_link::Link& link, FlasherFrontEnd& frontEn
 
 // An erase takes a few seconds at most and a packet milliseconds; a bootloader still busy after
 // this long is not coming back, and the user is told to restart it instead of watching a hang.
-constexpr std::chrono::milliseconds kDefaultIdleTimeLimit{30000};
-void setIdleTimeLimit(std::chrono::milliseconds limit);
 
 }  // namespace flasher

@@ -2,9 +2,14 @@
 // name, the offer of the next step, and the moments each packet and the verification start.
 #pragma once
 
+#include <chrono>
+
 #include "front_end.h"
 
 namespace flasher {
+
+// The bootloader's longest erase, with room to spare.
+constexpr std::chrono::milliseconds kDefaultIdleTimeLimit{30000};
 
 class FlasherFrontEnd : public drive_link::FrontEnd {
 public:
@@ -23,6 +28,9 @@ public:
     // Asked before every packet: the user wants the flash to end here. It then ends between two
     // packets, never inside one, and the drive is left without working firmware.
     virtual bool stopBeforeNextPacket() { return false; }
+    // How long the bootloader may stay busy (erasing, programming) before the flash gives up on
+    // it; a test of a bootloader that never ends its erase needs no half minute.
+    virtual std::chrono::milliseconds idleTimeLimit() { return kDefaultIdleTimeLimit; }
 
 protected:
     ~FlasherFrontEnd() = default;

@@ -69,6 +69,8 @@ public:
     void imageAccepted() override { record_("image accepted"); }
     void setFlashing(bool flashing) override { record_(flashing ? "flashing" : "flashing over"); }
     void packetStarted(int, int) override { record_("packet hook"); }
+    std::chrono::milliseconds idleTimeLimit() override { return idleLimit; }
 
     QString fileAnswer;
+    std::chrono::milliseconds idleLimit = flasher::kDefaultIdleTimeLimit;
 };

@@ -149,11 +149,11 @@ QString flashFaults() {
     s.run("flash, status 0 after the erase", flashFirmware);
     installed->settings().unexpectedStatusAfterBusy = false;
     installed->settings().busyForever = true;
-    setIdleTimeLimit(std::chrono::milliseconds(0));
+    s.ui.idleLimit = std::chrono::milliseconds(0);
     s.run("connect", connectBootloader);
     s.run("flash, erase never ends", flashFirmware);
     installed->settings().busyForever = false;
-    setIdleTimeLimit(kDefaultIdleTimeLimit);
+    s.ui.idleLimit = flasher::kDefaultIdleTimeLimit;
     s.run("connect", connectBootloader);
     // Connect takes 11 frames; then 25, 1, 1, the setup word, the erase, and the wait's 1, 1.
     s.adapter.faults().bitSlipAtFrame = 11 + 3 + 2 + 1;
