@@ -85,10 +85,8 @@ void configurationProgram(double usPerByte, const LinkSettings& settings, bool w
     Row step;
     if (withStepTest) {
         ui.spanMs = 100;
-        // The test's own waits are the drive's time, not the link's.
-        response::setResponseSleep([](unsigned long) {});
+        ui.recordWaits = true;  // the test's own waits are the drive's time, not the link's
         step = timed(*chip, [&] { return response::runStepTest(link, ui).outcome.succeeded(); });
-        response::setResponseSleep(nullptr);
     }
     quiet.stop();
     print("Connect", usPerByte, settings, connect);

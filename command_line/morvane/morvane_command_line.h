@@ -32,6 +32,7 @@ public:
     }
     void showCapture(const response::StepCapture&) override {}
     void keepCapture(response::StepCapture kept) override { capture = std::move(kept); }
+    response::SampleTables sampleTables() override { return response::SampleTables::InTrace; }
 
     QString settingsFile;
     int axis = 0;

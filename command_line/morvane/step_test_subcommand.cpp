@@ -21,7 +21,6 @@ using response::stepCaptureCsv;
 using response::StepFigures;
 using response::stepResultText;
 using response::StepTestOutcome;
-using response::traceSampleTables;
 
 namespace {
 const QCommandLineOption kSpanOption("span", "capture the curves over this span (ms)",
@@ -48,7 +47,6 @@ SubcommandResult stepTest(const SubcommandCall& call) {
     const QString axis = call.parser.value(kAxisOption);
     const QString span = call.parser.value(kSpanOption);
     const QString csv = call.parser.value(kCsvOption);
-    traceSampleTables(true);
     MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
     frontEnd.axis = axis.toInt() - 1;
     frontEnd.spanMs = span.toInt();

@@ -15,7 +15,6 @@ using config_tool::applySettings;
 using drive_link::Failure;
 using drive_link::Outcome;
 using response::runStepTest;
-using response::traceSampleTables;
 
 namespace {
 const QCommandLineOption kBandwidthOption(
@@ -87,7 +86,6 @@ SubcommandResult tune(const SubcommandCall& call) {
         bandwidthAsked ? call.parser.value(kBandwidthOption).toDouble() : kDefaultBandwidthHz;
     const double damping = call.parser.value(kDampingOption).toDouble();
     const bool apply = call.parser.isSet(kApplyOption);
-    traceSampleTables(true);
     MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
     frontEnd.axis = axis;
     frontEnd.spanMs = kTuningSpanMs;

@@ -1,6 +1,5 @@
 #include "step_response.h"
 
-#include <QThread>
 #include <QtGlobal>
 
 namespace response {
@@ -14,10 +13,6 @@ const ResponseSpan kSpans[] = {
     {1, 500, 0, nullptr},
 };
 
-void realSleep(unsigned long milliseconds) {
-    QThread::msleep(milliseconds);
-}
-ResponseSleep currentSleep = realSleep;
 }  // namespace
 
 const ResponseSpan& chooseResponseSpan(bool span100, bool span500, bool span2000) {
@@ -31,14 +26,6 @@ const ResponseSpan& chooseResponseSpan(bool span100, bool span500, bool span2000
         return kSpans[2];
     }
     return kSpans[3];
-}
-
-void setResponseSleep(ResponseSleep sleep) {
-    currentSleep = sleep ? sleep : realSleep;
-}
-
-void responseSleep(unsigned long milliseconds) {
-    currentSleep(milliseconds);
 }
 
 QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs) {

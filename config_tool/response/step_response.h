@@ -44,11 +44,6 @@ struct ResponseSpan {
 // The first span action that is on, in the order 100, 500, 2000 ms; the last row when none is.
 const ResponseSpan& chooseResponseSpan(bool span100, bool span500, bool span2000);
 
-// The test's waits block the GUI thread. Tests put a recorder in place of the real sleep.
-using ResponseSleep = void (*)(unsigned long milliseconds);
-void setResponseSleep(ResponseSleep sleep);  // null restores the real one
-void responseSleep(unsigned long milliseconds);
-
 QString stepResultText(uint16_t peakError, uint16_t undershoot, uint16_t settlingTimeMs);
 
 }  // namespace response

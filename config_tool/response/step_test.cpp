@@ -27,15 +27,15 @@ StepTestOutcome runStepTest(drive_link::Link& link, StepTestFrontEnd& frontEnd) 
         frontEnd.showSpanLabel(frontEnd.translate(span.label));
     }
 
-    clearScopeChannels();
-    addScopeChannel(kPositionErrorChannel);
-    addScopeChannel(kTargetCurrentChannel);
-    addScopeChannel(kAchievedCurrentChannel);
-    sendScopeChannels(link, error);
-    startScopeCapture(link, span.divider, kSamples, kCaptureSetting, error);
+    Scope scope(frontEnd.sampleTables());
+    scope.addChannel(kPositionErrorChannel);
+    scope.addChannel(kTargetCurrentChannel);
+    scope.addChannel(kAchievedCurrentChannel);
+    scope.sendChannels(link, error);
+    scope.startCapture(link, span.divider, kSamples, kCaptureSetting, error);
     const int axis = frontEnd.shownAxis();
     ferrox::startStepTest(link, axis, error);
-    responseSleep(span.firstWaitMs);
+    frontEnd.waitMilliseconds(span.firstWaitMs);
 
     StepCapture capture;
     if (span.label) {
@@ -43,14 +43,14 @@ StepTestOutcome runStepTest(drive_link::Link& link, StepTestFrontEnd& frontEnd) 
         frontEnd.paintStatusNow();  // no events run during the download
         frontEnd.downloadingScope();
         std::array<float, kSamples> samples{};
-        downloadScope(link, error, samples.data());  // the graphs are drawn whatever the checksum
+        scope.download(link, error, samples.data());  // the graphs are drawn whatever the checksum
         capture = frontEnd.runSettings(axis);
         capture.spanMs = (span.divider + 1) * kSpanMsPerDividerStep;
         capture.points = capturePoints(samples.data(), kTimePoints, currentScale);
         capture.curvesSaturated = samplesSaturated(samples.data(), kSamples);
         frontEnd.showCapture(capture);
     }
-    responseSleep(span.secondWaitMs);
+    frontEnd.waitMilliseconds(span.secondWaitMs);
 
     StepFigures figures;
     figures.peakError = getParam(link, kPeakError, error);

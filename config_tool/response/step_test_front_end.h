@@ -2,7 +2,10 @@
 // chosen time span, and where the captured runs go.
 #pragma once
 
+#include <QThread>
+
 #include "front_end.h"
+#include "scope_capture.h"
 #include "step_capture.h"
 
 namespace response {
@@ -25,6 +28,12 @@ public:
     // The scope download begins, the long part of a run with graphs; the window's status text
     // already covers it, a command line names the phase.
     virtual void downloadingScope() {}
+    // Where the download's sample table goes: a window's user has no trace, a script's standard
+    // error is for its messages.
+    virtual SampleTables sampleTables() { return SampleTables::OnStandardError; }
+    // The test's waits for the drive to capture: the real time on a drive, a line in a
+    // transcript.
+    virtual void waitMilliseconds(unsigned long milliseconds) { QThread::msleep(milliseconds); }
 
 protected:
     ~StepTestFrontEnd() = default;

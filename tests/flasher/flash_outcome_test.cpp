@@ -11,7 +11,6 @@
 #include "flash_time.h"
 #include "flasher_workflows.h"
 #include "output_capture.h"
-#include "process_state.h"
 #include "recording_front_end.h"
 #include "sim_fixture.h"
 #include "vlf_writer.h"
@@ -88,7 +87,6 @@ TEST(FlasherOutcomes, EachWayAWorkflowEndsIsItsOutcome) {
             EXPECT_EQ(failureOf(flashFirmware(link, ui, opened.image)), c.flash);
         }
     }
-    resetProcessState();
 }
 
 // The count a flash's time is estimated from is the count a flash sends, busy polls aside.
@@ -114,5 +112,4 @@ TEST(FlasherOutcomes, FramesToFlashCountsTheFramesAFlashSends) {
         EXPECT_TRUE(flashed);
         EXPECT_EQ(flashFrames, size_t(framesToFlash(int(packets))));
     }
-    resetProcessState();
 }

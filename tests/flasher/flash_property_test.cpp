@@ -10,7 +10,6 @@
 #include "firmware_image.h"
 #include "flasher_workflows.h"
 #include "output_capture.h"
-#include "process_state.h"
 #include "sim_fixture.h"
 #include "transcript.h"
 #include "vlf_writer.h"
@@ -62,7 +61,6 @@ TEST(FlashOverANoisyLine, NeverClaimsAFlashThatDidNotHappen) {
                                                  {5e-7, 5}, {5e-7, 6}, {5e-7, 7}};
     for (const auto& line : lines) {
         SCOPED_TRACE(line.second);
-        resetProcessState();
         const Flash flash =
             flashOverNoisyLine(line.first, line.second, image.words, dir.filePath("image.vlf"));
         if (flash.claimedSuccess) {
@@ -72,7 +70,6 @@ TEST(FlashOverANoisyLine, NeverClaimsAFlashThatDidNotHappen) {
             ++failures;
         }
     }
-    resetProcessState();
     EXPECT_GT(failures, 0) << "the noise must have stopped some flashes";
     EXPECT_GT(successes, 0) << "and let some through, so that both outcomes were checked";
 }

@@ -55,6 +55,14 @@ void MorvaneRecorder::showCapture(const StepCapture& capture) {
                 .arg(double(last.errorCounts)));
 }
 
+void MorvaneRecorder::waitMilliseconds(unsigned long milliseconds) {
+    if (recordWaits) {
+        record_(QString("wait %1 ms").arg(milliseconds));
+    } else {
+        MorvaneFrontEnd::waitMilliseconds(milliseconds);
+    }
+}
+
 void MorvaneRecorder::keepCapture(StepCapture capture) {
     record_(QString("kept: figures %1, %2 %3 %4")
                 .arg(capture.figuresRead ? "read" : "lost")

@@ -53,6 +53,8 @@ public:
     response::StepCapture runSettings(int runAxis) override;
     void showCapture(const response::StepCapture& capture) override;
     void keepCapture(response::StepCapture capture) override;
+    // Recorded as "wait N ms" instead of waited, where a transcript or a benchmark asks.
+    void waitMilliseconds(unsigned long milliseconds) override;
 
     config_tool::DriveSettings form;  // the form's start values
     drive_link::ConnectionRecord connection;
@@ -60,6 +62,7 @@ public:
     bool replaceAnswer = true;
     int axis = 0;
     int spanMs = 0;
+    bool recordWaits = false;
 };
 
 class FlasherRecorder : public Recording<flasher::FlasherFrontEnd> {

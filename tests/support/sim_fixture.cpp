@@ -1,13 +1,11 @@
 #include "sim_fixture.h"
 
 #include "drive_link.h"
-#include "process_state.h"
 #include "provider.h"
 #include "sim_options.h"
 
 drive_sim::SimulatedAdapter& installSimulatedDrive(
     std::unique_ptr<drive_sim::DrivePersonality> personality, drive_sim::LinkFaults faults) {
-    resetProcessState();
     auto adapter = std::make_unique<drive_sim::SimulatedAdapter>(std::move(personality),
                                                                  std::move(faults), 0.0);
     drive_sim::SimulatedAdapter& ref = *adapter;

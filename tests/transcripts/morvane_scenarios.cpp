@@ -9,7 +9,6 @@
 #include "drive_link.h"
 #include "ferrox_firmware.h"
 #include "morvane_workflows.h"
-#include "process_state.h"
 #include "scenarios.h"
 #include "sim_fixture.h"
 #include "step_response.h"
@@ -43,9 +42,8 @@ struct Session {
           ui(transcript.sink()) {
         setUpScenarioLink(link);
         ui.form = startSettings();
-        recordWaitsInto(&transcript);
+        ui.recordWaits = true;
     }
-    ~Session() { recordWaitsInto(nullptr); }
     template <class FrontEndKind, class Result>
     void run(const char* title, Result (*workflow)(FrontEndKind&)) {
         transcript.add(QString("== ") + title);
@@ -236,7 +234,6 @@ QString settingsFiles() {
 // The outcomes that no subcommand meets: what the window's workflows return besides what they
 // show (the transcripts show the rest, the subcommands' exit codes the failures).
 TEST(MorvaneOutcomes, CancelledFilesRefusedDiagnosisVersionAndFigures) {
-    resetProcessState();
     {
         Session s;
         s.link.setTraceSink(discardingTrace());
@@ -260,7 +257,6 @@ TEST(MorvaneOutcomes, CancelledFilesRefusedDiagnosisVersionAndFigures) {
             << s.transcript.text().right(200).toStdString();
         EXPECT_GT(tested.figures.settlingTimeMs, 0);
     }
-    resetProcessState();
 }
 
 std::vector<Scenario> morvaneScenarios() {

@@ -18,7 +18,6 @@ std::vector<Scenario> tresselScenarios();
 
 // The test's waits go into the transcript instead of blocking.
 class Transcript;
-void recordWaitsInto(Transcript* transcript);
 
 // The link every scenario's session works on: the dialect it asks for, in the mode the runner
 // plays the scenarios in, with its trace going into the transcript.

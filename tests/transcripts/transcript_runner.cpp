@@ -8,7 +8,6 @@
 #include <QRegularExpression>
 
 #include "output_capture.h"
-#include "process_state.h"
 #include "scenarios.h"
 #include "step_response.h"
 #include "trace.h"
@@ -18,17 +17,9 @@ using namespace drive_link;
 using namespace response;
 
 namespace {
-Transcript* waitTranscript = nullptr;
 std::string* scenarioTrace = nullptr;
 LinkSettings scenarioSettings;
-void recordWait(unsigned long milliseconds) {
-    if (waitTranscript) {
-        waitTranscript->add(QString("wait %1 ms").arg(milliseconds));
-    }
-}
-
 QString play(const Scenario& scenario) {
-    resetProcessState();
     std::string out;
     scenarioTrace = &out;
     OutputCapture capture;  // standard error, and anything that strays onto standard output
@@ -37,7 +28,6 @@ QString play(const Scenario& scenario) {
     const std::string strayOut = capture.out();
     capture.stop();
     scenarioTrace = nullptr;
-    resetProcessState();
     EXPECT_EQ(strayOut, "") << "only the trace may write to standard output";
     // A time-out's report names the time it waited, which varies.
     const QString errors =
@@ -126,9 +116,4 @@ void setUpScenarioLink(Link& link) {
 
 LinkSettings scenarioLinkSettings() {
     return scenarioSettings;
-}
-
-void recordWaitsInto(Transcript* transcript) {
-    waitTranscript = transcript;
-    setResponseSleep(transcript ? recordWait : nullptr);
 }

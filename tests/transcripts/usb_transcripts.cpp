@@ -11,7 +11,6 @@
 #include "flasher_workflows.h"
 #include "morvane_workflows.h"
 #include "output_capture.h"
-#include "process_state.h"
 #include "settings_transfer.h"
 #include "sim_fixture.h"
 #include "sim_options.h"
@@ -33,7 +32,6 @@ QString play(bool overUsb, LinkDialect dialect, Personality drive,
              const std::function<void(Link&, Recorder&)>& steps,
              const std::function<void(drive_sim::EmulatedFt232r&)>& chipHook = {},
              LinkMode mode = LinkMode::Standard) {
-    resetProcessState();
     OutputCapture quiet;
     std::unique_ptr<EmulatedAdapter> chip;
     FrameSource frames;

@@ -26,15 +26,15 @@ protected:
         dynamic_cast<drive_sim::ScopeBench&>(*bench.firmware.extension())
             .setBuffer(std::move(words));
         for (int c = 0; c < channels; ++c) {
-            addScopeChannel(c);
+            scope.addChannel(c);
         }
     }
     // Downloads `count` samples with the trace captured; true when the checksum test passed.
     bool download(int count, float* samples) {
-        scopeState.scopeSampleCount = count;
+        scope.state.scopeSampleCount = count;
         start = bench.adapter.frameLog().size();
         OutputCapture capture;
-        const bool verified = downloadScope(link, error, samples);
+        const bool verified = scope.download(link, error, samples);
         out = capture.out();
         err = capture.err();
         return verified;
@@ -45,6 +45,7 @@ protected:
     }
     FerroxBench bench;
     Link link;
+    Scope scope;
     size_t start = 0;
     bool error = false;
     std::string out;
