@@ -49,6 +49,14 @@ void CommandLineReport::askForPowerCycle(const QString& instructions) {
     reportProgress("connect");
 }
 
+void CommandLineReport::log(const QString& line) {
+    clearProgressLine();
+    const QString text = line.endsWith('\n') ? line.chopped(1) : line;
+    for (const QString& part : text.split('\n')) {
+        std::fprintf(stderr, "%s\n", qPrintable(escapedForTerminal(part)));
+    }
+}
+
 void CommandLineReport::showMessage(const QString& title, const QString& text) {
     clearProgressLine();
     if (workInterrupted()) {

@@ -20,6 +20,8 @@ public:
     void showMessage(const QString& title, const QString& text);
     // Waits for Enter on a terminal, otherwise for the --power-cycle-wait.
     void askForPowerCycle(const QString& instructions);
+    // A log line on standard error, below the progress line, made safe for a terminal.
+    void log(const QString& line);
     // The last message shown, on one line, for the result line of a failure.
     QString lastMessage() const { return lastMessage_.simplified(); }
 
@@ -43,6 +45,7 @@ public:
         report.askForPowerCycle(instructions);
     }
     void setConnected(bool isConnected) override { connection.setConnected(isConnected); }
+    void log(drive_link::LogLevel, const QString& line) override { report.log(line); }
 
     CommandLineReport report;
     drive_link::ConnectionRecord connection;

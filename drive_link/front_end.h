@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdio>
 
 namespace drive_link {
 
@@ -11,6 +12,10 @@ enum class MessageKind {
     Critical,     // rejected firmware, lost links, failed flashing
     Information,  // instructions and reports
 };
+
+// How much a log line matters. A command line prints every line, a window shows the warnings
+// and errors in its status bar as well.
+enum class LogLevel { Info, Warning, Error };
 
 // What failed, told with each message, so that a front end that must tell failures apart (a
 // script's exit code) need not read the text. A window shows only the box.
@@ -66,6 +71,13 @@ public:
     }
     // Connected: the drive operations are offered. Disconnected: only Connect and the files.
     virtual void setConnected(bool connected) = 0;
+    // A line for the log, besides the boxes the user answers: what a box only names (the status
+    // byte of a failed flash, a file's checksum), ending in a line break. The program routes it;
+    // by default it goes to standard error.
+    virtual void log(LogLevel level, const QString& line) {
+        (void)level;
+        std::fputs(line.toLocal8Bit().constData(), stderr);
+    }
 
 protected:
     ~FrontEnd() = default;

@@ -139,14 +139,13 @@ LoadedImage loadImage(const char* path) {
 LoadedImage loadImageUsing(const char* path, WordBlockAllocator allocate) {
     OpenFile file(path);
     if (!file.get()) {
-        std::fprintf(stderr, "Unable to open file '%s'\n", path);
-        return {kCannotOpen, {}};
+        return {kCannotOpen, {}, std::string("Unable to open file '") + path + "'\n"};
     }
     std::string message;
     LoadedImage loaded = readImage(
         [&file](void* into, size_t count) { return std::fread(into, 1, count, file.get()); }, path,
         allocate, message);
-    std::fputs(message.c_str(), stderr);
+    loaded.log = std::move(message);
     return loaded;
 }
 

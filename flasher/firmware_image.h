@@ -38,6 +38,7 @@ enum LoadResult : int {
 struct LoadedImage {
     LoadResult result = kCannotOpen;
     FirmwareImage image;  // empty unless the result is kImageLoaded
+    std::string log = {};  // what the loader found to say, in lines, for its front end's log
 };
 
 // Hands out the block for `wordCount` packet words, or null when there is no memory.

@@ -99,11 +99,11 @@ Outcome waitForIdle(Link& link, FlasherFrontEnd& frontEnd) {
         const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - started);
         if (waited >= idleLimit) {
-            std::fprintf(stderr,
-                         "Error while flashing, timed out waiting for idle after %lld ms, status "
-                         "%02x, faultbits %04x\n",
-                         static_cast<long long>(waited.count()), unsigned(status.byte),
-                         unsigned(faultBits));
+            frontEnd.log(drive_link::LogLevel::Error,
+                         QString::asprintf("Error while flashing, timed out waiting for idle after "
+                                           "%lld ms, status %02x, faultbits %04x\n",
+                                           static_cast<long long>(waited.count()),
+                                           unsigned(status.byte), unsigned(faultBits)));
             return reportUnexpectedState(frontEnd);
         }
         status = bootloader::pollStatus(link, error);
@@ -117,8 +117,9 @@ Outcome waitForIdle(Link& link, FlasherFrontEnd& frontEnd) {
         printLine(link, "IdleOver\n");
         return Outcome::done();
     }
-    std::fprintf(stderr, "Error while flashing, status %02x, faultbits %04x\n",
-                 unsigned(status.byte), unsigned(faultBits));
+    frontEnd.log(drive_link::LogLevel::Error,
+                 QString::asprintf("Error while flashing, status %02x, faultbits %04x\n",
+                                   unsigned(status.byte), unsigned(faultBits)));
     return reportUnexpectedState(frontEnd);
 }
 

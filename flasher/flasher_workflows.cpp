@@ -12,6 +12,7 @@
 namespace flasher {
 
 using drive_link::Failure;
+using drive_link::LogLevel;
 using drive_link::MessageKind;
 using drive_link::openAndProbeDrive;
 using drive_link::Outcome;
@@ -62,6 +63,10 @@ OpenedImage openFirmwareFile(FlasherFrontEnd& frontEnd) {
     frontEnd.showStatus(name + frontEnd.translate(" selected"), 0);
     // The file system's own encoding, so that any name the dialog can show can also be opened.
     LoadedImage loaded = loadImage(QFile::encodeName(name).constData());
+    if (!loaded.log.empty()) {
+        frontEnd.log(loaded.result == kImageLoaded ? LogLevel::Info : LogLevel::Error,
+                     QString::fromStdString(loaded.log));
+    }
     if (loaded.result != kImageLoaded) {
         frontEnd.showMessage(MessageKind::Warning, "Error",
                              frontEnd.translate("Unable to load file or wrong type"),

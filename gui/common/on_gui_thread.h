@@ -37,6 +37,9 @@ public:
     void setConnected(bool connected) override {
         onGui([&] { window_.setConnected(connected); });
     }
+    void log(drive_link::LogLevel level, const QString& line) override {
+        onGui([&] { window_.log(level, line); });
+    }
 
 protected:
     template <class Call>

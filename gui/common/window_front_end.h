@@ -29,6 +29,14 @@ public:
                      drive_link::Failure) override {
         showMessageBox(window_, kind, title, text);
     }
+    // A window started from a terminal keeps the whole log there; its user sees the warnings
+    // and errors in the status bar, until the next status text.
+    void log(drive_link::LogLevel level, const QString& line) override {
+        Interface::log(level, line);
+        if (level != drive_link::LogLevel::Info) {
+            window_->statusBar()->showMessage(line.trimmed());
+        }
+    }
 
 private:
     QMainWindow* window_;

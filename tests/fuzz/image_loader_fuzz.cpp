@@ -22,28 +22,14 @@ int openDescriptors() {
     return count;
 }
 
-// What the loader writes to standard error while it runs.
-std::string loadCapturingErrors(const std::string& path, LoadedImage& loaded) {
-    char* text = nullptr;
-    size_t length = 0;
-    FILE* captured = open_memstream(&text, &length);
-    FUZZ_CHECK(captured != nullptr, "memory stream");
-    FILE* const saved = stderr;
-    stderr = captured;
-    loaded = loadImage(path.c_str());
-    stderr = saved;
-    std::fclose(captured);
-    std::string message(text, length);
-    std::free(text);
-    return message;
-}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = writeScratchInput("vlf", data, size);
     LoadedImage loaded;
     const int descriptorsBefore = openDescriptors();
-    const std::string message = loadCapturingErrors(path, loaded);
+    loaded = loadImage(path.c_str());
+    const std::string message = loaded.log;
     FUZZ_CHECK(openDescriptors() == descriptorsBefore, "file closed");
     checkLoadedImage(loaded, message, data, size, path);
     return 0;
