@@ -89,8 +89,19 @@ bool packetWordsFailed(Link& link, const uint16_t* words, int count, bool& error
     return error || drainFailed;
 }
 
-void programPacket(Link& link, bool& error) {
-    link.transact(kProgramPacket, 0, error);
+Status programPacketThenStatus(Link& link, const std::string& between, bool& commandError,
+                               bool& statusError) {
+    uint32_t reply = 0;
+    FrameRun run(link);
+    run.add(kProgramPacket, 0, commandError);
+    run.addText(between);
+    run.add(kNoOp, 0, statusError);
+    run.add(kNoOp, 0, statusError, [&reply](const Reply& answer) {
+        reply = answer.raw;
+        return true;
+    });
+    link.run(run);
+    return {statusByte(reply)};
 }
 
 Status statusAfterCommand(Link& link, bool& error) {
@@ -102,6 +113,25 @@ Status pollStatus(Link& link, bool& error) {
     uint32_t reply = 0;
     noOp(link, error, &reply);
     return {statusByte(reply)};
+}
+
+Status pollStatusAndFaultBits(Link& link, uint16_t& faultBits, bool& error) {
+    uint32_t status = 0;
+    uint32_t bits = 0;
+    FrameRun run(link);
+    run.add(kNoOp, 0, error, [&status](const Reply& answer) {
+        status = answer.raw;
+        return true;
+    });
+    run.add(kFaultBits, 0, error);
+    run.add(kNoOp, 0, error);
+    run.add(kNoOp, 0, error, [&bits](const Reply& answer) {
+        bits = answer.raw;
+        return true;
+    });
+    link.run(run);
+    faultBits = replyValue(bits);
+    return {statusByte(status)};
 }
 
 void drainAnswers(Link& link, bool& error) {

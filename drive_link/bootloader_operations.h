@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace drive_link {
 class Link;
@@ -49,13 +50,19 @@ void startErase(drive_link::Link& link, bool& error);
 // not go into `error`.
 bool packetWordsFailed(drive_link::Link& link, const uint16_t* words, int count, bool& error);
 // Programs the words written since the last packet; the bootloader is busy until it is done.
-void programPacket(drive_link::Link& link, bool& error);
+// Then the trace's `between` and the status once the command has been answered (as
+// statusAfterCommand), in one run: nothing in it waits on a reply. The command's failure goes
+// into `commandError`, the status's into `statusError`.
+Status programPacketThenStatus(drive_link::Link& link, const std::string& between,
+                               bool& commandError, bool& statusError);
 
 // The status once the command before has been answered: two no-ops, the status of the second's
 // reply.
 Status statusAfterCommand(drive_link::Link& link, bool& error);
 // The status in one more no-op's reply, for polling a busy bootloader.
 Status pollStatus(drive_link::Link& link, bool& error);
+// A busy bootloader's poll: the status, then its fault bits (readFaultBits), in one run.
+Status pollStatusAndFaultBits(drive_link::Link& link, uint16_t& faultBits, bool& error);
 // Two no-ops that fetch the answers to the two commands before them, which nobody needs.
 void drainAnswers(drive_link::Link& link, bool& error);
 

@@ -37,7 +37,7 @@ enum LoadResult : int {
 
 struct LoadedImage {
     LoadResult result = kCannotOpen;
-    FirmwareImage image;  // empty unless the result is kImageLoaded
+    FirmwareImage image;   // empty unless the result is kImageLoaded
     std::string log = {};  // what the loader found to say, in lines, for its front end's log
 };
 

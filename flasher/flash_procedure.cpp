@@ -72,8 +72,10 @@ Outcome writePacket(Link& link, FlasherFrontEnd& frontEnd, const FirmwareImage& 
         drive_link::tellLinkLost(frontEnd);
         return Outcome::failed(Failure::LinkLost);
     }
-    bootloader::programPacket(link, error);
-    const Outcome idle = waitForIdle(link, frontEnd);
+    bool statusError = false;
+    const bootloader::Status status =
+        bootloader::programPacketThenStatus(link, "Idle\n\n", error, statusError);
+    const Outcome idle = waitUntilIdle(link, frontEnd, status, statusError);
     if (!idle.succeeded()) {
         return idle;
     }
@@ -85,7 +87,12 @@ Outcome writePacket(Link& link, FlasherFrontEnd& frontEnd, const FirmwareImage& 
 Outcome waitForIdle(Link& link, FlasherFrontEnd& frontEnd) {
     printLine(link, "Idle\n");
     bool error = false;
-    bootloader::Status status = bootloader::statusAfterCommand(link, error);
+    const bootloader::Status status = bootloader::statusAfterCommand(link, error);
+    return waitUntilIdle(link, frontEnd, status, error);
+}
+
+Outcome waitUntilIdle(Link& link, FlasherFrontEnd& frontEnd, bootloader::Status status,
+                      bool error) {
     // A status that failed its CRC is no status: neither idle nor busy nor unexpected.
     if (error) {
         reportLinkError(link, frontEnd, error);
@@ -106,8 +113,7 @@ Outcome waitForIdle(Link& link, FlasherFrontEnd& frontEnd) {
                                            unsigned(status.byte), unsigned(faultBits)));
             return reportUnexpectedState(frontEnd);
         }
-        status = bootloader::pollStatus(link, error);
-        faultBits = bootloader::readFaultBits(link, error);
+        status = bootloader::pollStatusAndFaultBits(link, faultBits, error);
         if (reportLinkError(link, frontEnd, error)) {
             return Outcome::failed(Failure::LinkLost);
         }

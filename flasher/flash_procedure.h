@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "bootloader_operations.h"
 #include "drive_link.h"
 #include "front_end.h"
 
@@ -28,6 +29,9 @@ drive_link::Outcome flashImage(drive_link::Link& link, FlasherFrontEnd& frontEnd
 // link was reported lost; the drive failed, after its box, when the bootloader left the busy
 // state in another state or stayed busy too long.
 drive_link::Outcome waitForIdle(drive_link::Link& link, FlasherFrontEnd& frontEnd);
+// The same from a status already taken (and its failure), as after a packet.
+drive_link::Outcome waitUntilIdle(drive_link::Link& link, FlasherFrontEnd& frontEnd,
+                                  bootloader::Status status, bool error);
 
 // An erase takes a few seconds at most and a packet milliseconds; a bootloader still busy after
 // this long is not coming back, and the user is told to restart it instead of watching a hang.
