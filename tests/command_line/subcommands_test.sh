@@ -181,13 +181,16 @@ for bad in "--axis=3 --span=100" "--span=100" "--axis=1 --span=250" "--axis=1 --
     check 2 "" "$morvane" step-test $bad --simulate=power=off
 done
 # The unit a production line names goes into the log and the JSON result; a name that could not
-# be filed (empty, over 64 characters, a control character) or read is refused. --retries runs
+# be filed (empty, over 64 characters, a control or invisible character, blanks at an end) or
+# read (a kernel's file) is refused. --retries runs
 # a flash or restore again after a lost link, no drive or a failed check, one log line an
 # attempt, the last attempt's exit code; no other subcommand takes it. A flash done whose log
 # line is lost is not done (8); a failed one keeps its code.
 printf "SN-0042\r\nnext\n" >"$tmp/scanned"
 long=$(printf "%065d" 0)
+printf "SN-0043" >"$tmp/scanned-without-break"
 for bad in "--unit=" "--unit=$long" "--unit=a$(printf '\t')b" "--unit-from=$tmp/none" "--unit-from=/dev/zero" \
+    "--unit=U-$(printf '\342\200\256')7140" "--unit= U-1" "--unit-from=/proc/self/environ" \
     "--retries=11" "--retries=-1"; do
     check 2 "" "$tressel" flash "$demo" --simulate=latency=0 "$bad"
 done
@@ -205,6 +208,7 @@ if ! jq -se --arg long "${long#0}" '[.[] | [.unit, .attempt, .exit_code]] == [[$
     fail=1
 fi
 json_check 0 'last.unit == "SN-0042"' "$morvane" disable --simulate=latency=0 --unit-from="$tmp/scanned"
+json_check 0 'last.unit == "SN-0043"' "$morvane" disable --simulate=latency=0 --unit-from="$tmp/scanned-without-break"
 check 8 "flashed and verified" "$tressel" flash "$demo" --simulate=latency=0 --log=/dev/full
 json_check 8 'last.result == "failed"' "$tressel" flash "$demo" --simulate=latency=0 --log=/dev/full
 check 5 "bootloader mode" "$tressel" flash "$demo" --simulate=mode=firmware,latency=0 --log=/dev/full
