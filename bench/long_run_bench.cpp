@@ -15,7 +15,7 @@
 #include "long_run.h"
 #include "message_box_watcher.h"
 #include "morvane.h"
-#include "startup_options.h"
+#include "provider_choice.h"
 
 int main(int argc, char** argv) {
     startQuietlyOffscreen();

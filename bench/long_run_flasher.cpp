@@ -11,7 +11,7 @@
 #include "flasher_window.h"
 #include "long_run.h"
 #include "message_box_watcher.h"
-#include "startup_options.h"
+#include "provider_choice.h"
 
 int main(int argc, char** argv) {
     startQuietlyOffscreen();

@@ -9,7 +9,7 @@
 #include <QString>
 #include <memory>
 
-#include "run_record.h"
+#include "run_log.h"
 
 namespace command_line {
 

@@ -1,7 +1,7 @@
 #include "unit_attempt.h"
 
 #include "exit_codes.h"
-#include "run_record.h"
+#include "run_result.h"
 
 namespace command_line {
 

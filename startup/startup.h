@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "program_help.h"
+#include "provider_choice.h"
 #include "startup_options.h"
 
 class QApplication;

@@ -1,14 +1,12 @@
 #include "startup_options.h"
-#include <algorithm>
-
-#include "drive_state.h"
-#include "sim_options.h"
-#include "terminal_text.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
 #include <cstdio>
 
+#include "program_help.h"
 #include "provider.h"
+#include "sim_options.h"
 
 namespace startup {
 
@@ -139,61 +137,6 @@ QString judgeLinkOptions(const QStringList& linkValues, const QStringList& gapVa
     return {};
 }
 
-void printRefusal(const ProgramInfo& info, const QString& why) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", info.name,
-                 qPrintable(terminal_text::escapedForTerminal(why)), info.name);
-}
-
-void printProgramHelp(const ProgramInfo& info) {
-    std::printf(
-        "Usage: %s [SUBCOMMAND] [--adapter=SERIAL|BUS:DEV|PORT | --simulate[=KEY=VALUE,...]]\n"
-        "%s\n\n"
-        "Options:\n"
-        "  --help                 show this text and exit\n"
-        "  --version              show the version and exit\n"
-        "  --list-adapters        list the FTDI adapters on the USB bus (bus:device, port path,\n"
-        "                         product, serial number) and exit\n"
-        "  --adapter=SERIAL       use the FTDI adapter with this serial number instead of the\n"
-        "  --adapter=BUS:DEV      first one, or the one at this bus and device number, or the\n"
-        "  --adapter=PORT         one at this USB port path (e.g. 1-1.4.2, kept across replugs)\n"
-        "  --link=standard|fast   how frames go over USB: standard (the default) sends each\n"
-        "                         16-bit word in a transfer of its own, as drives have always\n"
-        "                         been driven; fast streams runs of frames, many times faster.\n"
-        "                         The drive sees the same bits; judge fast mode with link-test\n"
-        "                         --sweep on your own adapter and drive before using it\n"
-        "  --word-gap=MICROSECONDS  with --link=fast: at least this long between two words, for\n"
-        "                         a drive that needs the time (default %d, 0 to %d)\n"
-        "  --simulate[=OPTIONS]   use the built-in simulated adapter and drive instead of an\n"
-        "                         FTDI adapter. OPTIONS, separated by commas:\n"
-        "                           mode=firmware|bootloader  what the drive runs (default %s)\n"
-        "                           power=on|off              drive logic supply (default on)\n"
-        "                           ber=RATE                  bit-error rate of the line, e.g. "
-        "1e-3\n"
-        "                           latency=MS                time of one USB transfer (default "
-        "%g)\n"
-        "                           seed=N                    seed of the line's bit errors, to "
-        "replay a run\n"
-        "                                                     (default: a fresh one, shown when "
-        "ber is set)\n"
-        "                           state=FILE                keep what the drive stores "
-        "(settings, flash)\n"
-        "                                                     in FILE from one run to the next\n"
-        "                           clamp=NUMBER:MAX          the drive keeps at most MAX in "
-        "parameter\n"
-        "                                                     NUMBER whenever it is written\n"
-        "                           inertia=KG_M2 viscous=NM_S_PER_RAD coulomb=NM load=NM\n"
-        "                           kt=NM_PER_A gain_scale=F  the simulated axis's mechanics "
-        "and the\n"
-        "                                                     firmware's gain scaling (default: "
-        "the\n"
-        "                                                     factory axis)\n",
-        info.name, info.summary, drive_link::kDefaultWordGapMicroseconds,
-        drive_link::kMaxWordGapMicroseconds,
-        info.dialect == LinkDialect::Firmware ? "firmware" : "bootloader",
-        drive_sim::SimOptions{}.latencyMs);
-    std::fputs(info.moreHelp, stdout);
-}
-
 StartupChoice parseCommandLine(int argc, char** argv, const ProgramInfo& info,
                                ToolkitOptions toolkit) {
     const QCommandLineOption help({"h", "help"}, {});
@@ -269,44 +212,6 @@ StartupChoice judgeAdapterOptions(const QStringList& adapterValues,
         choice.simulation = std::make_shared<const drive_sim::SimOptions>(std::move(options));
     }
     return choice;
-}
-
-bool adapterIsAmbiguous(const StartupChoice& choice, const ProgramInfo& info) {
-    if (choice.simulate || !choice.adapter.empty() || countLibftdiAdapters() < 2) {
-        return false;
-    }
-    std::fprintf(stderr,
-                 "%s: several FTDI adapters are plugged in; name the one to use with "
-                 "--adapter=SERIAL|BUS:DEV|PORT:\n",
-                 info.name);
-    listLibftdiAdapters(stderr);
-    return true;
-}
-
-std::string simulatedDriveStateFile(const StartupChoice& choice) {
-    return choice.simulation ? choice.simulation->stateFile : std::string();
-}
-
-bool simulatedDriveStateLost() {
-    // The drive's changes of its last 200 ms are saved now, while the run can still report it.
-    drive_sim::saveDriveStatesNow();
-    return drive_sim::driveStateLost();
-}
-
-void installProvider(const StartupChoice& choice) {
-    if (choice.simulate) {
-        const drive_sim::SimOptions sim =
-            choice.simulation ? *choice.simulation : drive_sim::SimOptions{};
-        uint64_t seed = 0;
-        installD2xxProvider(drive_sim::makeSimulatedAdapter(sim, &seed));
-        // A noisy run is worth replaying only when its seed is known.
-        if (sim.bitErrorRate > 0.0 && !sim.seed) {
-            std::fprintf(stderr, "Simulated line: bit-error rate %g, seed=%llu\n", sim.bitErrorRate,
-                         static_cast<unsigned long long>(seed));
-        }
-    } else {
-        installD2xxProvider(makeLibftdiProvider(choice.adapter));
-    }
 }
 
 }  // namespace startup

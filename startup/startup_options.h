@@ -1,5 +1,5 @@
-// What both programs judge before any work, window or subcommand: the command line's options
-// and the D2XX provider they choose (real adapter or simulated drive). Qt Core only.
+// What both programs judge before any work, window or subcommand: the command line's options,
+// among them the adapter or simulated drive they choose. Qt Core only.
 #pragma once
 
 #include <QStringList>
@@ -57,25 +57,5 @@ StartupChoice judgeAdapterOptions(const QStringList& adapterValues,
 // without the fast link), or an empty text.
 QString judgeLinkOptions(const QStringList& linkValues, const QStringList& gapValues,
                          drive_link::LinkSettings& settings);
-
-// A refused command line on standard error: "NAME: WHY", then where to look ("Try 'NAME
-// --help'."). Both the windows' options and the subcommands are refused so.
-void printRefusal(const ProgramInfo& info, const QString& why);
-
-// The text of --help on standard output, the subcommands' part from `info.moreHelp` included.
-void printProgramHelp(const ProgramInfo& info);
-
-// For work that must not guess which drive it is meant for (the subcommands): true, with the
-// list of adapters on standard error, when no adapter is named and several are plugged in.
-bool adapterIsAmbiguous(const StartupChoice& choice, const ProgramInfo& info);
-
-// Installs the simulated drive or the libftdi1 adapter as the D2XX provider.
-void installProvider(const StartupChoice& choice);
-
-// The file the simulated drive of `choice` keeps its state in; empty for none.
-std::string simulatedDriveStateFile(const StartupChoice& choice);
-
-// Whether the simulated drive could not write its state file (said on standard error).
-bool simulatedDriveStateLost();
 
 }  // namespace startup

@@ -8,7 +8,7 @@
 #include <QJsonObject>
 #include <QSet>
 
-#include "run_record.h"
+#include "run_result.h"
 
 namespace station {
 namespace {

@@ -14,7 +14,8 @@
 #include "flash_subcommand.h"
 #include "flasher_command_line.h"
 #include "provider.h"
-#include "run_record.h"
+#include "run_log.h"
+#include "run_result.h"
 #include "unit_attempt.h"
 #include "unit_label.h"
 

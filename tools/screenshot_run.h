@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -62,6 +63,21 @@ inline void answerNextBox(const Run& run, const char* name) {
         }
     });
     poll->start(20);
+}
+
+// Pictures `window` as `name` once, the first time its status bar's progress bar shows a
+// sequence that is `fraction` done or more, while the sequence still runs on its worker thread.
+inline void saveWhileRunning(const Run& run, QWidget& window, const char* name, double fraction) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, run, &window, name, fraction] {
+        const auto* bar = window.findChild<QProgressBar*>("progressBar");
+        if (bar && bar->isVisible() && bar->maximum() > 0 &&
+            bar->value() >= fraction * bar->maximum()) {
+            poll->deleteLater();
+            save(run, window, name);
+        }
+    });
+    poll->start(10);
 }
 
 }  // namespace screenshots

@@ -47,9 +47,11 @@ int main(int argc, char** argv) {
     answerNextBox(run, manualOnly("manual/diagnosis-box.png"));
     window.ui.Drive_diagnosis->trigger();
 
-    // A 100 ms test of axis 1 at the factory gains, then the assistant's proposal over it.
+    // A 100 ms test of axis 1 at the factory gains, pictured while its capture downloads, then
+    // the assistant's proposal over it.
     window.ui.axisTabs->setCurrentIndex(0);
     window.ui.span_100_ms->trigger();
+    screenshots::saveWhileRunning(run, window, manualOnly("manual/morvane-downloading.png"), 0.5);
     window.ui.testButton->click();
     // The axis is identified off the GUI thread; the picture shows its result.
     if (auto* identified = window.plotDialog.findChild<QLabel*>("identifiedLabel")) {

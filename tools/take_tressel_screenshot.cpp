@@ -1,5 +1,6 @@
 // Pictures tressel's window on the simulated drive in bootloader mode after Connect, Open
-// firmware file with tools/demo/demo.vlf and a verified flash; run from the repository.
+// firmware file with tools/demo/demo.vlf, while the flash runs (its progress bar and Stop in the
+// status bar) and after the verified flash; run from the repository.
 //   QT_QPA_PLATFORM=offscreen take_tressel_screenshot --scale=2 docs
 #include <memory>
 
@@ -18,7 +19,8 @@ int main(int argc, char** argv) {
     startup::applyWidgetStyle(app);
     auto bootloader = std::make_shared<drive_sim::SimOptions>();
     bootloader->mode = drive_sim::DriveMode::Bootloader;
-    bootloader->latencyMs = 0;
+    // Slow enough for the picture to catch the flash half-way, quick enough to wait for.
+    bootloader->latencyMs = 0.02;
     startup::StartupChoice simulated;
     simulated.simulate = true;
     simulated.simulation = bootloader;
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
     window.ui.connectButton->click();
     window.ui.openfirmware->click();
     answerNextBox(run, nullptr);  // the verified flash
+    screenshots::saveWhileRunning(run, window, "tressel-flashing.png", 0.4);
     window.ui.startflash->click();
     QApplication::processEvents();
     screenshots::save(run, window, "tressel-flashed.png");

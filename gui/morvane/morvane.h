@@ -12,6 +12,7 @@
 
 #include "drive_link.h"
 #include "file_prompt.h"
+#include "kept_settings.h"
 #include "morvane_front_end.h"
 #include "pending_marks.h"
 #include "run_progress.h"

@@ -98,10 +98,4 @@ void PendingMarks::show(Mark& mark, const QString& driveValue) {
     }
 }
 
-bool KeptSettings::keep(const DriveSettings& form) const {
-    auto equals = [&form](const DriveSettings& kept) { return differingLines(kept, form).empty(); };
-    return equals(atStart) || (lastOnDrive && equals(*lastOnDrive)) ||
-           (lastInFile && equals(*lastInFile));
-}
-
 }  // namespace config_tool

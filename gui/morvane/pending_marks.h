@@ -36,16 +36,4 @@ private:
     std::vector<Mark> marks_;  // in settingLines() order
 };
 
-// Where the settings of the form are kept besides the form, so that closing loses nothing: the
-// form's start values, what the drive last held (it still holds them once the link is gone), and
-// the file last saved or opened.
-struct KeptSettings {
-    DriveSettings atStart;
-    std::optional<DriveSettings> lastOnDrive;
-    std::optional<DriveSettings> lastInFile;
-
-    // Whether `form` equals one of them.
-    bool keep(const DriveSettings& form) const;
-};
-
 }  // namespace config_tool

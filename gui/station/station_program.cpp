@@ -7,7 +7,7 @@
 
 #include "exit_codes.h"
 #include "job_file.h"
-#include "run_record.h"
+#include "run_log.h"
 #include "startup.h"
 #include "station_provider.h"
 #include "station_window.h"

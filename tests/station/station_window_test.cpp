@@ -16,7 +16,8 @@
 #include <functional>
 
 #include "job_file.h"
-#include "run_record.h"
+#include "run_log.h"
+#include "run_result.h"
 #include "sim_options.h"
 #include "sim_station.h"
 #include "startup_options.h"
