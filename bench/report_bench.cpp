@@ -15,8 +15,8 @@
 #include "adapter_alarm.h"
 #include "exit_codes.h"
 #include "line_figures.h"
+#include "log_reader.h"
 #include "report_pages.h"
-#include "run_records.h"
 
 using line_report::AdapterWatch;
 
@@ -82,12 +82,11 @@ void timeTheBigLog() {
     };
     QFile in(path);
     in.open(QIODevice::ReadOnly);
-    line_report::ReadRecords read;
+    line_report::LineTally tally;
     QString why;
-    line_report::readRecords(in, read, why);
+    line_report::readRecords(in, tally, why);
     const double reading = secondsSince(started);
-    const auto figures = line_report::summarize(std::move(read.records), read.skippedLines,
-                                                command_line::exitClassName);
+    const auto figures = tally.figures(command_line::exitClassName);
     const double summing = secondsSince(started) - reading;
     line_report::reportText(figures);
     line_report::reportHtml(figures, "line");
@@ -95,10 +94,11 @@ void timeTheBigLog() {
     const double seconds = secondsSince(started);
     const double cpuSeconds = double(std::clock() - cpuStarted) / CLOCKS_PER_SEC;
     std::printf(
-        "report over %d runs from %d adapters (%.1f MB): %.3f s, %.3f s of processor "
-        "time (reading %.3f s, figures %.3f s, pages %.3f s; %d units)\n\n",
-        figures.runs, kAdapters, double(in.size()) / 1e6, seconds, cpuSeconds, reading, summing,
-        seconds - reading - summing, figures.units);
+        "report over %lld runs from %d adapters (%.1f MB): %.3f s, %.3f s of processor "
+        "time (reading %.3f s, figures %.3f s, pages %.3f s; %lld units)\n\n",
+        static_cast<long long>(figures.runs), kAdapters, double(in.size()) / 1e6, seconds,
+        cpuSeconds, reading, summing, seconds - reading - summing,
+        static_cast<long long>(figures.units));
 }
 
 int quantile(std::vector<int> values, double q) {

@@ -1,43 +1,70 @@
 #include "report_subcommand.h"
 
+#include <unistd.h>
+#include <QFile>
 #include <cstdio>
 
 #include "atomic_file.h"
 #include "exit_codes.h"
 #include "line_figures.h"
+#include "log_reader.h"
+#include "regular_file.h"
 #include "report_pages.h"
-#include "run_records.h"
 
 namespace command_line {
 
 using line_report::LineFigures;
-using line_report::ReadRecords;
+using line_report::LineTally;
 
 namespace {
 const QCommandLineOption kHtmlOption("html", "also write the report as one HTML page to FILE",
                                      "FILE");
 
-bool readLog(const QString& path, ReadRecords& into, QString& why) {
-    QFile file(path);
-    const bool opened =
-        path == "-" ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
-    if (opened && line_report::readRecords(file, into, why)) {
-        return true;
+// A FIFO nobody feeds would hold the report for good; a writer that is there (a shell's
+// process substitution, a journal being read) starts well within this.
+constexpr int kFifoWriterWaitMs = 10000;
+
+bool readLog(const QString& path, LineTally& into, QString& why) {
+    const bool standardInput = path == "-";
+    const files::RegularFile opened =
+        standardInput ? files::RegularFile{files::judgeGivenStream(STDIN_FILENO), STDIN_FILENO}
+                      : files::openStream(QFile::encodeName(path).constData(), kFifoWriterWaitMs);
+    QString reason;
+    switch (opened.outcome) {
+        case files::FileOpening::Opened: {
+            QFile file;
+            if (file.open(
+                    opened.descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                    standardInput ? QFileDevice::DontCloseHandle : QFileDevice::AutoCloseHandle) &&
+                line_report::readRecords(file, into, reason)) {
+                return true;
+            }
+            reason = reason.isEmpty() ? file.errorString() : reason;
+            break;
+        }
+        case files::FileOpening::CannotOpen:
+            reason = "no such file, or not permitted";
+            break;
+        case files::FileOpening::NotRegularFile:
+            reason = "a device, terminal or socket is no log (give a file, a FIFO or a pipe)";
+            break;
+        case files::FileOpening::NoWriter:
+            reason = QString("no writer fed the FIFO within %1 s").arg(kFifoWriterWaitMs / 1000);
+            break;
     }
-    why = QString("cannot read the log %1: %2").arg(path, opened ? why : file.errorString());
+    why = QString("cannot read the log %1: %2").arg(path, reason);
     return false;
 }
 
 SubcommandResult report(const SubcommandCall& call) {
-    ReadRecords read;
+    LineTally tally;
     QString why;
     for (const QString& path : call.parser.positionalArguments().mid(1)) {
-        if (!readLog(path, read, why)) {
+        if (!readLog(path, tally, why)) {
             return {kExitBadCommandLine, "failed: " + why, {}, {}};
         }
     }
-    const LineFigures figures =
-        line_report::summarize(std::move(read.records), read.skippedLines, exitClassName);
+    const LineFigures figures = tally.figures(exitClassName);
     const QString htmlPath = call.parser.value(kHtmlOption);
     if (!htmlPath.isEmpty() &&
         !files::writeFileAtomically(

@@ -22,13 +22,6 @@ constexpr int kMaxElementDepth = 64;
 constexpr int kEntityExpansionLimit = 1024;
 constexpr qint64 kMaxExpandedText = 1024 * 1024;
 
-template <typename Text>
-int wholeNumberOr0(const Text& text) {
-    bool isNumber = false;
-    const int value = text.toInt(&isNumber, 10);
-    return isNumber ? value : 0;
-}
-
 // The number in an element name "Param<number>" with the number written as the writer writes it
 // (decimal digits, no leading zero): "Param0410" names no parameter. -1 for any other name.
 template <typename Name>
@@ -47,6 +40,26 @@ int paramNumberIn(const Name& name) {
     return digits.toInt();
 }
 }  // namespace
+
+int wholeNumberOr0(const QString& text) {
+    bool isNumber = false;
+    const int value = text.toInt(&isNumber, 10);
+    return isNumber ? value : 0;
+}
+
+std::optional<int> decimalDigitsValue(const QString& text) {
+    if (text.isEmpty() || text.size() > 9) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (const QChar digit : text) {
+        if (digit.unicode() < '0' || digit.unicode() > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (digit.unicode() - '0');
+    }
+    return value;
+}
 
 QByteArray writeSettingsText(const std::vector<FileParam>& params) {
     QByteArray text;
@@ -99,15 +112,31 @@ bool parseSettingsText(const QByteArray& text, const std::vector<uint16_t>& want
                     read.rootName = name.toString();
                     break;
                 }
-                if (!versionFound && name == QLatin1String("FileSpecs")) {
-                    versionFound = true;
-                    read.version = wholeNumberOr0(attributes.value(QLatin1String("Version")));
+                if (name == QLatin1String("FileSpecs")) {
+                    const auto version = attributes.value(QLatin1String("Version"));
+                    if (versionFound) {
+                        read.strays.push_back({name.toString(), version.toString(), true});
+                    } else {
+                        versionFound = true;
+                        read.version = wholeNumberOr0(version.toString());
+                    }
+                    break;
                 }
                 const int number = paramNumberIn(name);
+                const auto value = attributes.value(QLatin1String("Value"));
+                bool placed = false;
                 for (size_t i = 0; number >= 0 && i < wanted.size(); ++i) {
-                    if (!read.values[i] && wanted[i] == number) {
-                        read.values[i] = wholeNumberOr0(attributes.value(QLatin1String("Value")));
+                    if (wanted[i] == number) {
+                        placed = true;
+                        if (read.values[i]) {
+                            read.strays.push_back({name.toString(), value.toString(), true});
+                        } else {
+                            read.values[i] = value.toString();
+                        }
                     }
+                }
+                if (!placed && reader.name().startsWith(QLatin1String("Param"))) {
+                    read.strays.push_back({name.toString(), value.toString(), false});
                 }
                 break;
             }

@@ -29,6 +29,13 @@ struct FileParam {
 // version: the same settings always give the same bytes.
 QByteArray writeSettingsText(const std::vector<FileParam>& params);
 
+// A "Value" as the loader reads it from a file of another version: a decimal integer, blanks
+// around it allowed, 0 for text that is no number.
+int wholeNumberOr0(const QString& text);
+// A "Value" as the writer writes it: decimal digits and nothing else (at most nine of them, so
+// that no overflow can hide a large number); none for any other text.
+std::optional<int> decimalDigitsValue(const QString& text);
+
 // ".frx" unless the name already ends so, in any letter case.
 QString withSettingsSuffix(const QString& name);
 
@@ -49,9 +56,17 @@ SettingsRead readSettingsFile(const QString& path, QByteArray& text);
 struct SettingsText {
     QString rootName;
     int version = 0;  // "Version" of the first "FileSpecs"; 0 when missing or not a number
-    // "Value" of the first element named "Param<number>", for each wanted number: none when the
-    // file has no such element, 0 when its value is not a whole number.
-    std::vector<std::optional<int>> values;
+    // "Value" of the first element named "Param<number>", for each wanted number, as the file
+    // writes it: none when the file has no such element, empty when the element has no "Value".
+    std::vector<std::optional<QString>> values;
+    // Elements the loader does not take: a second "FileSpecs" or parameter element of a name
+    // (duplicate), or one named "Param..." that names no wanted parameter. In document order.
+    struct Stray {
+        QString element;  // the name as written
+        QString value;    // its "Version" or "Value" text
+        bool duplicate;
+    };
+    std::vector<Stray> strays;
 };
 // One pass over the text: false for malformed XML, duplicate attributes, a text above the size
 // limit or past the bounds of nesting and entity expansion.

@@ -80,8 +80,10 @@ SettingsFileOutcome chooseSettingsFile(MorvaneFrontEnd& frontEnd) {
             warn(load.refusal);
             return;
         }
-        for (const char* warning : load.warnings) {
-            warn(warning);
+        for (const SettingsWarning& warning : load.warnings) {
+            frontEnd.showMessage(MessageKind::Warning, "Error",
+                                 warningMessage(warning, frontEnd.translate(warning.text)),
+                                 Failure::FileRefused);
         }
     });
     if (!survived || load.refusal) {

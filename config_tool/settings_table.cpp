@@ -66,6 +66,18 @@ const std::array<AxisSetting, kAxisSettingCount>& axisSettings() {
     return settings;
 }
 
+ContentRange contentRange(const AxisSetting& setting) {
+    if (setting.kind == FieldKind::Integer) {
+        return {setting.least, setting.most};
+    }
+    const auto content = [&setting](int hundredths) {
+        const double value = hundredths / 100.0;
+        return setting.kind == FieldKind::Inductance ? inductanceToParam(value)
+                                                     : resistanceToParam(value);
+    };
+    return {content(setting.least), content(setting.most)};
+}
+
 bool currentsAreValid(const DriveSettings& settings) {
     for (int axis = 0; axis < 2; ++axis) {
         const size_t first = size_t(axis * kSettingsPerAxis);

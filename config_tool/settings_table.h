@@ -76,6 +76,14 @@ struct DriveSettings {
     std::array<int, kAxisSettingCount> contents{};  // in axisSettings() order
 };
 
+// The contents a field can hold: its range for the integer fields, the contents of its least
+// and greatest value for the motor constants.
+struct ContentRange {
+    int least;
+    int most;
+};
+ContentRange contentRange(const AxisSetting& setting);
+
 // The continuous current of neither axis exceeds its peak current.
 bool currentsAreValid(const DriveSettings& settings);
 

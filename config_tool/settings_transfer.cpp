@@ -21,6 +21,13 @@ using drive_link::Outcome;
 namespace {
 constexpr int kMissingParamValue = 555;
 
+// A file's text in a message: short, and as plain text in the message's markup.
+QString quotedText(const QString& text) {
+    constexpr int kShownLength = 40;
+    const QString shown = text.size() > kShownLength ? text.left(kShownLength) + "..." : text;
+    return QString(shown).replace('&', "&amp;").replace('<', "&lt;").replace('>', "&gt;");
+}
+
 // Parameter 80 first, then the axis settings: the order on the wire and in the file.
 void forEachParam(const DriveSettings& settings,
                   const std::function<void(uint16_t number, uint16_t content)>& take) {
@@ -110,6 +117,18 @@ Outcome importSettingsFromDrive(Link& link, MorvaneFrontEnd& frontEnd) {
     return read;
 }
 
+QString warningMessage(const SettingsWarning& warning, const QString& translated) {
+    const QStringList& a = warning.arguments;
+    switch (a.size()) {
+        case 2:
+            return translated.arg(a[0], a[1]);
+        case 4:
+            return translated.arg(a[0], a[1], a[2], a[3]);
+        default:
+            return translated;
+    }
+}
+
 SettingsFileLoad loadSettingsText(const QByteArray& text) {
     static const std::vector<uint16_t> wanted = [] {
         std::vector<uint16_t> numbers;
@@ -127,17 +146,40 @@ SettingsFileLoad loadSettingsText(const QByteArray& text) {
         load.refusal = "Not a Ferrox settings file";
         return load;
     }
-    if (read.version != kSettingsFileVersion) {
-        load.warnings.push_back("Unsupported version of Ferrox settings file. Upgrade Morvane.");
+    const bool ours = read.version == kSettingsFileVersion;
+    if (!ours) {
+        load.warnings.push_back(
+            {"Unsupported version of Ferrox settings file. Upgrade Morvane.", {}});
     }
     size_t index = 0;
-    load.settings = readSettings([&](uint16_t) {
-        const std::optional<int> value = read.values[index++];
+    load.settings = readSettings([&](uint16_t number) {
+        const std::optional<QString>& value = read.values[index];
+        const ContentRange range =
+            index == 0 ? ContentRange{0, 0xFFFF} : contentRange(axisSettings()[index - 1]);
+        ++index;
         if (!value) {
-            load.warnings.push_back("Error in config file");
+            load.warnings.push_back({"Error in config file", {}});
+            return kMissingParamValue;
         }
-        return value.value_or(kMissingParamValue);
+        if (!ours) {
+            return wholeNumberOr0(*value);
+        }
+        const std::optional<int> content = decimalDigitsValue(*value);
+        if (content && *content >= range.least && *content <= range.most) {
+            return *content;
+        }
+        load.warnings.push_back({"%1 holds \"%2\", not a whole decimal number from %3 to %4",
+                                 {QString("Param%1").arg(number), quotedText(*value),
+                                  QString::number(range.least), QString::number(range.most)}});
+        return wholeNumberOr0(*value);
     });
+    for (size_t i = 0; ours && i < read.strays.size(); ++i) {
+        const SettingsText::Stray& stray = read.strays[i];
+        load.warnings.push_back({stray.duplicate
+                                     ? "%1 appears more than once: the later \"%2\" is not loaded"
+                                     : "%1 names no setting: its \"%2\" is not loaded",
+                                 {quotedText(stray.element), quotedText(stray.value)}});
+    }
     return load;
 }
 

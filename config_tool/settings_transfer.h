@@ -31,13 +31,26 @@ drive_link::Outcome importSettingsFromDrive(drive_link::Link& link, MorvaneFront
 // The settings file's text: one element per parameter, in the order on the wire.
 QByteArray settingsFileText(const DriveSettings& settings);
 
+// A warning of a settings file's load: a message through the translation, with its arguments
+// (none, or the element as the file names it and the file's text, then the range) as rich text.
+struct SettingsWarning {
+    const char* text;
+    QStringList arguments;
+};
+// The warning's message for its translated text.
+QString warningMessage(const SettingsWarning& warning, const QString& translated);
+
 // A settings file's text as Open takes it, with no front end: refused with the one message Open
 // shows, or the settings it holds and the warnings Open shows before them (another version's,
-// then "Error in config file" for each parameter the file lacks, which then holds 555). A file
-// loaded with warnings is shown all the same, but refused as a whole.
+// then, in the order of the parameters, "Error in config file" for each the file lacks, which
+// then holds 555, or the value that is no content of its field; then each element given twice
+// or naming no setting). A file loaded with warnings is shown all the same, but refused as a
+// whole.
+// A file of another version is read as the earlier versions read it (a value that is no number
+// is 0, one out of range is clamped by the field): its version's warning already refuses it.
 struct SettingsFileLoad {
     const char* refusal = nullptr;  // "File read failed" or "Not a Ferrox settings file"
-    std::vector<const char*> warnings;
+    std::vector<SettingsWarning> warnings;
     DriveSettings settings;
 };
 SettingsFileLoad loadSettingsText(const QByteArray& text);

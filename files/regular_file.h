@@ -8,6 +8,7 @@ enum class FileOpening {
     Opened,
     CannotOpen,      // missing, not permitted, or a directory
     NotRegularFile,  // a FIFO, a device or a socket: never opened
+    NoWriter,        // a FIFO that no writer fed in time
 };
 
 struct RegularFile {
@@ -19,5 +20,15 @@ struct RegularFile {
 // opened file again, so that a name swapped in between cannot slip through. The open itself
 // does not block, whatever the name has become by then.
 RegularFile openRegularFile(const char* path);
+
+// A file read to its end as a stream: a regular file, or a FIFO or pipe a writer feeds; a
+// device, a socket or a directory is refused (a device may never end). A named FIFO is opened
+// without waiting for a writer, then given `writerWaitMs` for its first bytes or its writer's
+// close; one left without a writer as long is refused. The descriptor then blocks on reads.
+RegularFile openStream(const char* path, int writerWaitMs);
+// The same judgement of a descriptor the process was given (standard input), whose writer, if
+// any, is there already: a terminal or another device is refused, a socket taken as a pipe.
+// Never closes it.
+FileOpening judgeGivenStream(int descriptor);
 
 }  // namespace files

@@ -1,30 +1,27 @@
 #include "adapter_alarm.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace line_report {
 
 namespace {
-// ln(n!) for the counts a line reaches, kept as they are first needed.
-double logFactorial(int n) {
-    static std::vector<double> table{0.0};
-    while (int(table.size()) <= n) {
-        table.push_back(table.back() + std::log(double(table.size())));
-    }
-    return table[size_t(n)];
+// ln(n!) from the gamma function: no table that grows with the line's runs.
+double logFactorial(qint64 n) {
+    return std::lgamma(double(n) + 1);
 }
 
-double logChoose(int n, int k) {
+double logChoose(qint64 n, qint64 k) {
     return logFactorial(n) - logFactorial(k) - logFactorial(n - k);
 }
 }  // namespace
 
-double chanceOfAsManyFailures(int runs, int failures, int lineRuns, int lineFailures) {
-    const int most = std::min(runs, lineFailures);
+double chanceOfAsManyFailures(qint64 runs, qint64 failures, qint64 lineRuns, qint64 lineFailures) {
+    const qint64 most = std::min(runs, lineFailures);
     const double logAll = logChoose(lineRuns, runs);
     double chance = 0;
     // The terms fall away fast past the mode; the tail beyond 1e-15 of the sum changes nothing.
-    for (int k = std::max(failures, 0); k <= most; ++k) {
+    for (qint64 k = std::max<qint64>(failures, 0); k <= most; ++k) {
         if (lineRuns - lineFailures < runs - k) {
             continue;  // not enough passing runs elsewhere for this split
         }
@@ -54,8 +51,8 @@ bool AdapterWatch::alarmed(const QString& adapter) const {
         return false;
     }
     const AdapterTally& tally = found->second;
-    const int restRuns = lineRuns_ - tally.runs;
-    const int restFailures = lineFailures_ - tally.failures;
+    const qint64 restRuns = lineRuns_ - tally.runs;
+    const qint64 restFailures = lineFailures_ - tally.failures;
     // Alone on the line, or failing no more often than the rest: nothing to compare it with.
     if (restRuns == 0 || double(tally.failures) * restRuns <= double(restFailures) * tally.runs) {
         return false;

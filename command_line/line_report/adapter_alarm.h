@@ -12,7 +12,7 @@ namespace line_report {
 // of the line's `lineFailures` failures, were every run equally likely to fail wherever it ran:
 // the upper tail of the hypergeometric distribution (the one-sided Fisher exact test of the
 // adapter against the rest of the line).
-double chanceOfAsManyFailures(int runs, int failures, int lineRuns, int lineFailures);
+double chanceOfAsManyFailures(qint64 runs, qint64 failures, qint64 lineRuns, qint64 lineFailures);
 
 // The alarm raised on an adapter. An adapter is alarmed when it has at least
 // `fewestFailures` failures, fails more often than the rest of the line, and the chance of as
@@ -25,8 +25,8 @@ struct AlarmRule {
 };
 
 struct AdapterTally {
-    int runs = 0;
-    int failures = 0;
+    qint64 runs = 0;
+    qint64 failures = 0;
 };
 
 // The alarm over the runs seen so far, fed in the log's order, so that a line can be watched
@@ -43,8 +43,8 @@ public:
 private:
     AlarmRule rule_;
     std::map<QString, AdapterTally> tallies_;
-    int lineRuns_ = 0;
-    int lineFailures_ = 0;
+    qint64 lineRuns_ = 0;
+    qint64 lineFailures_ = 0;
 };
 
 }  // namespace line_report

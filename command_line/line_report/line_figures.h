@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "adapter_alarm.h"
+#include "fingerprint_table.h"
 #include "run_records.h"
 
 namespace line_report {
@@ -20,42 +21,76 @@ struct Spread {
 
 struct AdapterFigures {
     QString adapter;
-    int runs;
-    int failures;
+    qint64 runs;
+    qint64 failures;
     bool alarm;
 };
 
 struct ImageFigures {
     QString sha256;
-    int runs;
-    int failures;
+    qint64 runs;
+    qint64 failures;
 };
 
 // The units first worked on in one stretch of the log, for the yield over time.
 struct YieldStretch {
     qint64 firstMs;  // the first unit's first attempt
-    int units;
-    int firstPass;
-    int finalPass;
+    qint64 units;
+    qint64 firstPass;
+    qint64 finalPass;
 };
 
 struct LineFigures {
-    int runs = 0;
-    int units = 0;
-    int unnamedRuns = 0;  // runs without a unit: counted as runs, in no unit and no yield
-    int skippedLines = 0;
+    qint64 runs = 0;
+    qint64 units = 0;
+    qint64 unnamedRuns = 0;  // runs without a unit: counted as runs, in no unit and no yield
+    qint64 skippedLines = 0;
+    qint64 duplicateRecords = 0;           // records of a run counted already: not counted again
     std::optional<double> firstPassYield;  // none without units
     std::optional<double> finalYield;
-    std::vector<std::pair<QString, int>> failuresByClass;  // most frequent first
-    std::vector<AdapterFigures> adapters;                  // by name
-    std::map<QString, Spread> durations;                   // by subcommand
-    std::vector<ImageFigures> images;                      // flash runs' images, most runs first
-    std::vector<YieldStretch> yieldOverTime;               // in time order
+    std::vector<std::pair<QString, qint64>> failuresByClass;  // most frequent first
+    std::vector<AdapterFigures> adapters;                     // by name
+    std::map<QString, Spread> durations;                      // by subcommand
+    std::vector<ImageFigures> images;                         // flash runs' images, most runs first
+    std::vector<YieldStretch> yieldOverTime;                  // in time order
 };
 
-// The figures of `records`, taken in the order of their start (a unit's first attempt is its
-// earliest, its final one its latest); `exitClass` names a failure's class by its exit code.
-LineFigures summarize(std::vector<RunRecord> records, int skippedLines,
+// The figures of a log, taken record by record in any order: a unit's first attempt is its
+// earliest, its final one its latest. It keeps no record: per distinct run a fingerprint, per
+// unit its first and last attempt, per subcommand how many runs took each millisecond (the
+// durations' precision in the log and the report), per adapter, image and exit code a count.
+class LineTally {
+public:
+    explicit LineTally(AlarmRule rule = {}) : watch_(rule) {}
+    // Counts the record, unless a record of the same run (the same start, unit, adapter,
+    // attempt and subcommand) was counted before: false then, and it counts as a duplicate.
+    bool add(const RunRecord& record);
+    void skipLines(qint64 lines) { skippedLines_ += lines; }
+    // `exitClass` names a failure's class by its exit code.
+    LineFigures figures(const std::function<QString(int)>& exitClass) const;
+
+private:
+    struct Seen {};
+    struct UnitRuns {
+        qint64 firstMs = 0;
+        qint64 lastMs = 0;
+        bool firstPassed = false;
+        bool lastPassed = false;
+    };
+    FingerprintTable<Seen> seen_;
+    FingerprintTable<UnitRuns> units_;
+    qint64 runs_ = 0;
+    qint64 unnamedRuns_ = 0;
+    qint64 skippedLines_ = 0;
+    qint64 duplicates_ = 0;
+    std::map<int, qint64> failures_;                           // by exit code
+    std::map<QString, std::map<qint64, qint64>> durationsMs_;  // by subcommand
+    std::map<QString, ImageFigures> images_;                   // by sha256
+    AdapterWatch watch_;
+};
+
+// The figures of `records` with `skippedLines` lines skipped.
+LineFigures summarize(const std::vector<RunRecord>& records, qint64 skippedLines,
                       const std::function<QString(int)>& exitClass, AlarmRule rule = {});
 
 }  // namespace line_report

@@ -84,7 +84,7 @@ QString yieldChart(const LineFigures& figures) {
                 QString("%1 stretches of about %2 units, by their first attempt (UTC); "
                         "blue: first pass, green: final")
                     .arg(stretches.size())
-                    .arg(figures.units / int(stretches.size())));
+                    .arg(figures.units / qint64(stretches.size())));
     return svg + "</svg>\n";
 }
 
@@ -127,7 +127,7 @@ QString adapterChart(const LineFigures& figures) {
     constexpr int kNameWidth = 150;
     const int height = kRow * int(figures.adapters.size()) + 30;
     double highest = 0;
-    int failures = 0;
+    qint64 failures = 0;
     for (const AdapterFigures& adapter : figures.adapters) {
         highest = std::max(highest, double(adapter.failures) / adapter.runs);
         failures += adapter.failures;
@@ -205,6 +205,7 @@ QByteArray reportHtml(const LineFigures& figures, const QString& title) {
         escaped(title) + "</h1>\n<p>" + escaped(summaryLine(figures)) +
         "; runs without a unit: " + QString::number(figures.unnamedRuns) +
         "; skipped lines: " + QString::number(figures.skippedLines) +
+        "; duplicate records: " + QString::number(figures.duplicateRecords) +
         ".</p>\n<h2>Yield over time</h2>\n" + yieldChart(figures) + "<h2>Failures by class</h2>\n" +
         paretoChart(figures) + "<h2>Failure rate per adapter</h2>\n" + adapterChart(figures) +
         "<h2>Duration per subcommand (s)</h2>\n" +

@@ -37,9 +37,10 @@ QString summaryLine(const LineFigures& figures) {
 
 QString reportText(const LineFigures& figures) {
     QStringList lines{summaryLine(figures)};
-    lines += QString("runs without a unit: %1; skipped lines: %2")
+    lines += QString("runs without a unit: %1; skipped lines: %2; duplicate records: %3")
                  .arg(figures.unnamedRuns)
-                 .arg(figures.skippedLines);
+                 .arg(figures.skippedLines)
+                 .arg(figures.duplicateRecords);
     QStringList classes;
     for (const auto& [name, count] : figures.failuresByClass) {
         classes += QString("%1 %2").arg(name).arg(count);
@@ -104,6 +105,7 @@ QJsonObject reportJson(const LineFigures& figures) {
             {"units", figures.units},
             {"unnamed_runs", figures.unnamedRuns},
             {"skipped_lines", figures.skippedLines},
+            {"duplicate_records", figures.duplicateRecords},
             {"first_pass_yield", fractionValue(figures.firstPassYield)},
             {"final_yield", fractionValue(figures.finalYield)},
             {"failures_by_class", classes},

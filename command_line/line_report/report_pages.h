@@ -15,7 +15,8 @@ QString summaryLine(const LineFigures& figures);
 // The summary line, then the failures, the adapters, the durations and the images as tables.
 QString reportText(const LineFigures& figures);
 
-// "runs", "units", "unnamed_runs", "skipped_lines", "first_pass_yield" and "final_yield"
+// "runs", "units", "unnamed_runs", "skipped_lines", "duplicate_records" (records of a run
+// counted already, and not again), "first_pass_yield" and "final_yield"
 // (fractions, null without units), "failures_by_class", "adapters", "duration_s" and "images".
 QJsonObject reportJson(const LineFigures& figures);
 

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 
 namespace line_report {
 
@@ -71,6 +72,12 @@ bool isWholeNumber(const QJsonValue& value) {
     return value.isDouble() && value.toDouble() == double(value.toInt());
 }
 
+// NaN and infinities reach here from the journal's text ("nan", "inf") or a number too large for
+// a double; a run never takes less than no time.
+bool isDuration(const QJsonValue& value) {
+    return value.isDouble() && std::isfinite(value.toDouble()) && value.toDouble() >= 0;
+}
+
 bool fromLogLine(const QJsonObject& line, RunRecord& record) {
     const QJsonValue exitCode = line.value(QLatin1String("exit_code"));
     const QJsonValue time = line.value(QLatin1String("time"));
@@ -81,7 +88,7 @@ bool fromLogLine(const QJsonObject& line, RunRecord& record) {
     const QJsonValue sha256 = line.value(QLatin1String("sha256"));
     const QJsonValue attempt = line.value(QLatin1String("attempt"));
     if (!isWholeNumber(exitCode) || !time.isString() || !adapter.isString() ||
-        !subcommand.isString() || !duration.isDouble() ||
+        !subcommand.isString() || !isDuration(duration) ||
         !(unit.isUndefined() || unit.isString()) || !(sha256.isUndefined() || sha256.isString()) ||
         !(attempt.isUndefined() || isWholeNumber(attempt)) ||
         !readTime(time.toString(), record.timeMs)) {
@@ -110,33 +117,6 @@ bool parseRecordLine(const QByteArray& line, RunRecord& record) {
     QJsonObject converted;
     return object.value("MESSAGE_ID").toString() == kOurMessageId &&
            fromJournal(object, converted) && fromLogLine(converted, record);
-}
-
-bool readRecords(QFile& input, ReadRecords& into, QString& why) {
-    // readAll reads a pipe or a FIFO to its end, as it does a file.
-    const QByteArray text = input.readAll();
-    if (input.error() != QFileDevice::NoError) {
-        why = input.errorString();
-        return false;
-    }
-    RunRecord record;
-    for (int start = 0, end; start < text.size(); start = end + 1) {
-        end = text.indexOf('\n', start);
-        if (end < 0) {
-            end = text.size();
-        }
-        const QByteArray line =
-            QByteArray::fromRawData(text.constData() + start, end - start).trimmed();
-        if (line.isEmpty()) {
-            continue;
-        }
-        if (parseRecordLine(line, record)) {
-            into.records.push_back(record);
-        } else {
-            ++into.skippedLines;
-        }
-    }
-    return true;
 }
 
 }  // namespace line_report

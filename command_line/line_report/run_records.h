@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <vector>
 
@@ -23,17 +22,8 @@ struct RunRecord {
 };
 
 // The record one line holds; false for a line that is not one of our records (malformed, or
-// another program's), which a report skips.
+// another program's, or with a duration that is not a number of seconds from 0 up), which a
+// report skips.
 bool parseRecordLine(const QByteArray& line, RunRecord& record);
-
-// The records of a log and how many of its lines were skipped.
-struct ReadRecords {
-    std::vector<RunRecord> records;
-    int skippedLines = 0;
-};
-
-// Appends the records of `input`, read to its end; false, with the reason, when reading failed.
-// Blank lines are neither records nor skipped.
-bool readRecords(QFile& input, ReadRecords& into, QString& why);
 
 }  // namespace line_report

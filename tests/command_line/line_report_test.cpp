@@ -4,8 +4,16 @@
 #include "adapter_alarm.h"
 #include "exit_codes.h"
 #include "line_figures.h"
+#include "log_reader.h"
+#include "regular_file.h"
 #include "report_pages.h"
 #include "run_records.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <thread>
 
 using namespace line_report;
 
@@ -90,7 +98,7 @@ TEST(LineReport, YieldsFailuresAndDurations) {
     EXPECT_EQ(figures.unnamedRuns, 2);
     EXPECT_DOUBLE_EQ(*figures.firstPassYield, 2.0 / 5);  // U-2 and U-5
     EXPECT_DOUBLE_EQ(*figures.finalYield, 3.0 / 5);      // and U-1, on its second attempt
-    using Count = std::pair<QString, int>;
+    using Count = std::pair<QString, qint64>;
     EXPECT_EQ(figures.failuresByClass, (std::vector<Count>{{"drive_failed", 2}, {"link_lost", 2}}));
     // Nearest rank: the 20th of 21 values, the 2nd of 2.
     EXPECT_DOUBLE_EQ(figures.durations.at("backup").median, 11);
@@ -129,4 +137,119 @@ TEST(LineReport, ThePageNamesNothingOutsideItself) {
     for (const char* outside : {"http", "src=", "href", "<script", "url(", "@import"}) {
         EXPECT_FALSE(page.contains(outside)) << outside;
     }
+}
+
+namespace {
+QByteArray ourLine(const QByteArray& unit, const char* adapter, int exitCode, int second,
+                   const char* duration = "1.5") {
+    return QString(R"({"exit_code":%1,"unit":"%2","time":"2026-12-07T10:00:%3.000Z",)"
+                   R"("subcommand":"flash","adapter":"%4","duration_s":%5})")
+        .arg(exitCode)
+        .arg(QString::fromUtf8(unit))
+        .arg(second, 2, 10, QChar('0'))
+        .arg(adapter, duration)
+        .toUtf8();
+}
+
+LineFigures figuresOf(const QByteArray& log, ReadLimits limits = {}) {
+    QBuffer buffer;
+    buffer.setData(log);
+    buffer.open(QIODevice::ReadOnly);
+    LineTally tally;
+    QString why;
+    EXPECT_TRUE(readRecords(buffer, tally, why, ReadLimits{64 * 1024, limits.mostLineBytes}));
+    buffer.seek(0);
+    LineTally again;
+    readRecords(buffer, again, why, limits);
+    const LineFigures figures = again.figures(command_line::exitClassName);
+    // However the log comes in chunks, the same figures.
+    EXPECT_EQ(reportJson(figures), reportJson(tally.figures(command_line::exitClassName)));
+    return figures;
+}
+}  // namespace
+
+// A log read in chunks of any size: a line past the limit, a duration that is no number of
+// seconds from 0 up, are skipped lines; a run's record seen again is counted once and said so.
+TEST(LineReport, ReadsInChunksSkipsWhatIsNoRunAndCountsARunOnce) {
+    // FT1 fails U-1 three times, FT2 passes three units.
+    QByteArray sixRuns;
+    for (int i = 0; i < 6; ++i) {
+        const QByteArray unit = "U-" + QByteArray::number(i < 3 ? 1 : i);
+        sixRuns += ourLine(unit, i < 3 ? "FT1" : "FT2", i < 3 ? 6 : 0, i) + "\n";
+    }
+    const QByteArray journalDuration =
+        QByteArray(kJournal).replace(R"("KMR_DURATION_S":"12.5")", R"("KMR_DURATION_S":"%1")");
+    const struct {
+        QByteArray log;
+        qint64 runs, skipped, duplicates;
+    } logs[] = {
+        {sixRuns, 6, 0, 0},
+        {sixRuns + sixRuns, 6, 0, 6},
+        {sixRuns + sixRuns.left(sixRuns.size() - 1), 6, 0, 6},  // the last without its break
+        {sixRuns + "\n\r\n  \n" + ourLine("U-9", "FT1", 0, 9) + "\r\n", 7, 0, 0},
+        {sixRuns + QByteArray(1000, 'x') + "\n" + ourLine("U-9", "FT1", 0, 9), 7, 1, 0},
+        {sixRuns + ourLine("U-9", "FT1", 0, 20) + QByteArray(600, ' ') + "\n", 6, 1, 0},
+        {sixRuns + QByteArray(5000, '{'), 6, 1, 0},
+        {ourLine("U-3", "FT1", 0, 1, "-1") + "\n" + ourLine("U-3", "FT1", 0, 2, "1e999") + "\n" +
+             QByteArray(journalDuration).replace("%1", "nan") + "\n" +
+             QByteArray(journalDuration).replace("%1", "inf") + "\n" +
+             QByteArray(journalDuration).replace("%1", "-0.5") + "\n" +
+             QByteArray(journalDuration).replace("%1", "0") + "\n",
+         1, 5, 0},
+    };
+    for (const auto& log : logs) {
+        SCOPED_TRACE(log.log.left(300).toStdString());
+        const LineFigures figures = figuresOf(log.log, ReadLimits{7, 512});
+        EXPECT_EQ(figures.runs, log.runs);
+        EXPECT_EQ(figures.skippedLines, log.skipped);
+        EXPECT_EQ(figures.duplicateRecords, log.duplicates);
+    }
+    // Given twice, the log raises no alarm that it does not raise once: 3 failures of 3 runs
+    // against 0 of 3 are 1 chance in 20, but 6 of 6 against 0 of 6 are 1 in 924.
+    const LineFigures twice = figuresOf(sixRuns + sixRuns);
+    EXPECT_EQ(twice.adapters.front().runs, 3);
+    EXPECT_FALSE(twice.adapters.front().alarm);
+    EXPECT_EQ(twice.units, 4);
+    std::vector<RunRecord> twelveRuns;
+    for (int i = 0; i < 12; ++i) {
+        twelveRuns.push_back(run(i < 6 ? "U-1" : "U-2", i < 6 ? "FT1" : "FT2", i < 6 ? 6 : 0, i));
+    }
+    EXPECT_TRUE(summarize(twelveRuns, 0, command_line::exitClassName).adapters.front().alarm);
+    // A NaN duration counted would have made this median 53 seconds.
+    const LineFigures spread =
+        figuresOf(ourLine("U-1", "FT1", 0, 1, "1") + "\n" + ourLine("U-2", "FT1", 0, 2, "100") +
+                  "\n" + QByteArray(journalDuration).replace("%1", "nan") + "\n");
+    EXPECT_DOUBLE_EQ(spread.durations.at("flash").median, 50.5);
+    EXPECT_EQ(reportJson(twice)["duplicate_records"].toInt(), 6);
+    EXPECT_TRUE(reportText(twice).contains("duplicate records: 6"));
+    EXPECT_TRUE(reportHtml(twice, "line").contains("duplicate records: 6"));
+}
+
+// A log named on the line: a FIFO nobody feeds is refused after the wait, one a writer feeds is
+// read to its writer's end; a device is never opened.
+TEST(LineReport, AFifoWithoutAWriterIsRefusedInTimeAndADeviceAtOnce) {
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath("fifo"));
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    EXPECT_EQ(files::openStream(fifo.constData(), 200).outcome, files::FileOpening::NoWriter);
+    EXPECT_EQ(files::openStream("/dev/zero", 200).outcome, files::FileOpening::NotRegularFile);
+    EXPECT_EQ(files::openStream(dir.path().toUtf8().constData(), 200).outcome,
+              files::FileOpening::CannotOpen);
+    std::thread writer([&fifo] {
+        QFile out(QString::fromUtf8(fifo));
+        out.open(QIODevice::WriteOnly);
+        for (int second = 0; second < 50; ++second) {
+            out.write(ourLine("U-1", "FT1", 0, second) + "\n");
+            out.flush();
+        }
+    });
+    const files::RegularFile opened = files::openStream(fifo.constData(), 5000);
+    ASSERT_EQ(opened.outcome, files::FileOpening::Opened);
+    QFile in;
+    in.open(opened.descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    LineTally tally;
+    QString why;
+    EXPECT_TRUE(readRecords(in, tally, why));
+    writer.join();
+    EXPECT_EQ(tally.figures(command_line::exitClassName).runs, 50);
 }

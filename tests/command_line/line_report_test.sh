@@ -30,6 +30,16 @@ check "page's charts" 3 "$(grep -c '<svg' "$dir/line.html")"
 check "text summary" "5 runs, 4 units, first-pass yield 75.0 %, final yield 100.0 %" \
     "$("$tressel" report - <"$dir/line.jsonl" | head -n 1)"
 check "empty log" "0 null" "$(: | "$tressel" report --json - | jq -r '"\(.runs) \(.final_yield)"')"
+# The same log twice, or a copy of it, holds no more runs: the second copies are counted apart.
+cp "$dir/line.jsonl" "$dir/copy.jsonl"
+check "a log and its copy" "5 4 5" "$("$tressel" report --json "$dir/line.jsonl" - "$dir/copy.jsonl" \
+    <"$dir/line.jsonl" | jq -r '"\(.runs) \(.units) \(.duplicate_records / 2)"')"
+# A device may never end: refused before a byte is read, by name or as standard input.
+timeout 10 "$tressel" report /dev/zero >"$dir/out" 2>&1
+check "report of a device" 2 $?
+grep -q "cannot read the log /dev/zero: a device" "$dir/out" || { echo "FAIL: $(cat "$dir/out")"; fail=1; }
+timeout 10 "$tressel" report - </dev/zero >/dev/null 2>&1
+check "report of a device as standard input" 2 $?
 "$tressel" report "$dir/line.jsonl" --simulate >/dev/null 2>&1
 check "report with --simulate" 2 $?
 "$tressel" report "$dir/missing.jsonl" >"$dir/out" 2>&1

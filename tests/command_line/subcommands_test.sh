@@ -163,6 +163,17 @@ check 3 "Unsupported version of Ferrox settings file" "$morvane" restore "$tmp/v
 check 3 "Unsupported version of Ferrox settings file" "$morvane" diff "$tmp/v101.frx" --simulate=power=off
 grep -v "<Param410 " "$tmp/drive.frx" >"$tmp/lacking.frx"
 check 3 "Error in config file" "$morvane" restore "$tmp/lacking.frx" --simulate=power=off
+# A value the writer would not write, a parameter given twice: named, and the file refused.
+for value in abc "" 650.7 1e3 "6 50" -1 0x28a 65536; do
+    sed "s/\"650\"/\"$value\"/" "$tmp/drive.frx" >"$tmp/value.frx"
+    check 3 "Param200 holds \"$value\", not a whole decimal number from 0 to 32767" \
+        "$morvane" restore "$tmp/value.frx" --simulate=power=off
+done
+check 3 "Param200 holds \"65536\"" "$morvane" diff "$tmp/value.frx" --simulate=power=off
+sed 's#</SetupFRX># <Param200 Type="uint16" Value="700"/>\n</SetupFRX>#' "$tmp/drive.frx" >"$tmp/twice.frx"
+check 3 'Param200 appears more than once: the later "700" is not loaded' \
+    "$morvane" restore "$tmp/twice.frx" --simulate=power=off
+check 3 'Param200 appears more than once' "$morvane" diff "$tmp/twice.frx" --simulate=power=off
 # The sample table goes with the trace: standard error stays empty on a good run.
 out=$("$morvane" step-test --axis=2 --span=100 --csv="$tmp/a2.csv" --simulate=latency=0 </dev/null 2>"$tmp/err")
 [ -s "$tmp/err" ] && { echo "FAIL: step-test wrote to standard error: $(head -n 3 "$tmp/err")"; fail=1; }

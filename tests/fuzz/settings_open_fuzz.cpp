@@ -1,7 +1,8 @@
 // A settings file of any bytes, opened through the real window's Open action. The load either
 // refuses the file with one message and leaves the form as it was, or loads it with one box per
-// warning that the load without a window gives (the version's, then one per parameter the
-// document lacks); every field stays in range.
+// warning that the load without a window gives (the version's, one per parameter the document
+// lacks or holds no content of its field, one per element given twice or naming no setting);
+// every field stays in range.
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QMessageBox>
@@ -99,11 +100,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Loaded: one box per warning of the load without a window, in its order.
     FUZZ_CHECK(size <= size_t(kSettingsFileSizeLimit), "only small files load");
     QStringList expected;
-    for (const char* warning :
+    for (const SettingsWarning& warning :
          loadSettingsText(QByteArray(reinterpret_cast<const char*>(data), int(size))).warnings) {
-        expected << warning;
+        expected << warningMessage(warning, warning.text);
     }
-    FUZZ_CHECK(boxes->texts == expected, "version warning and one box per missing parameter");
+    FUZZ_CHECK(boxes->texts == expected, "one box per warning of the load, in its order");
     FUZZ_CHECK(window->ui.statusbar->currentMessage() == "Configuration loaded", "loaded status");
     return 0;
 }

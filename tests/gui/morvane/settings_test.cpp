@@ -91,30 +91,140 @@ TEST(SettingsFile, SuffixOnlyWhenMissing) {
     }
 }
 
-// Which element of a file gives a parameter its value: the first named exactly "Param<number>"
-// below the root in document order, at any depth, markup from an entity included; not a prefixed
-// name, a leading zero, a comment or character data.
-TEST(SettingsFile, TheFirstElementOfTheNameAnywhereBelowTheRootCounts) {
-    const QByteArray head =
-        "<!DOCTYPE KMR_ML [<!ENTITY e \"<Param80 Value='7'/>\">]>\n"
-        "<SetupFRX xmlns:x=\"urn:x\"><FileSpecs Version=\"100\"/>";
+namespace {
+// A saved file with one text replaced, loaded as Open loads it: its warnings' messages and
+// parameters 80 and 200 (P gain, axis 1).
+struct Loaded {
+    QStringList warnings;
+    int flags, gainP;
+};
+Loaded loadedWith(const QByteArray& from, const QByteArray& to) {
+    DriveSettings settings;
+    settings.flags = 8;
+    settings.contents.fill(100);
+    settings.contents[kGainPIndex] = 650;
+    settings.contents[5] = settings.contents[5 + kSettingsPerAxis] = 1;  // step multipliers
+    const SettingsFileLoad load = loadSettingsText(settingsFileText(settings).replace(from, to));
+    EXPECT_EQ(load.refusal, nullptr) << to.toStdString();
+    Loaded loaded{{}, load.settings.flags, load.settings.contents[kGainPIndex]};
+    for (const SettingsWarning& warning : load.warnings) {
+        loaded.warnings << warningMessage(warning, warning.text);
+    }
+    return loaded;
+}
+}  // namespace
+
+// A value is taken only as the writer writes it, decimal digits within the field's contents;
+// any other text is named with its parameter, and the file then loads only with the warning.
+TEST(SettingsFile, AValueOtherThanTheWriterWritesIsNamed) {
     const struct {
-        const char* body;
-        int flags;  // parameter 80; -1 when the file lacks it
+        const char* text;
+        int gainP;  // -1: not a content, warned about
+    } values[] = {
+        {"650", 650}, {"0", 0},           {"32767", 32767}, {"0650", 650}, {"&#54;50", 650},
+        {"abc", -1},  {"", -1},           {"650.7", -1},    {"1e3", -1},   {"6 50", -1},
+        {"-1", -1},   {"0x28a", -1},      {"65536", -1},    {"32768", -1}, {" 650", -1},
+        {"+650", -1}, {"4294967946", -1},
+    };
+    for (const auto& value : values) {
+        SCOPED_TRACE(value.text);
+        const Loaded loaded =
+            loadedWith("Param200 Type=\"uint16\" Value=\"650\"",
+                       QByteArray("Param200 Type=\"uint16\" Value=\"") + value.text + "\"");
+        if (value.gainP >= 0) {
+            EXPECT_EQ(loaded.warnings, QStringList());
+            EXPECT_EQ(loaded.gainP, value.gainP);
+        } else {
+            ASSERT_EQ(loaded.warnings.size(), 1);
+            EXPECT_TRUE(loaded.warnings[0].startsWith("Param200 holds \""));
+            EXPECT_TRUE(
+                loaded.warnings[0].endsWith("\", not a whole decimal number from 0 to 32767"));
+        }
+    }
+    EXPECT_EQ(loadedWith("\"650\"", "\"abc\"").warnings,
+              QStringList{"Param200 holds \"abc\", not a whole decimal number from 0 to 32767"});
+}
+
+// Each parameter's range is its field's: the motor constants' in contents, the flags' all 16
+// bits. Elements twice or naming no setting are named; other elements do not matter, nor does
+// where the parameters are. A file of another version reads as it always did.
+TEST(SettingsFile, RangesDuplicatesAndElementsTheLoaderCannotPlace) {
+    const QByteArray end = "</SetupFRX>";
+    const struct {
+        QByteArray from, to;
+        QStringList warnings;
+        int flags, gainP;
     } files[] = {
-        {"<A><Param80 Value=\"1\"/></A><Param80 Value=\"2\"/>", 1},
-        {"<Param80 Value=\"3\"><Param80 Value=\"4\"/></Param80>", 3},
-        {"&e;<Param80 Value=\"2\"/>", 7},
-        {"<x:Param80 Value=\"5\"/><Param80 x:Value=\"6\" Value=\"8\"/>", 8},
-        {"<Param080 Value=\"9\"/><!-- <Param80 Value=\"1\"/> --><![CDATA[<Param80/>]]>", -1},
-        {"<Param80 Value=\" 12 \"/>", 12},
-        {"<Param80 Value=\"0x10\"/>", 0},
+        {"\"8\"", "\"65535\"", {}, 65535, 650},
+        {"Param401 Type=\"uint16\" Value=\"100\"", "Param401 Value=\"8\"", {}, 8, 650},
+        {"Param401 Type=\"uint16\" Value=\"100\"",
+         "Param401 Value=\"7\"",
+         {"Param401 holds \"7\", not a whole decimal number from 8 to 7500"},
+         8,
+         650},
+        {"Param402 Type=\"uint16\" Value=\"100\"",
+         "Param402 Value=\"5001\"",
+         {"Param402 holds \"5001\", not a whole decimal number from 5 to 5000"},
+         8,
+         650},
+        {"Param20 Type=\"uint16\" Value=\"100\"",
+         "Param20 Value=\"0\"",
+         {"Param20 holds \"0\", not a whole decimal number from 1 to 16383"},
+         8,
+         650},
+        {end,
+         "<Param200 Value=\"700\"/>" + end,
+         {"Param200 appears more than once: the later \"700\" is not loaded"},
+         8,
+         650},
+        {" <Param80",
+         "<A><Param200 Value=\"1\"/></A><Param80",
+         {"Param200 appears more than once: the later \"650\" is not loaded"},
+         8,
+         1},
+        {end,
+         "<FileSpecs Version=\"100\"/>" + end,
+         {"FileSpecs appears more than once: the later \"100\" is not loaded"},
+         8,
+         650},
+        {end,
+         "<Param999 Value=\"5\"/><Param0200 Value=\"&lt;b&gt;\"/>" + end,
+         {"Param999 names no setting: its \"5\" is not loaded",
+          "Param0200 names no setting: its \"&lt;b&gt;\" is not loaded"},
+         8,
+         650},
+        {end,
+         "<x:Param200 xmlns:x=\"urn:x\" Value=\"5\"/>" + end,
+         {"x:Param200 names no setting: its \"5\" is not loaded"},
+         8,
+         650},
+        {"<SetupFRX>",
+         "<SetupFRX><Notes Text=\"x\"/><Group><!-- <Param1/> --><![CDATA[<Param2/>]]></Group>",
+         {},
+         8,
+         650},
+        {"\"650\"",
+         "\"" + QByteArray(60, '7') + "\"",
+         {"Param200 holds \"" + QString(40, '7') +
+          "...\", not a whole decimal number from 0 to 32767"},
+         8,
+         0},
+        {"Version=\"100\"/>\n <Param80 Type=\"uint16\" Value=\"8\"",
+         "Version=\"101\"/> <Param80 Type=\"uint16\" Value=\" 12 \"",
+         {"Unsupported version of Ferrox settings file. Upgrade Morvane."},
+         12,
+         650},
+        {"Version=\"100\"/>\n <Param80 Type=\"uint16\" Value=\"8\"",
+         "Version=\"101\"/> <Param80 Type=\"uint16\" Value=\"abc\"",
+         {"Unsupported version of Ferrox settings file. Upgrade Morvane."},
+         0,
+         650},
     };
     for (const auto& file : files) {
-        const SettingsFileLoad load = loadSettingsText(head + file.body + "</SetupFRX>");
-        ASSERT_EQ(load.refusal, nullptr) << file.body;
-        const size_t missing = axisSettings().size() + (file.flags < 0 ? 1 : 0);
-        EXPECT_EQ(load.warnings.size(), missing) << file.body;
-        EXPECT_EQ(load.settings.flags, uint16_t(file.flags < 0 ? 555 : file.flags)) << file.body;
+        SCOPED_TRACE(file.to.toStdString());
+        const Loaded loaded = loadedWith(file.from, file.to);
+        EXPECT_EQ(loaded.warnings, file.warnings);
+        EXPECT_EQ(loaded.flags, file.flags);
+        EXPECT_EQ(loaded.gainP, file.gainP);
     }
 }
