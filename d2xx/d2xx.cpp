@@ -30,6 +30,10 @@ std::string adapterSerialOf(FT_HANDLE handle) {
     return providerSlot() ? providerSlot()->serialOf(handle) : std::string();
 }
 
+std::vector<std::string> presentAdapterPorts() {
+    return providerSlot() ? providerSlot()->presentPorts() : std::vector<std::string>();
+}
+
 FT_STATUS FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle) {
     D2xxProvider* p = installedD2xxProvider();
     if (!p) {

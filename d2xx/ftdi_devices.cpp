@@ -28,6 +28,8 @@ std::vector<uint8_t> portNumbers(libusb_device* device) {
     return std::vector<uint8_t>(ports, ports + std::max(depth, 0));
 }
 
+}  // namespace
+
 std::string portPathOf(libusb_device* device) {
     std::string path = std::to_string(libusb_get_bus_number(device));
     const std::vector<uint8_t> ports = portNumbers(device);
@@ -36,6 +38,8 @@ std::string portPathOf(libusb_device* device) {
     }
     return path;
 }
+
+namespace {
 
 // A string descriptor, or empty. Index 0 means the device has no such string; libusb refuses
 // to read it (it is the language table), and libftdi closes its handle when a read fails, so

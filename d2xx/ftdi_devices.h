@@ -38,6 +38,9 @@ libusb_device* pickDevice(const std::vector<libusb_device*>& devices, const Adap
 // cannot be read. The handle stays open either way.
 std::string serialThrough(libusb_device_handle* handle);
 
+// The port path of a device, "1-1.4.2": bus, then the ports from the root hub down.
+std::string portPathOf(libusb_device* device);
+
 // "bus 001 device 002 (port 1-1.4.2)": how the messages name a device.
 std::string describeDevice(libusb_device* device);
 

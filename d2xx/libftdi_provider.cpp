@@ -74,6 +74,23 @@ public:
         return found == open_.end() ? std::string() : found->second.serial;
     }
 
+    // Each look gets a context of its own: the bus is read while other threads work their
+    // adapters through theirs.
+    std::vector<std::string> presentPorts() override {
+        std::vector<std::string> ports;
+        ftdi_context* context = ftdi_new();
+        if (!context) {
+            return ports;
+        }
+        std::vector<libusb_device*> devices = findFtdiDevices(context);
+        for (libusb_device* device : devices) {
+            ports.push_back(portPathOf(device));
+        }
+        releaseDevices(devices);
+        ftdi_free(context);
+        return ports;
+    }
+
     FT_STATUS close(FT_HANDLE handle) override {
         ftdi_context* context = find(handle);
         if (!context) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "d2xx.h"
 
@@ -37,6 +38,9 @@ public:
         (void)handle;
         return openedSerial();
     }
+    // The USB port paths of the adapters present now, open or not, for a station that watches
+    // for its fixtures; none when the provider knows no ports or the bus cannot be read.
+    virtual std::vector<std::string> presentPorts() { return {}; }
 };
 
 // Installs the provider that the FT_* calls forward to; the previous one is destroyed.
@@ -47,6 +51,8 @@ D2xxProvider* installedD2xxProvider();
 std::string openedAdapterSerial();
 // The installed provider's serialOf(handle); empty without a provider.
 std::string adapterSerialOf(FT_HANDLE handle);
+// The installed provider's presentPorts(); none without a provider.
+std::vector<std::string> presentAdapterPorts();
 
 // The provider for a real adapter through libftdi1. `adapter` is what --adapter asked for: a
 // serial number, "BUS:DEV" or a USB port path ("1-1.4.2"); empty means the first FTDI device,

@@ -75,6 +75,7 @@ struct SimulatedBootloader::Impl {
     std::vector<uint16_t> packet;  // data words since the last program command
     bool packetOverrun = false;    // data words that came while busy or past 72
     bool erasedSincePowerUp = false;
+    bool verifiedSincePowerUp = false;
     size_t nextAddress = 0;
     std::vector<uint16_t> written;  // every good packet's words since the erase, in order
     int eraseCount = 0;
@@ -88,6 +89,7 @@ struct SimulatedBootloader::Impl {
         packet.clear();
         packetOverrun = false;
         erasedSincePowerUp = false;
+        verifiedSincePowerUp = false;
         nextAddress = 0;
         written.clear();
         packetsProgrammed = 0;
@@ -118,6 +120,7 @@ struct SimulatedBootloader::Impl {
     void erase() {
         std::fill(flash.begin(), flash.end(), kErasedFlashWord);
         erasedSincePowerUp = true;
+        verifiedSincePowerUp = false;
         nextAddress = 0;
         written.clear();
         packet.clear();
@@ -210,7 +213,8 @@ Answer SimulatedBootloader::execute(uint8_t command, uint16_t value) {
             d.takeDataWord(value);
             return d.reply(value);
         case kVerify:
-            return d.reply(d.verifies() ? 1 : 0);
+            d.verifiedSincePowerUp = d.verifies();
+            return d.reply(d.verifiedSincePowerUp ? 1 : 0);
         case kFaultBits:
             return d.reply(d.settings.faultBits);
         default:
@@ -241,6 +245,9 @@ int SimulatedBootloader::badPackets() const {
 }
 bool SimulatedBootloader::busy() const {
     return impl_->isBusy();
+}
+bool SimulatedBootloader::verifiedSincePowerUp() const {
+    return impl_->verifiedSincePowerUp;
 }
 
 std::unique_ptr<DrivePersonality> makeBootloader() {

@@ -44,6 +44,8 @@ public:
     int packetsProgrammed() const;  // good packets since the last erase
     int badPackets() const;         // packets since the last erase that went wrong
     bool busy() const;
+    // Whether the last verification since the power-up said yes.
+    bool verifiedSincePowerUp() const;
 
 private:
     struct Impl;

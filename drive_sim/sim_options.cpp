@@ -11,6 +11,7 @@
 #include "bootloader.h"
 #include "drive_state.h"
 #include "ferrox_factory.h"
+#include "fixture_drive.h"
 #include "scope_bench.h"
 #include "whole_number.h"
 
@@ -73,6 +74,14 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
             return false;
         }
         return true;
+    }
+    if (key == "after_flash") {
+        if (value == "firmware" || value == "bootloader") {
+            options.afterFlash = value == "firmware" ? DriveMode::Firmware : DriveMode::Bootloader;
+            return true;
+        }
+        error = "after_flash must be firmware or bootloader, not '" + value + "'";
+        return false;
     }
     if (key == "power") {
         if (value == "on" || value == "off") {
@@ -155,7 +164,8 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         return true;
     }
     error = "unknown key '" + key +
-            "' (the keys are mode, power, ber, latency, seed, state, clamp, inertia, viscous, "
+            "' (the keys are mode, after_flash, power, ber, latency, seed, state, clamp, inertia, "
+            "viscous, "
             "coulomb, load, kt and gain_scale)";
     return false;
 }
@@ -184,6 +194,11 @@ bool parseSimOptions(const std::string& text, SimOptions& options, std::string& 
             return false;
         }
     }
+    // One state file is one drive in one mode: it keeps either the flash or the settings.
+    if (parsed.afterFlash == DriveMode::Firmware && !parsed.stateFile.empty()) {
+        error = "after_flash=firmware keeps no state file";
+        return false;
+    }
     // Read now, so that a damaged file is refused with the option; once, for the last state=,
     // which replaces any before it as every key given again does.
     if (parsed.stateFile != options.stateFile &&
@@ -200,21 +215,31 @@ std::unique_ptr<FerroxFirmware> makeFerroxFirmware(const AxisMechanics& mechanic
     return firmware;
 }
 
+namespace {
+std::unique_ptr<FerroxFirmware> limitedFirmware(const SimOptions& options) {
+    auto firmware = makeFerroxFirmware(options.mechanics);
+    for (const auto& [param, most] : options.writeLimits) {
+        firmware->setWriteLimit(param, most);
+    }
+    return firmware;
+}
+}  // namespace
+
 std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options,
                                                        uint64_t* seedUsed) {
     const bool keepsState = !options.stateFile.empty();
     std::unique_ptr<DrivePersonality> drive;
-    if (options.mode == DriveMode::Bootloader) {
+    if (options.mode == DriveMode::Bootloader && options.afterFlash == DriveMode::Firmware) {
+        drive = std::make_unique<FixtureDrive>(makeBootloader(BootloaderSettings{}),
+                                               limitedFirmware(options));
+    } else if (options.mode == DriveMode::Bootloader) {
         auto bootloader = makeBootloader(BootloaderSettings{});
         if (keepsState) {
             keepDriveState(*bootloader, options.stateFile, options.storedState);
         }
         drive = std::move(bootloader);
     } else {
-        auto firmware = makeFerroxFirmware(options.mechanics);
-        for (const auto& [param, most] : options.writeLimits) {
-            firmware->setWriteLimit(param, most);
-        }
+        auto firmware = limitedFirmware(options);
         if (keepsState) {
             keepDriveState(*firmware, options.stateFile, options.storedState);
         }

@@ -18,6 +18,10 @@ enum class DriveMode { Firmware, Bootloader };
 
 struct SimOptions {
     DriveMode mode = DriveMode::Firmware;
+    // What a drive started in bootloader mode runs at the power-up after a verified flash:
+    // Firmware for a fixture that configures it (the jumper pulled), once, then the bootloader
+    // again for the next unit.
+    DriveMode afterFlash = DriveMode::Bootloader;
     bool powered = true;
     double bitErrorRate = 0.0;
     double latencyMs = 0.25;       // small, but enough to watch progress
@@ -28,10 +32,11 @@ struct SimOptions {
     AxisMechanics mechanics;                   // of both axes
 };
 
-// Parses "mode=firmware,power=off,ber=1e-3,latency=1,seed=7,state=FILE,clamp=NUMBER:MAX" and the
-// axis's mechanics "inertia=2e-5,viscous=2e-5,coulomb=0.004,load=0,kt=0.05,gain_scale=1" on top
-// of the defaults in `options`. An empty text keeps the defaults. Returns false with a message in
-// `error` on a bad key or value, a damaged or foreign state file among them.
+// Parses
+// "mode=firmware,after_flash=firmware,power=off,ber=1e-3,latency=1,seed=7,state=FILE,clamp=NUMBER:MAX"
+// and the axis's mechanics "inertia=2e-5,viscous=2e-5,coulomb=0.004,load=0,kt=0.05,gain_scale=1" on
+// top of the defaults in `options`. An empty text keeps the defaults. Returns false with a message
+// in `error` on a bad key or value, a damaged or foreign state file among them.
 bool parseSimOptions(const std::string& text, SimOptions& options, std::string& error);
 
 // The Ferrox firmware with its scope and step-test add-on, as the simulated drive runs it.

@@ -22,6 +22,9 @@ bool installStationProvider(const StartupChoice& choice,
     for (size_t index = 0; index < adapters.size(); ++index) {
         drive_sim::SimOptions fixture = line;
         fixture.seed.reset();
+        if (adapters[index].configuredAfterFlash) {
+            fixture.afterFlash = drive_sim::DriveMode::Firmware;
+        }
         std::string error;
         if (!drive_sim::parseSimOptions(adapters[index].simulateKeys, fixture, error)) {
             why = QString("fixture %1: simulate: %2")

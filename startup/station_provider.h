@@ -13,6 +13,9 @@ namespace startup {
 struct StationAdapter {
     std::string portPath;
     std::string simulateKeys;  // more --simulate keys for this fixture's simulated drive
+    // The job configures each unit after its flash: a simulated drive then runs its firmware
+    // at the power-up after a verified flash, as if the operator had pulled its jumper.
+    bool configuredAfterFlash = false;
 };
 
 // Installs the provider for `adapters`: the libftdi1 provider, which opens each by its port path,

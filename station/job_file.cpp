@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QSet>
 
+#include "morvane_command_line.h"
+#include "morvane_workflows.h"
 #include "run_result.h"
 
 namespace station {
@@ -56,6 +58,17 @@ QString fixtureFault(const QJsonValue& value, int index, Fixture& fixture) {
     return {};
 }
 
+// Why the settings file would be refused by the restore each unit runs after its flash, judged
+// now so that a job with a bad file starts no tile; empty when restore takes it.
+QString settingsFault(const QString& path) {
+    command_line::MorvaneCommandLine reader(0);
+    reader.settingsFile = path;
+    config_tool::DriveSettings settings;
+    return config_tool::openCheckedSettings(reader, settings).succeeded()
+               ? QString()
+               : reader.report.lastMessage();
+}
+
 }  // namespace
 
 JobReading readJobFile(const QString& path) {
@@ -100,6 +113,12 @@ JobReading readJobFile(const QString& path) {
     }
     if (object.contains("settings")) {
         job.settingsPath = besideJob(folder, object.value("settings").toString());
+        const QString fault = settingsFault(job.settingsPath);
+        if (!fault.isEmpty()) {
+            return refused(
+                QString("the settings file %1 is refused: %2").arg(job.settingsPath, fault));
+        }
+        job.settingsSha256 = command_line::sha256Of(job.settingsPath);
     }
     const QString log = object.value("log").toString();
     job.log = log.isEmpty() || log == "journal" ? log : besideJob(folder, log);

@@ -20,8 +20,9 @@ struct Job {
     QString imagePath;    // absolute
     QString imageSha256;  // lower-case hex, as checked against the image
     int retries = 0;
-    QString settingsPath;  // absolute, empty when the job restores no settings
-    QString log;           // a file (absolute) or "journal", empty for none
+    QString settingsPath;    // absolute, empty when the job restores no settings
+    QString settingsSha256;  // of the settings file as it was checked when the job was read
+    QString log;             // a file (absolute) or "journal", empty for none
     QVector<Fixture> fixtures;
 };
 

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <chrono>
 #include <memory>
@@ -22,12 +23,14 @@ namespace station {
 
 enum class TilePhase {
     Idle,
+    NotConnected,     // no adapter at the fixture's port: the tile watches for one
     WaitingForDrive,  // the power cycle: by the fixture's command, the simulated drive or the
                       // operator
     Connecting,
     Erasing,
     Writing,
     Verifying,
+    Configuring,  // the job's settings restored and read back after a verified flash
     Passed,
     Failed,
 };
@@ -52,6 +55,8 @@ struct TileSettings {
     // given up: its tile fails as a station fault and the others go on.
     std::chrono::milliseconds silenceLimit{60000};
     std::chrono::milliseconds powerCycleCommandLimit{15000};
+    // How often the station looks for the fixtures' adapters on the bus.
+    std::chrono::milliseconds portLookInterval{1000};
 };
 
 class TileWorker : public QObject {
@@ -69,6 +74,10 @@ public:
     bool running() const;
     // The operator restarted the drive, as the tile asked.
     void powerCycleDone();
+    // Whether the fixture's adapter was on the bus at the last look (until the first: yes).
+    bool connected() const { return connected_; }
+    // A look at the bus found adapters at these ports.
+    void portsSeen(const QStringList& ports);
 
 signals:
     void phaseChanged(int phase, int attempt);
@@ -78,6 +87,7 @@ signals:
     // The unit's verdict: passed, or the failure in words ("station fault: ..." when the unit
     // itself was not judged).
     void unitFinished(bool passed, const QString& verdict);
+    void connectionChanged(bool connected);
 
 private:
     void watchForSilence();
@@ -86,6 +96,7 @@ private:
     int fixtureIndex_;
     std::shared_ptr<SharedLog> log_;
     TileSettings settings_;
+    bool connected_ = true;
     std::shared_ptr<Run> run_;  // the unit under way, shared with its thread
     std::thread thread_;
     QTimer watchdog_;

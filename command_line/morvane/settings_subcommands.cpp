@@ -60,38 +60,47 @@ SubcommandResult fileRefused(MorvaneCommandLine& frontEnd, const Outcome& opened
     return {exitCodeOf(opened), "failed: " + frontEnd.report.lastMessage(), {}, {}};
 }
 
-// Then Connect, which fills the settings with the drive's, so the file's are put back before
-// Apply, as a user does Open after Connect. The drive must then hold exactly what was sent.
 SubcommandResult restore(const SubcommandCall& call) {
-    return withSettingsFile(call, [&call](MorvaneCommandLine& frontEnd) {
-        DriveSettings fromFile;
-        const Outcome opened = openCheckedSettings(frontEnd, fromFile);
-        if (!opened.succeeded()) {
-            return fileRefused(frontEnd, opened);
-        }
-        QStringList differences;
-        SubcommandResult result =
-            connectThen(call.link, frontEnd, [&](MorvaneCommandLine& connected) {
-                connected.showSettings(fromFile);
-                const Outcome applied = applySettings(call.link, connected);
-                if (!applied.succeeded()) {
-                    return applied;
-                }
-                reportProgress("read-back");
-                const ReadBackOutcome readBack =
-                    checkSettingsOnDrive(call.link, connected, fromFile);
-                differences = readBack.differences;
-                return readBack.outcome;
-            });
-        if (!differences.isEmpty()) {
-            result.line = "failed: read-back differs: " + differences.join("; ");
-        } else if (result.exitCode == kExitDone) {
-            result.line = "restored and read back: " + frontEnd.settingsFile;
-        }
-        return result;
-    });
+    MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
+    return restoreSettingsFile(call.argument, frontEnd, call.link);
 }
 
+}  // namespace
+
+// Then Connect, which fills the settings with the drive's, so the file's are put back before
+// Apply, as a user does Open after Connect. The drive must then hold exactly what was sent.
+SubcommandResult restoreSettingsFile(const QString& file, MorvaneCommandLine& frontEnd,
+                                     drive_link::Link& link) {
+    frontEnd.settingsFile = file;
+    DriveSettings fromFile;
+    const Outcome opened = openCheckedSettings(frontEnd, fromFile);
+    if (!opened.succeeded()) {
+        SubcommandResult refused = fileRefused(frontEnd, opened);
+        refused.file = file;
+        return refused;
+    }
+    QStringList differences;
+    SubcommandResult result = connectThen(link, frontEnd, [&](MorvaneCommandLine& connected) {
+        connected.showSettings(fromFile);
+        const Outcome applied = applySettings(link, connected);
+        if (!applied.succeeded()) {
+            return applied;
+        }
+        reportProgress("read-back");
+        const ReadBackOutcome readBack = checkSettingsOnDrive(link, connected, fromFile);
+        differences = readBack.differences;
+        return readBack.outcome;
+    });
+    result.file = file;
+    if (!differences.isEmpty()) {
+        result.line = "failed: read-back differs: " + differences.join("; ");
+    } else if (result.exitCode == kExitDone) {
+        result.line = "restored and read back: " + file;
+    }
+    return result;
+}
+
+namespace {
 // Connect alone: it reads the drive's identity and settings and writes nothing, so show and diff
 // leave the drive as they found it. Its settings are then the front end's, as the form holds
 // them.

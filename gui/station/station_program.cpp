@@ -58,7 +58,8 @@ int runStation(int argc, char** argv, const startup::ProgramInfo& info) {
     }
     std::vector<startup::StationAdapter> adapters;
     for (const station::Fixture& fixture : job.fixtures) {
-        adapters.push_back({fixture.port.toStdString(), fixture.simulate.toStdString()});
+        adapters.push_back({fixture.port.toStdString(), fixture.simulate.toStdString(),
+                            !job.settingsPath.isEmpty()});
     }
     if (!startup::installStationProvider(choice, adapters, why)) {
         startup::printRefusal(info, why);

@@ -24,6 +24,14 @@ StationTile::StationTile(station::TileWorker* worker, const QString& fixtureName
         ui_->progress->setValue(packet);
     });
     connect(worker_, &station::TileWorker::unitFinished, this, &StationTile::showVerdict);
+    // The verdict stays until the next scan; the phase of an idle tile says whether it can take
+    // one.
+    connect(worker_, &station::TileWorker::connectionChanged, this, [this](bool connected) {
+        if (idle()) {
+            ui_->phase->setText(station::phaseText(connected ? station::TilePhase::Idle
+                                                             : station::TilePhase::NotConnected));
+        }
+    });
     connect(worker_, &station::TileWorker::powerCycleRequested, this,
             &StationTile::askForPowerCycle);
     connect(ui_->powerCycleDone, &QPushButton::clicked, this, [this] {

@@ -7,6 +7,7 @@
 
 #include "exit_codes.h"
 #include "line_figures.h"
+#include "port_watch.h"
 #include "station_tile.h"
 
 namespace gui_station {
@@ -30,6 +31,7 @@ StationWindow::StationWindow(const station::Job& job, std::shared_ptr<station::S
     layout->addWidget(yieldStrip_);
     auto* grid = new QGridLayout;
     layout->addLayout(grid);
+    auto* ports = new station::PortWatch(settings.portLookInterval, this);
     for (int index = 0; index < job.fixtures.size(); ++index) {
         auto* worker = new station::TileWorker(job, index, log, settings, this);
         auto* tile = new StationTile(worker, job.fixtures[index].name, this);
@@ -37,6 +39,7 @@ StationWindow::StationWindow(const station::Job& job, std::shared_ptr<station::S
         tiles_.push_back(tile);
         tileAdapters_.emplace_back();
         connect(tile, &StationTile::unitStarted, this, [this, index] { focusNextIdleTile(index); });
+        connect(ports, &station::PortWatch::portsSeen, worker, &station::TileWorker::portsSeen);
         connect(worker, &station::TileWorker::recordFiled, this,
                 [this, index](const QJsonObject& record) { fileRecord(index, record); });
     }

@@ -119,6 +119,7 @@ TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlon
         "latency=-1 latency= latency=1ms latency=1000.5 "
         "seed= seed=-1 seed=1.5 seed=0x10 seed=18446744073709551616 "
         "state= state=/no/such/folder/drive.state "
+        "after_flash=config after_flash=firmware,state=drive.state "
         "clamp=200 clamp=200:65536 clamp=200:-1 clamp=199:100 clamp=:100 "
         "inertia=0 inertia=-2e-5 inertia=1.5 inertia= viscous=-1e-6 coulomb=heavy coulomb=10.5 "
         "load=-11 kt=0 kt=0.05Nm gain_scale=0 gain_scale=101 gain_scale=nan "
@@ -127,7 +128,7 @@ TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlon
     for (std::string text; bad >> text; ++refused) {
         refusal(text);
     }
-    EXPECT_EQ(refused, 47);
+    EXPECT_EQ(refused, 49);
     EXPECT_NE(refusal("ber=lots").find("'lots'"), std::string::npos);
     EXPECT_NE(refusal("colour=red").find("'colour'"), std::string::npos);
     EXPECT_EQ(refusal("kt=0"), "kt must be a number of Nm/A from 0 (not included) to 10, not '0'");

@@ -25,8 +25,11 @@ set(may_include_command_line_tressel command_line_tressel command_line line_repo
     flasher files terminal_text)
 set(may_include_command_line_link_test command_line_link_test command_line startup drive_link flasher
     files terminal_text)
-# The station's job and tiles sit on the command line's run records.
-set(may_include_station station command_line command_line_tressel flasher drive_link d2xx files terminal_text)
+# The station's job and tiles sit on the command line's run records, and each tile runs what
+# `tressel flash --unit` and `morvane restore` run: both programs' subcommands, through the entry
+# points they export for front ends that work units (flashImageFile, restoreSettingsFile).
+set(may_include_station station command_line command_line_tressel command_line_morvane flasher
+    config_tool drive_link d2xx files terminal_text)
 # The line report reads logs and draws pages: nothing of ours but itself, the escaping of the
 # fields it prints, and Qt Core.
 set(may_include_line_report line_report terminal_text)

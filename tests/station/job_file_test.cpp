@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "job_file.h"
+#include "run_record.h"
 
 namespace {
 
@@ -27,9 +28,16 @@ QByteArray jobText(const QString& body) {
     return QString(body).replace("SHA", sha256(kImage)).toUtf8();
 }
 
+void copyFactorySettings(const QString& path) {
+    QFile golden(KMR_GOLDEN_DIR "/factory_drive.frx");
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
+    write(path, golden.readAll());
+}
+
 TEST(JobFile, AcceptsAJobWithPathsBesideIt) {
     QTemporaryDir dir;
     write(dir.filePath("fw.vlf"), kImage);
+    copyFactorySettings(dir.filePath("drive.frx"));
     write(dir.filePath("line.json"),
           jobText(R"({"image":"fw.vlf","sha256":"SHA","retries":2,"log":"units.log",
                      "settings":"drive.frx","fixtures":[{"name":"A","port":"1-1"},
@@ -42,6 +50,7 @@ TEST(JobFile, AcceptsAJobWithPathsBesideIt) {
     EXPECT_EQ(reading.job.retries, 2);
     EXPECT_EQ(reading.job.log, QDir(dir.path()).filePath("units.log"));
     EXPECT_EQ(reading.job.settingsPath, QDir(dir.path()).filePath("drive.frx"));
+    EXPECT_EQ(reading.job.settingsSha256, command_line::sha256Of(dir.filePath("drive.frx")));
     ASSERT_EQ(reading.job.fixtures.size(), 2);
     EXPECT_EQ(reading.job.fixtures[1].port, "1-2");
     EXPECT_EQ(reading.job.fixtures[1].powerCycleCommand, "relay 2");
@@ -62,6 +71,15 @@ TEST(JobFile, RefusesWithAClearMessage) {
         {R"({"image":"fw.vlf","sha256":"SHA","retries":11})", "\"retries\" takes a number"},
         {R"({"image":"fw.vlf","sha256":"SHA","retries":1.5})", "\"retries\" takes a number"},
         {R"({"image":"fw.vlf","sha256":"SHA","log":7})", "are texts"},
+        // The settings file as restore would refuse it, before any tile starts.
+        {R"({"image":"fw.vlf","sha256":"SHA","settings":"none.frx"})",
+         "none.frx is refused: File not found"},
+        {R"({"image":"fw.vlf","sha256":"SHA","settings":"fw.vlf"})",
+         "fw.vlf is refused: File read failed"},
+        {R"({"image":"fw.vlf","sha256":"SHA","settings":"partial.frx"})",
+         "partial.frx is refused: Error in config file"},
+        {R"({"image":"fw.vlf","sha256":"SHA","settings":"over.frx"})",
+         "over.frx is refused: Continuous current can't be greater than peak current"},
         {R"({"image":"fw.vlf","sha256":"SHA","fixtures":[]})", "no \"fixtures\""},
         {R"({"image":"fw.vlf","sha256":"SHA","fixtures":[{"name":"A"}]})",
          "fixture 1 has no \"port\""},
@@ -72,6 +90,16 @@ TEST(JobFile, RefusesWithAClearMessage) {
     for (const auto& c : cases) {
         QTemporaryDir dir;
         write(dir.filePath("fw.vlf"), kImage);
+        write(dir.filePath("partial.frx"),
+              "<!DOCTYPE KMR_ML>\n<SetupFRX>\n <FileSpecs Version=\"100\"/>\n</SetupFRX>\n");
+        copyFactorySettings(dir.filePath("over.frx"));
+        QFile over(dir.filePath("over.frx"));
+        ASSERT_TRUE(over.open(QIODevice::ReadWrite));
+        // A continuous current above the peak current: Apply would refuse it.
+        const QByteArray text = over.readAll().replace("\"2600\"", "\"9000\"");
+        over.resize(0);
+        over.write(text);
+        over.close();
         if (c.job) {
             QString body = c.job;
             if (!body.contains("fixtures") && body.startsWith('{') && body.endsWith('}')) {

@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <functional>
 
+#include "fixture_drive.h"
 #include "job_file.h"
 #include "run_log.h"
 #include "run_result.h"
@@ -30,22 +31,44 @@ namespace {
 
 const startup::ProgramInfo kTressel{"tressel", "1.0.0", "", drive_link::LinkDialect::Bootloader};
 
-// A job beside a small image, with `fixtures` as the JSON list's body.
-station::Job writeJob(const QTemporaryDir& dir, const QString& fixtures) {
+// A job beside a small image, with `fixtures` as the JSON list's body and `more` keys.
+station::Job writeJob(const QTemporaryDir& dir, const QString& fixtures, const QString& more = {}) {
     vlf::ImageLayout layout;
     layout.words = vlf::patternPackets(6, 7);
     std::string error;
     EXPECT_TRUE(vlf::writeImage(dir.filePath("fw.vlf").toStdString(), layout, error)) << error;
     QFile job(dir.filePath("line.json"));
     EXPECT_TRUE(job.open(QIODevice::WriteOnly));
-    job.write(QString(R"({"image":"fw.vlf","sha256":"%1","retries":1,"log":"units.log",
+    job.write(QString(R"({"image":"fw.vlf","sha256":"%1","retries":1,"log":"units.log",%3
                          "fixtures":[%2]})")
-                  .arg(command_line::sha256Of(dir.filePath("fw.vlf")), fixtures)
+                  .arg(command_line::sha256Of(dir.filePath("fw.vlf")), fixtures, more)
                   .toUtf8());
     job.close();
     const station::JobReading reading = station::readJobFile(dir.filePath("line.json"));
     EXPECT_TRUE(reading.accepted) << reading.refusal.toStdString();
     return reading.job;
+}
+
+// The provider goes only once the window, whose port watch still reads it, is gone: declared
+// before the window.
+struct ProviderUninstalled {
+    ~ProviderUninstalled() { installD2xxProvider(nullptr); }
+};
+
+// The simulated station of `job` as `tressel station --simulate=KEYS` installs it.
+void installSimulated(const station::Job& job, const QString& keys) {
+    const startup::StartupChoice choice = startup::judgeAdapterOptions({}, {keys}, kTressel);
+    std::vector<startup::StationAdapter> adapters;
+    for (const station::Fixture& fixture : job.fixtures) {
+        adapters.push_back({fixture.port.toStdString(), fixture.simulate.toStdString(),
+                            !job.settingsPath.isEmpty()});
+    }
+    QString why;
+    ASSERT_TRUE(startup::installStationProvider(choice, adapters, why)) << why.toStdString();
+}
+
+QJsonObject recordOf(const QString& line) {
+    return QJsonDocument::fromJson(line.toUtf8()).object();
 }
 
 bool waitFor(const std::function<bool()>& done, int ms = 20000) {
@@ -93,16 +116,10 @@ TEST(Station, FourFixturesPassFailRetryYieldAndLog) {
                          {"name":"B","port":"1-2","simulate":"ber=3e-5,seed=27"},
                          {"name":"C","port":"1-3","simulate":"mode=firmware"},
                          {"name":"D","port":"1-4"})");
-    const startup::StartupChoice choice =
-        startup::judgeAdapterOptions({}, {"latency=0,seed=40"}, kTressel);
-    std::vector<startup::StationAdapter> adapters;
-    for (const station::Fixture& fixture : job.fixtures) {
-        adapters.push_back({fixture.port.toStdString(), fixture.simulate.toStdString()});
-    }
-    QString why;
-    ASSERT_TRUE(startup::installStationProvider(choice, adapters, why)) << why.toStdString();
+    installSimulated(job, "latency=0,seed=40");
     station::TileSettings settings;
     settings.simulated = true;
+    ProviderUninstalled uninstalled;
     gui_station::StationWindow window(job, openLog(job), settings);
     window.show();
     EXPECT_TRUE(window.windowTitle().contains(job.imageSha256));
@@ -127,7 +144,7 @@ TEST(Station, FourFixturesPassFailRetryYieldAndLog) {
     // One line per attempt, as the flash subcommand files them with --unit and --retries.
     QStringList filed;
     for (const QString& line : logLines(dir)) {
-        const QJsonObject record = QJsonDocument::fromJson(line.toUtf8()).object();
+        const QJsonObject record = recordOf(line);
         filed += QString("%1 %2 %3 %4 %5")
                      .arg(record["unit"].toString(), record["subcommand"].toString())
                      .arg(record["attempt"].toInt())
@@ -149,7 +166,72 @@ TEST(Station, FourFixturesPassFailRetryYieldAndLog) {
     const QString reported = QString::fromUtf8(report.readAllStandardOutput());
     EXPECT_TRUE(reported.startsWith("6 runs, 4 units, first-pass yield 50.0 %, final yield 75.0 %"))
         << reported.toStdString();
-    installD2xxProvider(nullptr);
+}
+
+// The job's settings after each verified flash, on drives that switch to their firmware as a
+// fixture's operator pulls the jumper: restored and read back, or the unit fails.
+TEST(Station, SettingsAfterTheFlashAreRestoredAndReadBackOrTheUnitFails) {
+    QTemporaryDir dir;
+    QFile golden(KMR_GOLDEN_DIR "/factory_drive.frx"), settings(dir.filePath("drive.frx"));
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly) && settings.open(QIODevice::WriteOnly));
+    settings.write(golden.readAll().replace("\"650\"", "\"700\""));  // parameter 200
+    settings.close();
+    const station::Job job = writeJob(dir, R"({"name":"A","port":"1-1"},
+                         {"name":"B","port":"1-2","simulate":"clamp=200:680"},
+                         {"name":"C","port":"1-3","simulate":"mode=firmware"})",
+                                      R"("settings":"drive.frx",)");
+    installSimulated(job, "latency=0,seed=5");
+    station::TileSettings tileSettings;
+    tileSettings.simulated = true;
+    ProviderUninstalled uninstalled;
+    gui_station::StationWindow window(job, openLog(job), tileSettings);
+    QStringList phases;
+    QObject::connect(window.findChildren<station::TileWorker*>().at(0),
+                     &station::TileWorker::phaseChanged,
+                     [&](int phase) { phases += station::phaseText(station::TilePhase(phase)); });
+    for (int i = 0; i < 3; ++i) {
+        scan(window.tile(i), QString("SN-%1").arg(i + 1));
+    }
+    ASSERT_TRUE(waitFor([&] { return finished(window, 3); }));
+    EXPECT_EQ(window.tile(0)->verdictText().toStdString(), "PASS");
+    EXPECT_EQ(window.tile(1)->verdictText().toStdString(),
+              "FAIL\ndrive failed: read-back differs: parameter 200 sent 700, found 680");
+    EXPECT_TRUE(window.tile(2)->verdictText().startsWith("FAIL\nno drive: "));
+    EXPECT_TRUE(
+        phases.join(',').endsWith("verifying,configuring,waiting for the drive,configuring"))
+        << phases.join(',').toStdString();
+
+    auto* simulated = dynamic_cast<drive_sim::SimulatedStation*>(installedD2xxProvider());
+    auto& drive =
+        dynamic_cast<drive_sim::FixtureDrive&>(simulated->adapterAt("1-1")->personality());
+    EXPECT_EQ(drive.firmware().storedParams().at(200), 700);
+
+    // One line per unit attempt: the settings step inside the flash's record.
+    QStringList filed;
+    for (const QString& line : logLines(dir)) {
+        const QJsonObject record = recordOf(line);
+        const QJsonObject restored = record["settings"].toObject();
+        filed += QString("%1 %2 %3 %4")
+                     .arg(record["unit"].toString())
+                     .arg(record["exit_code"].toInt())
+                     .arg(restored["exit_code"].toInt(-1))
+                     .arg(restored["message"].toString());
+        if (!restored.isEmpty()) {
+            EXPECT_EQ(restored["sha256"].toString(), job.settingsSha256);
+        }
+    }
+    filed.sort();
+    EXPECT_EQ(filed.join('|').toStdString(),
+              QStringList({"SN-1 0 0 restored and read back: " + job.settingsPath,
+                           "SN-2 7 7 failed: read-back differs: parameter 200 sent 700, found 680",
+                           "SN-3 5 -1 ", "SN-3 5 -1 "})
+                  .join('|')
+                  .toStdString());
+
+    // The fixture's next unit comes in bootloader mode again and is configured as the first.
+    scan(window.tile(0), "SN-4");
+    ASSERT_TRUE(waitFor([&] { return finished(window, 1); }));
+    EXPECT_EQ(window.tile(0)->verdictText().toStdString(), "PASS");
 }
 
 namespace {
@@ -206,6 +288,7 @@ TEST(Station, AHungAdapterOrAFailedPowerCycleFailsItsTileAloneAsAStationFault) {
     station::TileSettings settings;
     settings.simulated = true;
     settings.silenceLimit = std::chrono::milliseconds(1000);
+    ProviderUninstalled uninstalled;
     gui_station::StationWindow window(job, openLog(job), settings);
     for (int i = 0; i < 4; ++i) {
         scan(window.tile(i), QString("SN-%1").arg(i + 1));
@@ -232,5 +315,38 @@ TEST(Station, AHungAdapterOrAFailedPowerCycleFailsItsTileAloneAsAStationFault) {
     ASSERT_TRUE(waitFor([&] { return finished(window, 1); }));
     EXPECT_EQ(window.tile(0)->verdictText().toStdString(), "PASS");
     EXPECT_EQ(logLines(dir).size(), 3);
-    installD2xxProvider(nullptr);
+}
+
+// A fixture whose adapter is not on the bus says so and takes no scan; once it is plugged in,
+// the tile takes the next scan.
+TEST(Station, AMissingPortIsNotConnectedUntilItsAdapterAppears) {
+    QTemporaryDir dir;
+    const station::Job job =
+        writeJob(dir, R"({"name":"A","port":"1-1"},{"name":"B","port":"1-2"})");
+    auto simulated = std::make_unique<drive_sim::SimulatedStation>();
+    drive_sim::SimulatedStation* station = simulated.get();
+    drive_sim::SimOptions options;
+    options.mode = drive_sim::DriveMode::Bootloader;
+    options.latencyMs = 0;
+    for (const station::Fixture& fixture : job.fixtures) {
+        station->plugIn(fixture.port.toStdString(), drive_sim::makeSimulatedAdapter(options));
+    }
+    station->setPresent("1-2", false);
+    installD2xxProvider(std::move(simulated));
+    station::TileSettings settings;
+    settings.simulated = true;
+    settings.portLookInterval = std::chrono::milliseconds(20);
+    ProviderUninstalled uninstalled;
+    gui_station::StationWindow window(job, openLog(job), settings);
+    ASSERT_TRUE(waitFor([&] { return window.tile(1)->phaseText() == "not connected"; }));
+    EXPECT_EQ(window.tile(0)->phaseText().toStdString(), "scan a unit");
+    scan(window.tile(1), "SN-1");
+    EXPECT_EQ(window.tile(1)->verdictText().toStdString(),
+              "Not started: the fixture's adapter is not connected");
+
+    station->setPresent("1-2", true);
+    ASSERT_TRUE(waitFor([&] { return window.tile(1)->phaseText() == "scan a unit"; }));
+    scan(window.tile(1), "SN-1");
+    ASSERT_TRUE(waitFor([&] { return window.tile(1)->verdictText() == "PASS"; }));
+    EXPECT_EQ(logLines(dir).size(), 1);
 }
