@@ -29,7 +29,9 @@ tune 0 '(.identified | has("inertia_a_s2_per_count") and has("viscous_a_s_per_co
     has("coulomb_a") and has("load_a") and has("current_lag_ms") and .fit_percent > 80) and
     (.proposed | .bandwidth_hz == 40 and .damping == 1 and .p > 0 and .i > 0 and .d > 0 and
     (.predicted | has("peak_error") and has("undershoot") and has("settling_ms"))) and
-    (has("kept") | not)' plain --log="$tmp/log"
+    .present.p == 650 and ([.present.margins, .proposed.margins] | all(.phase_margin_deg > 20 and
+    .gain_margin_db > 6 and .crossover_hz > 40 and .sensitivity_peak > 1)) and
+    (.message | contains("of the proposed: phase margin")) and (has("kept") | not)' plain --log="$tmp/log"
 grep -q '"proposed":{' "$tmp/log" || { echo "FAIL: the log lacks the proposal"; fail=1; }
 [ "$(gain_p plain)" = 650 ] || { echo "FAIL: tune without --apply changed P"; fail=1; }
 tune 0 '.kept == true and .measured.peak_error == .proposed.predicted.peak_error and
