@@ -19,7 +19,10 @@ using drive_link::linkOutcome;
 using drive_link::MessageKind;
 using drive_link::Outcome;
 
-Outcome applySettings(Link& link, MorvaneFrontEnd& frontEnd) {
+namespace {
+enum class FaultsCleared { AfterStore, BeforeStore };
+
+Outcome applyInOrder(Link& link, MorvaneFrontEnd& frontEnd, FaultsCleared faultsCleared) {
     bool error = false;
     frontEnd.showStatus(frontEnd.translate("Setting parameters..."), 3000);
     frontEnd.applyingSettings();
@@ -30,8 +33,15 @@ Outcome applySettings(Link& link, MorvaneFrontEnd& frontEnd) {
     if (!exported.succeeded()) {
         return exported;
     }
+    // The store copies the fault register with the settings: a fault still set then would be
+    // there again at every power-up.
+    if (faultsCleared == FaultsCleared::BeforeStore) {
+        ferrox::clearFaults(link, error);
+    }
     ferrox::storeSettings(link, error);
-    ferrox::clearFaults(link, error);
+    if (faultsCleared == FaultsCleared::AfterStore) {
+        ferrox::clearFaults(link, error);
+    }
     ferrox::enablePowerStage(link, error);
     const Outcome outcome = linkOutcome(link, frontEnd, error);
     if (outcome.succeeded()) {
@@ -39,6 +49,15 @@ Outcome applySettings(Link& link, MorvaneFrontEnd& frontEnd) {
         frontEnd.showStatus(frontEnd.translate("Parameters set"), 5000);
     }
     return outcome;
+}
+}  // namespace
+
+Outcome applySettings(Link& link, MorvaneFrontEnd& frontEnd) {
+    return applyInOrder(link, frontEnd, FaultsCleared::AfterStore);
+}
+
+Outcome applySettingsClearingFaultsFirst(Link& link, MorvaneFrontEnd& frontEnd) {
+    return applyInOrder(link, frontEnd, FaultsCleared::BeforeStore);
 }
 
 Outcome disableDrive(Link& link, MorvaneFrontEnd& frontEnd) {

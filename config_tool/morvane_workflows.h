@@ -32,6 +32,10 @@ struct DiagnosisOutcome {
 ConnectOutcome connectDrive(drive_link::Link& link, MorvaneFrontEnd& frontEnd);
 // Disables the drive, writes and stores the settings, clears faults and enables it again.
 drive_link::Outcome applySettings(drive_link::Link& link, MorvaneFrontEnd& frontEnd);
+// The same with the faults cleared before the store, for settings that follow a test which may
+// have tripped the drive: the settings memory must not keep that fault.
+drive_link::Outcome applySettingsClearingFaultsFirst(drive_link::Link& link,
+                                                     MorvaneFrontEnd& frontEnd);
 drive_link::Outcome disableDrive(drive_link::Link& link, MorvaneFrontEnd& frontEnd);
 // Reads the registers and readings and shows the report; refused (no drive) while disconnected.
 DiagnosisOutcome showDiagnosis(drive_link::Link& link, MorvaneFrontEnd& frontEnd);

@@ -7,6 +7,7 @@
 #include "scope_capture.h"
 #include "step_response.h"
 #include "step_test.h"
+#include "tuning_trial.h"
 
 namespace command_line {
 
@@ -16,11 +17,11 @@ using drive_link::MessageKind;
 using drive_link::Outcome;
 
 using files::writeFileAtomically;
-using response::runStepTest;
+using response::CheckedStepTest;
+using response::runCheckedStepTest;
 using response::stepCaptureCsv;
 using response::StepFigures;
 using response::stepResultText;
-using response::StepTestOutcome;
 
 namespace {
 const QCommandLineOption kSpanOption("span", "capture the curves over this span (ms)",
@@ -50,33 +51,40 @@ SubcommandResult stepTest(const SubcommandCall& call) {
     MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
     frontEnd.axis = axis.toInt() - 1;
     frontEnd.spanMs = span.toInt();
-    StepFigures figures;
+    CheckedStepTest checked;
     SubcommandResult result = connectThen(call.link, frontEnd, [&](MorvaneCommandLine& connected) {
-        const StepTestOutcome tested = runStepTest(call.link, connected);
-        figures = tested.figures;
-        if (!tested.outcome.succeeded() || csv.isEmpty() ||
-            writeFileAtomically(csv,
-                                QByteArray::fromStdString(stepCaptureCsv(connected.capture)))) {
-            return tested.outcome;
+        checked = runCheckedStepTest(call.link, connected);
+        // A tripped run's curves show how it went wrong; a corrupted one's show nothing true.
+        if (checked.tested.outcome.succeeded() && !checked.corrupted && !csv.isEmpty() &&
+            !writeFileAtomically(
+                csv, QByteArray::fromStdString(stepCaptureCsv(checked.tested.capture)))) {
+            connected.showMessage(MessageKind::Warning, "Error",
+                                  connected.translate("Unable to open file for writing"),
+                                  Failure::FileRefused);
+            return Outcome::failed(Failure::FileRefused);
         }
-        connected.showMessage(MessageKind::Warning, "Error",
-                              connected.translate("Unable to open file for writing"),
-                              Failure::FileRefused);
-        return Outcome::failed(Failure::FileRefused);
+        return checked.outcome;
     });
     result.file = csv;
-    if (result.exitCode != kExitDone) {
+    if (result.exitCode != kExitDone && checked.refusal.isEmpty()) {
         return result;
     }
+    const StepFigures& figures = checked.tested.figures;
     result.line = stepResultText(figures.peakError, figures.undershoot, figures.settlingTimeMs);
     // A figure at the top of its word is no measurement: a line must not file it as one.
-    const std::string saturated = response::saturatedFigures(
-        figures.peakError, figures.undershoot, !span.isEmpty() && frontEnd.capture.curvesSaturated);
+    const std::string saturated =
+        response::saturatedFigures(figures.peakError, figures.undershoot,
+                                   !span.isEmpty() && checked.tested.capture.curvesSaturated);
     if (!saturated.empty()) {
         result.exitCode = command_line::kExitDriveFailed;
         result.line = "failed: saturated at the 16-bit limit (" +
                       QString::fromStdString(saturated) +
                       "), the true figures are larger: " + result.line;
+        if (!checked.refusal.isEmpty()) {
+            result.line += "; " + checked.refusal;
+        }
+    } else if (!checked.refusal.isEmpty()) {
+        result.line = "failed: " + checked.refusal + ": " + result.line;
     }
     return result;
 }

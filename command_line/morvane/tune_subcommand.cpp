@@ -1,20 +1,25 @@
 // tune: the tuning assistant on one axis, from a 100 ms step test at the drive's present gains.
 #include "morvane_subcommands.h"
 
+#include <cmath>
+#include <optional>
+
 #include "axis_options.h"
 #include "connect_then.h"
+#include "margins.h"
 #include "progress.h"
 #include "scope_capture.h"
 #include "settings_transfer.h"
 #include "step_test.h"
 #include "step_tuning.h"
+#include "tuning_trial.h"
 
 namespace command_line {
 
-using config_tool::applySettings;
 using drive_link::Failure;
 using drive_link::Outcome;
-using response::runStepTest;
+using response::runCheckedStepTest;
+using response::runTuningTrial;
 
 namespace {
 const QCommandLineOption kBandwidthOption(
@@ -52,7 +57,22 @@ QJsonObject figuresObject(const tuning::StepFigures& figures) {
             {"settling_ms", figures.settlingTimeMs}};
 }
 
-QJsonObject tuningDetails(const response::TuningProposal& tuned) {
+QJsonValue finite(double value) {
+    return std::isfinite(value) ? QJsonValue(value) : QJsonValue();  // JSON has no infinity
+}
+
+QJsonObject marginsObject(const tuning::StabilityMargins& margins) {
+    if (!margins.crosses) {
+        return {};
+    }
+    return {{"phase_margin_deg", margins.phaseMarginDeg},
+            {"gain_margin_db", finite(margins.gainMarginDb)},
+            {"crossover_hz", margins.crossoverHz},
+            {"sensitivity_peak", finite(margins.sensitivityPeak)}};
+}
+
+QJsonObject tuningDetails(const response::TuningProposal& tuned,
+                          const tuning::DriveGains& present) {
     const tuning::AxisModel& m = tuned.identified.model;
     const tuning::Proposal& p = tuned.proposal;
     QJsonObject details{
@@ -63,20 +83,21 @@ QJsonObject tuningDetails(const response::TuningProposal& tuned) {
                                    {"current_lag_ms", m.currentLoop.timeConstant * 1e3},
                                    {"fit_percent", tuned.identified.fitPercent}}}};
     if (tuned.identified.usable) {
+        details["present"] =
+            QJsonObject{{"p", present.p},
+                        {"i", present.i},
+                        {"d", present.d},
+                        {"margins", marginsObject(tuning::stabilityMargins(m, present))}};
         details["proposed"] =
-            QJsonObject{{"p", p.gains.p},       {"i", p.gains.i},
-                        {"d", p.gains.d},       {"bandwidth_hz", p.bandwidthHz},
-                        {"damping", p.damping}, {"predicted", figuresObject(p.prediction.figures)}};
+            QJsonObject{{"p", p.gains.p},
+                        {"i", p.gains.i},
+                        {"d", p.gains.d},
+                        {"bandwidth_hz", p.bandwidthHz},
+                        {"damping", p.damping},
+                        {"predicted", figuresObject(p.prediction.figures)},
+                        {"margins", marginsObject(tuning::stabilityMargins(m, p.gains))}};
     }
     return details;
-}
-
-// Applies the settings with the axis's gains replaced.
-Outcome applyGains(drive_link::Link& link, MorvaneCommandLine& frontEnd, int axis,
-                   const tuning::DriveGains& gains) {
-    frontEnd.showSettings(
-        config_tool::withGains(frontEnd.settings(), axis, gains.p, gains.i, gains.d));
-    return applySettings(link, frontEnd);
 }
 
 SubcommandResult tune(const SubcommandCall& call) {
@@ -91,14 +112,17 @@ SubcommandResult tune(const SubcommandCall& call) {
     frontEnd.spanMs = kTuningSpanMs;
     response::TuningProposal tuned;
     QString refusal;
-    response::TuningCheck check;
-    bool checked = false;
+    response::TuningTrial trial;
+    bool tried = false;
+    tuning::DriveGains present;
     SubcommandResult result = connectThen(call.link, frontEnd, [&](MorvaneCommandLine& connected) {
-        Outcome outcome = runStepTest(call.link, connected).outcome;
-        if (!outcome.succeeded()) {
-            return outcome;
+        const response::CheckedStepTest first = runCheckedStepTest(call.link, connected);
+        if (!first.outcome.succeeded()) {
+            refusal = first.refusal;
+            return first.outcome;
         }
-        const response::StepCapture before = connected.capture;
+        const response::StepCapture& before = first.tested.capture;
+        present = {before.gainP, before.gainI, before.gainD};
         tuned = response::proposeForRun(before, hz, damping);
         if (tuned.identified.usable && !tuned.proposal.offered() && !bandwidthAsked &&
             tuned.proposal.passingBandwidthHz > 0.0) {
@@ -111,46 +135,44 @@ SubcommandResult tune(const SubcommandCall& call) {
             return Outcome::failed(Failure::DriveFailed);
         }
         if (!apply) {
-            return outcome;
+            return first.outcome;
         }
-        reportProgress("apply");
-        outcome = applyGains(call.link, connected, axis, tuned.proposal.gains);
-        if (outcome.succeeded()) {
-            outcome = runStepTest(call.link, connected).outcome;
-        }
-        if (!outcome.succeeded()) {
-            return outcome;
-        }
-        check = response::checkTuning(tuned, connected.capture);
-        checked = true;
-        if (check.passed) {
-            return outcome;
-        }
-        reportProgress("put back");
-        outcome =
-            applyGains(call.link, connected, axis, {before.gainP, before.gainI, before.gainD});
-        return outcome.succeeded() ? Outcome::failed(Failure::DriveFailed) : outcome;
+        // Gains the assistant chose itself must beat the present ones; a bandwidth the user
+        // forced is tried against its prediction only.
+        const std::optional<tuning::StepFigures> presentFigures =
+            bandwidthAsked ? std::nullopt : std::optional(response::figuresOf(before));
+        trial = runTuningTrial(call.link, connected, axis, tuned, present, presentFigures);
+        tried = trial.verdict.kept || !trial.verdict.why.isEmpty();
+        return trial.outcome;
     });
-    result.details = tuningDetails(tuned);
-    if (checked) {
-        result.details["measured"] = figuresObject(check.measured);
-        result.details["validation_fit_percent"] = check.validationFitPercent;
-        result.details["kept"] = check.passed;
+    result.details = tuningDetails(tuned, present);
+    if (tried) {
+        if (trial.tested) {
+            result.details["measured"] = figuresObject(trial.measurement.measured);
+            result.details["validation_fit_percent"] = trial.validationFitPercent;
+        }
+        result.details["kept"] = trial.verdict.kept;
     }
-    const QString found = "axis " + QString::number(axis + 1) + ": " +
-                          response::identifiedText(tuned.identified) + "; proposed " +
-                          response::proposalText(tuned.proposal) + ", predicted " +
-                          response::figuresText(tuned.proposal.prediction.figures);
+    const QString found =
+        "axis " + QString::number(axis + 1) + ": " + response::identifiedText(tuned.identified) +
+        "; proposed " + response::proposalText(tuned.proposal) + ", predicted " +
+        response::figuresText(tuned.proposal.prediction.figures) +
+        "; margins of the present gains: " +
+        response::marginsText(tuning::stabilityMargins(tuned.identified.model, present)) +
+        ", of the proposed: " +
+        response::marginsText(
+            tuning::stabilityMargins(tuned.identified.model, tuned.proposal.gains));
     if (!refusal.isEmpty()) {
         result.line = "failed: " + refusal;
-    } else if (checked && !check.passed) {
-        result.line = "failed: " + check.why + "; the old gains are back; " + found;
+    } else if (tried && !trial.verdict.kept) {
+        result.line = "failed: " + trial.verdict.why +
+                      (trial.putBack ? "; the old gains are back; " : "; ") + found;
     } else if (result.exitCode == kExitDone) {
         result.line = found;
-        if (checked) {
+        if (tried) {
             result.line +=
-                "; kept, measured " + response::figuresText(check.measured) +
-                QString(", validation fit %1 %").arg(check.validationFitPercent, 0, 'f', 1);
+                "; kept, measured " + response::figuresText(trial.measurement.measured) +
+                QString(", validation fit %1 %").arg(trial.validationFitPercent, 0, 'f', 1);
         }
     }
     return result;

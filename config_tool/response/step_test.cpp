@@ -38,12 +38,15 @@ StepTestOutcome runStepTest(drive_link::Link& link, StepTestFrontEnd& frontEnd) 
     frontEnd.waitMilliseconds(span.firstWaitMs);
 
     StepCapture capture;
+    bool corrupted = false;
     if (span.label) {
         frontEnd.showStatus(frontEnd.translate("Downloading scope data..."), 3000);
         frontEnd.paintStatusNow();  // no events run during the download
         frontEnd.downloadingScope();
         std::array<float, kSamples> samples{};
-        scope.download(link, error, samples.data());  // the graphs are drawn whatever the checksum
+        // The graphs are drawn whatever the checksum; a link already down proves nothing.
+        const bool linkWasUp = !error;
+        corrupted = !scope.download(link, error, samples.data()) && linkWasUp && !error;
         capture = frontEnd.runSettings(axis);
         capture.spanMs = (span.divider + 1) * kSpanMsPerDividerStep;
         capture.points = capturePoints(samples.data(), kTimePoints, currentScale);
@@ -61,14 +64,14 @@ StepTestOutcome runStepTest(drive_link::Link& link, StepTestFrontEnd& frontEnd) 
         capture.peakError = figures.peakError;
         capture.undershoot = figures.undershoot;
         capture.settlingTimeMs = figures.settlingTimeMs;
-        frontEnd.keepCapture(std::move(capture));
+        frontEnd.keepCapture(capture);
     }
     const Outcome outcome = linkOutcome(link, frontEnd, error);
     if (outcome.succeeded()) {
         frontEnd.showStatus(
             stepResultText(figures.peakError, figures.undershoot, figures.settlingTimeMs), 0);
     }
-    return {outcome, figures};
+    return {outcome, figures, corrupted, std::move(capture)};
 }
 
 }  // namespace response

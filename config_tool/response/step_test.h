@@ -6,6 +6,7 @@
 
 #include "drive_link.h"
 #include "front_end.h"
+#include "step_capture.h"
 
 namespace response {
 
@@ -19,10 +20,13 @@ struct StepFigures {
 };
 
 // Done, or the link lost (the figures then are whatever arrived). A scope download that fails
-// its checksum still draws its curves and is no failure of the test.
+// its checksum still draws its curves and is no failure of the test, but a caller that reads
+// numbers from the curves must not trust them.
 struct StepTestOutcome {
     drive_link::Outcome outcome;
     StepFigures figures;
+    bool captureCorrupted = false;  // the curves were downloaded and failed their checksum
+    StepCapture capture;            // the run as the front end keeps it; none without a span
 };
 
 StepTestOutcome runStepTest(drive_link::Link& link, StepTestFrontEnd& frontEnd);

@@ -8,9 +8,6 @@
 namespace response {
 
 namespace {
-constexpr double kPeakErrorTolerance = 0.15;  // of the measured peak error
-constexpr int kDitherCounts = 2;              // the encoder's own unrest
-
 double meanBefore(const std::vector<double>& values, size_t end) {
     double sum = 0.0;
     for (size_t k = 0; k < end; ++k) {
@@ -18,11 +15,11 @@ double meanBefore(const std::vector<double>& values, size_t end) {
     }
     return end > 0 ? sum / double(end) : 0.0;
 }
+}  // namespace
 
-tuning::StepFigures measuredFigures(const StepCapture& capture) {
+tuning::StepFigures figuresOf(const StepCapture& capture) {
     return {capture.peakError, capture.undershoot, capture.settlingTimeMs};
 }
-}  // namespace
 
 tuning::StepRecord stepRecordOf(const StepCapture& capture) {
     using namespace step_response;
@@ -62,30 +59,15 @@ tuning::Proposal reproposed(const TuningProposal& tuned, const StepCapture& capt
         return {};
     }
     const tuning::StepRecord record = stepRecordOf(capture);
-    return tuning::proposeGains(tuned.identified.model, record.limits, record.injectedCurrent,
-                                bandwidthHz, damping);
-}
-
-TuningCheck checkTuning(const TuningProposal& tuned, const StepCapture& measured) {
-    TuningCheck check;
-    check.measured = measuredFigures(measured);
-    const tuning::StepRecord record = stepRecordOf(measured);
-    check.validationFitPercent = tuning::modelFitPercent(record, tuned.identified.model);
-    const tuning::Identification seen = tuning::identifyAxis(record);
-    const int predicted = tuned.proposal.prediction.figures.peakError;
-    const double allowed =
-        std::max(kPeakErrorTolerance * check.measured.peakError, double(kDitherCounts));
-    if (!measured.figuresRead) {
-        check.why = "the run's figures were not read";
-    } else if (!seen.usable) {
-        check.why = QString::fromStdString(seen.warning);
-    } else if (std::abs(predicted - check.measured.peakError) > allowed) {
-        check.why = QString("the peak error was %1 counts, %2 were predicted")
-                        .arg(check.measured.peakError)
-                        .arg(predicted);
+    tuning::Proposal proposal = tuning::proposeGains(tuned.identified.model, record.limits,
+                                                     record.injectedCurrent, bandwidthHz, damping);
+    if (!tuned.identified.proposable) {
+        // Shown with its prediction, but no bandwidth would make gains from this capture sound.
+        proposal.limit = tuning::ProposalLimit::Capture;
+        proposal.passingBandwidthHz = 0.0;
+        proposal.refusal = tuned.identified.warning;
     }
-    check.passed = check.why.isEmpty();
-    return check;
+    return proposal;
 }
 
 QString identifiedText(const tuning::Identification& identified) {
@@ -122,6 +104,20 @@ QString figuresText(const tuning::StepFigures& figures) {
         .arg(figures.peakError)
         .arg(figures.undershoot)
         .arg(figures.settlingTimeMs);
+}
+
+QString marginsText(const tuning::StabilityMargins& margins) {
+    if (!margins.crosses) {
+        return "none: the loop's gain never passes 1";
+    }
+    const QString gain = std::isfinite(margins.gainMarginDb)
+                             ? QString("%1 dB").arg(margins.gainMarginDb, 0, 'f', 1)
+                             : QString("unbounded");
+    return QString("phase margin %1 deg, gain margin %2, crossover %3 Hz, sensitivity peak %4")
+        .arg(margins.phaseMarginDeg, 0, 'f', 1)
+        .arg(gain)
+        .arg(margins.crossoverHz, 0, 'f', 1)
+        .arg(margins.sensitivityPeak, 0, 'f', 2);
 }
 
 }  // namespace response

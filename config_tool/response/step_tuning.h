@@ -1,11 +1,11 @@
 // The tuning assistant on the step test's runs: a run as the assistant reads it, a proposal for
-// it, and the check of proposed gains once a run has been made with them. The window's response
-// dialog and the command line's `tune` share it.
+// it, and their texts. The window's response dialog and the command line's `tune` share it.
 #pragma once
 
 #include <QString>
 
 #include "identification.h"
+#include "margins.h"
 #include "proposal.h"
 #include "step_capture.h"
 
@@ -27,22 +27,14 @@ TuningProposal proposeForRun(const StepCapture& capture, double bandwidthHz, dou
 tuning::Proposal reproposed(const TuningProposal& tuned, const StepCapture& capture,
                             double bandwidthHz, double damping);
 
-// A run with the proposed gains against their prediction.
-struct TuningCheck {
-    tuning::StepFigures measured;
-    double validationFitPercent = 0.0;  // of the model, with the new gains, against the run
-    bool passed = false;
-    QString why;  // empty when passed
-};
-
-// Fails on a run whose figures never arrived, on one where the axis did not move (a disabled
-// drive or a fault) or tripped, and on a peak error off the prediction by more than 15 % (at
-// least the encoder's 2 counts of dither).
-TuningCheck checkTuning(const TuningProposal& tuned, const StepCapture& measured);
+// The run's figures as the tuning assistant counts them.
+tuning::StepFigures figuresOf(const StepCapture& capture);
 
 // One line each, for the dialog and the command line; the identified axis carries its warning.
 QString identifiedText(const tuning::Identification& identified);
 QString proposalText(const tuning::Proposal& proposal);
 QString figuresText(const tuning::StepFigures& figures);
+// "phase margin 52.1 deg, gain margin 11.0 dB, crossover 61.3 Hz, sensitivity peak 1.62".
+QString marginsText(const tuning::StabilityMargins& margins);
 
 }  // namespace response

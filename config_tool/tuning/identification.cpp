@@ -12,8 +12,9 @@ namespace tuning {
 
 namespace {
 constexpr double kPoorFitPercent = 80.0;
-constexpr double kSaturationShare = 0.98;  // of the peak current: the target sits at the clamp
-constexpr double kFlatShare = 0.05;        // of the injection: no current moved at all
+constexpr double kUnusableFitPercent = 50.0;  // below it no gains are taken from the model
+constexpr double kSaturationShare = 0.98;     // of the peak current: the target sits at the clamp
+constexpr double kFlatShare = 0.05;           // of the injection: no current moved at all
 // Candidate time constants of the derivative filter; the one that explains the target current
 // best is taken.
 constexpr double kFilterCandidates[] = {0.0,    0.1e-3, 0.2e-3, 0.3e-3, 0.4e-3, 0.5e-3,
@@ -266,14 +267,22 @@ Identification identifyAxis(const StepRecord& record) {
     }
     result.usable = true;
     result.fitPercent = modelFitPercent(record, result.model);
+    result.proposable = false;
     if (largestMagnitude(record.targetCurrent) >= kSaturationShare * record.limits.peakCurrent) {
         result.warning =
             "The target current reached the peak-current clamp: the model may miss what the "
-            "clamp hid.";
+            "clamp hid, so no gains are proposed from it.";
+    } else if (!(result.fitPercent >= kUnusableFitPercent)) {
+        result.warning = "The model matches the captured error only to " +
+                         formatPercent(result.fitPercent) +
+                         " %: too poorly to propose gains from it.";
     } else if (result.fitPercent < kPoorFitPercent) {
+        result.proposable = true;
         result.warning = "The model matches the captured error only to " +
                          formatPercent(result.fitPercent) +
                          " %: resonance, backlash or friction the model lacks may be at work.";
+    } else {
+        result.proposable = true;
     }
     return result;
 }

@@ -16,6 +16,9 @@ struct Identification {
     // after the step: 100 is a perfect match, 0 no better than the mean.
     double fitPercent = 0.0;
     bool usable = false;  // false: the capture shows no motion the model could be taken from
+    // false: the model is shown, but gains taken from it would rest on what the capture hid (the
+    // target current at its clamp) or on a fit below half; the warning says which.
+    bool proposable = false;
     std::string warning;  // empty when the capture and the fit look sound
 };
 

@@ -98,6 +98,8 @@ Proposal evaluate(const AxisModel& model, const DriveLimits& limits, double inje
         p.limit = fastestLimit;
     } else if (!placed.fits) {
         p.limit = ProposalLimit::GainRange;
+    } else if (p.gains.p == 0 || p.gains.i == 0 || p.gains.d == 0) {
+        p.limit = ProposalLimit::ZeroGain;
     } else if (p.prediction.peakTargetCurrent >= limits.peakCurrent) {
         p.limit = ProposalLimit::PeakCurrent;
     } else if (oneCountCurrent > kDerivativeShare * limits.continuousCurrent) {
@@ -124,6 +126,10 @@ const char* limitText(ProposalLimit limit) {
             return "the bandwidth is too high for the capture's sample rate";
         case ProposalLimit::GainRange:
             return "a gain would pass the drive's largest value";
+        case ProposalLimit::ZeroGain:
+            return "a gain would round to 0";
+        case ProposalLimit::Capture:
+            return "the capture cannot carry a proposal";
         case ProposalLimit::None:
             break;
     }

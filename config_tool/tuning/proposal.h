@@ -18,6 +18,8 @@ enum class ProposalLimit {
     CurrentLoop,      // the bandwidth is too close to the current loop's
     SampleRate,       // the bandwidth is too close to what the capture can show
     GainRange,        // a gain would not fit the drive's range
+    ZeroGain,         // a gain would round to 0: that term would be missing from the loop
+    Capture,          // the capture cannot carry a proposal: the identification's warning says why
 };
 
 struct Prediction {

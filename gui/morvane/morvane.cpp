@@ -81,9 +81,21 @@ Morvane::Morvane(drive_link::LinkSettings linkSettings)
     responseView = std::make_unique<ResponseView>(plotDialog, *plotForm, askFileName);
     responseView->compareRun = [this](const KeptRun& run) { compareRun(run); };
     tuningPanel = std::make_unique<response::TuningPanel>(
-        *plotForm, [this](int axis, const tuning::DriveGains& gains) {
+        *plotForm,
+        [this](int axis, const tuning::DriveGains& gains) {
             showSettingsInForm(
                 ui, config_tool::withGains(settingsFromForm(ui), axis, gains.p, gains.i, gains.d));
+        },
+        [this](int axis, const response::TuningProposal& tuned, const tuning::DriveGains& present,
+               const tuning::StepFigures& presentFigures) {
+            std::optional<response::TuningTrial> trial;
+            if (connected && !runner.running()) {
+                runSequence(false, [&](config_tool::MorvaneFrontEnd& frontEnd) {
+                    trial = response::runTuningTrial(link, frontEnd, axis, tuned, present,
+                                                     presentFigures);
+                });
+            }
+            return trial;
         });
 }
 

@@ -23,8 +23,8 @@ bool ranWith(const StepCapture& run, int axis, const tuning::DriveGains& gains) 
 }
 }  // namespace
 
-TuningPanel::TuningPanel(Ui::PlotDialog& form, PutIntoForm putIntoForm)
-    : form_(form), putIntoForm_(std::move(putIntoForm)) {
+TuningPanel::TuningPanel(Ui::PlotDialog& form, PutIntoForm putIntoForm, TryOnDrive trial)
+    : form_(form), putIntoForm_(std::move(putIntoForm)), tryOnDrive_(std::move(trial)) {
     for (QDoubleSpinBox* box : {form_.bandwidthBox, form_.dampingBox}) {
         QObject::connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
                          [this] { propose(); });
@@ -35,11 +35,52 @@ TuningPanel::TuningPanel(Ui::PlotDialog& form, PutIntoForm putIntoForm)
         form_.checkLabel->setText(
             text("Gains put into the form: press Apply, then Test to compare."));
     });
+    QObject::connect(form_.tryOnDriveButton, &QPushButton::clicked, this, [this] { tryOnDrive(); });
+}
+
+void TuningPanel::tryOnDrive() {
+    const TuningProposal tried = tuned_;
+    const StepCapture present = run_;
+    trying_ = true;
+    form_.checkLabel->setText(text("Trying the gains on the drive..."));
+    const std::optional<TuningTrial> trial = tryOnDrive_(
+        present.axis, tried, {present.gainP, present.gainI, present.gainD}, figuresOf(present));
+    trying_ = false;
+    if (!trial) {
+        form_.checkLabel->setText(text("The drive is busy or not connected."));
+        return;
+    }
+    if (!trial->verdict.kept && trial->verdict.why.isEmpty()) {
+        form_.checkLabel->setText(text("The link was lost during the trial."));
+        return;
+    }
+    showCheck(trial->verdict, trial->measurement.measured, trial->validationFitPercent,
+              tried.proposal);
+    if (trial->verdict.kept) {
+        runKept(trial->run);  // the kept gains are the present ones now
+    } else if (trial->putBack) {
+        form_.checkLabel->setText(form_.checkLabel->text() + "\n" +
+                                  text("The old gains are back."));
+    }
 }
 
 void TuningPanel::runKept(const StepCapture& capture) {
+    if (trying_) {
+        return;
+    }
     if (putIn_ && ranWith(capture, run_.axis, putIn_->proposal.gains)) {
-        showCheck(checkTuning(*putIn_, capture), putIn_->proposal);
+        // The user applied the gains: the drive holds what the form sent, and a trip shows in
+        // the figures.
+        TrialMeasurement measurement;
+        measurement.sent = measurement.held = putIn_->proposal.gains;
+        measurement.measured = figuresOf(capture);
+        // The user chose these gains and has applied them: they are judged against their
+        // prediction only, as `tune` judges a bandwidth the user forced.
+        const TrialVerdict verdict =
+            judgeTrial(measurement, putIn_->proposal.prediction.figures, std::nullopt);
+        showCheck(verdict, measurement.measured,
+                  tuning::modelFitPercent(stepRecordOf(capture), putIn_->identified.model),
+                  putIn_->proposal);
         putIn_.reset();
     }
     run_ = capture;
@@ -47,6 +88,7 @@ void TuningPanel::runKept(const StepCapture& capture) {
     identifying_ = true;
     form_.identifiedLabel->setText(text("Identifying the axis..."));
     form_.putIntoFormButton->setEnabled(false);
+    form_.tryOnDriveButton->setEnabled(false);
     const int run = ++runsKept_;
     const double bandwidthHz = form_.bandwidthBox->value();
     const double damping = form_.dampingBox->value();
@@ -75,6 +117,7 @@ void TuningPanel::propose() {
     if (identifying_ || !tuned_.identified.usable) {
         form_.proposalLabel->clear();
         form_.putIntoFormButton->setEnabled(false);
+        form_.tryOnDriveButton->setEnabled(false);
         form_.posPlot->predictedCurve.clear();
         form_.posPlot->update();
         return;
@@ -82,13 +125,18 @@ void TuningPanel::propose() {
     tuned_.proposal =
         reproposed(tuned_, run_, form_.bandwidthBox->value(), form_.dampingBox->value());
     const tuning::Proposal& p = tuned_.proposal;
-    QString shown =
-        proposalText(p) + "\n" + text("Predicted: ") + figuresText(p.prediction.figures);
+    const tuning::AxisModel& model = tuned_.identified.model;
+    const tuning::DriveGains present{run_.gainP, run_.gainI, run_.gainD};
+    QString shown = proposalText(p) + "\n" + text("Predicted: ") +
+                    figuresText(p.prediction.figures) + "\n" + text("Margins: ") +
+                    marginsText(tuning::stabilityMargins(model, p.gains)) + "\n" +
+                    text("Present gains: ") + marginsText(tuning::stabilityMargins(model, present));
     if (!p.offered()) {
         shown += "\n" + QString::fromStdString(p.refusal);
     }
     form_.proposalLabel->setText(shown);
     form_.putIntoFormButton->setEnabled(p.offered());
+    form_.tryOnDriveButton->setEnabled(p.offered() && bool(tryOnDrive_));
     // The prediction starts at the run's step, one point per point of the run.
     const tuning::StepRecord record = stepRecordOf(run_);
     const int cyclesPerPoint =
@@ -103,19 +151,20 @@ void TuningPanel::propose() {
     form_.posPlot->update();
 }
 
-void TuningPanel::showCheck(const TuningCheck& check, const tuning::Proposal& proposal) {
+void TuningPanel::showCheck(const TrialVerdict& verdict, const tuning::StepFigures& measured,
+                            double validationFitPercent, const tuning::Proposal& proposal) {
     const tuning::StepFigures& predicted = proposal.prediction.figures;
     form_.checkLabel->setText(
         QString(text("Predicted against measured (%1):\nfit %2 %\npeak error %3 / %4 counts\n"
                      "undershoot %5 / %6 counts\nsettling time %7 / %8 ms"))
-            .arg(check.passed ? text("matches") : check.why)
-            .arg(check.validationFitPercent, 0, 'f', 1)
+            .arg(verdict.kept ? text("matches") : verdict.why)
+            .arg(validationFitPercent, 0, 'f', 1)
             .arg(predicted.peakError)
-            .arg(check.measured.peakError)
+            .arg(measured.peakError)
             .arg(predicted.undershoot)
-            .arg(check.measured.undershoot)
+            .arg(measured.undershoot)
             .arg(predicted.settlingTimeMs)
-            .arg(check.measured.settlingTimeMs));
+            .arg(measured.settlingTimeMs));
 }
 
 }  // namespace response

@@ -1,6 +1,7 @@
 // The response dialog's tuning panel: the axis identified from the newest run, the bandwidth and
 // damping the user chooses, the proposed gains with their prediction drawn dashed over the run,
-// "Put into form", and after the next run with those gains the prediction against the run.
+// "Put into form", and after the next run with those gains the prediction against the run; or
+// "Try on the drive", the trial that keeps the gains only when the drive's test bears them out.
 #pragma once
 
 #include <QObject>
@@ -8,6 +9,7 @@
 #include <optional>
 
 #include "step_tuning.h"
+#include "tuning_trial.h"
 
 namespace Ui {
 class PlotDialog;
@@ -19,7 +21,12 @@ class TuningPanel : public QObject {
 public:
     // Fills the axis's P, I and D fields of the window's form; the drive gets them on Apply.
     using PutIntoForm = std::function<void(int axis, const tuning::DriveGains& gains)>;
-    TuningPanel(Ui::PlotDialog& form, PutIntoForm putIntoForm);
+    // Runs the trial on the drive, off the GUI thread, and returns it once it has ended; none
+    // when no drive work could start (the window is busy or not connected).
+    using TryOnDrive = std::function<std::optional<TuningTrial>(
+        int axis, const TuningProposal& tuned, const tuning::DriveGains& present,
+        const tuning::StepFigures& presentFigures)>;
+    TuningPanel(Ui::PlotDialog& form, PutIntoForm putIntoForm, TryOnDrive trial = {});
 
     // The newest run with its figures: checked against the gains put into the form when it ran
     // with them, then identified for the next proposal. The identification takes a noticeable
@@ -32,15 +39,19 @@ public:
 private:
     void identified(const TuningProposal& tuned);
     void propose();
-    void showCheck(const TuningCheck& check, const tuning::Proposal& proposal);
+    void tryOnDrive();
+    void showCheck(const TrialVerdict& verdict, const tuning::StepFigures& measured,
+                   double validationFitPercent, const tuning::Proposal& proposal);
 
     Ui::PlotDialog& form_;
     PutIntoForm putIntoForm_;
+    TryOnDrive tryOnDrive_;
     StepCapture run_;
     TuningProposal tuned_;
     std::optional<TuningProposal> putIn_;  // awaiting a run with its gains
     int runsKept_ = 0;                     // the identification shown belongs to the newest
     bool identifying_ = false;
+    bool trying_ = false;  // the trial's own runs are judged by it, not identified
 };
 
 }  // namespace response

@@ -1,7 +1,8 @@
 #!/bin/sh
 # morvane tune on the simulated drive: the result's JSON fields, gains kept when the test with
 # them matches the prediction, and the old gains put back when it cannot (the drive keeps at
-# most 700 of P, so the proposed 1499 never reaches the axis).
+# most 700 of P, so the proposed 1499 never reaches the axis); drives that would mislead it
+# (a weak injection, a noisy line, a trip after the capture) keep their gains and no fault.
 # Usage: tune_test.sh MORVANE
 morvane=$1
 fail=0
@@ -28,7 +29,9 @@ tune 0 '(.identified | has("inertia_a_s2_per_count") and has("viscous_a_s_per_co
     has("coulomb_a") and has("load_a") and has("current_lag_ms") and .fit_percent > 80) and
     (.proposed | .bandwidth_hz == 40 and .damping == 1 and .p > 0 and .i > 0 and .d > 0 and
     (.predicted | has("peak_error") and has("undershoot") and has("settling_ms"))) and
-    (has("kept") | not)' plain --log="$tmp/log"
+    .present.p == 650 and ([.present.margins, .proposed.margins] | all(.phase_margin_deg > 20 and
+    .gain_margin_db > 6 and .crossover_hz > 40 and .sensitivity_peak > 1)) and
+    (.message | contains("of the proposed: phase margin")) and (has("kept") | not)' plain --log="$tmp/log"
 grep -q '"proposed":{' "$tmp/log" || { echo "FAIL: the log lacks the proposal"; fail=1; }
 [ "$(gain_p plain)" = 650 ] || { echo "FAIL: tune without --apply changed P"; fail=1; }
 tune 0 '.kept == true and .measured.peak_error == .proposed.predicted.peak_error and
@@ -38,6 +41,33 @@ tune 7 '.kept == false and (.message | contains("the old gains are back"))' clam
     --bandwidth=60 --apply
 [ "$(gain_p clamped)" = 650 ] || { echo "FAIL: the old P was not put back"; fail=1; }
 tune 7 '(.message | contains("Not offered at 200 Hz")) and (has("kept") | not)' refused --bandwidth=200 --apply
+# drive STATE NUMBER=VALUE...: a drive whose stored settings differ from the factory's so.
+drive() {
+    name=$1
+    shift
+    { echo "kmr-simulated-drive-state 1"; echo "stored-parameters $#"
+      for setting in "$@"; do echo "${setting%=*} ${setting#*=}"; done; echo end; } >"$tmp/$name"
+}
+drive weak 410=100
+drive trip 20=532 200=300 201=400 202=200
+drive noisy
+drive checksum
+drive tripping
+tune 7 '(.message | contains("too poorly to propose")) and (has("kept") | not)' weak --apply
+tune 7 '.message == "failed: the capture was corrupted on the line"' noisy,ber=1e-5,seed=4 --apply
+tune 7 '.message == "failed: the capture was corrupted on the line"' checksum,ber=1e-5,seed=10 --apply
+tune 7 '.message == "failed: the drive tripped during the test (fault register 1000)"' trip --apply
+# The drive keeps a following-error limit of 20 once Apply writes it: the trial's test trips.
+tune 7 '.kept == false and (.message | contains("(fault register 1000); the old gains are back"))' \
+    tripping,clamp=20:20 --apply
+for kept in weak:650 noisy:650 checksum:650 trip:300 tripping:650; do
+    [ "$(gain_p "${kept%:*}")" = "${kept#*:}" ] || { echo "FAIL: ${kept%:*} lost its P"; fail=1; }
+    grep -q '^5100 [1-9]' "$tmp/${kept%:*}" && { echo "FAIL: ${kept%:*} stored a fault"; fail=1; }
+done
+out=$("$morvane" step-test --axis=1 --simulate="latency=0,state=$tmp/trip" </dev/null 2>/dev/null)
+rc=$?
+[ "$rc" -eq 7 ] && [ "${out#failed: the drive tripped during the test (fault register 1000): Peak error}" != "$out" ] ||
+    { echo "FAIL: step-test after a trip: exit $rc, $out"; fail=1; }
 for bad in --bandwidth=fast --damping=0 --axis=3; do
     "$morvane" tune --axis=1 $bad --simulate </dev/null >/dev/null 2>&1
     [ $? -eq 2 ] || { echo "FAIL: tune $bad not refused"; fail=1; }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "identification.h"
+#include "margins.h"
 #include "proposal.h"
 #include "simulated_step.h"
 
@@ -140,5 +141,30 @@ TEST(Identification, RefusesOrWarnsAboutCapturesThatCannotShowTheAxis) {
             tuning::identifyAxis(simulated_step::runStepTest(c.axis, AxisMechanics{}, 5).record);
         EXPECT_EQ(id.usable, c.usable) << c.warning;
         EXPECT_NE(id.warning.find(c.warning), std::string::npos) << id.warning;
+    }
+}
+
+// J s^2 under P 1 and D 1 crosses over where w^4 = 1 + w^2 (w^2 = 1.618) with a phase margin of
+// atan(w) = 51.83 deg; a delay T leaves the crossover, takes w T off the margin, and brings the
+// phase crossover (atan(v) = v T) where the gain margin is read.
+TEST(StabilityMargins, MatchTheLoopWorkedOutByHand) {
+    const double w = std::sqrt((1.0 + std::sqrt(5.0)) / 2.0);
+    const double degrees = 180.0 / M_PI;
+    for (const double delay : {1e-6, 0.1}) {
+        tuning::AxisModel model;
+        model.servoCycle = delay;
+        model.mechanics.inertia = 1.0;
+        model.controller.ampsPerCountP = 1.0;
+        model.controller.ampSecondsPerCountD = 1.0;
+        const auto margins = tuning::stabilityMargins(model, {1, 0, 1});
+        ASSERT_TRUE(margins.crosses);
+        EXPECT_NEAR(margins.crossoverHz, w / (2.0 * M_PI), 1e-4) << delay;
+        EXPECT_NEAR(margins.phaseMarginDeg, (std::atan(w) - w * delay) * degrees, 0.01) << delay;
+        EXPECT_GT(margins.sensitivityPeak, 1.0);
+        if (delay == 0.1) {
+            const double v = 15.0442;  // atan(v) = 0.1 v
+            EXPECT_NEAR(margins.gainMarginDb, -20.0 * std::log10(std::hypot(1.0, v) / (v * v)),
+                        0.1);
+        }
     }
 }

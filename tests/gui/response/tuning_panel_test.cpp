@@ -89,3 +89,45 @@ TEST(TuningPanel, ShowsTheWarningBesideAModelTakenFromAClampedRun) {
     EXPECT_TRUE(shown.contains("inertia") && shown.contains("peak-current clamp"))
         << shown.toStdString();
 }
+
+// Try on the drive hands the window the proposal with the run's gains and figures as the present
+// ones, and shows the trial's verdict; the proposal shows its margins beside the present gains'.
+TEST(TuningPanel, TriesTheGainsOnTheDriveAndSaysWhyTheOldGainsAreBack) {
+    QDialog dialog;
+    Ui::PlotDialog form;
+    form.setupUi(&dialog);
+    tuning::DriveGains present;
+    tuning::StepFigures presentFigures;
+    TuningPanel panel(
+        form, [](int, const tuning::DriveGains&) {},
+        [&](int, const TuningProposal& tuned, const tuning::DriveGains& gains,
+            const tuning::StepFigures& figures) {
+            present = gains;
+            presentFigures = figures;
+            TuningTrial trial;
+            trial.measurement.sent = trial.measurement.held = tuned.proposal.gains;
+            trial.measurement.held.p = 700;
+            trial.verdict =
+                judgeTrial(trial.measurement, tuned.proposal.prediction.figures, figures);
+            trial.putBack = true;
+            return std::optional(trial);
+        });
+    const StepCapture run = dialogRun({650, 120, 700});
+    panel.runKept(run);
+    ASSERT_TRUE(identificationArrives(panel));
+    form.bandwidthBox->setValue(60.0);
+    const QString proposed = form.proposalLabel->text();
+    EXPECT_TRUE(proposed.contains("Margins: phase margin") &&
+                proposed.contains("Present gains: phase margin"))
+        << proposed.toStdString();
+    ASSERT_TRUE(form.tryOnDriveButton->isEnabled());
+    form.tryOnDriveButton->click();
+    EXPECT_EQ(present.p, 650);
+    EXPECT_EQ(presentFigures.peakError, run.peakError);
+    const QString shown = form.checkLabel->text();
+    EXPECT_TRUE(
+        shown.contains(
+            QString("(the drive kept P 700 of the %1 sent)").arg(panel.proposal().gains.p)) &&
+        shown.endsWith("The old gains are back."))
+        << shown.toStdString();
+}
