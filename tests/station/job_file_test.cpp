@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 
 #include "job_file.h"
-#include "run_record.h"
+#include "run_result.h"
 
 namespace {
 
