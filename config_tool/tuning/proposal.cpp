@@ -98,8 +98,6 @@ Proposal evaluate(const AxisModel& model, const DriveLimits& limits, double inje
         p.limit = fastestLimit;
     } else if (!placed.fits) {
         p.limit = ProposalLimit::GainRange;
-    } else if (p.gains.p == 0 || p.gains.i == 0 || p.gains.d == 0) {
-        p.limit = ProposalLimit::ZeroGain;
     } else if (p.prediction.peakTargetCurrent >= limits.peakCurrent) {
         p.limit = ProposalLimit::PeakCurrent;
     } else if (oneCountCurrent > kDerivativeShare * limits.continuousCurrent) {
@@ -107,6 +105,9 @@ Proposal evaluate(const AxisModel& model, const DriveLimits& limits, double inje
     } else if (p.prediction.run.tripped ||
                p.prediction.figures.peakError > kErrorShare * limits.followErrorLimit) {
         p.limit = ProposalLimit::PeakError;
+    } else if (p.gains.p == 0 || p.gains.i == 0 || p.gains.d == 0) {
+        // Named last: a gain that rounds to 0 comes with a bandwidth that fails the others first.
+        p.limit = ProposalLimit::ZeroGain;
     }
     return p;
 }

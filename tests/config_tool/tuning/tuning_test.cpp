@@ -117,6 +117,11 @@ TEST(Proposal, ARefusalNamesItsLimitAndTheNearestBandwidthThatPasses) {
             tuning::proposeGains(model, r.limits, r.injectedCurrent, p.passingBandwidthHz);
         EXPECT_TRUE(nearest.offered()) << p.refusal;
     }
+    tuning::AxisModel coarseI = model;
+    coarseI.controller.ampsPerCountSecondI *= 1e4;  // one unit of I would be far too much
+    const tuning::Proposal noI = tuning::proposeGains(coarseI, r.limits, r.injectedCurrent, 40.0);
+    EXPECT_EQ(noI.gains.i, 0);
+    EXPECT_NE(noI.refusal.find("a gain would round to 0"), std::string::npos) << noI.refusal;
 }
 
 TEST(Identification, RefusesOrWarnsAboutCapturesThatCannotShowTheAxis) {

@@ -19,6 +19,8 @@
 #include "scripted_file_prompt.h"
 #include "settings_form.h"
 #include "sim_fixture.h"
+#include "tuning_panel.h"
+#include "ui_plot_dialog.h"
 
 using namespace config_tool;
 using namespace drive_link;
@@ -231,3 +233,41 @@ TEST(Window, HelpOpensTheManualOfTheWorkingDirectoryElseTheInstalledOne) {
 }
 
 #include "window_test.moc"
+
+// Try on the drive runs the trial on the connected drive: gains the test bears out stay; gains
+// the drive clamps go back, and no fault reaches its settings memory.
+TEST(Window, TryOnTheDriveKeepsGainsTheTestBearsOutAndPutsBackTheOthers) {
+    FerroxBench bench = installFerroxDrive();
+    Morvane window;
+    MessageBoxWatcher watcher;
+    QTest::mouseClick(window.ui.connectButton, Qt::LeftButton);
+    window.ui.span_100_ms->trigger();
+    int tried = 0;
+    const auto tryAt = [&](double hz) {
+        QTest::mouseClick(window.ui.testButton, Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window.tuningPanel->identifying(); }, 30000));
+        window.plotForm->bandwidthBox->setValue(hz);
+        EXPECT_TRUE(window.plotForm->tryOnDriveButton->isEnabled())
+            << window.plotForm->proposalLabel->text().toStdString();
+        tried = window.tuningPanel->proposal().gains.p;
+        QTest::mouseClick(window.plotForm->tryOnDriveButton, Qt::LeftButton);
+        return window.plotForm->checkLabel->text();
+    };
+    const QString kept = tryAt(60.0);
+    const int p = tried;
+    EXPECT_TRUE(kept.startsWith("Predicted against measured (matches)")) << kept.toStdString();
+    EXPECT_EQ(bench.firmware.storedParams().at(200), p);
+    EXPECT_EQ(window.ui.gainPM1->value(), p);
+
+    bench.firmware.setWriteLimit(200, uint16_t(p + 20));
+    const QString putBack = tryAt(58.0);
+    EXPECT_TRUE(
+        putBack.contains(QString("the drive kept P %1 of the %2 sent").arg(p + 20).arg(tried)) &&
+        putBack.endsWith("The old gains are back."))
+        << putBack.toStdString();
+    EXPECT_EQ(bench.firmware.storedParams().at(200), p);
+    EXPECT_EQ(window.ui.gainPM1->value(), p);
+    EXPECT_EQ(
+        bench.firmware.storedParams().count(5100) ? bench.firmware.storedParams().at(5100) : 0, 0);
+    EXPECT_TRUE(watcher.boxes().size() == 1) << describeBox(watcher.boxes().back()).toStdString();
+}
