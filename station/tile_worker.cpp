@@ -71,9 +71,7 @@ void post(const std::shared_ptr<RunState>& run, Deliver deliver) {
         },
         Qt::QueuedConnection);
 }
-}  // namespace
 
-namespace {
 // The failure class in words, as the operator reads it on the tile.
 QString failureInWords(const SubcommandResult& result) {
     QString words = command_line::exitClassName(result.exitCode).replace('_', ' ');

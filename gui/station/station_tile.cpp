@@ -8,7 +8,7 @@ namespace {
 const char* const kPassStyle =
     "background: #1e9e3a; color: white; font-size: 40pt; font-weight: bold;";
 const char* const kFailStyle =
-    "background: #c62020; color: white; font-size: 24pt; font-weight: bold;";
+    "background: #c62020; color: white; font-size: 16pt; font-weight: bold;";
 const char* const kRequestStyle = "font-size: 18pt; font-weight: bold;";
 }  // namespace
 

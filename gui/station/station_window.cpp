@@ -36,6 +36,7 @@ StationWindow::StationWindow(const station::Job& job, std::shared_ptr<station::S
         auto* worker = new station::TileWorker(job, index, log, settings, this);
         auto* tile = new StationTile(worker, job.fixtures[index].name, this);
         grid->addWidget(tile, index / kTilesPerRow, index % kTilesPerRow);
+        grid->setColumnStretch(index % kTilesPerRow, 1);  // a verdict's words do not widen a tile
         tiles_.push_back(tile);
         tileAdapters_.emplace_back();
         connect(tile, &StationTile::unitStarted, this, [this, index] { focusNextIdleTile(index); });
