@@ -18,6 +18,26 @@ QString text(const char* source) {
     return QCoreApplication::translate("PlotDialog", source);
 }
 
+// The margins of the proposal and, after "now", of the present gains, short enough for the
+// panel's width: phase and gain margin, crossover and sensitivity peak (the label's tooltip).
+QString marginsLine(const tuning::StabilityMargins& proposed,
+                    const tuning::StabilityMargins& present) {
+    const auto figures = [](const tuning::StabilityMargins& m) {
+        if (!m.crosses) {
+            return text("none");
+        }
+        const QString gain = std::isfinite(m.gainMarginDb)
+                                 ? QString::number(m.gainMarginDb, 'f', 1) + " dB"
+                                 : QString("inf dB");
+        return QString("%1 deg / %2 at %3 Hz, Ms %4")
+            .arg(m.phaseMarginDeg, 0, 'f', 0)
+            .arg(gain)
+            .arg(m.crossoverHz, 0, 'f', 0)
+            .arg(m.sensitivityPeak, 0, 'f', 1);
+    };
+    return text("Margins ") + figures(proposed) + text("; now ") + figures(present);
+}
+
 bool ranWith(const StepCapture& run, int axis, const tuning::DriveGains& gains) {
     return run.axis == axis && run.gainP == gains.p && run.gainI == gains.i && run.gainD == gains.d;
 }
@@ -128,9 +148,9 @@ void TuningPanel::propose() {
     const tuning::AxisModel& model = tuned_.identified.model;
     const tuning::DriveGains present{run_.gainP, run_.gainI, run_.gainD};
     QString shown = proposalText(p) + "\n" + text("Predicted: ") +
-                    figuresText(p.prediction.figures) + "\n" + text("Margins: ") +
-                    marginsText(tuning::stabilityMargins(model, p.gains)) + "\n" +
-                    text("Present gains: ") + marginsText(tuning::stabilityMargins(model, present));
+                    figuresText(p.prediction.figures) + "\n" +
+                    marginsLine(tuning::stabilityMargins(model, p.gains),
+                                tuning::stabilityMargins(model, present));
     if (!p.offered()) {
         shown += "\n" + QString::fromStdString(p.refusal);
     }
