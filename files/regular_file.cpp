@@ -10,15 +10,12 @@
 namespace files {
 
 namespace {
-FileOpening kindOf(const struct stat& status) {
-    if (S_ISREG(status.st_mode)) {
+// What may be read: a regular file, and with `streams` a FIFO; a directory cannot be opened.
+FileOpening kindOf(const struct stat& status, bool streams) {
+    if (S_ISREG(status.st_mode) || (streams && S_ISFIFO(status.st_mode))) {
         return FileOpening::Opened;
     }
     return S_ISDIR(status.st_mode) ? FileOpening::CannotOpen : FileOpening::NotRegularFile;
-}
-
-void setBlocking(int descriptor) {
-    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
 }
 
 // Waits for a FIFO's first bytes or its writer's close. A reader that opened the FIFO before any
@@ -31,15 +28,16 @@ bool fedInTime(int descriptor, int waitMs) {
     } while (ready < 0 && errno == EINTR);
     return ready > 0;
 }
-}  // namespace
 
-RegularFile openRegularFile(const char* path) {
+// Looks at the name before opening it, so that a device is never opened at all, and at the
+// opened file again, so that a name swapped in between cannot slip through.
+RegularFile openJudged(const char* path, bool streams, int writerWaitMs) {
     RegularFile file;
     struct stat status {};
     if (stat(path, &status) != 0) {
         return file;
     }
-    file.outcome = kindOf(status);
+    file.outcome = kindOf(status, streams);
     if (file.outcome != FileOpening::Opened) {
         return file;
     }
@@ -48,48 +46,30 @@ RegularFile openRegularFile(const char* path) {
         file.outcome = FileOpening::CannotOpen;
         return file;
     }
-    file.outcome = fstat(descriptor, &status) == 0 ? kindOf(status) : FileOpening::CannotOpen;
+    file.outcome =
+        fstat(descriptor, &status) == 0 ? kindOf(status, streams) : FileOpening::CannotOpen;
+    if (file.outcome == FileOpening::Opened && S_ISFIFO(status.st_mode) &&
+        !fedInTime(descriptor, writerWaitMs)) {
+        file.outcome = FileOpening::NoWriter;
+    }
     if (file.outcome != FileOpening::Opened) {
         close(descriptor);
         return file;
     }
-    // Reads of a regular file never block anyway; the flag only kept the open from waiting.
-    setBlocking(descriptor);
+    // Reads of a regular file never block anyway, and a FIFO's writer is there: the flag only
+    // kept the open from waiting.
+    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     file.descriptor = descriptor;
     return file;
 }
+}  // namespace
+
+RegularFile openRegularFile(const char* path) {
+    return openJudged(path, false, 0);
+}
 
 RegularFile openStream(const char* path, int writerWaitMs) {
-    RegularFile file;
-    struct stat status {};
-    if (stat(path, &status) != 0 || S_ISDIR(status.st_mode)) {
-        return file;
-    }
-    if (!S_ISREG(status.st_mode) && !S_ISFIFO(status.st_mode)) {
-        file.outcome = FileOpening::NotRegularFile;
-        return file;
-    }
-    const int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (descriptor < 0) {
-        return file;
-    }
-    // Judged again once open: the name may have been swapped for another kind of file.
-    if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
-        file.outcome = FileOpening::CannotOpen;
-    } else if (!S_ISREG(status.st_mode) && !S_ISFIFO(status.st_mode)) {
-        file.outcome = FileOpening::NotRegularFile;
-    } else if (S_ISFIFO(status.st_mode) && !fedInTime(descriptor, writerWaitMs)) {
-        file.outcome = FileOpening::NoWriter;
-    } else {
-        file.outcome = FileOpening::Opened;
-    }
-    if (file.outcome != FileOpening::Opened) {
-        close(descriptor);
-        return file;
-    }
-    setBlocking(descriptor);
-    file.descriptor = descriptor;
-    return file;
+    return openJudged(path, true, writerWaitMs);
 }
 
 FileOpening judgeGivenStream(int descriptor) {

@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift $(($# > 0 ? 1 : 0))
-all=(image_loader settings_open settings_text image_bytes sim_options drive_state subcommand_line)
+all=(image_loader settings_open settings_text image_bytes sim_options drive_state subcommand_line
+    report_lines)
 harnesses=("${@:-${all[@]}}")
 dir=${KMR_FUZZ_BUILD:-build-fuzz}
 

@@ -103,18 +103,17 @@ bool LineTally::add(const RunRecord& record) {
         ++unnamedRuns_;
         return true;
     }
+    const Attempt attempt = Attempt::of(record.timeMs, passed);
     UnitRuns& unit = units_.find(fingerprintOf(record.unit), isNew, [&] {
-        return UnitRuns{record.timeMs, record.timeMs, passed, passed};
+        return UnitRuns{attempt, attempt};
     });
     // The earliest start is the first attempt, the first of them in the log; the latest the
     // final one, the last of them in the log.
-    if (record.timeMs < unit.firstMs) {
-        unit.firstMs = record.timeMs;
-        unit.firstPassed = passed;
+    if (record.timeMs < unit.first.ms()) {
+        unit.first = attempt;
     }
-    if (record.timeMs >= unit.lastMs) {
-        unit.lastMs = record.timeMs;
-        unit.lastPassed = passed;
+    if (record.timeMs >= unit.last.ms()) {
+        unit.last = attempt;
     }
     return true;
 }
@@ -131,9 +130,9 @@ LineFigures LineTally::figures(const std::function<QString(int)>& exitClass) con
         all.reserve(units_.size());
         qint64 firstPass = 0, finalPass = 0;
         units_.forEach([&](uint64_t fingerprint, const UnitRuns& unit) {
-            firstPass += unit.firstPassed;
-            finalPass += unit.lastPassed;
-            all.push_back({unit.firstMs, fingerprint, unit.firstPassed, unit.lastPassed});
+            firstPass += unit.first.passed();
+            finalPass += unit.last.passed();
+            all.push_back({unit.first.ms(), fingerprint, unit.first.passed(), unit.last.passed()});
         });
         figures.firstPassYield = double(firstPass) / double(figures.units);
         figures.finalYield = double(finalPass) / double(figures.units);

@@ -71,11 +71,17 @@ public:
 
 private:
     struct Seen {};
+    // An attempt's start and outcome in one number (start x 2, plus 1 when it passed): a unit
+    // costs two words besides its fingerprint.
+    struct Attempt {
+        qint64 packed = 0;
+        static Attempt of(qint64 ms, bool passed) { return {ms * 2 + (passed ? 1 : 0)}; }
+        qint64 ms() const { return packed >> 1; }
+        bool passed() const { return packed & 1; }
+    };
     struct UnitRuns {
-        qint64 firstMs = 0;
-        qint64 lastMs = 0;
-        bool firstPassed = false;
-        bool lastPassed = false;
+        Attempt first;
+        Attempt last;
     };
     FingerprintTable<Seen> seen_;
     FingerprintTable<UnitRuns> units_;
