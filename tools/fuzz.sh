@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift $(($# > 0 ? 1 : 0))
 all=(image_loader settings_open settings_text image_bytes sim_options drive_state subcommand_line
-    report_lines)
+    report_lines unit_label)
 harnesses=("${@:-${all[@]}}")
 dir=${KMR_FUZZ_BUILD:-build-fuzz}
 
