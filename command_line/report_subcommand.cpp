@@ -1,8 +1,11 @@
 #include "report_subcommand.h"
 
+#include <pwd.h>
 #include <unistd.h>
 #include <QFile>
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "atomic_file.h"
 #include "exit_codes.h"
@@ -19,12 +22,36 @@ using line_report::LineTally;
 namespace {
 const QCommandLineOption kHtmlOption("html", "also write the report as one HTML page to FILE",
                                      "FILE");
+const QCommandLineOption kJournalUserOption(
+    "journal-user", "take journal records only from the user USER (a name or a user id)", "USER");
+
+// The user id --journal-user names, or none when it is not given; false when it names no user.
+bool journalUid(const QCommandLineParser& parser, std::optional<uint>& uid) {
+    if (!parser.isSet(kJournalUserOption)) {
+        return true;
+    }
+    const QString user = parser.value(kJournalUserOption);
+    bool isNumber = false;
+    const uint number = user.toUInt(&isNumber);
+    const bool plainDigits =
+        isNumber && std::all_of(user.begin(), user.end(), [](QChar c) { return c.isDigit(); });
+    if (plainDigits) {
+        uid = number;
+        return true;
+    }
+    const passwd* entry = user.isEmpty() ? nullptr : getpwnam(user.toLocal8Bit().constData());
+    if (entry != nullptr) {
+        uid = entry->pw_uid;
+    }
+    return entry != nullptr;
+}
 
 // A FIFO nobody feeds would hold the report for good; a writer that is there (a shell's
 // process substitution, a journal being read) starts well within this.
 constexpr int kFifoWriterWaitMs = 10000;
 
-bool readLog(const QString& path, LineTally& into, QString& why) {
+bool readLog(const QString& path, LineTally& into, const line_report::RecordTrust& trust,
+             QString& why) {
     const bool standardInput = path == "-";
     const files::RegularFile opened =
         standardInput ? files::RegularFile{files::judgeGivenStream(STDIN_FILENO), STDIN_FILENO}
@@ -36,7 +63,7 @@ bool readLog(const QString& path, LineTally& into, QString& why) {
             if (file.open(
                     opened.descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
                     standardInput ? QFileDevice::DontCloseHandle : QFileDevice::AutoCloseHandle) &&
-                line_report::readRecords(file, into, reason)) {
+                line_report::readRecords(file, into, reason, {}, trust)) {
                 return true;
             }
             reason = reason.isEmpty() ? file.errorString() : reason;
@@ -59,8 +86,16 @@ bool readLog(const QString& path, LineTally& into, QString& why) {
 SubcommandResult report(const SubcommandCall& call) {
     LineTally tally;
     QString why;
+    line_report::RecordTrust trust;
+    if (!journalUid(call.parser, trust.journalUid)) {
+        return {kExitBadCommandLine,
+                QString("failed: --journal-user names no user: '%1'")
+                    .arg(call.parser.value(kJournalUserOption)),
+                {},
+                {}};
+    }
     for (const QString& path : call.parser.positionalArguments().mid(1)) {
-        if (!readLog(path, tally, why)) {
+        if (!readLog(path, tally, trust, why)) {
             return {kExitBadCommandLine, "failed: " + why, {}, {}};
         }
     }
@@ -89,7 +124,7 @@ Subcommand reportSubcommand() {
                           "LOG...",
                           "the line's yields, failures and adapters from --log files ('-': stdin)",
                           report,
-                          {kHtmlOption}};
+                          {kHtmlOption, kJournalUserOption}};
     subcommand.readsFilesOnly = true;
     subcommand.namedFiles = [](const QCommandLineParser& parser) {
         std::vector<NamedFile> files{{"--html", parser.value(kHtmlOption), NamedFile::Written}};

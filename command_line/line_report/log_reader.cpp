@@ -9,8 +9,8 @@ namespace {
 // it comes and handed on as overlong when it ends.
 class LineSplitter {
 public:
-    LineSplitter(LineTally& tally, qint64 mostLineBytes)
-        : tally_(tally), mostLineBytes_(mostLineBytes) {}
+    LineSplitter(LineTally& tally, qint64 mostLineBytes, const RecordTrust& trust)
+        : tally_(tally), mostLineBytes_(mostLineBytes), trust_(trust) {}
 
     void take(const char* data, qint64 size) {
         const char* const end = data + size;
@@ -60,7 +60,7 @@ private:
         if (trimmed.isEmpty()) {
             return;
         }
-        if (parseRecordLine(trimmed, record_)) {
+        if (parseRecordLine(trimmed, record_, trust_)) {
             tally_.add(record_);
         } else {
             tally_.skipLines(1);
@@ -69,15 +69,17 @@ private:
 
     LineTally& tally_;
     const qint64 mostLineBytes_;
+    const RecordTrust& trust_;
     QByteArray pending_;  // the line begun in an earlier chunk
     bool overlong_ = false;
     RunRecord record_;
 };
 }  // namespace
 
-bool readRecords(QIODevice& input, LineTally& into, QString& why, ReadLimits limits) {
+bool readRecords(QIODevice& input, LineTally& into, QString& why, ReadLimits limits,
+                 const RecordTrust& trust) {
     QByteArray chunk(int(limits.chunkBytes), Qt::Uninitialized);
-    LineSplitter lines(into, limits.mostLineBytes);
+    LineSplitter lines(into, limits.mostLineBytes, trust);
     for (;;) {
         const qint64 got = input.read(chunk.data(), chunk.size());
         if (got < 0) {

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <cmath>
 
 namespace line_report {
@@ -103,9 +104,28 @@ bool fromLogLine(const QJsonObject& line, RunRecord& record) {
     record.attempt = attempt.toInt(1);
     return true;
 }
+
+// The programs as the journal names them: the identifier they send and the command name the
+// daemon reads from the kernel for the sending process.
+bool sentByOurPrograms(const QJsonObject& entry, const RecordTrust& trust) {
+    static const QStringList kPrograms{QStringLiteral("morvane"), QStringLiteral("tressel")};
+    const QString identifier = entry.value("SYSLOG_IDENTIFIER").toString();
+    if (!kPrograms.contains(identifier) || entry.value("KMR_PROGRAM").toString() != identifier) {
+        return false;
+    }
+    if (entry.contains("_COMM") && !kPrograms.contains(entry.value("_COMM").toString())) {
+        return false;
+    }
+    if (!trust.journalUid) {
+        return true;
+    }
+    bool isNumber = false;
+    const uint uid = entry.value("_UID").toString().toUInt(&isNumber);
+    return isNumber && uid == *trust.journalUid;
+}
 }  // namespace
 
-bool parseRecordLine(const QByteArray& line, RunRecord& record) {
+bool parseRecordLine(const QByteArray& line, RunRecord& record, const RecordTrust& trust) {
     const QJsonDocument document = QJsonDocument::fromJson(line);
     if (!document.isObject()) {
         return false;
@@ -116,7 +136,8 @@ bool parseRecordLine(const QByteArray& line, RunRecord& record) {
     }
     QJsonObject converted;
     return object.value("MESSAGE_ID").toString() == kOurMessageId &&
-           fromJournal(object, converted) && fromLogLine(converted, record);
+           sentByOurPrograms(object, trust) && fromJournal(object, converted) &&
+           fromLogLine(converted, record);
 }
 
 }  // namespace line_report

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace line_report {
@@ -21,9 +22,17 @@ struct RunRecord {
     bool passed() const { return exitCode == 0; }
 };
 
+// Whose journal records a report believes. Any process may send an entry with our message id and
+// fields; what the journal daemon adds itself (the fields starting with '_') cannot be forged by
+// the sender, so an entry is ours only when its daemon-given command name, where it has one, and
+// its identifier are one of the programs', and, when the line's user is known, its user id.
+struct RecordTrust {
+    std::optional<uint> journalUid;  // report --journal-user
+};
+
 // The record one line holds; false for a line that is not one of our records (malformed, or
-// another program's, or with a duration that is not a number of seconds from 0 up), which a
-// report skips.
-bool parseRecordLine(const QByteArray& line, RunRecord& record);
+// another program's, or with a duration that is not a number of seconds from 0 up, or a journal
+// entry `trust` does not believe), which a report skips.
+bool parseRecordLine(const QByteArray& line, RunRecord& record, const RecordTrust& trust = {});
 
 }  // namespace line_report

@@ -22,7 +22,8 @@ const char* const kOurs =
     R"({"result":"failed","exit_code":6,"message":"m","unit":"U-1","time":"2026-12-07T10:00:00.123Z",)"
     R"("program":"tressel","subcommand":"flash","adapter":"FT1","duration_s":12.5,"attempt":2})";
 const char* const kJournal =
-    R"({"__CURSOR":"s=1","_PID":"42","MESSAGE":"flash failed","MESSAGE_ID":"8c1e4b7a2f5d4e6b9a0c3d2e1f4a5b6c",)"
+    R"({"__CURSOR":"s=1","_PID":"42","_COMM":"tressel","_UID":"1000","SYSLOG_IDENTIFIER":"tressel",)"
+    R"("MESSAGE":"flash failed","MESSAGE_ID":"8c1e4b7a2f5d4e6b9a0c3d2e1f4a5b6c",)"
     R"("KMR_RESULT":"failed","KMR_EXIT_CODE":"6","KMR_UNIT":"U-1","KMR_TIME":"2026-12-07T10:00:00.123Z",)"
     R"("KMR_PROGRAM":"tressel","KMR_SUBCOMMAND":"flash","KMR_ADAPTER":"FT1","KMR_DURATION_S":"12.5",)"
     R"("KMR_ATTEMPT":"2"})";
@@ -41,13 +42,26 @@ RunRecord run(const char* unit, const char* adapter, int exitCode, qint64 timeMs
 }  // namespace
 
 TEST(LineReport, TakesOurLinesAndOurJournalRecordsOnly) {
+    const RecordTrust user1000{1000u}, user0{0u};
     const struct {
         QByteArray line;
         bool taken;
+        RecordTrust trust = {};
     } cases[] = {
         {kOurs, true},
         {kJournal, true},
+        {kJournal, true, user1000},
+        {kJournal, false, user0},
+        {QByteArray(kJournal).replace(R"("_UID":"1000",)", ""), true},
+        {QByteArray(kJournal).replace(R"("_UID":"1000",)", ""), false, user1000},
         {QByteArray(kJournal).replace("8c1e", "0000"), false},  // another program's entry
+        // Another process sending our fields: the daemon names it, whatever it claims.
+        {QByteArray(kJournal).replace(R"("_COMM":"tressel")", R"("_COMM":"python3")"), false},
+        {QByteArray(kJournal).replace(R"("_COMM":"tressel",)", ""), true},
+        {QByteArray(kJournal).replace(R"("SYSLOG_IDENTIFIER":"tressel",)", ""), false},
+        {QByteArray(kJournal).replace(R"("SYSLOG_IDENTIFIER":"tressel")",
+                                      R"("SYSLOG_IDENTIFIER":"morvane")"),
+         false},
         {QByteArray(kJournal).replace(R"("KMR_UNIT":"U-1")", R"("KMR_UNIT":[85,255])"), false},
         {QByteArray(kJournal).replace(R"("KMR_EXIT_CODE":"6")", R"("KMR_EXIT_CODE":"six")"), false},
         {QByteArray(kOurs).replace(R"("exit_code":6)", R"("exit_code":"6")"), false},
@@ -58,7 +72,7 @@ TEST(LineReport, TakesOurLinesAndOurJournalRecordsOnly) {
     };
     for (const auto& c : cases) {
         RunRecord record;
-        EXPECT_EQ(parseRecordLine(c.line, record), c.taken) << c.line.constData();
+        EXPECT_EQ(parseRecordLine(c.line, record, c.trust), c.taken) << c.line.constData();
     }
     RunRecord fromLog, fromJournal;
     ASSERT_TRUE(parseRecordLine(kOurs, fromLog) && parseRecordLine(kJournal, fromJournal));
