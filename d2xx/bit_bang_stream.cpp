@@ -24,13 +24,15 @@ bool timedOutOrCancelled(libusb_transfer_status status) {
 }  // namespace
 
 BitBangStream::BitBangStream(libusb_context* usb, libusb_device_handle* device, uint8_t outEndpoint,
-                             uint8_t inEndpoint, int packetSize, std::deque<uint8_t>& received)
+                             uint8_t inEndpoint, int packetSize, std::deque<uint8_t>& received,
+                             double& bytesPerSecond)
     : usb_(usb),
       device_(device),
       outEndpoint_(outEndpoint),
       inEndpoint_(inEndpoint),
       packetSize_(packetSize > kStatusBytes ? packetSize : 64),
-      received_(received) {
+      received_(received),
+      bytesPerSecond_(bytesPerSecond) {
     for (int i = 0; i < kReads; ++i) {
         libusb_transfer* transfer = libusb_alloc_transfer(0);
         if (!transfer) {
@@ -42,6 +44,7 @@ BitBangStream::BitBangStream(libusb_context* usb, libusb_device_handle* device, 
                                   int(inBuffers_.back().size()), onIn, this, 0);
         ins_.push_back(transfer);
         inBusy_.push_back(false);
+        inAsked_.push_back(0);
     }
 }
 
@@ -69,17 +72,18 @@ void BitBangStream::submitReads() {
             return;
         }
         inBusy_[i] = true;
+        inAsked_[i] = std::min(due_, packets * size_t(dataPerPacket));
         ++insInFlight_;
-        due_ -= std::min(due_, packets * size_t(dataPerPacket));
+        due_ -= inAsked_[i];
     }
 }
 
 void LIBUSB_CALL BitBangStream::onIn(libusb_transfer* transfer) {
     auto* self = static_cast<BitBangStream*>(transfer->user_data);
     --self->insInFlight_;
-    self->inBusy_[size_t(std::find(self->ins_.begin(), self->ins_.end(), transfer) -
-                         self->ins_.begin())] = false;
-    const int packets = transfer->length / self->packetSize_;
+    const size_t index =
+        size_t(std::find(self->ins_.begin(), self->ins_.end(), transfer) - self->ins_.begin());
+    self->inBusy_[index] = false;
     size_t data = 0;
     for (int packet = 0; packet < transfer->actual_length; packet += self->packetSize_) {
         const int end = std::min(packet + self->packetSize_, transfer->actual_length);
@@ -89,8 +93,10 @@ void LIBUSB_CALL BitBangStream::onIn(libusb_transfer* transfer) {
             data += size_t(end - packet - kStatusBytes);
         }
     }
-    // A short packet ended the transfer early: what it did not bring is still due.
-    const size_t asked = size_t(packets) * size_t(self->packetSize_ - kStatusBytes);
+    // A short packet ended the transfer early: what it did not bring is still due. Counted in
+    // bytes, not packets, so that no transfer asks for more than the write brings back and none
+    // is left to cancel once the read-back is in.
+    const size_t asked = self->inAsked_[index];
     self->due_ += asked - std::min(asked, data);
     if (!timedOutOrCancelled(transfer->status) && transfer->status != LIBUSB_TRANSFER_COMPLETED) {
         self->healthy_ = false;
@@ -117,14 +123,23 @@ void LIBUSB_CALL BitBangStream::onOut(libusb_transfer* transfer) {
     libusb_free_transfer(transfer);
 }
 
-size_t BitBangStream::inFlightBudget(Clock::time_point started) const {
+double BitBangStream::measuredBytesPerSecond(Clock::time_point started) const {
     const size_t first = size_t(kFirstChunksInFlight * packetSize_);
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
     if (taken_ < kMeasuredAfterBytes || seconds <= 0) {
+        return 0;
+    }
+    // The chip took its host-to-chip buffer's worth at once; the rest came at the byte clock or
+    // slower (a host that fell behind), so the figure never overstates the clock.
+    return double(taken_ - std::min(taken_, first)) / seconds;
+}
+
+size_t BitBangStream::inFlightBudget(Clock::time_point started) const {
+    const size_t first = size_t(kFirstChunksInFlight * packetSize_);
+    const double perSecond = std::max(measuredBytesPerSecond(started), bytesPerSecond_);
+    if (perSecond <= 0) {
         return first;
     }
-    // The chip took its two buffers' worth at once; the rest came at the byte clock.
-    const double perSecond = double(taken_ - std::min(taken_, first)) / seconds;
     return std::clamp(size_t(perSecond * kInFlightSeconds), first, kMostInFlight);
 }
 
@@ -165,6 +180,9 @@ size_t BitBangStream::write(const uint8_t* data, size_t length, unsigned timeout
             break;
         }
         handleEvents(kEventWait);
+    }
+    if (!outFailed_ && healthy_) {
+        bytesPerSecond_ = std::max(bytesPerSecond_, measuredBytesPerSecond(started));
     }
     return taken_;
 }

@@ -4,6 +4,7 @@
 // write longer than those buffers stalls unless the host keeps reading. The stream writes in
 // chunks, as many in flight as the chip clocks in a tenth of a second (at least three packets),
 // so it never starves and each chunk finishes well inside the write time-out at any byte clock;
+// the byte clock measured on one run is kept for the next, which then starts at full speed;
 // meanwhile IN transfers collect the read-back, stripped of the modem-status bytes, for the
 // reads that follow. Each IN transfer asks for no more packets than the bytes still due fill,
 // so a run padded to whole packets ends without waiting for the chip's latency timer.
@@ -21,9 +22,12 @@ class BitBangStream {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // The read-back goes to `received`, which must outlive the stream.
+    // The read-back goes to `received`, which must outlive the stream. `bytesPerSecond` is the
+    // byte clock measured on the adapter's earlier runs (0: not yet), raised as this run
+    // measures it; it must outlive the stream too.
     BitBangStream(libusb_context* usb, libusb_device_handle* device, uint8_t outEndpoint,
-                  uint8_t inEndpoint, int packetSize, std::deque<uint8_t>& received);
+                  uint8_t inEndpoint, int packetSize, std::deque<uint8_t>& received,
+                  double& bytesPerSecond);
     // Stops the reads, keeping what they brought.
     ~BitBangStream();
     BitBangStream(const BitBangStream&) = delete;
@@ -46,8 +50,10 @@ private:
     // Submits the idle IN transfers while read-back is due that no transfer asks for yet.
     void submitReads();
     void stopReading();
-    // Bytes to keep in flight, and the size of one chunk, by the byte clock measured so far.
+    // Bytes to keep in flight by the byte clock measured so far, on this run or earlier ones.
     size_t inFlightBudget(Clock::time_point started) const;
+    // The byte clock this write has shown, once it took enough bytes to tell; else 0.
+    double measuredBytesPerSecond(Clock::time_point started) const;
 
     libusb_context* usb_;
     libusb_device_handle* device_;
@@ -55,10 +61,12 @@ private:
     uint8_t inEndpoint_;
     int packetSize_;
     std::deque<uint8_t>& received_;
+    double& bytesPerSecond_;
     std::vector<libusb_transfer*> ins_;
     std::vector<libusb_transfer*> outs_;  // in flight
     std::vector<std::vector<uint8_t>> inBuffers_;
     std::vector<bool> inBusy_;
+    std::vector<size_t> inAsked_;  // read-back bytes each busy IN transfer is to bring
     int insInFlight_ = 0;
     size_t due_ = 0;          // read-back bytes written for that no IN transfer asks yet
     size_t taken_ = 0;        // bytes of the current write the chip took

@@ -234,6 +234,7 @@ public:
         // it divided here.
         const ULONG quarter = baudRate / 4 ? baudRate / 4 : 1;
         const int rate = int(context->bitbang_enabled ? quarter : baudRate);
+        adapterOf(context).bytesPerSecond = 0;  // another rate, another byte clock
         return ftdi_set_baudrate(context, rate) < 0 ? FT_INVALID_BAUD_RATE : FT_OK;
     }
 
@@ -307,6 +308,8 @@ private:
         ULONG readTimeoutMs = 1000;
         std::deque<uint8_t> received;  // before anything libftdi has not handed out yet
         std::unique_ptr<BitBangStream> stream;
+        // The byte clock the streams measured at the rate set; 0 until one did.
+        double bytesPerSecond = 0;
     };
 
     // A handle is worked by one thread at a time; the lock guards only the list, whose entries
@@ -327,7 +330,8 @@ private:
             adapter.stream = std::make_unique<BitBangStream>(
                 // libftdi names endpoints from the chip's side: in_ep takes the host's bytes.
                 context->usb_ctx, context->usb_dev, uint8_t(context->in_ep),
-                uint8_t(context->out_ep), int(context->max_packet_size), adapter.received);
+                uint8_t(context->out_ep), int(context->max_packet_size), adapter.received,
+                adapter.bytesPerSecond);
         }
         const size_t taken =
             adapter.stream->write(bytes, toWrite, unsigned(context->usb_write_timeout));

@@ -129,6 +129,8 @@ Status pollStatusAndFaultBits(Link& link, uint16_t& faultBits, bool& error) {
         bits = answer.raw;
         return true;
     });
+    run.addNoOp(error);
+    run.addNoOp(error);
     link.run(run);
     faultBits = replyValue(bits);
     return {statusByte(status)};

@@ -61,7 +61,9 @@ Status programPacketThenStatus(drive_link::Link& link, const std::string& betwee
 Status statusAfterCommand(drive_link::Link& link, bool& error);
 // The status in one more no-op's reply, for polling a busy bootloader.
 Status pollStatus(drive_link::Link& link, bool& error);
-// A busy bootloader's poll: the status, then its fault bits (readFaultBits), in one run.
+// A busy bootloader's poll: the status, then its fault bits (readFaultBits), then the link
+// check's two no-ops (as reportLinkError sends them), in one run: whatever the status says, the
+// check comes next. Every frame's failure goes into `error`; the caller tells a lost link.
 Status pollStatusAndFaultBits(drive_link::Link& link, uint16_t& faultBits, bool& error);
 // Two no-ops that fetch the answers to the two commands before them, which nobody needs.
 void drainAnswers(drive_link::Link& link, bool& error);

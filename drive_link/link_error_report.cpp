@@ -1,15 +1,19 @@
 #include "link_error_report.h"
 
 #include "drive_link.h"
+#include "frame_run.h"
 #include "front_end.h"
 
 namespace drive_link {
 
 bool reportLinkError(Link& link, FrontEnd& frontEnd, bool error) {
     bool lost = error;
-    // Fetch the answers to the last two commands of the sequence and see the link still answers.
-    link.sendNoOp(lost);
-    link.sendNoOp(lost);
+    // Fetch the answers to the last two commands of the sequence and see the link still answers;
+    // nothing between the two waits on a reply, so they go as one run.
+    FrameRun drain(link);
+    drain.addNoOp(lost);
+    drain.addNoOp(lost);
+    link.run(drain);
     if (!lost) {
         return false;
     }

@@ -114,7 +114,8 @@ Outcome waitUntilIdle(Link& link, FlasherFrontEnd& frontEnd, bootloader::Status 
             return reportUnexpectedState(frontEnd);
         }
         status = bootloader::pollStatusAndFaultBits(link, faultBits, error);
-        if (reportLinkError(link, frontEnd, error)) {
+        if (error) {
+            drive_link::tellLinkLost(frontEnd);
             return Outcome::failed(Failure::LinkLost);
         }
     }
