@@ -5,6 +5,7 @@
 # again. Installing and removing need root; the script asks sudo for them when it runs as a user.
 # Fails on the first check that does not hold; lintian's warnings are printed, its errors fail.
 #   bash tools/check_package.sh [BUILD_DIR]     (default build-deb)
+#   KMR_PACKAGE_REUSE_BUILD=1 bash tools/check_package.sh build   (pack CI's configured build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-deb}
@@ -14,7 +15,10 @@ fail() {
     exit 1
 }
 
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKMR_BUILD_TESTS=OFF
+# KMR_PACKAGE_REUSE_BUILD=1 packs a build folder that is already configured (CI's own), as it is.
+if [ -z "${KMR_PACKAGE_REUSE_BUILD:-}" ] || [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKMR_BUILD_TESTS=OFF
+fi
 cmake --build "$dir" -j"$(nproc)"
 rm -f "$dir"/*.deb
 (cd "$dir" && cpack -G DEB)
