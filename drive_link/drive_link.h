@@ -123,6 +123,8 @@ private:
     // Checks a reply and traces the second half of its line.
     Reply frameReply(uint32_t received);
     std::vector<uint32_t> streamFrames(const FrameRun& frames, size_t first, size_t count);
+    // The byte time the word gaps are counted in.
+    double gapByteMicroseconds() const;
     // Writes `bytes` and reads as many back; returns how many arrived. A failure takes the link
     // down.
     size_t transfer(const uint8_t* out, uint8_t* in, size_t bytes);
@@ -138,6 +140,7 @@ private:
     double byteMicroseconds_;
     bool byteTimed_ = false;
     unsigned char standardLatencyMs_ = 4;  // the standard link's timer at the rate it got
+    DWORD baudRate_ = 10000;               // the rate the adapter took
 };
 
 // --- Parameter access ---

@@ -31,9 +31,16 @@ constexpr UCHAR kClockLowOne = 1;
 constexpr UCHAR kClockLowZero = 0;
 constexpr UCHAR kDataInMask = 0x02;
 
-// The quickest byte clock the chip may run at the link's baud rate. Until a long stream has been
-// timed the word gaps are counted in bytes of this length, so a gap is never shorter than asked.
-constexpr double kQuickestByteMicroseconds = 6.25;
+constexpr DWORD kBaudRate = 10000;
+constexpr DWORD kFallbackBaudRate = 1200;
+// The chip's bit-bang byte clock at a baud rate is read one of two ways, 16 bytes per baud or
+// one byte per 4 bauds; which one an adapter uses cannot be asked, only timed.
+double quickByteMicroseconds(DWORD baud) {
+    return 1e6 / (16.0 * baud);
+}
+double slowByteMicroseconds(DWORD baud) {
+    return 4e6 / double(baud);
+}
 // Streams shorter than this carry too much USB overhead to time the byte clock by.
 constexpr size_t kTimedStreamBytes = 4096;
 
@@ -63,7 +70,7 @@ Link::Link(LinkDialect dialect, LinkSettings settings)
     : dialect_(dialect),
       settings_(settings),
       sink_(standardOutputTrace()),
-      byteMicroseconds_(kQuickestByteMicroseconds) {}
+      byteMicroseconds_(quickByteMicroseconds(kBaudRate)) {}
 
 uint16_t Link::noOpCommand() const {
     return dialect_ == LinkDialect::Firmware ? ferrox_command::kNoOp : bootloader::kNoOp;
@@ -106,10 +113,12 @@ bool Link::open(bool clockHigh) {
     FT_SetTimeouts(state_.adapterHandle, kTimeoutMs, kTimeoutMs);
     FT_SetLatencyTimer(state_.adapterHandle, fast ? kFastLatencyMs : kStandardLatencyMs);
 
-    state_.adapterStatus = FT_SetBaudRate(state_.adapterHandle, 10000);
+    baudRate_ = kBaudRate;
+    state_.adapterStatus = FT_SetBaudRate(state_.adapterHandle, kBaudRate);
     if (state_.adapterStatus != FT_OK) {
         // The slow setting; its results are deliberately not recorded.
-        FT_SetBaudRate(state_.adapterHandle, 1200);
+        baudRate_ = kFallbackBaudRate;
+        FT_SetBaudRate(state_.adapterHandle, kFallbackBaudRate);
         FT_SetTimeouts(state_.adapterHandle, kTimeoutMs, kTimeoutMs);
         standardLatencyMs_ = kSlowRateLatencyMs;
         FT_SetLatencyTimer(state_.adapterHandle, fast ? kFastLatencyMs : standardLatencyMs_);
@@ -175,6 +184,14 @@ uint16_t Link::exchangeWord(uint16_t word) {
     return decodeWord(receive);
 }
 
+// A timed stream's byte time includes the USB transfers' own time, so it is always longer than
+// the byte clock; gaps counted in it would come out short. They are counted in the reading of
+// the clock the timing shows instead: the slow one only when a stream was at least that slow.
+double Link::gapByteMicroseconds() const {
+    const double slow = slowByteMicroseconds(baudRate_);
+    return byteTimed_ && byteMicroseconds_ >= slow ? slow : quickByteMicroseconds(baudRate_);
+}
+
 std::vector<uint32_t> Link::streamFrames(const FrameRun& frames, size_t first, size_t count) {
     const std::vector<FrameRun::Entry>& entries = frames.entries();
     std::vector<uint32_t> replies;
@@ -183,7 +200,7 @@ std::vector<uint32_t> Link::streamFrames(const FrameRun& frames, size_t first, s
     // Between words the lines stay as the word left them (clock and data low): no clock edge,
     // so the drive sees nothing but time.
     const size_t gapBytes =
-        size_t(std::ceil(settings_.wordGapMicroseconds / byteMicroseconds_ - 1e-9));
+        size_t(std::ceil(settings_.wordGapMicroseconds / gapByteMicroseconds() - 1e-9));
     for (size_t i = first; i < first + count; ++i) {
         if (entries[i].isText) {
             continue;
@@ -218,7 +235,7 @@ std::vector<uint32_t> Link::streamFrames(const FrameRun& frames, size_t first, s
         // The quickest stream timed comes closest to the byte clock alone.
         const double perByte = micros / double(stream.size());
         if (!byteTimed_ || perByte < byteMicroseconds_) {
-            byteMicroseconds_ = std::max(kQuickestByteMicroseconds, perByte);
+            byteMicroseconds_ = std::max(quickByteMicroseconds(baudRate_), perByte);
             byteTimed_ = true;
         }
     }
