@@ -3,6 +3,7 @@
 // SimulatedDrive.
 #include "sim_adapter.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -39,6 +40,8 @@ struct SimulatedAdapter::Impl {
     BitBangPort port;
     double latencyMs;
     bool keepCallLog = true;
+    // Read by a station's look at the bus while a tile works another adapter.
+    std::atomic<std::chrono::steady_clock::rep> pluggedInAt{0};
 
     bool isOpen = false;
     uintptr_t handleId = 0;
@@ -134,7 +137,8 @@ FT_STATUS SimulatedAdapter::open(int deviceNumber, FT_HANDLE* handle) {
     AdapterCallRecord record = callRecord(AdapterCall::Open, uint32_t(deviceNumber));
     if (!handle) {
         record.status = FT_INVALID_PARAMETER;
-    } else if (impl_->faults.failingCalls.count(AdapterCall::Open) || deviceNumber != 0) {
+    } else if (impl_->faults.failingCalls.count(AdapterCall::Open) || deviceNumber != 0 ||
+               !onBus()) {
         record.status = FT_DEVICE_NOT_FOUND;
         *handle = nullptr;
     } else {
@@ -292,6 +296,14 @@ void SimulatedAdapter::keepLogs(bool keep) {
     impl_->keepCallLog = keep;
     impl_->calls = {};
     impl_->drive.keepFrameLog(keep);
+}
+
+void SimulatedAdapter::plugInAt(std::chrono::steady_clock::time_point when) {
+    impl_->pluggedInAt = when.time_since_epoch().count();
+}
+
+bool SimulatedAdapter::onBus() const {
+    return std::chrono::steady_clock::now().time_since_epoch().count() >= impl_->pluggedInAt;
 }
 
 LinkFaults& SimulatedAdapter::faults() {

@@ -3,6 +3,7 @@
 // byte, in order. The drive is a clocked slave on D3 that samples D0 and drives D1 inverted.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -53,6 +54,11 @@ public:
     // logs, while the programs' simulated drive keeps none, so that a long session does not
     // carry tens of megabytes of them.
     void keepLogs(bool keep);
+
+    // The adapter is on the bus from `when` on (from the start unless told): before, it does
+    // not open, as an adapter not plugged in yet.
+    void plugInAt(std::chrono::steady_clock::time_point when);
+    bool onBus() const;
 
     LinkFaults& faults();
     void setLatencyMs(double latencyMs);

@@ -19,6 +19,8 @@ namespace drive_sim {
 
 namespace {
 constexpr double kMaxLatencyMs = 1000.0;
+// Long enough for any look at a late fixture; longer only leaves a tile waiting.
+constexpr double kMaxPlugInAfterS = 3600.0;
 
 // One key of the axis's mechanics: its field, its unit and the range a machine on this drive
 // can have.
@@ -109,6 +111,14 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         options.latencyMs = number;
         return true;
     }
+    if (key == "plug_in_after") {
+        if (!parseNumber(value, number) || number < 0.0 || number > kMaxPlugInAfterS) {
+            error = "plug_in_after must be a number of seconds from 0 to 3600, not '" + value + "'";
+            return false;
+        }
+        options.plugInAfterS = number;
+        return true;
+    }
     if (key == "seed") {
         uint64_t seed = 0;
         if (!parseWholeNumber(value, UINT64_MAX, seed)) {
@@ -164,9 +174,8 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         return true;
     }
     error = "unknown key '" + key +
-            "' (the keys are mode, after_flash, power, ber, latency, seed, state, clamp, inertia, "
-            "viscous, "
-            "coulomb, load, kt and gain_scale)";
+            "' (the keys are mode, after_flash, power, ber, latency, seed, state, clamp, "
+            "plug_in_after, inertia, viscous, coulomb, load, kt and gain_scale)";
     return false;
 }
 }  // namespace
@@ -258,6 +267,9 @@ std::unique_ptr<SimulatedAdapter> makeSimulatedAdapter(const SimOptions& options
     auto adapter =
         std::make_unique<SimulatedAdapter>(std::move(drive), std::move(faults), options.latencyMs);
     adapter->keepLogs(false);  // nothing reads them, and a long session would carry them
+    adapter->plugInAt(std::chrono::steady_clock::now() +
+                      std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                          std::chrono::duration<double>(options.plugInAfterS)));
     return adapter;
 }
 

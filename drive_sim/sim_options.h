@@ -30,10 +30,14 @@ struct SimOptions {
     DriveState storedState;        // read from stateFile when the options were parsed
     std::map<uint16_t, uint16_t> writeLimits;  // parameter number -> the most the drive keeps
     AxisMechanics mechanics;                   // of both axes
+    // The adapter is on the bus only this long after it was made: until then it is not among
+    // the present ports and does not open, as a fixture whose cable is plugged in late.
+    double plugInAfterS = 0.0;
 };
 
 // Parses
-// "mode=firmware,after_flash=firmware,power=off,ber=1e-3,latency=1,seed=7,state=FILE,clamp=NUMBER:MAX"
+// "mode=firmware,after_flash=firmware,power=off,ber=1e-3,latency=1,seed=7,state=FILE,clamp=NUMBER:MAX,
+// plug_in_after=SECONDS"
 // and the axis's mechanics "inertia=2e-5,viscous=2e-5,coulomb=0.004,load=0,kt=0.05,gain_scale=1" on
 // top of the defaults in `options`. An empty text keeps the defaults. Returns false with a message
 // in `error` on a bad key or value, a damaged or foreign state file among them.

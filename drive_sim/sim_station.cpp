@@ -19,20 +19,11 @@ SimulatedAdapter* SimulatedStation::adapterAt(const std::string& portPath) {
     return nullptr;
 }
 
-void SimulatedStation::setPresent(const std::string& portPath, bool present) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& slot : slots_) {
-        if (slot->portPath == portPath) {
-            slot->present = present;
-        }
-    }
-}
-
 std::vector<std::string> SimulatedStation::presentPorts() {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> ports;
     for (const auto& slot : slots_) {
-        if (slot->present) {
+        if (slot->adapter->onBus()) {
             ports.push_back(slot->portPath);
         }
     }
@@ -41,7 +32,7 @@ std::vector<std::string> SimulatedStation::presentPorts() {
 
 FT_STATUS SimulatedStation::openSlot(Slot& slot, FT_HANDLE* handle) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!slot.present) {
+    if (!slot.adapter->onBus()) {
         return FT_DEVICE_NOT_FOUND;
     }
     // As a real adapter: one program, one handle at a time.

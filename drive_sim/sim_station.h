@@ -20,9 +20,8 @@ public:
     void plugIn(const std::string& portPath, std::unique_ptr<SimulatedAdapter> adapter);
     // The adapter at `portPath`, or null.
     SimulatedAdapter* adapterAt(const std::string& portPath);
-    // Takes the adapter at `portPath` off the bus or puts it back, as a cable pulled or plugged
-    // in; one off the bus cannot be opened and is not among the present ports.
-    void setPresent(const std::string& portPath, bool present);
+    // The ports whose adapters are on the bus (SimulatedAdapter::onBus); one not on it yet
+    // cannot be opened either.
     std::vector<std::string> presentPorts() override;
 
     // Device 0 is the adapter plugged in first.
@@ -43,13 +42,12 @@ private:
         std::unique_ptr<SimulatedAdapter> adapter;
         FT_HANDLE adapterHandle = nullptr;  // the adapter's own handle while it is open
         bool open = false;
-        bool present = true;
     };
     FT_STATUS openSlot(Slot& slot, FT_HANDLE* handle);
     // The slot an open handle names; the handle handed out is the slot itself.
     Slot* openSlotOf(FT_HANDLE handle);
 
-    std::mutex mutex_;  // guards the slots' open and present state; the list is fixed once in use
+    std::mutex mutex_;  // guards the slots' open state; the list is fixed once in use
     std::vector<std::unique_ptr<Slot>> slots_;
 };
 

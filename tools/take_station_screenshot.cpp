@@ -1,7 +1,7 @@
 // Pictures the flashing station with four simulated fixtures once each has judged its unit:
 // two pass, one passes on its retry after a noisy line, one holds a drive in firmware mode and
 // fails; the job flashes tools/demo/demo.vlf. Run from the repository.
-//   QT_QPA_PLATFORM=offscreen take_station_screenshot docs
+//   QT_QPA_PLATFORM=offscreen take_station_screenshot [--scale=2] docs
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>

@@ -1,12 +1,8 @@
 #include "station_window.h"
 
 #include <QGridLayout>
-#include <QJsonDocument>
 #include <QVBoxLayout>
-#include <cmath>
 
-#include "exit_codes.h"
-#include "line_figures.h"
 #include "port_watch.h"
 #include "station_tile.h"
 
@@ -14,10 +10,6 @@ namespace gui_station {
 
 namespace {
 constexpr int kTilesPerRow = 4;
-
-QString percent(const std::optional<double>& share) {
-    return share ? QString("%1 %").arg(std::round(*share * 1000) / 10) : QString("-");
-}
 }  // namespace
 
 StationWindow::StationWindow(const station::Job& job, std::shared_ptr<station::SharedLog> log,
@@ -44,38 +36,22 @@ StationWindow::StationWindow(const station::Job& job, std::shared_ptr<station::S
         connect(worker, &station::TileWorker::recordFiled, this,
                 [this, index](const QJsonObject& record) { fileRecord(index, record); });
     }
-    fileRecord(-1, {});
+    yieldStrip_->setText(shift_.stripText());
     if (!tiles_.empty()) {
         tiles_.front()->takeFocus();
     }
 }
 
-// The strip reads the records as the line report reads a log: the same figures and alarm.
 void StationWindow::fileRecord(int tileIndex, const QJsonObject& record) {
-    line_report::RunRecord parsed;
-    if (tileIndex >= 0 && line_report::parseRecordLine(
-                              QJsonDocument(record).toJson(QJsonDocument::Compact), parsed)) {
-        records_.push_back(parsed);
-        tileAdapters_[size_t(tileIndex)] = parsed.adapter;
+    const QString adapter = shift_.file(record);
+    if (!adapter.isEmpty()) {
+        tileAdapters_[size_t(tileIndex)] = adapter;
     }
-    const line_report::LineFigures figures =
-        line_report::summarize(records_, 0, command_line::exitClassName);
-    QStringList alarmed;
     for (size_t index = 0; index < tiles_.size(); ++index) {
-        bool alarm = false;
-        for (const line_report::AdapterFigures& adapter : figures.adapters) {
-            alarm |= adapter.alarm && adapter.adapter == tileAdapters_[index];
-        }
-        tiles_[index]->markAlarm(alarm);
-        if (alarm) {
-            alarmed += tileAdapters_[index];
-        }
+        tiles_[index]->markAlarm(!tileAdapters_[index].isEmpty() &&
+                                 shift_.alarmed(tileAdapters_[index]));
     }
-    yieldStrip_->setText(
-        QString("units %1   first-pass yield %2   final yield %3   adapter alarm: %4")
-            .arg(figures.units)
-            .arg(percent(figures.firstPassYield), percent(figures.finalYield),
-                 alarmed.isEmpty() ? QString("none") : alarmed.join(", ")));
+    yieldStrip_->setText(shift_.stripText());
 }
 
 void StationWindow::focusNextIdleTile(int after) {

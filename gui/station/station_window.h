@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "job_file.h"
-#include "run_records.h"
+#include "shift_tally.h"
 #include "tile_worker.h"
 
 namespace gui_station {
@@ -29,7 +29,7 @@ private:
 
     std::vector<StationTile*> tiles_;
     std::vector<QString> tileAdapters_;  // the adapter each tile's records name
-    std::vector<line_report::RunRecord> records_;
+    ShiftTally shift_;                   // the strip's figures and the adapters' alarm
     QLabel* yieldStrip_;
 };
 

@@ -211,6 +211,23 @@ TEST(LibftdiOnEmulatedChip, TwoAdaptersAreOpenAtOnceByPortPath) {
     }
 }
 
+// A station's look at the bus lists the port path of every adapter plugged in, and no longer
+// that of one pulled out.
+TEST(LibftdiOnEmulatedChip, PresentPortsAreTheAdaptersOnTheBus) {
+    EmulatedAdapter first(std::make_unique<drive_sim::FerroxFirmware>());
+    auto second = std::make_unique<drive_sim::EmulatedFt232r>(
+        std::make_unique<drive_sim::FerroxFirmware>(), drive_sim::LinkFaults{},
+        TwoChips::secondOptions(), &*first);
+    const auto present = [] {
+        std::vector<std::string> ports = presentAdapterPorts();
+        std::sort(ports.begin(), ports.end());
+        return ports;
+    };
+    EXPECT_EQ(present(), (std::vector<std::string>{"1-1", "1-2"}));
+    second.reset();
+    EXPECT_EQ(present(), std::vector<std::string>{"1-1"});
+}
+
 // The node refuses opening: an unprivileged user without the udev rule, or, for root, the
 // unprivileged user it becomes for the duration.
 TEST(LibftdiOnEmulatedChip, RefusedPermissionNamesTheNodeTheRuleAndTheGroup) {

@@ -78,6 +78,9 @@ TEST(SimOptionsParser, AcceptsEachKeyUpToItsLimitsOnTopOfTheGivenDefaults) {
     EXPECT_DOUBLE_EQ(parsed("latency=1000").latencyMs, 1000.0);
     EXPECT_EQ(parsed("ber=0", all).mode, DriveMode::Bootloader);  // the flasher's default mode
     EXPECT_FALSE(defaults.seed.has_value());
+    EXPECT_EQ(defaults.plugInAfterS, 0.0);
+    EXPECT_DOUBLE_EQ(parsed("plug_in_after=2.5").plugInAfterS, 2.5);
+    EXPECT_EQ(parsed("plug_in_after=3600").plugInAfterS, 3600.0);
     EXPECT_EQ(parsed("seed=0").seed, 0u);
     EXPECT_EQ(parsed("seed=18446744073709551615").seed, UINT64_MAX);
     // Given twice, the last state= is the only one read.
@@ -120,6 +123,7 @@ TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlon
         "seed= seed=-1 seed=1.5 seed=0x10 seed=18446744073709551616 "
         "state= state=/no/such/folder/drive.state "
         "after_flash=config after_flash=firmware,state=drive.state "
+        "plug_in_after=-1 plug_in_after= plug_in_after=3600.5 plug_in_after=2s "
         "clamp=200 clamp=200:65536 clamp=200:-1 clamp=199:100 clamp=:100 "
         "inertia=0 inertia=-2e-5 inertia=1.5 inertia= viscous=-1e-6 coulomb=heavy coulomb=10.5 "
         "load=-11 kt=0 kt=0.05Nm gain_scale=0 gain_scale=101 gain_scale=nan "
@@ -128,10 +132,12 @@ TEST(SimOptionsParser, RefusesMalformedValuesWithAMessageAndLeavesTheOptionsAlon
     for (std::string text; bad >> text; ++refused) {
         refusal(text);
     }
-    EXPECT_EQ(refused, 49);
+    EXPECT_EQ(refused, 53);
     EXPECT_NE(refusal("ber=lots").find("'lots'"), std::string::npos);
     EXPECT_NE(refusal("colour=red").find("'colour'"), std::string::npos);
     EXPECT_EQ(refusal("kt=0"), "kt must be a number of Nm/A from 0 (not included) to 10, not '0'");
+    EXPECT_EQ(refusal("plug_in_after=1h"),
+              "plug_in_after must be a number of seconds from 0 to 3600, not '1h'");
 }
 
 // What the mode, the power and the error rate build, the subcommands show (subcommands_test).
