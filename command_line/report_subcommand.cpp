@@ -100,6 +100,9 @@ SubcommandResult report(const SubcommandCall& call) {
         }
     }
     const LineFigures figures = tally.figures(exitClassName);
+    if (!tally.failure().isEmpty()) {  // figures short of records read are no report
+        return {kExitBadCommandLine, "failed: cannot count the logs: " + tally.failure(), {}, {}};
+    }
     const QString htmlPath = call.parser.value(kHtmlOption);
     if (!htmlPath.isEmpty() &&
         !files::writeFileAtomically(

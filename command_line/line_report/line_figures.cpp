@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string>
 
 namespace line_report {
 
@@ -33,125 +35,232 @@ Spread spreadOf(const std::map<qint64, qint64>& runsPerMs) {
     return {median, secondsAtRank(runsPerMs, std::max<qint64>(rank, 1) - 1)};
 }
 
-struct UnitStart {
-    qint64 firstMs;
-    uint64_t fingerprint;  // orders units that started at the same millisecond
-    bool firstPassed;
-    bool lastPassed;
+// Numbers in keys and payloads: big-endian with the sign bit flipped, so that the bytes sort
+// as the numbers do.
+void appendNumber(std::string& to, qint64 value, int bytes) {
+    const quint64 sortable = quint64(value) ^ (quint64(1) << (8 * bytes - 1));
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
+        to.push_back(char((sortable >> shift) & 0xff));
+    }
+}
+
+// A label kept whole: its size, then its UTF-16 (a lone surrogate stays itself).
+void appendText(std::string& to, const QString& text) {
+    appendNumber(to, text.size(), 4);
+    to.append(reinterpret_cast<const char*>(text.utf16()), size_t(text.size()) * 2);
+}
+
+// The fields of a key or payload, in the order they were appended.
+class Fields {
+public:
+    explicit Fields(std::string_view bytes) : rest_(bytes) {}
+    qint64 number(int bytes) {
+        quint64 sortable = 0;
+        for (int i = 0; i < bytes; ++i) {
+            sortable = sortable << 8 | quint8(rest_[size_t(i)]);
+        }
+        rest_.remove_prefix(size_t(bytes));
+        const quint64 sign = quint64(1) << (8 * bytes - 1);
+        return bytes < 8 ? qint64(sortable) - qint64(sign) : qint64(sortable ^ sign);
+    }
+    // A label's bytes as appended, its size with them.
+    std::string_view textBytes() {
+        const size_t size = 4 + 2 * size_t(Fields(rest_).number(4));
+        const std::string_view text = rest_.substr(0, size);
+        rest_.remove_prefix(size);
+        return text;
+    }
+    QString text() {
+        const std::string_view bytes = textBytes().substr(4);
+        QString text(int(bytes.size() / 2), Qt::Uninitialized);
+        std::memcpy(text.data(), bytes.data(), bytes.size());
+        return text;
+    }
+
+private:
+    std::string_view rest_;
 };
 
-// Units in the order they were first worked on, cut into stretches of about equal size.
-std::vector<YieldStretch> yieldOverTime(std::vector<UnitStart> units) {
-    std::sort(units.begin(), units.end(), [](const UnitStart& a, const UnitStart& b) {
-        return a.firstMs != b.firstMs ? a.firstMs < b.firstMs : a.fingerprint < b.fingerprint;
-    });
-    const size_t stretches = std::min<size_t>(units.size(), kMostYieldStretches);
-    std::vector<YieldStretch> out;
-    for (size_t i = 0; i < stretches; ++i) {
-        const size_t begin = i * units.size() / stretches;
-        const size_t end = (i + 1) * units.size() / stretches;
-        YieldStretch stretch{units[begin].firstMs, qint64(end - begin), 0, 0};
-        for (size_t u = begin; u < end; ++u) {
-            stretch.firstPass += units[u].firstPassed;
-            stretch.finalPass += units[u].lastPassed;
-        }
-        out.push_back(stretch);
+constexpr int kTimeBytes = 8;
+constexpr int kSequenceBytes = 8;
+
+// What the distinct runs make of their units: per unit its first and last attempt, and the
+// units in the order they were first worked on, cut into stretches of about equal size.
+class UnitFigures {
+public:
+    explicit UnitFigures(const SpillLimits& memory) : attempts_(memory), starts_(memory) {}
+    // An attempt, `sequence` its place in the log. One that cannot be kept fails `into`.
+    void add(std::string_view unit, qint64 timeMs, qint64 sequence, bool passed) {
+        std::string key(unit);
+        appendNumber(key, timeMs, kTimeBytes);
+        appendNumber(key, sequence, kSequenceBytes);
+        attempts_.add(key, std::string(1, char(passed)));
     }
-    return out;
-}
 
-void appendText(QByteArray& key, const QString& text) {
-    const int size = text.size();
-    key.append(reinterpret_cast<const char*>(&size), sizeof size);
-    key.append(reinterpret_cast<const char*>(text.utf16()), size * int(sizeof(char16_t)));
-}
+    bool into(LineFigures& figures, QString& why) {
+        // By unit, then by start and place in the log: the earliest is first, the last of the
+        // latest final.
+        std::string unit, start;
+        std::string outcomes;
+        const auto unitEnds = [&] {
+            if (!unit.empty()) {
+                const std::string_view label(unit.data(),
+                                             unit.size() - kTimeBytes - kSequenceBytes);
+                std::string key = start;
+                key.append(label);
+                starts_.add(key, outcomes);
+            }
+        };
+        const bool grouped = attempts_.forEach(
+            [&](std::string_view key, std::string_view passed) {
+                const size_t labelSize = key.size() - kTimeBytes - kSequenceBytes;
+                if (unit.empty() ||
+                    key.substr(0, labelSize) != std::string_view(unit).substr(0, labelSize)) {
+                    unitEnds();
+                    start.assign(key.substr(labelSize, kTimeBytes));
+                    outcomes.assign(2, passed[0]);
+                } else {
+                    outcomes[1] = passed[0];
+                }
+                unit.assign(key);
+            },
+            why);
+        unitEnds();
+        if (!grouped) {
+            return false;
+        }
+        if (!starts_.failure().isEmpty()) {
+            why = starts_.failure();
+            return false;
+        }
+        figures.units = starts_.size();
+        if (figures.units == 0) {
+            return true;
+        }
+        const qint64 stretches = std::min<qint64>(figures.units, kMostYieldStretches);
+        qint64 index = 0, firstPass = 0, finalPass = 0;
+        const bool ordered = starts_.forEach(
+            [&](std::string_view key, std::string_view passed) {
+                const qint64 stretch = qint64(figures.yieldOverTime.size());
+                if (index == stretch * figures.units / stretches) {
+                    const qint64 end = (stretch + 1) * figures.units / stretches;
+                    figures.yieldOverTime.push_back(
+                        {Fields(key).number(kTimeBytes), end - index, 0, 0});
+                }
+                YieldStretch& last = figures.yieldOverTime.back();
+                last.firstPass += passed[0];
+                last.finalPass += passed[1];
+                firstPass += passed[0];
+                finalPass += passed[1];
+                ++index;
+            },
+            why);
+        figures.firstPassYield = double(firstPass) / double(figures.units);
+        figures.finalYield = double(finalPass) / double(figures.units);
+        return ordered;
+    }
 
-uint64_t fingerprintOf(const QString& text) {
-    return line_report::fingerprintOf(reinterpret_cast<const char*>(text.utf16()),
-                                      size_t(text.size()) * sizeof(char16_t));
-}
+private:
+    SpillSort attempts_;
+    SpillSort starts_;  // by first attempt's start, then label
+};
 }  // namespace
 
+LineTally::LineTally(AlarmRule rule, SpillLimits memory)
+    : rule_(rule), memory_(std::move(memory)), runs_(memory_) {}
+
 bool LineTally::add(const RunRecord& record) {
-    QByteArray key;
-    key.append(reinterpret_cast<const char*>(&record.timeMs), sizeof record.timeMs);
-    key.append(reinterpret_cast<const char*>(&record.attempt), sizeof record.attempt);
+    // The run's identity, then what the figures need of it.
+    std::string key;
+    appendNumber(key, record.timeMs, kTimeBytes);
+    appendNumber(key, record.attempt, 4);
     appendText(key, record.unit);
     appendText(key, record.adapter);
     appendText(key, record.subcommand);
-    bool isNew = false;
-    seen_.find(fingerprintOf(key.constData(), size_t(key.size())), isNew, [] { return Seen{}; });
-    if (!isNew) {
-        ++duplicates_;
-        return false;
-    }
-    ++runs_;
-    const bool passed = record.passed();
-    watch_.add(record.adapter, !passed);
-    const double seconds = std::min(record.durationS, kLongestDurationS);
-    ++durationsMs_[record.subcommand][std::llround(seconds * 1000)];
-    if (!passed) {
-        ++failures_[record.exitCode];
-    }
+    qint32 image = -1;
     if (record.subcommand == "flash" && !record.sha256.isEmpty()) {
-        ImageFigures& image = images_[record.sha256];
-        image.sha256 = record.sha256;
-        ++image.runs;
-        image.failures += !passed;
+        const auto found = imageIndex_.emplace(record.sha256, qint32(images_.size())).first;
+        if (found->second == qint32(images_.size())) {
+            images_.push_back(record.sha256);
+        }
+        image = found->second;
     }
-    if (record.unit.isEmpty()) {
-        ++unnamedRuns_;
-        return true;
-    }
-    const Attempt attempt = Attempt::of(record.timeMs, passed);
-    UnitRuns& unit = units_.find(fingerprintOf(record.unit), isNew, [&] {
-        return UnitRuns{attempt, attempt};
-    });
-    // The earliest start is the first attempt, the first of them in the log; the latest the
-    // final one, the last of them in the log.
-    if (record.timeMs < unit.first.ms()) {
-        unit.first = attempt;
-    }
-    if (record.timeMs >= unit.last.ms()) {
-        unit.last = attempt;
+    std::string payload;
+    appendNumber(payload, added_++, kSequenceBytes);
+    appendNumber(payload, record.exitCode, 4);
+    appendNumber(payload, std::llround(std::min(record.durationS, kLongestDurationS) * 1000), 8);
+    appendNumber(payload, image, 4);
+    if (!runs_.add(key, payload)) {
+        failure_ = runs_.failure();
+        return false;
     }
     return true;
 }
 
-LineFigures LineTally::figures(const std::function<QString(int)>& exitClass) const {
+LineFigures LineTally::figures(const std::function<QString(int)>& exitClass) {
     LineFigures figures;
-    figures.runs = runs_;
-    figures.unnamedRuns = unnamedRuns_;
     figures.skippedLines = skippedLines_;
-    figures.duplicateRecords = duplicates_;
-    figures.units = qint64(units_.size());
-    if (figures.units > 0) {
-        std::vector<UnitStart> all;
-        all.reserve(units_.size());
-        qint64 firstPass = 0, finalPass = 0;
-        units_.forEach([&](uint64_t fingerprint, const UnitRuns& unit) {
-            firstPass += unit.first.passed();
-            finalPass += unit.last.passed();
-            all.push_back({unit.first.ms(), fingerprint, unit.first.passed(), unit.last.passed()});
-        });
-        figures.firstPassYield = double(firstPass) / double(figures.units);
-        figures.finalYield = double(finalPass) / double(figures.units);
-        figures.yieldOverTime = yieldOverTime(std::move(all));
+    AdapterWatch watch(rule_);
+    std::map<int, qint64> failuresByCode;
+    std::map<QString, std::map<qint64, qint64>> durationsMs;  // by subcommand
+    std::map<QString, ImageFigures> images;                   // by sha256
+    UnitFigures units(memory_);
+    std::string previous;
+    QString why;
+    const bool read = runs_.forEach(
+        [&](std::string_view key, std::string_view payload) {
+            if (figures.runs > 0 && key == previous) {
+                ++figures.duplicateRecords;
+                return;
+            }
+            previous.assign(key);
+            ++figures.runs;
+            Fields run(key), outcome(payload);
+            const qint64 timeMs = run.number(kTimeBytes);
+            run.number(4);  // the attempt
+            const std::string_view unit = run.textBytes();
+            const QString adapter = run.text();
+            const QString subcommand = run.text();
+            const qint64 sequence = outcome.number(kSequenceBytes);
+            const int exitCode = int(outcome.number(4));
+            const bool passed = exitCode == 0;
+            watch.add(adapter, !passed);
+            ++durationsMs[subcommand][outcome.number(8)];
+            if (!passed) {
+                ++failuresByCode[exitCode];
+            }
+            const qint32 image = qint32(outcome.number(4));
+            if (image >= 0) {
+                const QString& sha256 = images_[size_t(image)];
+                ImageFigures& figuresOfImage = images[sha256];
+                figuresOfImage.sha256 = sha256;
+                ++figuresOfImage.runs;
+                figuresOfImage.failures += !passed;
+            }
+            if (unit.size() == 4) {  // no label
+                ++figures.unnamedRuns;
+            } else {
+                units.add(unit, timeMs, sequence, passed);
+            }
+        },
+        why);
+    if (!read || !units.into(figures, why)) {
+        failure_ = why;
     }
     std::map<QString, qint64> failures;
-    for (const auto& [exitCode, count] : failures_) {
+    for (const auto& [exitCode, count] : failuresByCode) {
         failures[exitClass(exitCode)] += count;
     }
     figures.failuresByClass.assign(failures.begin(), failures.end());
     std::stable_sort(figures.failuresByClass.begin(), figures.failuresByClass.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
-    for (const auto& [adapter, tally] : watch_.tallies()) {
-        figures.adapters.push_back({adapter, tally.runs, tally.failures, watch_.alarmed(adapter)});
+    for (const auto& [adapter, tally] : watch.tallies()) {
+        figures.adapters.push_back({adapter, tally.runs, tally.failures, watch.alarmed(adapter)});
     }
-    for (const auto& [subcommand, runsPerMs] : durationsMs_) {
+    for (const auto& [subcommand, runsPerMs] : durationsMs) {
         figures.durations[subcommand] = spreadOf(runsPerMs);
     }
-    for (const auto& [sha256, image] : images_) {
+    for (const auto& [sha256, image] : images) {
         figures.images.push_back(image);
     }
     std::stable_sort(figures.images.begin(), figures.images.end(),

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "adapter_alarm.h"
-#include "fingerprint_table.h"
 #include "run_records.h"
+#include "spill_sort.h"
 
 namespace line_report {
 
@@ -56,43 +56,34 @@ struct LineFigures {
 };
 
 // The figures of a log, taken record by record in any order: a unit's first attempt is its
-// earliest, its final one its latest. It keeps no record: per distinct run a fingerprint, per
-// unit its first and last attempt, per subcommand how many runs took each millisecond (the
-// durations' precision in the log and the report), per adapter, image and exit code a count.
+// earliest, its final one its latest. Every record's run is kept whole, in memory up to the
+// bound and past it in sorted runs on disk, and the figures are made from them sorted: a run
+// seen again is found by its whole identity, the units by their whole labels. Per subcommand
+// the report counts how many runs took each millisecond (the durations' precision in the log and
+// the report), per adapter, image and exit code a count.
 class LineTally {
 public:
-    explicit LineTally(AlarmRule rule = {}) : watch_(rule) {}
-    // Counts the record, unless a record of the same run (the same start, unit, adapter,
-    // attempt and subcommand) was counted before: false then, and it counts as a duplicate.
+    explicit LineTally(AlarmRule rule = {}, SpillLimits memory = {});
+    // Keeps the record. Of records of the same run (the same start, unit, adapter, attempt and
+    // subcommand) the figures count the first in the log and the rest as duplicates. False when
+    // it could not be kept (`failure`), and nothing is kept after it.
     bool add(const RunRecord& record);
     void skipLines(qint64 lines) { skippedLines_ += lines; }
-    // `exitClass` names a failure's class by its exit code.
-    LineFigures figures(const std::function<QString(int)>& exitClass) const;
+    // `exitClass` names a failure's class by its exit code. When the records kept cannot be
+    // read back, the figures of those read and the reason in `failure`.
+    LineFigures figures(const std::function<QString(int)>& exitClass);
+    // Why records were not kept or read back; empty while every record counts.
+    const QString& failure() const { return failure_; }
 
 private:
-    struct Seen {};
-    // An attempt's start and outcome in one number (start x 2, plus 1 when it passed): a unit
-    // costs two words besides its fingerprint.
-    struct Attempt {
-        qint64 packed = 0;
-        static Attempt of(qint64 ms, bool passed) { return {ms * 2 + (passed ? 1 : 0)}; }
-        qint64 ms() const { return packed >> 1; }
-        bool passed() const { return packed & 1; }
-    };
-    struct UnitRuns {
-        Attempt first;
-        Attempt last;
-    };
-    FingerprintTable<Seen> seen_;
-    FingerprintTable<UnitRuns> units_;
-    qint64 runs_ = 0;
-    qint64 unnamedRuns_ = 0;
+    AlarmRule rule_;
+    SpillLimits memory_;
+    SpillSort runs_;
+    qint64 added_ = 0;
     qint64 skippedLines_ = 0;
-    qint64 duplicates_ = 0;
-    std::map<int, qint64> failures_;                           // by exit code
-    std::map<QString, std::map<qint64, qint64>> durationsMs_;  // by subcommand
-    std::map<QString, ImageFigures> images_;                   // by sha256
-    AdapterWatch watch_;
+    std::map<QString, qint32> imageIndex_;  // flash runs' images by sha256, as the runs name them
+    std::vector<QString> images_;
+    QString failure_;
 };
 
 // The figures of `records` with `skippedLines` lines skipped.

@@ -80,6 +80,11 @@ bool readRecords(QIODevice& input, LineTally& into, QString& why, ReadLimits lim
                  const RecordTrust& trust) {
     QByteArray chunk(int(limits.chunkBytes), Qt::Uninitialized);
     LineSplitter lines(into, limits.mostLineBytes, trust);
+    // Past a record the tally could not keep, none would count: reading stops there.
+    const auto kept = [&into, &why] {
+        why = into.failure();
+        return why.isEmpty();
+    };
     for (;;) {
         const qint64 got = input.read(chunk.data(), chunk.size());
         if (got < 0) {
@@ -91,9 +96,12 @@ bool readRecords(QIODevice& input, LineTally& into, QString& why, ReadLimits lim
             break;
         }
         lines.take(chunk.constData(), got);
+        if (!kept()) {
+            return false;
+        }
     }
     lines.finish();
-    return true;
+    return kept();
 }
 
 }  // namespace line_report

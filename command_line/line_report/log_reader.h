@@ -19,8 +19,8 @@ struct ReadLimits {
 
 // Hands every record of `input`, read to its end, to the tally and counts the lines that are
 // none as skipped (an overlong line among them); blank lines are neither. False, with the
-// reason, when reading failed; what was read up to then is counted all the same. Journal entries
-// `trust` does not believe are skipped lines.
+// reason, when reading failed or the tally could not keep a record; what was read up to then is
+// counted all the same. Journal entries `trust` does not believe are skipped lines.
 bool readRecords(QIODevice& input, LineTally& into, QString& why, ReadLimits limits = {},
                  const RecordTrust& trust = {});
 

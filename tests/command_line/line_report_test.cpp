@@ -8,10 +8,12 @@
 #include "regular_file.h"
 #include "report_pages.h"
 #include "run_records.h"
+#include "spill_sort.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QBuffer>
+#include <QDir>
 #include <QTemporaryDir>
 #include <thread>
 
@@ -176,8 +178,12 @@ LineFigures figuresOf(const QByteArray& log, ReadLimits limits = {}) {
     LineTally again;
     readRecords(buffer, again, why, limits);
     const LineFigures figures = again.figures(command_line::exitClassName);
-    // However the log comes in chunks, the same figures.
+    // However the log comes in chunks, the same figures; and kept on disk past a tiny bound.
     EXPECT_EQ(reportJson(figures), reportJson(tally.figures(command_line::exitClassName)));
+    buffer.seek(0);
+    LineTally spilled({}, SpillLimits{512, {}});
+    EXPECT_TRUE(readRecords(buffer, spilled, why, limits));
+    EXPECT_EQ(reportJson(figures), reportJson(spilled.figures(command_line::exitClassName)));
     return figures;
 }
 }  // namespace
@@ -266,4 +272,73 @@ TEST(LineReport, AFifoWithoutAWriterIsRefusedInTimeAndADeviceAtOnce) {
     EXPECT_TRUE(readRecords(in, tally, why));
     writer.join();
     EXPECT_EQ(tally.figures(command_line::exitClassName).runs, 50);
+}
+
+namespace {
+std::vector<std::pair<std::string, std::string>> sortedBySpilling(
+    const std::vector<std::pair<std::string, std::string>>& entries, SpillLimits limits,
+    size_t& spilledRuns) {
+    SpillSort sort(limits);
+    for (const auto& [key, payload] : entries) {
+        EXPECT_TRUE(sort.add(key, payload));
+    }
+    spilledRuns = sort.spilledRuns();
+    std::vector<std::pair<std::string, std::string>> out;
+    QString why;
+    EXPECT_TRUE(sort.forEach(
+        [&out](std::string_view key, std::string_view payload) { out.emplace_back(key, payload); },
+        why));
+    return out;
+}
+}  // namespace
+
+// Past its bound the sort goes to runs on disk, and past 64 runs merges them into one: the order
+// is that of a stable sort in memory whatever the bound, and the runs leave nothing behind.
+TEST(LineReport, SortsWholeKeysStablyAcrossSpilledRuns) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (int i = 0; i < 3000; ++i) {  // keys that differ only in their last bytes, or not at all
+        entries.emplace_back(std::string(40, 'k') + std::to_string(i * 7919 % 211),
+                             std::to_string(i));
+    }
+    entries.emplace_back(std::string(2000, 'z'), "an entry past the bound");
+    auto expected = entries;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    QTemporaryDir dir;
+    const struct {
+        qint64 memoryBytes;
+        size_t fewestRuns, mostRuns;
+    } bounds[] = {{16 << 20, 0, 0}, {4096, 20, 63}, {512, 1, 64}};
+    for (const auto& bound : bounds) {
+        size_t runs = 0;
+        EXPECT_EQ(sortedBySpilling(entries, SpillLimits{bound.memoryBytes, dir.path()}, runs),
+                  expected)
+            << bound.memoryBytes;
+        EXPECT_TRUE(runs >= bound.fewestRuns && runs <= bound.mostRuns) << runs;
+        EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    }
+}
+
+// Copies of a run spread over the log and over the spilled runs: each run once, the copies
+// duplicates, and of differing copies the first in the log counts.
+TEST(LineReport, CountsARunOnceWhereverItsCopiesLie) {
+    QByteArray log;
+    for (int copy = 0; copy < 4; ++copy) {
+        for (int unit = 0; unit < 60; ++unit) {
+            log += ourLine("U-" + QByteArray::number(unit), "FT1", copy == 0 ? 0 : 6, unit % 60) +
+                   "\n";
+        }
+    }
+    const LineFigures figures = figuresOf(log);
+    EXPECT_EQ(figures.runs, 60);
+    EXPECT_EQ(figures.duplicateRecords, 180);
+    EXPECT_EQ(figures.units, 60);
+    EXPECT_DOUBLE_EQ(*figures.firstPassYield, 1);
+    QBuffer buffer(&log);
+    buffer.open(QIODevice::ReadOnly);
+    QTemporaryDir dir;
+    LineTally tally({}, SpillLimits{512, dir.filePath("gone")});
+    QString why;
+    EXPECT_FALSE(readRecords(buffer, tally, why));
+    EXPECT_TRUE(why.startsWith("cannot make a temporary file")) << why.toStdString();
 }

@@ -1,7 +1,7 @@
 // A log of any bytes through the report's line reader, in chunks of a size the input picks: the
 // figures are those of the same log cut at its line breaks in memory (a line past the limit
 // skipped, a blank one not counted), and the log given twice holds the same runs, each of its
-// records then once more a duplicate.
+// records then once more a duplicate, also when they are kept on disk.
 #include <QBuffer>
 #include <cmath>
 
@@ -15,11 +15,11 @@
 using namespace line_report;
 
 namespace {
-LineFigures read(const QByteArray& log, ReadLimits limits) {
+LineFigures read(const QByteArray& log, ReadLimits limits, SpillLimits memory = {}) {
     QBuffer buffer;
     buffer.setData(log);
     buffer.open(QIODevice::ReadOnly);
-    LineTally tally;
+    LineTally tally({}, memory);
     QString why;
     FUZZ_CHECK(readRecords(buffer, tally, why, limits), "a buffer reads to its end");
     return tally.figures(command_line::exitClassName);
@@ -58,7 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(spread.median >= 0 && spread.median <= spread.p95 && std::isfinite(spread.p95),
                    "durations from 0 up");
     }
-    const LineFigures twice = read(log + '\n' + log, ReadLimits{4096, limits.mostLineBytes});
+    // Kept past a tiny bound, in runs on disk.
+    const LineFigures twice =
+        read(log + '\n' + log, ReadLimits{4096, limits.mostLineBytes}, SpillLimits{512, {}});
     FUZZ_CHECK(twice.runs == figures.runs && twice.units == figures.units,
                "the same log twice holds the same runs and units");
     FUZZ_CHECK(twice.duplicateRecords == 2 * figures.duplicateRecords + figures.runs &&
