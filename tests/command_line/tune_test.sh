@@ -80,6 +80,13 @@ out=$("$morvane" step-test --axis=1 --simulate="latency=0,state=$tmp/trip" </dev
 rc=$?
 [ "$rc" -eq 7 ] && [ "${out#failed: the drive tripped during the test (fault register 1000): Peak error}" != "$out" ] ||
     { echo "FAIL: step-test after a trip: exit $rc, $out"; fail=1; }
+# seed= replays the current sensor's noise: the same seed, the same capture; another, another.
+for run in 5a:5 5b:5 6:6; do
+    "$morvane" step-test --axis=1 --span=100 --csv="$tmp/${run%:*}.csv" \
+        --simulate="latency=0,seed=${run#*:}" </dev/null >/dev/null 2>&1
+done
+cmp -s "$tmp/5a.csv" "$tmp/5b.csv" && ! cmp -s "$tmp/5a.csv" "$tmp/6.csv" ||
+    { echo "FAIL: seed= does not replay the noise"; fail=1; }
 # A bad command line: its message (underscores for spaces) on standard error, exit 2.
 while read -r message args; do
     message=$(echo "$message" | tr _ ' ')
