@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "friction.h"
+
 namespace drive_sim {
 
 // The drive parameters the test uses, in the drive's own units.
@@ -29,7 +31,7 @@ struct ServoTuning {
 namespace servo {
 constexpr double kTickSeconds = 50e-6;  // servo cycle, also the scope's base rate
 constexpr double kCountsPerRadian = 10000.0 / 6.283185307179586;  // 2500-line encoder, x4
-constexpr double kCoulombVelocity = 1.0;  // rad/s over which dry friction builds up
+constexpr double kCoulombVelocity = tuning::kFrictionSpeed / kCountsPerRadian;  // rad/s
 // The current regulator's gain is fixed in the drive's hardware, so the closed current loop
 // answers with the time constant L / (gain + R): a motor of higher inductance gets a slower loop.
 constexpr double kCurrentRegulatorVoltsPerAmp = 9.0;

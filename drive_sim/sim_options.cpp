@@ -218,15 +218,18 @@ bool parseSimOptions(const std::string& text, SimOptions& options, std::string& 
     return true;
 }
 
-std::unique_ptr<FerroxFirmware> makeFerroxFirmware(const AxisMechanics& mechanics) {
+std::unique_ptr<FerroxFirmware> makeFerroxFirmware(const AxisMechanics& mechanics,
+                                                   uint64_t noiseSeed) {
     auto firmware = std::make_unique<FerroxFirmware>();
-    firmware->setExtension(std::make_unique<ScopeBench>(1, mechanics));
+    firmware->setExtension(std::make_unique<ScopeBench>(noiseSeed, mechanics));
     return firmware;
 }
 
 namespace {
 std::unique_ptr<FerroxFirmware> limitedFirmware(const SimOptions& options) {
-    auto firmware = makeFerroxFirmware(options.mechanics);
+    // A given seed replays the sensor's noise too; without one the noise stays the same run to
+    // run, so that a fresh line seed changes only the line.
+    auto firmware = makeFerroxFirmware(options.mechanics, options.seed.value_or(1));
     for (const auto& [param, most] : options.writeLimits) {
         firmware->setWriteLimit(param, most);
     }

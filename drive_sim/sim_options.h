@@ -44,7 +44,8 @@ struct SimOptions {
 bool parseSimOptions(const std::string& text, SimOptions& options, std::string& error);
 
 // The Ferrox firmware with its scope and step-test add-on, as the simulated drive runs it.
-std::unique_ptr<FerroxFirmware> makeFerroxFirmware(const AxisMechanics& mechanics = {});
+std::unique_ptr<FerroxFirmware> makeFerroxFirmware(const AxisMechanics& mechanics = {},
+                                                   uint64_t noiseSeed = 1);
 
 // An adapter wired to the drive the options describe, ready to install as the D2XX provider,
 // keeping no log of its calls and frames.

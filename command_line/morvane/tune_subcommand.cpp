@@ -23,29 +23,52 @@ using response::runTuningTrial;
 
 namespace {
 const QCommandLineOption kBandwidthOption(
-    "bandwidth", "the closed loop's bandwidth (Hz); by default 40 Hz, or the nearest that passes",
+    "bandwidth", "the closed loop's bandwidth (Hz); by default 80 % of the highest the axis allows",
     "HZ");
+const QCommandLineOption kPhaseMarginOption(
+    "phase-margin", "the bandwidth that leaves this phase margin (20 to 80 degrees)", "DEG");
 const QCommandLineOption kDampingOption("damping", "the closed loop's damping (default 1)", "Z",
                                         "1");
 const QCommandLineOption kApplyOption(
     "apply", "apply the gains, test again and keep them only when the test matches");
-constexpr double kDefaultBandwidthHz = 40.0;
 constexpr int kTuningSpanMs = 100;
 
+// The value of an option as a number within its range, or NaN.
+double numberIn(const QCommandLineParser& parser, const QCommandLineOption& option, double lowest,
+                double highest) {
+    bool isNumber = false;
+    const double value = parser.value(option).toDouble(&isNumber);
+    return isNumber && value >= lowest && value <= highest ? value : NAN;
+}
+
+response::BandwidthChoice bandwidthChoice(const QCommandLineParser& parser) {
+    response::BandwidthChoice choice;
+    choice.damping = parser.value(kDampingOption).toDouble();
+    if (parser.isSet(kBandwidthOption)) {
+        choice.way = response::BandwidthChoice::Way::Forced;
+        choice.value = numberIn(parser, kBandwidthOption, 0.1, 1000);
+    } else if (parser.isSet(kPhaseMarginOption)) {
+        choice.way = response::BandwidthChoice::Way::PhaseMargin;
+        choice.value = numberIn(parser, kPhaseMarginOption, 20, 80);
+    }
+    return choice;
+}
+
 QString tuneRefusal(const QCommandLineParser& parser) {
-    bool bandwidthIsNumber = true;
-    bool dampingIsNumber = false;
-    const double hz = parser.isSet(kBandwidthOption)
-                          ? parser.value(kBandwidthOption).toDouble(&bandwidthIsNumber)
-                          : kDefaultBandwidthHz;
-    const double damping = parser.value(kDampingOption).toDouble(&dampingIsNumber);
+    const response::BandwidthChoice choice = bandwidthChoice(parser);
     if (parser.value(kAxisOption) != "1" && parser.value(kAxisOption) != "2") {
         return "tune needs --axis=1 or --axis=2";
     }
-    if (!bandwidthIsNumber || !(hz >= 0.1 && hz <= 1000)) {
+    if (parser.isSet(kBandwidthOption) && parser.isSet(kPhaseMarginOption)) {
+        return "--bandwidth and --phase-margin each choose the bandwidth: give one of them";
+    }
+    if (std::isnan(choice.value) && choice.way == response::BandwidthChoice::Way::Forced) {
         return "--bandwidth takes a number of Hz from 0.1 to 1000";
     }
-    if (!dampingIsNumber || !(damping >= 0.3 && damping <= 3)) {
+    if (std::isnan(choice.value)) {
+        return "--phase-margin takes a number of degrees from 20 to 80";
+    }
+    if (std::isnan(numberIn(parser, kDampingOption, 0.3, 3))) {
         return "--damping takes a number from 0.3 to 3";
     }
     return {};
@@ -87,6 +110,7 @@ QJsonObject tuningDetails(const response::TuningProposal& tuned,
             QJsonObject{{"p", present.p},
                         {"i", present.i},
                         {"d", present.d},
+                        {"predicted", figuresObject(tuned.presentPredicted)},
                         {"margins", marginsObject(tuning::stabilityMargins(m, present))}};
         details["proposed"] =
             QJsonObject{{"p", p.gains.p},
@@ -95,17 +119,22 @@ QJsonObject tuningDetails(const response::TuningProposal& tuned,
                         {"bandwidth_hz", p.bandwidthHz},
                         {"damping", p.damping},
                         {"predicted", figuresObject(p.prediction.figures)},
-                        {"margins", marginsObject(tuning::stabilityMargins(m, p.gains))}};
+                        {"margins", marginsObject(tuning::stabilityMargins(m, p.gains))},
+                        {"integral_pole_share", p.integralPoleShare}};
+        if (p.allowedBandwidthHz > 0.0) {
+            QJsonObject proposed = details["proposed"].toObject();
+            proposed["allowed_bandwidth_hz"] = p.allowedBandwidthHz;
+            proposed["limited_by"] = tuning::limitName(p.limitedBy);
+            details["proposed"] = proposed;
+        }
+        details["present_better"] = tuned.presentBetter();
     }
     return details;
 }
 
 SubcommandResult tune(const SubcommandCall& call) {
     const int axis = call.parser.value(kAxisOption).toInt() - 1;
-    const bool bandwidthAsked = call.parser.isSet(kBandwidthOption);
-    const double hz =
-        bandwidthAsked ? call.parser.value(kBandwidthOption).toDouble() : kDefaultBandwidthHz;
-    const double damping = call.parser.value(kDampingOption).toDouble();
+    const response::BandwidthChoice choice = bandwidthChoice(call.parser);
     const bool apply = call.parser.isSet(kApplyOption);
     MorvaneCommandLine frontEnd(call.powerCycleWaitSeconds);
     frontEnd.axis = axis;
@@ -114,6 +143,7 @@ SubcommandResult tune(const SubcommandCall& call) {
     QString refusal;
     response::TuningTrial trial;
     bool tried = false;
+    bool keptPresent = false;  // the present gains' prediction beat the assistant's own choice
     tuning::DriveGains present;
     SubcommandResult result = connectThen(call.link, frontEnd, [&](MorvaneCommandLine& connected) {
         const response::CheckedStepTest first = runCheckedStepTest(call.link, connected);
@@ -123,12 +153,7 @@ SubcommandResult tune(const SubcommandCall& call) {
         }
         const response::StepCapture& before = first.tested.capture;
         present = {before.gainP, before.gainI, before.gainD};
-        tuned = response::proposeForRun(before, hz, damping);
-        if (tuned.identified.usable && !tuned.proposal.offered() && !bandwidthAsked &&
-            tuned.proposal.passingBandwidthHz > 0.0) {
-            tuned.proposal =
-                response::reproposed(tuned, before, tuned.proposal.passingBandwidthHz, damping);
-        }
+        tuned = response::proposeForRun(before, choice);
         if (!tuned.identified.usable || !tuned.proposal.offered()) {
             refusal = QString::fromStdString(tuned.identified.usable ? tuned.proposal.refusal
                                                                      : tuned.identified.warning);
@@ -137,10 +162,14 @@ SubcommandResult tune(const SubcommandCall& call) {
         if (!apply) {
             return first.outcome;
         }
-        // Gains the assistant chose itself must beat the present ones; a bandwidth the user
-        // forced is tried against its prediction only.
+        // The assistant's own choice is not even tried when the model says the present gains do
+        // better; a bandwidth the user forced is tried against its prediction only.
+        if (choice.byAssistant() && tuned.presentBetter()) {
+            keptPresent = true;
+            return Outcome::failed(Failure::DriveFailed);
+        }
         const std::optional<tuning::StepFigures> presentFigures =
-            bandwidthAsked ? std::nullopt : std::optional(response::figuresOf(before));
+            choice.byAssistant() ? std::optional(response::figuresOf(before)) : std::nullopt;
         trial = runTuningTrial(call.link, connected, axis, tuned, present, presentFigures);
         tried = trial.verdict.kept || !trial.verdict.why.isEmpty();
         return trial.outcome;
@@ -152,18 +181,25 @@ SubcommandResult tune(const SubcommandCall& call) {
             result.details["validation_fit_percent"] = trial.validationFitPercent;
         }
         result.details["kept"] = trial.verdict.kept;
+    } else if (keptPresent) {
+        result.details["kept"] = false;
     }
+    const QString better =
+        response::presentBetterText(tuned.proposal.prediction.figures, tuned.presentPredicted);
     const QString found =
         "axis " + QString::number(axis + 1) + ": " + response::identifiedText(tuned.identified) +
         "; proposed " + response::proposalText(tuned.proposal) + ", predicted " +
         response::figuresText(tuned.proposal.prediction.figures) +
-        "; margins of the present gains: " +
+        "; predicted for the present gains: " + response::figuresText(tuned.presentPredicted) +
+        (better.isEmpty() ? QString() : "; " + better) + "; margins of the present gains: " +
         response::marginsText(tuning::stabilityMargins(tuned.identified.model, present)) +
         ", of the proposed: " +
         response::marginsText(
             tuning::stabilityMargins(tuned.identified.model, tuned.proposal.gains));
     if (!refusal.isEmpty()) {
         result.line = "failed: " + refusal;
+    } else if (keptPresent) {
+        result.line = "failed: " + better + "; the drive keeps them; " + found;
     } else if (tried && !trial.verdict.kept) {
         result.line = "failed: " + trial.verdict.why +
                       (trial.putBack ? "; the old gains are back; " : "; ") + found;
@@ -184,7 +220,7 @@ Subcommand tuneSubcommand() {
             nullptr,
             "connect, step-test one axis, identify it and propose P, I and D",
             tune,
-            {kAxisOption, kBandwidthOption, kDampingOption, kApplyOption},
+            {kAxisOption, kBandwidthOption, kPhaseMarginOption, kDampingOption, kApplyOption},
             tuneRefusal};
 }
 

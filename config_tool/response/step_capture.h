@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "axis_model.h"
+
 namespace response {
 
 namespace step_response {
 // Settling times from here on are shown as "more than 500 ms".
-constexpr int kLongestSettlingTime = 489;
+constexpr int kLongestSettlingTime = tuning::kLongestSettlingMs;
 constexpr int kShownForLongSettling = 500;
 // The drive's figures are unsigned 16-bit words: one at the top of its range may stand for any
 // larger value.

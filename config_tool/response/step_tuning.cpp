@@ -46,21 +46,46 @@ tuning::StepRecord stepRecordOf(const StepCapture& capture) {
     return record;
 }
 
-TuningProposal proposeForRun(const StepCapture& capture, double bandwidthHz, double damping) {
+bool TuningProposal::presentBetter() const {
+    return identified.usable && tuning::worseFigure(proposal.prediction.figures,
+                                                    presentPredicted) != tuning::Figure::None;
+}
+
+TuningProposal proposeForRun(const StepCapture& capture, const BandwidthChoice& choice) {
     TuningProposal tuned;
-    tuned.identified = tuning::identifyAxis(stepRecordOf(capture));
-    tuned.proposal = reproposed(tuned, capture, bandwidthHz, damping);
+    const tuning::StepRecord record = stepRecordOf(capture);
+    tuned.identified = tuning::identifyAxis(record);
+    if (tuned.identified.usable) {
+        tuned.presentPredicted = tuning::predictStep(tuned.identified.model, record.gains,
+                                                     record.injectedCurrent, record.limits)
+                                     .figures;
+    }
+    tuned.proposal = reproposed(tuned, capture, choice);
     return tuned;
 }
 
 tuning::Proposal reproposed(const TuningProposal& tuned, const StepCapture& capture,
-                            double bandwidthHz, double damping) {
+                            const BandwidthChoice& choice) {
     if (!tuned.identified.usable) {
         return {};
     }
     const tuning::StepRecord record = stepRecordOf(capture);
-    tuning::Proposal proposal = tuning::proposeGains(tuned.identified.model, record.limits,
-                                                     record.injectedCurrent, bandwidthHz, damping);
+    const tuning::AxisModel& model = tuned.identified.model;
+    tuning::Proposal proposal;
+    switch (choice.way) {
+        case BandwidthChoice::Way::Automatic:
+            proposal =
+                tuning::chooseGains(model, record.limits, record.injectedCurrent, choice.damping);
+            break;
+        case BandwidthChoice::Way::Forced:
+            proposal = tuning::proposeGains(model, record.limits, record.injectedCurrent,
+                                            choice.value, choice.damping);
+            break;
+        case BandwidthChoice::Way::PhaseMargin:
+            proposal = tuning::gainsForPhaseMargin(model, record.limits, record.injectedCurrent,
+                                                   choice.value, choice.damping);
+            break;
+    }
     if (!tuned.identified.proposable) {
         // Shown with its prediction, but no bandwidth would make gains from this capture sound.
         proposal.limit = tuning::ProposalLimit::Capture;
@@ -91,12 +116,22 @@ QString identifiedText(const tuning::Identification& identified) {
 }
 
 QString proposalText(const tuning::Proposal& proposal) {
-    return QString("Kp %1 Ki %2 Kd %3 at %4 Hz, damping %5")
-        .arg(proposal.gains.p)
-        .arg(proposal.gains.i)
-        .arg(proposal.gains.d)
-        .arg(proposal.bandwidthHz, 0, 'f', 1)
-        .arg(proposal.damping, 0, 'f', 2);
+    QString text = QString("Kp %1 Ki %2 Kd %3 at %4 Hz, damping %5")
+                       .arg(proposal.gains.p)
+                       .arg(proposal.gains.i)
+                       .arg(proposal.gains.d)
+                       .arg(proposal.bandwidthHz, 0, 'f', 1)
+                       .arg(proposal.damping, 0, 'f', 2);
+    if (proposal.allowedBandwidthHz > 0.0) {
+        text += QString(
+                    " (%1 % of the %2 Hz the axis allows: above it %3; integral pole at %4 of "
+                    "the bandwidth)")
+                    .arg(proposal.bandwidthHz / proposal.allowedBandwidthHz * 100.0, 0, 'f', 0)
+                    .arg(proposal.allowedBandwidthHz, 0, 'f', 1)
+                    .arg(tuning::limitText(proposal.limitedBy))
+                    .arg(proposal.integralPoleShare, 0, 'f', 2);
+    }
+    return text;
 }
 
 QString figuresText(const tuning::StepFigures& figures) {
@@ -118,6 +153,42 @@ QString marginsText(const tuning::StabilityMargins& margins) {
         .arg(gain)
         .arg(margins.crossoverHz, 0, 'f', 1)
         .arg(margins.sensitivityPeak, 0, 'f', 2);
+}
+
+QString figureName(tuning::Figure figure) {
+    switch (figure) {
+        case tuning::Figure::PeakError:
+            return "peak error";
+        case tuning::Figure::Undershoot:
+            return "undershoot";
+        case tuning::Figure::SettlingTime:
+            return "settling time";
+        case tuning::Figure::None:
+            break;
+    }
+    return {};
+}
+
+QString worseFigureText(const tuning::StepFigures& now, const tuning::StepFigures& present,
+                        const QString& sentence) {
+    const tuning::Figure worse = tuning::worseFigure(now, present);
+    if (worse == tuning::Figure::None) {
+        return {};
+    }
+    return sentence.arg(figureName(worse), figureAmount(now, worse),
+                        QString::number(tuning::figureValue(present, worse)));
+}
+
+QString presentBetterText(const tuning::StepFigures& proposed, const tuning::StepFigures& present) {
+    return worseFigureText(
+        proposed, present,
+        "the present gains are better: the proposal would give a %1 of %2, they give %3");
+}
+
+QString figureAmount(const tuning::StepFigures& figures, tuning::Figure figure) {
+    return QString("%1 %2")
+        .arg(tuning::figureValue(figures, figure))
+        .arg(figure == tuning::Figure::SettlingTime ? "ms" : "counts");
 }
 
 }  // namespace response

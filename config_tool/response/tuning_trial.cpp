@@ -24,8 +24,6 @@ constexpr double kPeakErrorTolerance = 0.15;  // of the predicted peak error
 constexpr int kDitherCounts = 2;              // the encoder's own unrest
 constexpr double kSettlingTolerance = 0.15;   // of the predicted settling time
 constexpr int kSettlingSlackMs = 5;           // the band is entered within a few cycles of noise
-constexpr double kWorseSlack = 0.05;          // of the present gains' figure
-constexpr int kWorseSlackUnits = 1;           // count or ms
 constexpr double kTargetBeyondPeak = 1.02;    // the current scale's rounding
 constexpr double kAchievedBeyondPeak = 1.5;   // what a current loop may overshoot its target
 constexpr double kCurrentNoiseAmps = 0.05;    // the current sensor's noise, several sigma
@@ -50,27 +48,6 @@ QString keptOtherwise(const tuning::DriveGains& sent, const tuning::DriveGains& 
     compare("I", sent.i, held.i);
     compare("D", sent.d, held.d);
     return differences.join(", ");
-}
-
-QString worseThanPresent(const tuning::StepFigures& measured, const tuning::StepFigures& present) {
-    const struct {
-        const char* name;
-        const char* unit;
-        int now;
-        int before;
-    } figures[] = {{"peak error", "counts", measured.peakError, present.peakError},
-                   {"undershoot", "counts", measured.undershoot, present.undershoot},
-                   {"settling time", "ms", measured.settlingTimeMs, present.settlingTimeMs}};
-    for (const auto& f : figures) {
-        if (f.now > f.before + allowance(f.before, kWorseSlack, kWorseSlackUnits)) {
-            return QString("the %1 got worse: %2 %3, the present gains gave %4")
-                .arg(f.name)
-                .arg(f.now)
-                .arg(f.unit)
-                .arg(f.before);
-        }
-    }
-    return {};
 }
 
 // A sample the drive cannot have recorded. The checksum sums what the drive sent, so a request
@@ -170,7 +147,7 @@ TrialVerdict judgeTrial(const TrialMeasurement& trial, const tuning::StepFigures
                   .arg(m.settlingTimeMs)
                   .arg(predicted.settlingTimeMs);
     } else if (present) {
-        why = worseThanPresent(m, *present);
+        why = worseFigureText(m, *present, "the %1 got worse: %2, the present gains gave %3");
     }
     return {why.isEmpty(), why};
 }

@@ -4,15 +4,14 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "friction.h"
+
 namespace tuning {
 
 namespace {
 constexpr int kBandMinimumCounts = 3;
 constexpr double kBandFraction = 0.1;
 constexpr int kMechanicalSubsteps = 4;
-// The direction of dry friction fades in over this speed, so that the explicit integration
-// does not chatter around standstill.
-constexpr double kCoulombSpeed = 500.0;  // counts/s
 
 double clampMagnitude(double value, double limit) {
     return std::max(-limit, std::min(limit, value));
@@ -90,7 +89,7 @@ ClosedLoopRun runClosedLoop(const AxisModel& model, const DriveGains& gains, dou
         current += (loopGain * target - current) * currentStep;
         for (int s = 0; s < kMechanicalSubsteps; ++s) {
             const double force = current - m.viscous * velocity -
-                                 m.coulomb * std::tanh(velocity / kCoulombSpeed) - m.load;
+                                 m.coulomb * std::tanh(velocity / kFrictionSpeed) - m.load;
             velocity += force / m.inertia * dt;
             position += velocity * dt;
         }

@@ -45,6 +45,9 @@ struct StepFigures {
     int settlingTimeMs = 0;  // from the step until the error stays inside its band
 };
 
+// Settling times beyond this are the drive's "never": its figure window ends at 500 ms.
+constexpr int kLongestSettlingMs = 489;
+
 // The figures from the error of every servo cycle after the step, computed as the drive
 // computes them: the band is a tenth of the peak error, at least 3 counts (the encoder's
 // dither), and an error that never settles gets the whole window.

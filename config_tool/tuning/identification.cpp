@@ -6,6 +6,7 @@
 #include <numeric>
 #include <optional>
 
+#include "friction.h"
 #include "least_squares.h"
 
 namespace tuning {
@@ -19,9 +20,7 @@ constexpr double kFlatShare = 0.05;           // of the injection: no current mo
 // best is taken.
 constexpr double kFilterCandidates[] = {0.0,    0.1e-3, 0.2e-3, 0.3e-3, 0.4e-3, 0.5e-3,
                                         0.7e-3, 1.0e-3, 1.5e-3, 2.0e-3, 3.0e-3};
-// The speed over which the direction of motion is taken to fade in for dry friction.
-constexpr double kDirectionSpeed = 1500.0;  // counts/s
-constexpr size_t kDirectionSpan = 3;        // points
+constexpr size_t kDirectionSpan = 3;  // points
 
 double meanBefore(const std::vector<double>& values, int end) {
     if (end <= 0) {
@@ -142,7 +141,7 @@ Mechanics identifyMechanics(const StepRecord& r) {
     for (size_t k = start + kDirectionSpan; k + kDirectionSpan < n; ++k) {
         const double speed =
             (x[k + kDirectionSpan] - x[k - kDirectionSpan]) / (2 * kDirectionSpan * h);
-        direction[k] = std::tanh(speed / kDirectionSpeed);
+        direction[k] = std::tanh(speed / kFrictionSpeed);
     }
     double a1 = 0.0, a2 = 0.0, x1 = 0.0, d1 = 0.0, d2 = 0.0;
     // Columns: moved, its integral (viscous), the direction's double integral (Coulomb), then

@@ -110,30 +110,48 @@ void TuningPanel::runKept(const StepCapture& capture) {
     form_.putIntoFormButton->setEnabled(false);
     form_.tryOnDriveButton->setEnabled(false);
     const int run = ++runsKept_;
-    const double bandwidthHz = form_.bandwidthBox->value();
-    const double damping = form_.dampingBox->value();
+    const BandwidthChoice choice = this->choice();
     const QPointer<TuningPanel> panel(this);
-    QThreadPool::globalInstance()->start([panel, run, capture, bandwidthHz, damping] {
-        const TuningProposal tuned = proposeForRun(capture, bandwidthHz, damping);
+    QThreadPool::globalInstance()->start([panel, run, capture, choice] {
+        const TuningProposal tuned = proposeForRun(capture, choice);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [panel, run, tuned] {
+            [panel, run, tuned, choice] {
                 if (panel && run == panel->runsKept_) {
-                    panel->identified(tuned);
+                    panel->identified(tuned, choice);
                 }
             },
             Qt::QueuedConnection);
     });
 }
 
-void TuningPanel::identified(const TuningProposal& tuned) {
+void TuningPanel::identified(const TuningProposal& tuned, const BandwidthChoice& choice) {
     identifying_ = false;
     tuned_ = tuned;
     form_.identifiedLabel->setText(identifiedText(tuned_.identified));
-    propose();
+    const BandwidthChoice now = this->choice();
+    if (tuned_.identified.usable && now.way == choice.way && now.value == choice.value &&
+        now.damping == choice.damping) {
+        ++proposals_;
+        showProposal(tuned_.proposal);  // made with the identification, for the same choice
+    } else {
+        propose();
+    }
+}
+
+BandwidthChoice TuningPanel::choice() const {
+    BandwidthChoice choice;
+    choice.damping = form_.dampingBox->value();
+    // The box's lowest value reads "automatic".
+    if (form_.bandwidthBox->value() > form_.bandwidthBox->minimum()) {
+        choice.way = BandwidthChoice::Way::Forced;
+        choice.value = form_.bandwidthBox->value();
+    }
+    return choice;
 }
 
 void TuningPanel::propose() {
+    const int asked = ++proposals_;
     if (identifying_ || !tuned_.identified.usable) {
         form_.proposalLabel->clear();
         form_.putIntoFormButton->setEnabled(false);
@@ -142,21 +160,57 @@ void TuningPanel::propose() {
         form_.posPlot->update();
         return;
     }
-    tuned_.proposal =
-        reproposed(tuned_, run_, form_.bandwidthBox->value(), form_.dampingBox->value());
+    const BandwidthChoice choice = this->choice();
+    if (choice.way != BandwidthChoice::Way::Automatic) {
+        showProposal(reproposed(tuned_, run_, choice));
+        return;
+    }
+    // The choice predicts a step test for every bandwidth it weighs: off the GUI thread.
+    ++choosing_;
+    form_.proposalLabel->setText(text("Choosing the bandwidth..."));
+    form_.putIntoFormButton->setEnabled(false);
+    form_.tryOnDriveButton->setEnabled(false);
+    const QPointer<TuningPanel> panel(this);
+    QThreadPool::globalInstance()->start([panel, asked, tuned = tuned_, run = run_, choice] {
+        const tuning::Proposal proposal = reproposed(tuned, run, choice);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [panel, asked, proposal] {
+                if (!panel) {
+                    return;
+                }
+                --panel->choosing_;
+                if (asked == panel->proposals_) {
+                    panel->showProposal(proposal);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TuningPanel::showProposal(const tuning::Proposal& proposal) {
+    tuned_.proposal = proposal;
     const tuning::Proposal& p = tuned_.proposal;
     const tuning::AxisModel& model = tuned_.identified.model;
     const tuning::DriveGains present{run_.gainP, run_.gainI, run_.gainD};
+    const QString better = presentBetterText(p.prediction.figures, tuned_.presentPredicted);
+    // The assistant does not offer its own choice for a trial when the present gains do better.
+    const bool tryable =
+        p.offered() && bool(tryOnDrive_) && !(choice().byAssistant() && !better.isEmpty());
     QString shown = proposalText(p) + "\n" + text("Predicted: ") +
-                    figuresText(p.prediction.figures) + "\n" +
+                    figuresText(p.prediction.figures) + "\n" + text("Present gains: ") +
+                    figuresText(tuned_.presentPredicted) + "\n" +
                     marginsLine(tuning::stabilityMargins(model, p.gains),
                                 tuning::stabilityMargins(model, present));
+    if (!better.isEmpty()) {
+        shown += QString("\n") + better[0].toUpper() + better.mid(1) + ".";
+    }
     if (!p.offered()) {
         shown += "\n" + QString::fromStdString(p.refusal);
     }
     form_.proposalLabel->setText(shown);
     form_.putIntoFormButton->setEnabled(p.offered());
-    form_.tryOnDriveButton->setEnabled(p.offered() && bool(tryOnDrive_));
+    form_.tryOnDriveButton->setEnabled(tryable);
     // The prediction starts at the run's step, one point per point of the run.
     const tuning::StepRecord record = stepRecordOf(run_);
     const int cyclesPerPoint =

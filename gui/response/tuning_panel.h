@@ -33,12 +33,16 @@ public:
     // part of a second: it runs on a pool thread and its result is shown when it arrives, the
     // window answering meanwhile. A newer run makes an older identification's result moot.
     void runKept(const StepCapture& capture);
-    bool identifying() const { return identifying_; }
+    // Identifying, or choosing the bandwidth on "automatic" (a few hundred predictions, on a pool
+    // thread as the identification).
+    bool identifying() const { return identifying_ || choosing_ > 0; }
     const tuning::Proposal& proposal() const { return tuned_.proposal; }
 
 private:
-    void identified(const TuningProposal& tuned);
+    void identified(const TuningProposal& tuned, const BandwidthChoice& choice);
+    BandwidthChoice choice() const;
     void propose();
+    void showProposal(const tuning::Proposal& proposal);
     void tryOnDrive();
     void showCheck(const TrialVerdict& verdict, const tuning::StepFigures& measured,
                    double validationFitPercent, const tuning::Proposal& proposal);
@@ -50,6 +54,8 @@ private:
     TuningProposal tuned_;
     std::optional<TuningProposal> putIn_;  // awaiting a run with its gains
     int runsKept_ = 0;                     // the identification shown belongs to the newest
+    int proposals_ = 0;                    // the proposal shown belongs to the newest asked
+    int choosing_ = 0;                     // automatic choices under way
     bool identifying_ = false;
     bool trying_ = false;  // the trial's own runs are judged by it, not identified
 };

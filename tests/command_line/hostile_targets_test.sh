@@ -91,7 +91,7 @@ closed "$morvane" disable $fast --trace=- --log=closed.log
 rc=$?
 [ "$rc" -eq 8 ] && [ "$(jq -s '[.[] | select(.subcommand == "disable") | .exit_code] == [8]' closed.log)" = true ] ||
     say "--trace=- into a closed pipe: exit $rc, said $(cat err)"
-closed "$morvane" tune --axis=1 --apply $fast --json --log=closed.log
+closed "$morvane" tune --axis=1 --bandwidth=60 --apply $fast --json --log=closed.log
 rc=$?
 jq -e 'select(.subcommand == "tune") | .exit_code == 8 and .kept == true' closed.log >/dev/null && [ "$rc" -eq 8 ] ||
     say "tune --apply into a closed pipe: exit $rc, log $(tail -n 1 closed.log)"

@@ -12,7 +12,7 @@ using drive_sim::StepRun;
 
 namespace {
 // The configuration form's start values, then the gains P, I, D replaced.
-ServoTuning tuning(uint16_t p = 500, uint16_t i = 100, uint16_t d = 500) {
+ServoTuning servoTuning(uint16_t p = 500, uint16_t i = 100, uint16_t d = 500) {
     return ServoTuning{p, i, d, 2000, 4000, 500};
 }
 
@@ -24,7 +24,7 @@ StepRun runEveryCycle(const ServoTuning& tuning, uint64_t seed = 1) {
 }  // namespace
 
 TEST(ServoModel, HigherPAndLowerInductanceGiveLowerPeakErrorAndTheErrorReturnsToZero) {
-    const StepRun start = runEveryCycle(tuning());
+    const StepRun start = runEveryCycle(servoTuning());
     EXPECT_EQ(start.points[99].positionError, 0);  // at rest before the step
     EXPECT_GT(start.metrics.peakError, 10);
     EXPECT_LT(start.metrics.undershoot, start.metrics.peakError / 5);
@@ -34,9 +34,9 @@ TEST(ServoModel, HigherPAndLowerInductanceGiveLowerPeakErrorAndTheErrorReturnsTo
     EXPECT_NEAR(start.points.back().targetCurrent, 0.0, 0.1);
     EXPECT_FALSE(start.tripped);
 
-    EXPECT_GT(runEveryCycle(tuning(250)).metrics.peakError, start.metrics.peakError * 5 / 4);
-    EXPECT_LT(runEveryCycle(tuning(1000)).metrics.peakError, start.metrics.peakError * 4 / 5);
-    ServoTuning slowCurrentLoop = tuning();
+    EXPECT_GT(runEveryCycle(servoTuning(250)).metrics.peakError, start.metrics.peakError * 5 / 4);
+    EXPECT_LT(runEveryCycle(servoTuning(1000)).metrics.peakError, start.metrics.peakError * 4 / 5);
+    ServoTuning slowCurrentLoop = servoTuning();
     slowCurrentLoop.inductance = 3000;  // 20 mH: eight times the current loop's time constant
     EXPECT_NEAR(drive_sim::currentLoopSeconds(3000, 85) / drive_sim::currentLoopSeconds(375, 85),
                 8.0, 1e-9);
@@ -44,7 +44,7 @@ TEST(ServoModel, HigherPAndLowerInductanceGiveLowerPeakErrorAndTheErrorReturnsTo
 }
 
 TEST(ServoModel, AFollowingErrorTripSwitchesOffAndTheAxisCoastsToAStop) {
-    ServoTuning tight = tuning();
+    ServoTuning tight = servoTuning();
     tight.followErrorLimit = 15;
     const StepRun run = runEveryCycle(tight);
     ASSERT_TRUE(run.tripped);

@@ -10,7 +10,8 @@ set(may_include_files files)
 # Text made safe for a terminal: Qt Core only, below everything that prints.
 set(may_include_terminal_text terminal_text)
 set(may_include_d2xx d2xx files)
-set(may_include_drive_sim drive_sim d2xx files)
+# The simulated axis shares the tuning assistant's friction speed, its one plain-C++ leaf.
+set(may_include_drive_sim drive_sim d2xx files tuning)
 set(may_include_drive_link drive_link d2xx)
 set(may_include_startup startup drive_link d2xx drive_sim files terminal_text)
 # The workflows: no window, no dialog, no widget of ours (and no Qt Widgets header, below).

@@ -173,3 +173,55 @@ TEST(StabilityMargins, MatchTheLoopWorkedOutByHand) {
         }
     }
 }
+
+// The assistant's own bandwidth on simulated axes: it keeps 45 deg of phase margin and names what
+// holds it back. The margin is lost to the current loop's lag and the servo cycle whatever the
+// inertia, so a light axis with a fast current loop allows more than the factory axis, and a
+// slow current loop less. The choice and the trial's check judge "worse" alike.
+TEST(Proposal, ChoosesTheHighestBandwidthTheAxisAllowsAndSaysWhatLimitsIt) {
+    struct Case {
+        const char* name;
+        AxisMechanics mechanics;
+        uint16_t inductance;    // mH x 150
+        double chosenHz = 0.0;  // filled in
+    };
+    Case cases[] = {{"slow current loop", machine(2.0, 0.0, 1.0, 1.0), 1500},
+                    {"factory axis", AxisMechanics{}, 375},
+                    {"light axis, fast current loop", machine(0.3, 0.0, 1.0, 1.0), 75}};
+    for (Case& c : cases) {
+        drive_sim::ServoTuning axis = simulated_step::factoryAxis();
+        axis.inductance = c.inductance;
+        const auto capture = simulated_step::runStepTest(axis, c.mechanics, 13);
+        const tuning::StepRecord& r = capture.record;
+        const tuning::AxisModel model = tuning::identifyAxis(r).model;
+        const tuning::Proposal p = tuning::chooseGains(model, r.limits, r.injectedCurrent);
+        ASSERT_TRUE(p.offered()) << c.name << ": " << p.refusal;
+        EXPECT_GE(tuning::stabilityMargins(model, p.gains).phaseMarginDeg,
+                  tuning::kLeastPhaseMarginDeg)
+            << c.name;
+        EXPECT_NEAR(p.bandwidthHz, tuning::kChosenBandwidthShare * p.allowedBandwidthHz, 1e-9)
+            << c.name;
+        EXPECT_EQ(p.limitedBy, tuning::ProposalLimit::PhaseMargin) << c.name;
+        c.chosenHz = p.bandwidthHz;
+        const tuning::Proposal forMargin =
+            tuning::gainsForPhaseMargin(model, r.limits, r.injectedCurrent, 60.0);
+        EXPECT_NEAR(tuning::stabilityMargins(model, forMargin.gains).phaseMarginDeg, 60.0, 1.0)
+            << c.name;
+    }
+    EXPECT_LT(cases[0].chosenHz, cases[1].chosenHz);
+    EXPECT_GT(cases[2].chosenHz, 1.2 * cases[1].chosenHz);
+
+    struct Worse {
+        tuning::StepFigures now, before;
+        tuning::Figure worse;
+    };
+    const Worse worse[] = {
+        {{21, 1, 40}, {20, 0, 39}, tuning::Figure::None},  // 1 count or ms is slack
+        {{89, 2, 60}, {32, 1, 31}, tuning::Figure::PeakError},
+        {{100, 3, 40}, {100, 1, 40}, tuning::Figure::Undershoot},
+        {{105, 1, 61}, {100, 1, 58}, tuning::Figure::SettlingTime},  // 5 % of 100, of 58
+    };
+    for (const Worse& w : worse) {
+        EXPECT_EQ(tuning::worseFigure(w.now, w.before), w.worse) << w.now.peakError;
+    }
+}

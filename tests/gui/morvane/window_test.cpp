@@ -259,10 +259,11 @@ TEST(Window, TryOnTheDriveKeepsGainsTheTestBearsOutAndPutsBackTheOthers) {
     EXPECT_EQ(bench.firmware.storedParams().at(200), p);
     EXPECT_EQ(window.ui.gainPM1->value(), p);
 
-    bench.firmware.setWriteLimit(200, uint16_t(p + 20));
-    const QString putBack = tryAt(58.0);
+    // Just above the present P: the put-back passes, the proposal's higher P does not.
+    bench.firmware.setWriteLimit(200, uint16_t(p + 5));
+    const QString putBack = tryAt(59.0);
     EXPECT_TRUE(
-        putBack.contains(QString("the drive kept P %1 of the %2 sent").arg(p + 20).arg(tried)) &&
+        putBack.contains(QString("the drive kept P %1 of the %2 sent").arg(p + 5).arg(tried)) &&
         putBack.endsWith("The old gains are back."))
         << putBack.toStdString();
     EXPECT_EQ(bench.firmware.storedParams().at(200), p);

@@ -74,6 +74,12 @@ TEST(TuningPanel, ProposesPredictsPutsIntoTheFormAndComparesTheNextRun) {
 
     form.bandwidthBox->setValue(200.0);  // beyond what the D check lets through
     EXPECT_FALSE(form.putIntoFormButton->isEnabled());
+
+    form.bandwidthBox->setValue(0.0);  // back to "automatic": chosen on a pool thread
+    EXPECT_TRUE(panel.identifying());
+    ASSERT_TRUE(identificationArrives(panel));
+    EXPECT_TRUE(form.proposalLabel->text().contains("the axis allows"))
+        << form.proposalLabel->text().toStdString();
 }
 
 // A capture the clamp cut short still gives a model; the panel shows it with its doubt.
@@ -116,6 +122,12 @@ TEST(TuningPanel, TriesTheGainsOnTheDriveAndSaysWhyTheOldGainsAreBack) {
     const StepCapture run = dialogRun({650, 120, 700});
     panel.runKept(run);
     ASSERT_TRUE(identificationArrives(panel));
+    // On "automatic" the factory gains predict better than the assistant's own choice: it is
+    // shown, but not offered for a trial.
+    EXPECT_TRUE(form.proposalLabel->text().contains("the axis allows") &&
+                form.proposalLabel->text().contains("\nThe present gains are better"))
+        << form.proposalLabel->text().toStdString();
+    EXPECT_FALSE(form.tryOnDriveButton->isEnabled());
     form.bandwidthBox->setValue(60.0);
     const QString proposed = form.proposalLabel->text();
     EXPECT_TRUE(proposed.contains(QRegularExpression(
