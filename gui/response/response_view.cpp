@@ -145,7 +145,9 @@ void ResponseView::listRuns() {
     const int needed =
         form_.runList->sizeHintForColumn(0) + 2 * form_.runList->frameWidth() +
         form_.runList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, form_.runList);
-    form_.runList->setFixedWidth(std::max(narrowestRunList_, needed));
+    const int width = std::max(narrowestRunList_, needed);
+    form_.runList->setFixedWidth(width);
+    form_.compareRunButton->setMaximumWidth(width);  // the column stays as wide as the list
 }
 
 void ResponseView::showFaded(size_t firstAge, double msPerX) {
