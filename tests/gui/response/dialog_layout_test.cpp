@@ -17,54 +17,37 @@
 using namespace response;
 
 namespace {
-std::string describe(const QWidget& widget) {
-    return widget.objectName().toStdString() + " \"" +
-           widget.property("text").toString().toStdString() + "\"";
+// No two of the rectangles meet; `name` tells one of them in a failure.
+template <typename Name>
+void expectApart(const std::vector<QRect>& rects, Name name) {
+    ASSERT_GT(rects.size(), 3u) << name(0);
+    for (size_t a = 0; a < rects.size(); ++a) {
+        for (size_t b = a + 1; b < rects.size(); ++b) {
+            EXPECT_FALSE(rects[a].intersects(rects[b])) << name(a) << " and " << name(b);
+        }
+    }
 }
 
 void expectTuningLabelsApartAndWhole(const QGroupBox& box) {
-    QList<QLabel*> labels;
-    for (QLabel* label : box.findChildren<QLabel*>()) {
+    std::vector<const QLabel*> labels;
+    std::vector<QRect> rects;
+    for (const QLabel* label : box.findChildren<QLabel*>()) {
         if (label->isVisible() && !label->text().isEmpty()) {
-            labels << label;
+            labels.push_back(label);
+            rects.push_back(label->geometry());
+            EXPECT_TRUE(label->wordWrap() ? label->height() >= label->heightForWidth(label->width())
+                                          : label->fontMetrics().horizontalAdvance(label->text()) <=
+                                                label->width())
+                << label->objectName().toStdString() << " cut short at " << label->width();
         }
     }
-    ASSERT_GT(labels.size(), 40);
-    for (int a = 0; a < labels.size(); ++a) {
-        const QLabel& label = *labels[a];
-        if (label.wordWrap()) {
-            EXPECT_GE(label.height(), label.heightForWidth(label.width())) << describe(label);
-        } else {
-            EXPECT_LE(label.fontMetrics().horizontalAdvance(label.text()), label.width())
-                << describe(label);
-        }
-        for (int b = a + 1; b < labels.size(); ++b) {
-            EXPECT_FALSE(label.geometry().intersects(labels[b]->geometry()))
-                << describe(label) << " and " << describe(*labels[b]);
-        }
-    }
-}
-
-void expectRunsWhole(const QListWidget& list) {
-    for (int row = 0; row < list.count(); ++row) {
-        const QListWidgetItem& item = *list.item(row);
-        const int needed = list.sizeHintForIndex(list.model()->index(row, 0)).width();
-        // The whole of it beside the check box and swatch, and in the tooltip too.
-        EXPECT_LE(needed, list.viewport()->width()) << item.text().toStdString();
-        EXPECT_EQ(item.toolTip(), item.text());
-    }
+    expectApart(rects, [&](size_t k) { return labels[k]->objectName().toStdString(); });
 }
 
 void expectAxisLabelsApart(const Plot& plot) {
-    const std::vector<QRect> rects = plot.labelRects();
-    ASSERT_GT(rects.size(), 3u) << plot.objectName().toStdString();
-    for (size_t a = 0; a < rects.size(); ++a) {
-        for (size_t b = a + 1; b < rects.size(); ++b) {
-            EXPECT_FALSE(rects[a].intersects(rects[b]))
-                << plot.objectName().toStdString() << " at " << plot.width() << " x "
-                << plot.height() << ": label " << a << " and " << b;
-        }
-    }
+    expectApart(plot.labelRects(), [&](size_t k) {
+        return plot.objectName().toStdString() + " label " + std::to_string(k);
+    });
 }
 }  // namespace
 
@@ -98,7 +81,14 @@ TEST(DialogLayout, NoTextRunsIntoAnotherAtTheSmallestTheDefaultAndALargeSize) {
         QApplication::processEvents();
         SCOPED_TRACE(QString("%1 x %2").arg(dialog.width()).arg(dialog.height()).toStdString());
         expectTuningLabelsApartAndWhole(*form.tuningBox);
-        expectRunsWhole(*form.runList);
+        for (int row = 0; row < form.runList->count(); ++row) {
+            // The whole of it beside the check box and swatch, and in the tooltip too.
+            const QListWidgetItem& item = *form.runList->item(row);
+            EXPECT_LE(form.runList->sizeHintForIndex(form.runList->model()->index(row, 0)).width(),
+                      form.runList->viewport()->width())
+                << item.text().toStdString();
+            EXPECT_EQ(item.toolTip(), item.text());
+        }
         expectAxisLabelsApart(*form.posPlot);
         expectAxisLabelsApart(*form.torqPlot);
     }
