@@ -57,6 +57,15 @@ constexpr int kPixelsPerTimeLabel = 60;
 constexpr float kSmallestLabelledRange = 0.001f;
 // Pixels between neighbouring labels' text, so that each reads as a number of its own.
 constexpr int kLabelGap = 4;
+
+template <typename Labels>
+std::vector<QRect> rectsOf(const Labels& labels) {
+    std::vector<QRect> rects;
+    for (const auto& label : labels) {
+        rects.push_back(label.rect);
+    }
+    return rects;
+}
 }  // namespace
 
 QPointF PlotScales::map(const QPointF& point) const {
@@ -262,27 +271,20 @@ std::vector<Plot::AxisLabel> Plot::timeLabels(const PlotScales& scales, double s
 }
 
 Plot::AxisSteps Plot::axisSteps(const PlotScales& scales) const {
-    const auto rects = [](const std::vector<AxisLabel>& labels) {
-        std::vector<QRect> all;
-        for (const AxisLabel& label : labels) {
-            all.push_back(label.rect);
-        }
-        return all;
-    };
     AxisSteps steps;
     if (msPerX > 0) {
         steps.time =
             spacedStep(scales.xAt(width()) * msPerX, std::max(2, width() / kPixelsPerTimeLabel),
-                       kLabelGap, [&](double step) { return rects(timeLabels(scales, step)); });
+                       kLabelGap, [&](double step) { return rectsOf(timeLabels(scales, step)); });
     }
     // A curve of zeros has only the hair of a range: no steps inside it are worth a label.
     if (scales.range >= kSmallestLabelledRange) {
         // The values keep clear of the times, which are placed first.
-        const std::vector<QRect> times = rects(timeLabels(scales, steps.time));
+        const std::vector<QRect> times = rectsOf(timeLabels(scales, steps.time));
         steps.value =
             spacedStep(double(scales.range), std::max(1, scales.halfHeight / kPixelsPerValueLabel),
                        kLabelGap, [&](double step) {
-                           std::vector<QRect> all = rects(valueLabels(scales, step));
+                           std::vector<QRect> all = rectsOf(valueLabels(scales, step));
                            all.insert(all.end(), times.begin(), times.end());
                            return all;
                        });
@@ -299,14 +301,9 @@ std::vector<Plot::AxisLabel> Plot::axisLabels(const PlotScales& scales,
 }
 
 std::vector<QRect> Plot::labelRects() const {
-    std::vector<QRect> rects;
     PlotScales scales;
-    if (currentScales(scales)) {
-        for (const AxisLabel& label : axisLabels(scales, axisSteps(scales))) {
-            rects.push_back(label.rect);
-        }
-    }
-    return rects;
+    return currentScales(scales) ? rectsOf(axisLabels(scales, axisSteps(scales)))
+                                 : std::vector<QRect>();
 }
 
 void Plot::drawGrid(QPainter& painter, const PlotScales& scales, const AxisSteps& steps) const {
