@@ -1,22 +1,29 @@
 // The real `tressel report` over a big log, once as a file and once through a pipe: whether it
-// counts every record, how long it takes and how much memory it needs at most (the child's peak
-// resident set). A report for the reader; nothing is asserted.
+// counts every record, how long it takes, how much memory it needs at most (the child's peak
+// resident set) and how much room its sorted runs take at most in its temporary directory. A report
+// for the reader; nothing is asserted.
 //   report_stream_bench [MIB]   the log's size in MiB; 256 when none is given (CI), 3072 by hand
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <random>
+#include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -84,13 +91,33 @@ private:
 struct Run {
     double seconds = 0;
     long maxRssKiB = 0;
+    unsigned long long maxTemporaryBytes = 0;
     QJsonObject result;
 };
 
-// Starts `tressel report --json LOG` with standard input from `input` (or /dev/null), feeds it
-// with `feed` (for a pipe), and waits for it.
-Run runReport(const char* log, int input, const std::function<void()>& feed,
-              const QString& outPath) {
+// The bytes of the files under `directory` that process `pid` holds open now. The report's
+// temporary files have no name (the toolkit opens them unnamed where the kernel can), so they are
+// found through the process's descriptors rather than in the directory.
+unsigned long long temporaryBytes(pid_t pid, const std::string& directory) {
+    std::error_code error;
+    unsigned long long bytes = 0;
+    const std::filesystem::path descriptors = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        struct stat file {};
+        if (!error && target.rfind(directory, 0) == 0 && stat(entry.path().c_str(), &file) == 0) {
+            bytes += (unsigned long long)(file.st_size);
+        }
+    }
+    return bytes;
+}
+
+// Starts `tressel report --json LOG` with standard input from `input` (or /dev/null) and its
+// temporary files in `spillDir`, feeds it with `feed` (for a pipe), and waits for it, watching
+// the size of the temporary files it holds open every 20 ms meanwhile.
+Run runReport(const char* log, int input, const std::function<void()>& feed, const QString& outPath,
+              const QString& spillDir) {
+    setenv("TMPDIR", QFile::encodeName(spillDir).constData(), 1);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (input >= 0) {
@@ -109,10 +136,21 @@ Run runReport(const char* log, int input, const std::function<void()>& feed,
         return run;
     }
     posix_spawn_file_actions_destroy(&actions);
+    const QByteArray spillPath = QFile::encodeName(spillDir);
+    std::atomic<bool> ended{false};
+    std::thread watcher([&] {
+        while (!ended) {
+            run.maxTemporaryBytes =
+                std::max(run.maxTemporaryBytes, temporaryBytes(child, spillPath.toStdString()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
     feed();
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
+    ended = true;
+    watcher.join();
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     run.maxRssKiB = usage.ru_maxrss;
     QFile result(outPath);
@@ -123,9 +161,11 @@ Run runReport(const char* log, int input, const std::function<void()>& feed,
 
 void printRow(const char* form, long long bytes, long long records, const Run& run) {
     const long long runs = run.result.value("runs").toVariant().toLongLong();
-    std::printf("%-6s %10.1f %11lld %11lld %10lld %9s %9.1f %11.1f\n", form, double(bytes) / 1e6,
-                records, runs, run.result.value("units").toVariant().toLongLong(),
-                runs == records ? "yes" : "NO", run.seconds, double(run.maxRssKiB) / 1024);
+    std::printf("%-6s %10.1f %11lld %11lld %10lld %9s %9.1f %11.1f %11.1f\n", form,
+                double(bytes) / 1e6, records, runs,
+                run.result.value("units").toVariant().toLongLong(), runs == records ? "yes" : "NO",
+                run.seconds, double(run.maxRssKiB) / 1024,
+                double(run.maxTemporaryBytes) / (1 << 20));
 }
 }  // namespace
 
@@ -138,8 +178,10 @@ int main(int argc, char** argv) {
         "tressel report --json over a seeded flash log of %lld MiB (one run every 2 s, "
         "8 adapters, 2 %% failures retried once)\n",
         mib);
-    std::printf("%-6s %10s %11s %11s %10s %9s %9s %11s\n", "input", "MB", "records", "counted",
-                "units", "all", "seconds", "peak MiB");
+    std::printf("%-6s %10s %11s %11s %10s %9s %9s %11s %11s\n", "input", "MB", "records", "counted",
+                "units", "all", "seconds", "peak MiB", "temp MiB");
+    const QString spillDir = dir.filePath("spill");
+    QDir().mkpath(spillDir);
 
     const QString logPath = dir.filePath("line.jsonl");
     SeededLog fileLog(bytes);
@@ -154,7 +196,7 @@ int main(int argc, char** argv) {
     const QByteArray logName = QFile::encodeName(logPath);
     printRow("file", bytes, fileLog.records(),
              runReport(
-                 logName.constData(), -1, [] {}, outPath));
+                 logName.constData(), -1, [] {}, outPath, spillDir));
     QFile::remove(logPath);
 
     // Neither end may stay open in the child: the report would wait for itself to write.
@@ -181,7 +223,7 @@ int main(int argc, char** argv) {
             }
             close(pipeEnds[1]);
         },
-        outPath);
+        outPath, spillDir);
     printRow("pipe", bytes, piped.records(), run);
     return 0;
 }
