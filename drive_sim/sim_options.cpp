@@ -22,23 +22,34 @@ constexpr double kMaxLatencyMs = 1000.0;
 // Long enough for any look at a late fixture; longer only leaves a tile waiting.
 constexpr double kMaxPlugInAfterS = 3600.0;
 
-// One key of the axis's mechanics: its field, its unit and the range a machine on this drive
-// can have.
-struct MechanicsKey {
+// One key whose value is a number: where it goes, its unit and the range it may take (for the
+// mechanics, the range a machine on this drive can have).
+struct NumberKey {
     const char* key;
-    double AxisMechanics::*field;
-    const char* unit;
+    double& (*field)(SimOptions&);
+    const char* unit;  // none: a plain number
     double lowest;
     double highest;
-    bool zeroAllowed;  // otherwise the value must lie above `lowest`
+    bool lowestAllowed;  // otherwise the value must lie above `lowest`
 };
-constexpr MechanicsKey kMechanicsKeys[] = {
-    {"inertia", &AxisMechanics::inertia, "kg m^2", 0.0, 1.0, false},
-    {"viscous", &AxisMechanics::viscousFriction, "Nm s/rad", 0.0, 1.0, true},
-    {"coulomb", &AxisMechanics::coulombFriction, "Nm", 0.0, 10.0, true},
-    {"load", &AxisMechanics::load, "Nm", -10.0, 10.0, true},
-    {"kt", &AxisMechanics::torqueConstant, "Nm/A", 0.0, 10.0, false},
-    {"gain_scale", &AxisMechanics::gainScale, "times the factory scaling", 0.0, 100.0, false},
+constexpr NumberKey kNumberKeys[] = {
+    {"ber", [](SimOptions& o) -> double& { return o.bitErrorRate; }, nullptr, 0.0, 1.0, true},
+    // A transfer slower than the link's own read time-out only stalls the program.
+    {"latency", [](SimOptions& o) -> double& { return o.latencyMs; }, "milliseconds", 0.0,
+     kMaxLatencyMs, true},
+    {"plug_in_after", [](SimOptions& o) -> double& { return o.plugInAfterS; }, "seconds", 0.0,
+     kMaxPlugInAfterS, true},
+    {"inertia", [](SimOptions& o) -> double& { return o.mechanics.inertia; }, "kg m^2", 0.0, 1.0,
+     false},
+    {"viscous", [](SimOptions& o) -> double& { return o.mechanics.viscousFriction; }, "Nm s/rad",
+     0.0, 1.0, true},
+    {"coulomb", [](SimOptions& o) -> double& { return o.mechanics.coulombFriction; }, "Nm", 0.0,
+     10.0, true},
+    {"load", [](SimOptions& o) -> double& { return o.mechanics.load; }, "Nm", -10.0, 10.0, true},
+    {"kt", [](SimOptions& o) -> double& { return o.mechanics.torqueConstant; }, "Nm/A", 0.0, 10.0,
+     false},
+    {"gain_scale", [](SimOptions& o) -> double& { return o.mechanics.gainScale; },
+     "times the factory scaling", 0.0, 100.0, false},
 };
 
 // Numbers are read in the C locale whatever the desktop's locale, so "1e-3" and "0.5" always
@@ -93,32 +104,6 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         error = "power must be on or off, not '" + value + "'";
         return false;
     }
-    double number = 0.0;
-    if (key == "ber") {
-        if (!parseNumber(value, number) || number < 0.0 || number > 1.0) {
-            error = "ber must be a number from 0 to 1, not '" + value + "'";
-            return false;
-        }
-        options.bitErrorRate = number;
-        return true;
-    }
-    if (key == "latency") {
-        // A transfer slower than the link's own read time-out only stalls the program.
-        if (!parseNumber(value, number) || number < 0.0 || number > kMaxLatencyMs) {
-            error = "latency must be a number of milliseconds from 0 to 1000, not '" + value + "'";
-            return false;
-        }
-        options.latencyMs = number;
-        return true;
-    }
-    if (key == "plug_in_after") {
-        if (!parseNumber(value, number) || number < 0.0 || number > kMaxPlugInAfterS) {
-            error = "plug_in_after must be a number of seconds from 0 to 3600, not '" + value + "'";
-            return false;
-        }
-        options.plugInAfterS = number;
-        return true;
-    }
     if (key == "seed") {
         uint64_t seed = 0;
         if (!parseWholeNumber(value, UINT64_MAX, seed)) {
@@ -153,24 +138,26 @@ bool applyOption(const std::string& key, const std::string& value, SimOptions& o
         options.writeLimits[uint16_t(param)] = uint16_t(most);
         return true;
     }
-    for (const MechanicsKey& mechanics : kMechanicsKeys) {
-        if (key != mechanics.key) {
+    for (const NumberKey& numeric : kNumberKeys) {
+        if (key != numeric.key) {
             continue;
         }
+        double number = 0.0;
         const bool parsed = parseNumber(value, number);
         const bool inRange =
-            number <= mechanics.highest &&
-            (mechanics.zeroAllowed ? number >= mechanics.lowest : number > mechanics.lowest);
+            number <= numeric.highest &&
+            (numeric.lowestAllowed ? number >= numeric.lowest : number > numeric.lowest);
         if (!parsed || !inRange) {
             std::ostringstream message;
             message.imbue(std::locale::classic());
-            message << key << " must be a number of " << mechanics.unit << " from "
-                    << mechanics.lowest << (mechanics.zeroAllowed ? "" : " (not included)")
-                    << " to " << mechanics.highest << ", not '" << value << "'";
+            message << key << " must be a number" << (numeric.unit ? " of " : "")
+                    << (numeric.unit ? numeric.unit : "") << " from " << numeric.lowest
+                    << (numeric.lowestAllowed ? "" : " (not included)") << " to " << numeric.highest
+                    << ", not '" << value << "'";
             error = message.str();
             return false;
         }
-        options.mechanics.*mechanics.field = number;
+        numeric.field(options) = number;
         return true;
     }
     error = "unknown key '" + key +
