@@ -61,6 +61,7 @@ StabilityMargins stabilityMargins(const AxisModel& model, const DriveGains& gain
     for (double w = crossover, next = w * step; next <= highest; w = next, next *= step) {
         if ((phaseAboveHalfTurn(next) > 0.0) != above) {
             const double halfTurn = edge(w, next, phaseAboveHalfTurn);
+            margins.halfTurnHz = halfTurn / (2.0 * kPi);
             margins.gainMarginDb =
                 -20.0 * std::log10(std::abs(loopAt(model, gains, halfTurn).openLoop));
             break;

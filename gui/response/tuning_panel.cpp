@@ -107,6 +107,7 @@ void TuningPanel::runKept(const StepCapture& capture) {
     tuned_ = TuningProposal{};
     identifying_ = true;
     form_.identifiedLabel->setText(text("Identifying the axis..."));
+    form_.bodePlot->clear();
     form_.putIntoFormButton->setEnabled(false);
     form_.tryOnDriveButton->setEnabled(false);
     const int run = ++runsKept_;
@@ -129,6 +130,10 @@ void TuningPanel::identified(const TuningProposal& tuned, const BandwidthChoice&
     identifying_ = false;
     tuned_ = tuned;
     form_.identifiedLabel->setText(identifiedText(tuned_.identified));
+    if (tuned_.identified.usable) {
+        form_.bodePlot->showAxis(tuned_.identified.model, {run_.gainP, run_.gainI, run_.gainD},
+                                 stepRecordOf(run_));
+    }
     const BandwidthChoice now = this->choice();
     if (tuned_.identified.usable && now.way == choice.way && now.value == choice.value &&
         now.damping == choice.damping) {
@@ -223,6 +228,7 @@ void TuningPanel::showProposal(const tuning::Proposal& proposal) {
     }
     form_.posPlot->predictedCurve = curve;
     form_.posPlot->update();
+    form_.bodePlot->showProposal(p.gains);
 }
 
 void TuningPanel::showCheck(const TrialVerdict& verdict, const tuning::StepFigures& measured,
