@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QTest>
+#include <memory>
 
 #include "bode_plot.h"
 #include "simulated_step.h"
@@ -70,11 +71,13 @@ TEST(BodePlot, ShowsBothGainsWithThePanelsMarginsAndNoOverlappingLabelsAtAnySize
                 margins.contains(QString("now %1 deg").arg(present, 0, 'f', 0)))
         << margins.toStdString();
 
-    // Small, the form's size, large: both views.
+    // Small, the form's size, large, both views; out of the dialog, whose layout would size it.
+    const std::unique_ptr<BodePlot> alone(form.bodePlot);
+    alone->setParent(nullptr);
     for (const QSize size : {QSize(160, 110), QSize(500, 400), QSize(1900, 1100)}) {
-        form.bodePlot->resize(size);
+        alone->resize(size);
         for (const int view : {BodePlot::Loop, BodePlot::Disturbance}) {
-            form.bodePlot->setView(view);
+            alone->setView(view);
             const std::vector<BodeLabel> labels = plot.labels();
             for (size_t a = 0; a < labels.size(); ++a) {
                 EXPECT_TRUE(QRect(QPoint(0, 0), size).contains(labels[a].rect))
