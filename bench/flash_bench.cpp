@@ -1,9 +1,13 @@
 // How long a 120-packet flash takes on the simulated link, and how many transactions it needs,
-// at the default simulated USB latency and at none. A report; nothing is asserted.
+// at the default simulated USB latency and at none, or at the latencies in milliseconds given as
+// arguments. A report; nothing is asserted.
 #include <unistd.h>
 #include <QApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "bootloader.h"
 #include "drive_link.h"
@@ -82,7 +86,14 @@ int main(int argc, char** argv) {
     std::printf("Flash of a %zu-packet image on the simulated bootloader\n", kPackets);
     std::printf("%-26s %12s %10s %14s %9s\n", "USB transfer latency", "transactions", "seconds",
                 "per packet ms", "verified");
-    for (double latency : {drive_sim::SimOptions{}.latencyMs, 0.0}) {
+    std::vector<double> latencies{drive_sim::SimOptions{}.latencyMs, 0.0};
+    if (argc > 1) {
+        latencies.clear();
+        for (int i = 1; i < argc; ++i) {
+            latencies.push_back(std::max(0.0, std::atof(argv[i])));
+        }
+    }
+    for (double latency : latencies) {
         const Run run = flashAt(image, latency);
         char label[32];
         std::snprintf(label, sizeof label, "%.2f ms%s", latency,

@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
     if (auto* bandwidth = window.plotDialog.findChild<QDoubleSpinBox*>("bandwidthBox")) {
         bandwidth->setValue(kPicturedBandwidthHz);
     }
-    // Room for the panel's wrapped texts; the layout settles them before the picture.
-    window.plotDialog.resize(1100, 640);
+    // Room for the plots beside the panel; as short as the panel's tables allow. The layout
+    // settles them before the picture.
+    window.plotDialog.resize(1100, 0);
     QApplication::processEvents();
     save(run, window.plotDialog, "tuning-panel.png");
     // The same proposal's frequency response, and the disturbance response the run measured.

@@ -195,8 +195,12 @@ bool SpillSort::add(std::string_view key, std::string_view payload) {
             return false;
         }
     }
-    if (bytes_.capacity() == 0) {  // grown by doubling it could take twice the bound
-        bytes_.reserve(size_t(limits_.memoryBytes));
+    // Doubled up to the bound and never past it: left to grow by itself the buffer could take
+    // twice the bound, and the whole bound taken at once costs a short log what a long one costs.
+    const size_t needed = bytes_.size() + size;
+    if (bytes_.capacity() < needed) {
+        const size_t doubled = std::max<size_t>(kReadBytes, 2 * bytes_.capacity());
+        bytes_.reserve(std::max(needed, std::min(doubled, size_t(limits_.memoryBytes))));
     }
     starts_.push_back(bytes_.size());
     appendEntry(bytes_, key, payload);

@@ -122,16 +122,21 @@ QString proposalText(const tuning::Proposal& proposal) {
                        .arg(proposal.gains.d)
                        .arg(proposal.bandwidthHz, 0, 'f', 1)
                        .arg(proposal.damping, 0, 'f', 2);
-    if (proposal.allowedBandwidthHz > 0.0) {
-        text += QString(
-                    " (%1 % of the %2 Hz the axis allows: above it %3; integral pole at %4 of "
-                    "the bandwidth)")
-                    .arg(proposal.bandwidthHz / proposal.allowedBandwidthHz * 100.0, 0, 'f', 0)
-                    .arg(proposal.allowedBandwidthHz, 0, 'f', 1)
-                    .arg(tuning::limitText(proposal.limitedBy))
-                    .arg(proposal.integralPoleShare, 0, 'f', 2);
+    const QString allowance = bandwidthAllowanceText(proposal);
+    return allowance.isEmpty() ? text : text + " (" + allowance + ")";
+}
+
+QString bandwidthAllowanceText(const tuning::Proposal& proposal) {
+    if (!(proposal.allowedBandwidthHz > 0.0)) {
+        return {};
     }
-    return text;
+    return QString(
+               "%1 % of the %2 Hz the axis allows: above it %3; integral pole at %4 of the "
+               "bandwidth")
+        .arg(proposal.bandwidthHz / proposal.allowedBandwidthHz * 100.0, 0, 'f', 0)
+        .arg(proposal.allowedBandwidthHz, 0, 'f', 1)
+        .arg(tuning::limitText(proposal.limitedBy))
+        .arg(proposal.integralPoleShare, 0, 'f', 2);
 }
 
 QString figuresText(const tuning::StepFigures& figures) {

@@ -49,6 +49,9 @@ QString identifiedText(const tuning::Identification& identified);
 // allows: above it the phase margin would fall below 45 deg; integral pole at 1.00 of the
 // bandwidth)".
 QString proposalText(const tuning::Proposal& proposal);
+// The bracket of that text alone, for the dialog's table of gains; empty when the user chose the
+// bandwidth.
+QString bandwidthAllowanceText(const tuning::Proposal& proposal);
 QString figuresText(const tuning::StepFigures& figures);
 // "phase margin 52.1 deg, gain margin 11.0 dB, crossover 61.3 Hz, sensitivity peak 1.62".
 QString marginsText(const tuning::StabilityMargins& margins);

@@ -132,11 +132,11 @@ void BodeLayout::placeFrequencyLabels(const QFontMetrics& metrics) {
     };
     for (size_t set = 0; set < kDecadeMultiples.size(); ++set) {
         const auto [hz, labels] = labelsFor(kDecadeMultiples[set]);
-        bool roomy = true;
-        for (size_t k = 1; k < labels.size(); ++k) {
-            roomy = roomy && labels[k].rect.left() - labels[k - 1].rect.right() > 2 * kLabelGap;
+        std::vector<QRect> rects;
+        for (const BodeLabel& label : labels) {
+            rects.push_back(label.rect);
         }
-        if (roomy || set + 1 == kDecadeMultiples.size()) {
+        if (keepGap(rects, 2 * kLabelGap) || set + 1 == kDecadeMultiples.size()) {
             // Without room even for the decades, those that fit are kept, the lowest first.
             for (size_t k = 0; k < labels.size(); ++k) {
                 if (place(labels[k])) {

@@ -55,6 +55,17 @@ constexpr int kFadedAlpha = 90;
 constexpr int kPixelsPerValueLabel = 22;
 constexpr int kPixelsPerTimeLabel = 60;
 constexpr float kSmallestLabelledRange = 0.001f;
+// Pixels between neighbouring labels' text, so that each reads as a number of its own.
+constexpr int kLabelGap = 4;
+
+template <typename Labels>
+std::vector<QRect> rectsOf(const Labels& labels) {
+    std::vector<QRect> rects;
+    for (const auto& label : labels) {
+        rects.push_back(label.rect);
+    }
+    return rects;
+}
 }  // namespace
 
 QPointF PlotScales::map(const QPointF& point) const {
@@ -186,7 +197,8 @@ void Plot::paintEvent(QPaintEvent*) {
     // Without two points there is no scale, and so no zero line or ticks either: just the frame.
     PlotScales scales;
     if (currentScales(scales)) {
-        drawGrid(painter, scales);
+        const AxisSteps steps = axisSteps(scales);
+        drawGrid(painter, scales, steps);
         for (const FadedRun& run : fadedRuns) {
             QColor colour = run.colour;
             colour.setAlpha(kFadedAlpha);
@@ -209,12 +221,13 @@ void Plot::paintEvent(QPaintEvent*) {
         painter.setPen(axisPen);
         const int h = scales.halfHeight;
         painter.drawLine(QLine(0, h, width(), h));
-        painter.drawText(2, h - 3, tr("0"));
         const int upper = scales.upperTick();
         painter.drawLine(QLine(0, upper, 15, upper));
         const int lower = scales.lowerTick();
         painter.drawLine(QLine(0, lower, 15, lower));
-        drawLabels(painter, scales);
+        for (const AxisLabel& label : axisLabels(scales, steps)) {
+            painter.drawText(label.baseline, label.text);
+        }
     }
 
     painter.setPen(palette().color(QPalette::Dark));
@@ -222,61 +235,89 @@ void Plot::paintEvent(QPaintEvent*) {
     painter.drawRect(0, 0, width() - 1, height() - 1);
 }
 
-double Plot::valueStep(const PlotScales& scales) const {
-    // A curve of zeros has only the hair of a range: no steps inside it are worth a label.
-    if (scales.range < kSmallestLabelledRange) {
-        return 0.0;
+Plot::AxisLabel Plot::labelAt(int left, int baseline, const QString& text) const {
+    return {QPoint(left, baseline), text,
+            fontMetrics().boundingRect(text).translated(left, baseline)};
+}
+
+std::vector<Plot::AxisLabel> Plot::valueLabels(const PlotScales& scales, double step) const {
+    // The zero line's label, then values at round steps in the plot's unit.
+    std::vector<AxisLabel> labels{labelAt(2, scales.halfHeight - 3, tr("0"))};
+    const double range = double(scales.range);
+    for (double value : stepMultiples(-range, range, step)) {
+        if (std::fabs(value) > step / 2) {
+            const int row = int(scales.map(QPointF(0, value)).y());
+            labels.push_back(labelAt(2, row - 3, QString::number(value, 'f', stepDecimals(step))));
+        }
     }
-    return niceStep(double(scales.range), std::max(1, scales.halfHeight / kPixelsPerValueLabel));
+    return labels;
 }
 
-double Plot::timeStep(const PlotScales& scales) const {
-    const double lastMs = scales.xAt(width()) * msPerX;
-    return msPerX > 0 ? niceStep(lastMs, std::max(2, width() / kPixelsPerTimeLabel)) : 0.0;
+std::vector<Plot::AxisLabel> Plot::timeLabels(const PlotScales& scales, double step) const {
+    // Times along the bottom, the last one with its unit and kept inside the frame.
+    std::vector<AxisLabel> labels;
+    const std::vector<double> times = stepMultiples(step, scales.xAt(width()) * msPerX, step);
+    for (size_t i = 0; i < times.size(); ++i) {
+        QString text = QString::number(times[i], 'f', stepDecimals(step));
+        if (i + 1 == times.size()) {
+            text += " ms";
+        }
+        const int advance = fontMetrics().horizontalAdvance(text);
+        const int column = int(scales.map(QPointF(times[i] / msPerX, 0)).x());
+        labels.push_back(
+            labelAt(std::min(column - advance / 2, width() - 3 - advance), height() - 4, text));
+    }
+    return labels;
 }
 
-void Plot::drawGrid(QPainter& painter, const PlotScales& scales) const {
+Plot::AxisSteps Plot::axisSteps(const PlotScales& scales) const {
+    AxisSteps steps;
+    if (msPerX > 0) {
+        steps.time =
+            spacedStep(scales.xAt(width()) * msPerX, std::max(2, width() / kPixelsPerTimeLabel),
+                       kLabelGap, [&](double step) { return rectsOf(timeLabels(scales, step)); });
+    }
+    // A curve of zeros has only the hair of a range: no steps inside it are worth a label.
+    if (scales.range >= kSmallestLabelledRange) {
+        // The values keep clear of the times, which are placed first.
+        const std::vector<QRect> times = rectsOf(timeLabels(scales, steps.time));
+        steps.value =
+            spacedStep(double(scales.range), std::max(1, scales.halfHeight / kPixelsPerValueLabel),
+                       kLabelGap, [&](double step) {
+                           std::vector<QRect> all = rectsOf(valueLabels(scales, step));
+                           all.insert(all.end(), times.begin(), times.end());
+                           return all;
+                       });
+    }
+    return steps;
+}
+
+std::vector<Plot::AxisLabel> Plot::axisLabels(const PlotScales& scales,
+                                              const AxisSteps& steps) const {
+    std::vector<AxisLabel> labels = valueLabels(scales, steps.value);
+    const std::vector<AxisLabel> times = timeLabels(scales, steps.time);
+    labels.insert(labels.end(), times.begin(), times.end());
+    return labels;
+}
+
+std::vector<QRect> Plot::labelRects() const {
+    PlotScales scales;
+    return currentScales(scales) ? rectsOf(axisLabels(scales, axisSteps(scales)))
+                                 : std::vector<QRect>();
+}
+
+void Plot::drawGrid(QPainter& painter, const PlotScales& scales, const AxisSteps& steps) const {
     painter.setPen(QPen(kGridColour, 0));
     const double range = double(scales.range);
-    const double valueStepSize = valueStep(scales);
-    for (double value : stepMultiples(-range, range, valueStepSize)) {
-        if (std::fabs(value) > valueStepSize / 2) {  // the zero line has its own pen
+    for (double value : stepMultiples(-range, range, steps.value)) {
+        if (std::fabs(value) > steps.value / 2) {  // the zero line has its own pen
             const double row = scales.map(QPointF(0, value)).y();
             painter.drawLine(QLineF(0, row, width(), row));
         }
     }
-    const double step = timeStep(scales);
-    for (double ms : stepMultiples(step, scales.xAt(width()) * msPerX, step)) {
+    for (double ms : stepMultiples(steps.time, scales.xAt(width()) * msPerX, steps.time)) {
         const double column = scales.map(QPointF(ms / msPerX, 0)).x();
         painter.drawLine(QLineF(column, 0, column, height()));
-    }
-}
-
-void Plot::drawLabels(QPainter& painter, const PlotScales& scales) const {
-    // Values at round steps in the plot's unit; the zero line has its label already.
-    const double range = double(scales.range);
-    const double step = valueStep(scales);
-    const int decimals = stepDecimals(step);
-    for (double value : stepMultiples(-range, range, step)) {
-        if (std::fabs(value) > step / 2) {
-            const int row = int(scales.map(QPointF(0, value)).y());
-            painter.drawText(2, row - 3, QString::number(value, 'f', decimals));
-        }
-    }
-    // Times along the bottom, the last one with its unit.
-    const double timeStepMs = timeStep(scales);
-    const std::vector<double> times =
-        stepMultiples(timeStepMs, scales.xAt(width()) * msPerX, timeStepMs);
-    const QFontMetrics metrics(painter.font());
-    for (size_t i = 0; i < times.size(); ++i) {
-        QString text = QString::number(times[i], 'f', stepDecimals(timeStepMs));
-        if (i + 1 == times.size()) {
-            text += " ms";
-        }
-        const int column = int(scales.map(QPointF(times[i] / msPerX, 0)).x());
-        const int left = std::min(column - metrics.horizontalAdvance(text) / 2,
-                                  width() - 3 - metrics.horizontalAdvance(text));
-        painter.drawText(left, height() - 4, text);
     }
 }
 

@@ -9,8 +9,10 @@
 #include <QList>
 #include <QPen>
 #include <QPointF>
+#include <QRect>
 #include <QString>
 #include <QWidget>
+#include <vector>
 
 class QPainter;
 
@@ -76,15 +78,28 @@ public:
     double timeAtPixel(double pixelX) const;
     // "12.4 ms, 20.5 counts" for the point under a pixel; empty when there are no scales.
     QString readoutAt(const QPointF& pixel) const;
+    // Where the axes' labels are drawn at the present size, the values' and the times'.
+    std::vector<QRect> labelRects() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    double valueStep(const PlotScales& scales) const;
-    double timeStep(const PlotScales& scales) const;  // 0 without a time axis
-    void drawGrid(QPainter& painter, const PlotScales& scales) const;
-    void drawLabels(QPainter& painter, const PlotScales& scales) const;
+    struct AxisLabel {
+        QPoint baseline;
+        QString text;
+        QRect rect;  // as the widget's font draws the text at its baseline
+    };
+    struct AxisSteps {
+        double value = 0.0;
+        double time = 0.0;  // 0 without a time axis
+    };
+    AxisSteps axisSteps(const PlotScales& scales) const;
+    std::vector<AxisLabel> valueLabels(const PlotScales& scales, double step) const;
+    std::vector<AxisLabel> timeLabels(const PlotScales& scales, double step) const;
+    std::vector<AxisLabel> axisLabels(const PlotScales& scales, const AxisSteps& steps) const;
+    AxisLabel labelAt(int left, int baseline, const QString& text) const;
+    void drawGrid(QPainter& painter, const PlotScales& scales, const AxisSteps& steps) const;
 };
 
 }  // namespace response

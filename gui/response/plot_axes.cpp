@@ -38,4 +38,25 @@ std::vector<double> stepMultiples(double from, double to, double step) {
     return multiples;
 }
 
+bool keepGap(const std::vector<QRect>& labels, int gap) {
+    for (size_t a = 0; a < labels.size(); ++a) {
+        const QRect grown = labels[a].adjusted(-gap, -gap, gap, gap);
+        for (size_t b = a + 1; b < labels.size(); ++b) {
+            if (grown.intersects(labels[b])) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+double spacedStep(double extent, int maxSteps, int gap,
+                  const std::function<std::vector<QRect>(double step)>& labelsFor) {
+    double step = niceStep(extent, maxSteps);
+    while (step > 0 && step <= extent && !keepGap(labelsFor(step), gap)) {
+        step = niceStep(step * 1.5, 1);  // 1 -> 2 -> 5 -> 10
+    }
+    return step;
+}
+
 }  // namespace response

@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <algorithm>
 
 #include "atomic_file.h"
 #include "plot.h"
@@ -73,7 +75,10 @@ QList<QPointF> curve(const StepCapture& capture, float CapturePoint::*value, dou
 }  // namespace
 
 ResponseView::ResponseView(QDialog& dialog, Ui::PlotDialog& form, const FilePrompt& askFileName)
-    : dialog_(dialog), form_(form), askFileName_(askFileName) {
+    : dialog_(dialog),
+      form_(form),
+      askFileName_(askFileName),
+      narrowestRunList_(form_.runList->minimumWidth()) {
     form_.posPlot->unit = text("counts");
     form_.torqPlot->unit = text("A");
     for (Plot* plot : {form_.posPlot, form_.torqPlot}) {
@@ -129,11 +134,20 @@ void ResponseView::listRuns() {
             swatch = swatches_.insert(colour.rgba(), QIcon(pixmap));
         }
         auto* item = new QListWidgetItem(*swatch, runText(run), form_.runList);
+        item->setToolTip(item->text());
         item->setCheckState(run.shown || age == 0 ? Qt::Checked : Qt::Unchecked);
         if (age == 0) {
             item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);  // the newest is always on
         }
     }
+    // As wide as the widest run's lines beside its check box and swatch, with room for the scroll
+    // bar that five runs may need, so that no gain or figure is cut off.
+    const int needed =
+        form_.runList->sizeHintForColumn(0) + 2 * form_.runList->frameWidth() +
+        form_.runList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, form_.runList);
+    const int width = std::max(narrowestRunList_, needed);
+    form_.runList->setFixedWidth(width);
+    form_.compareRunButton->setMaximumWidth(width);  // the column stays as wide as the list
 }
 
 void ResponseView::showFaded(size_t firstAge, double msPerX) {

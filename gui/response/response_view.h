@@ -60,6 +60,7 @@ private:
     // One swatch icon per colour, made once: a fresh pixmap at every listing would take a place
     // of its own in the toolkit's pixmap cache, megabytes over a long session.
     QHash<QRgb, QIcon> swatches_;
+    const int narrowestRunList_;  // the form's width for the list, before any run widens it
 };
 
 }  // namespace response

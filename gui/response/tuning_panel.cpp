@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "plot.h"
+#include "tuning_grid.h"
 #include "ui_plot_dialog.h"
 
 namespace response {
@@ -18,26 +19,6 @@ QString text(const char* source) {
     return QCoreApplication::translate("PlotDialog", source);
 }
 
-// The margins of the proposal and, after "now", of the present gains, short enough for the
-// panel's width: phase and gain margin, crossover and sensitivity peak (the label's tooltip).
-QString marginsLine(const tuning::StabilityMargins& proposed,
-                    const tuning::StabilityMargins& present) {
-    const auto figures = [](const tuning::StabilityMargins& m) {
-        if (!m.crosses) {
-            return text("none");
-        }
-        const QString gain = std::isfinite(m.gainMarginDb)
-                                 ? QString::number(m.gainMarginDb, 'f', 1) + " dB"
-                                 : QString("inf dB");
-        return QString("%1 deg / %2 at %3 Hz, Ms %4")
-            .arg(m.phaseMarginDeg, 0, 'f', 0)
-            .arg(gain)
-            .arg(m.crossoverHz, 0, 'f', 0)
-            .arg(m.sensitivityPeak, 0, 'f', 1);
-    };
-    return text("Margins ") + figures(proposed) + text("; now ") + figures(present);
-}
-
 bool ranWith(const StepCapture& run, int axis, const tuning::DriveGains& gains) {
     return run.axis == axis && run.gainP == gains.p && run.gainI == gains.i && run.gainD == gains.d;
 }
@@ -45,6 +26,7 @@ bool ranWith(const StepCapture& run, int axis, const tuning::DriveGains& gains) 
 
 TuningPanel::TuningPanel(Ui::PlotDialog& form, PutIntoForm putIntoForm, TryOnDrive trial)
     : form_(form), putIntoForm_(std::move(putIntoForm)), tryOnDrive_(std::move(trial)) {
+    holdTuningGridWidths(form_);
     for (QDoubleSpinBox* box : {form_.bandwidthBox, form_.dampingBox}) {
         QObject::connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
                          [this] { propose(); });
@@ -107,6 +89,8 @@ void TuningPanel::runKept(const StepCapture& capture) {
     tuned_ = TuningProposal{};
     identifying_ = true;
     form_.identifiedLabel->setText(text("Identifying the axis..."));
+    showIdentifiedValues(form_, nullptr, 0.0);
+    clearGainsTable(form_);
     form_.bodePlot->clear();
     form_.putIntoFormButton->setEnabled(false);
     form_.tryOnDriveButton->setEnabled(false);
@@ -129,7 +113,10 @@ void TuningPanel::runKept(const StepCapture& capture) {
 void TuningPanel::identified(const TuningProposal& tuned, const BandwidthChoice& choice) {
     identifying_ = false;
     tuned_ = tuned;
-    form_.identifiedLabel->setText(identifiedText(tuned_.identified));
+    // Below the values: why there are none, or the doubt a clamped capture or a poor fit leaves.
+    form_.identifiedLabel->setText(QString::fromStdString(tuned_.identified.warning));
+    showIdentifiedValues(form_, tuned_.identified.usable ? &tuned_.identified.model : nullptr,
+                         tuned_.identified.fitPercent);
     if (tuned_.identified.usable) {
         form_.bodePlot->showAxis(tuned_.identified.model, {run_.gainP, run_.gainI, run_.gainD},
                                  stepRecordOf(run_));
@@ -159,6 +146,7 @@ void TuningPanel::propose() {
     const int asked = ++proposals_;
     if (identifying_ || !tuned_.identified.usable) {
         form_.proposalLabel->clear();
+        clearGainsTable(form_);
         form_.putIntoFormButton->setEnabled(false);
         form_.tryOnDriveButton->setEnabled(false);
         form_.posPlot->predictedCurve.clear();
@@ -202,17 +190,21 @@ void TuningPanel::showProposal(const tuning::Proposal& proposal) {
     // The assistant does not offer its own choice for a trial when the present gains do better.
     const bool tryable =
         p.offered() && bool(tryOnDrive_) && !(choice().byAssistant() && !better.isEmpty());
-    QString shown = proposalText(p) + "\n" + text("Predicted: ") +
-                    figuresText(p.prediction.figures) + "\n" + text("Present gains: ") +
-                    figuresText(tuned_.presentPredicted) + "\n" +
-                    marginsLine(tuning::stabilityMargins(model, p.gains),
-                                tuning::stabilityMargins(model, present));
-    if (!better.isEmpty()) {
-        shown += QString("\n") + better[0].toUpper() + better.mid(1) + ".";
+    showGainsTable(
+        form_, {present, tuned_.presentPredicted, tuning::stabilityMargins(model, present)},
+        {p.gains, p.prediction.figures, tuning::stabilityMargins(model, p.gains)}, p.bandwidthHz);
+    // What the table cannot say, in sentences: what limits the bandwidth, whether the present
+    // gains do better, and why nothing is offered.
+    QStringList notes;
+    for (const QString& note : {bandwidthAllowanceText(p), better}) {
+        if (!note.isEmpty()) {
+            notes << note[0].toUpper() + note.mid(1) + ".";
+        }
     }
     if (!p.offered()) {
-        shown += "\n" + QString::fromStdString(p.refusal);
+        notes << QString::fromStdString(p.refusal);
     }
+    const QString shown = notes.join("\n");
     form_.proposalLabel->setText(shown);
     form_.putIntoFormButton->setEnabled(p.offered());
     form_.tryOnDriveButton->setEnabled(tryable);

@@ -1,8 +1,12 @@
-// What the plot tests share: the curve colours of a rendered plot.
+// What the dialog's tests share: the curve colours of a rendered plot, and a run of the
+// simulated drive as the dialog keeps it.
 #pragma once
 
 #include <QColor>
 #include <QImage>
+
+#include "simulated_step.h"
+#include "step_capture.h"
 
 // The first curve's dark blue, antialiased on the white base.
 inline bool isBlue(const QColor& c) {
@@ -20,4 +24,30 @@ bool any(const QImage& image, int x0, int x1, int y0, int y1, Test test) {
         }
     }
     return false;
+}
+
+// The run as the dialog keeps it, from the simulated drive's step test.
+inline response::StepCapture dialogRun(
+    const tuning::DriveGains& gains,
+    const drive_sim::ServoTuning& servo = simulated_step::factoryAxis()) {
+    const auto axis = simulated_step::withGains(servo, gains);
+    const auto simulated = simulated_step::runStepTest(axis, {}, 9);
+    const tuning::StepRecord& r = simulated.record;
+    response::StepCapture run;
+    run.spanMs = 100;
+    run.gainP = gains.p;
+    run.gainI = gains.i;
+    run.gainD = gains.d;
+    run.peakCurrentMa = axis.peakCurrentMa;
+    run.continuousCurrentMa = axis.continuousCurrentMa;
+    run.followErrorLimit = axis.followErrorLimit;
+    run.figuresRead = true;
+    run.peakError = simulated.run.metrics.peakError;
+    run.undershoot = simulated.run.metrics.undershoot;
+    run.settlingTimeMs = simulated.run.metrics.settlingTimeMs;
+    for (size_t k = 0; k < r.positionError.size(); ++k) {
+        run.points.push_back(
+            {float(r.targetCurrent[k]), float(r.achievedCurrent[k]), float(r.positionError[k])});
+    }
+    return run;
 }

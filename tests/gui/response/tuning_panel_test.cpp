@@ -4,43 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
 #include "plot.h"
-#include "simulated_step.h"
+#include "response_test_support.h"
 #include "tuning_panel.h"
 #include "ui_plot_dialog.h"
 
 using namespace response;
-
-namespace {
-// The run as the dialog keeps it, from the simulated drive's step test.
-StepCapture dialogRun(const tuning::DriveGains& gains,
-                      const drive_sim::ServoTuning& servo = simulated_step::factoryAxis()) {
-    const auto axis = simulated_step::withGains(servo, gains);
-    const auto simulated = simulated_step::runStepTest(axis, {}, 9);
-    const tuning::StepRecord& r = simulated.record;
-    StepCapture run;
-    run.spanMs = 100;
-    run.gainP = gains.p;
-    run.gainI = gains.i;
-    run.gainD = gains.d;
-    run.peakCurrentMa = axis.peakCurrentMa;
-    run.continuousCurrentMa = axis.continuousCurrentMa;
-    run.followErrorLimit = axis.followErrorLimit;
-    run.figuresRead = true;
-    run.peakError = simulated.run.metrics.peakError;
-    run.undershoot = simulated.run.metrics.undershoot;
-    run.settlingTimeMs = simulated.run.metrics.settlingTimeMs;
-    for (size_t k = 0; k < r.positionError.size(); ++k) {
-        run.points.push_back(
-            {float(r.targetCurrent[k]), float(r.achievedCurrent[k]), float(r.positionError[k])});
-    }
-    return run;
-}
-}  // namespace
 
 // The identification comes back through the event loop, as in the dialog.
 bool identificationArrives(const TuningPanel& panel) {
@@ -56,8 +30,9 @@ TEST(TuningPanel, ProposesPredictsPutsIntoTheFormAndComparesTheNextRun) {
     panel.runKept(dialogRun({650, 120, 700}));
     EXPECT_FALSE(form.putIntoFormButton->isEnabled());  // nothing to put in while identifying
     ASSERT_TRUE(identificationArrives(panel));
-    EXPECT_TRUE(form.identifiedLabel->text().contains("inertia"))
-        << form.identifiedLabel->text().toStdString();
+    EXPECT_GT(form.inertiaValue->text().toDouble(), 0.0) << form.inertiaValue->text().toStdString();
+    EXPECT_GT(form.fitValue->text().toDouble(), 80.0);
+    EXPECT_EQ(form.identifiedLabel->text(), "");  // a good fit leaves no doubt to state
     EXPECT_GT(form.posPlot->predictedCurve.size(), 400);
 
     // How long a new proposal takes is the tuning benchmark's report, not an assertion here.
@@ -92,9 +67,9 @@ TEST(TuningPanel, ShowsTheWarningBesideAModelTakenFromAClampedRun) {
     clamped.peakCurrentMa = 1500;  // below the injection itself
     panel.runKept(dialogRun({650, 120, 700}, clamped));
     ASSERT_TRUE(identificationArrives(panel));
-    const QString shown = form.identifiedLabel->text();
-    EXPECT_TRUE(shown.contains("inertia") && shown.contains("peak-current clamp"))
-        << shown.toStdString();
+    EXPECT_GT(form.inertiaValue->text().toDouble(), 0.0);
+    EXPECT_TRUE(form.identifiedLabel->text().contains("peak-current clamp"))
+        << form.identifiedLabel->text().toStdString();
 }
 
 // Try on the drive hands the window the proposal with the run's gains and figures as the present
@@ -129,10 +104,27 @@ TEST(TuningPanel, TriesTheGainsOnTheDriveAndSaysWhyTheOldGainsAreBack) {
         << form.proposalLabel->text().toStdString();
     EXPECT_FALSE(form.tryOnDriveButton->isEnabled());
     form.bandwidthBox->setValue(60.0);
-    const QString proposed = form.proposalLabel->text();
-    EXPECT_TRUE(proposed.contains(QRegularExpression(
-        "\\nMargins \\d+ deg / [\\d.]+ dB at \\d+ Hz, Ms [\\d.]+; now \\d+ deg")))
-        << proposed.toStdString();
+    // The margins and figures of both gains side by side, the better of each pair in bold: at
+    // 60 Hz the proposal errs less and settles sooner but keeps less phase margin.
+    const struct {
+        QLabel* present;
+        QLabel* proposed;
+        const char* pattern;
+        bool proposedBetter;
+    } rows[] = {{form.presentPeakError, form.proposedPeakError, "^\\d+$", true},
+                {form.presentSettlingTime, form.proposedSettlingTime, "^\\d+$", true},
+                {form.presentPhaseMargin, form.proposedPhaseMargin, "^\\d+$", false},
+                {form.presentSensitivityPeak, form.proposedSensitivityPeak, "^\\d+\\.\\d$", false}};
+    for (const auto& row : rows) {
+        const std::string shown =
+            (row.present->text() + " / " + row.proposed->text()).toStdString();
+        EXPECT_TRUE(row.present->text().contains(QRegularExpression(row.pattern))) << shown;
+        EXPECT_TRUE(row.proposed->text().contains(QRegularExpression(row.pattern))) << shown;
+        EXPECT_EQ(row.proposed->font().bold(), row.proposedBetter) << shown;
+        EXPECT_EQ(row.present->font().bold(), !row.proposedBetter) << shown;
+    }
+    EXPECT_EQ(form.presentKp->text(), "650");
+    EXPECT_FALSE(form.presentKp->font().bold() || form.proposedKp->font().bold());
     ASSERT_TRUE(form.tryOnDriveButton->isEnabled());
     form.tryOnDriveButton->click();
     EXPECT_EQ(present.p, 650);
