@@ -1,10 +1,13 @@
 // Takes the pictures of morvane in docs/ from the real window on the simulated drive: the
 // manual's in docs/manual/ (the compare table among them), the response dialog with its tuning
-// panel and the form with pending changes marked in docs/. With --scale=2 the window after
+// panel, its frequency response and disturbance response, and the form with pending changes
+// marked in docs/. With --scale=2 the window after
 // Connect and the response dialog as a 200 % screen shows them, in docs/scale-2/.
 //   QT_QPA_PLATFORM=offscreen take_screenshots [--scale=2] docs
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -69,6 +72,19 @@ int main(int argc, char** argv) {
     window.plotDialog.resize(1100, 0);
     QApplication::processEvents();
     save(run, window.plotDialog, "tuning-panel.png");
+    // The same proposal's frequency response, and the disturbance response the run measured.
+    auto* tabs = window.plotDialog.findChild<QTabWidget*>("plotTabs");
+    auto* views = window.plotDialog.findChild<QComboBox*>("frequencyViewBox");
+    if (tabs && views) {
+        tabs->setCurrentIndex(1);
+        QApplication::processEvents();
+        save(run, window.plotDialog, "frequency-response.png");
+        views->setCurrentIndex(1);
+        QApplication::processEvents();
+        save(run, window.plotDialog, "disturbance-response.png");
+        views->setCurrentIndex(0);
+        tabs->setCurrentIndex(0);
+    }
     if (run.scaled) {
         window.close();
         return 0;

@@ -6,6 +6,8 @@
 #include <functional>
 #include <limits>
 
+#include "open_loop.h"
+
 namespace tuning {
 
 namespace {
@@ -13,35 +15,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kLowestHz = 0.01;
 constexpr int kGridPoints = 4000;
 constexpr int kRefinements = 40;
-
-struct Response {
-    double magnitude = 0.0;
-    double phase = 0.0;  // rad, continuous in frequency (not wrapped into one turn)
-    std::complex<double> value;
-};
-
-// L(jw) = PID(jw) x current loop x axis x delay. The phase is the sum of the parts' phases, each
-// within its own range, so that it stays continuous where a wrapped phase would jump a turn.
-Response openLoop(const AxisModel& model, const DriveGains& gains, double w) {
-    const std::complex<double> s(0.0, w);
-    const ControllerScaling& c = model.controller;
-    const double kp = gains.p * c.ampsPerCountP;
-    const double ki = gains.i * c.ampsPerCountSecondI;
-    const double kd = gains.d * c.ampSecondsPerCountD;
-    const std::complex<double> pid = kp + ki / s + kd * s / (c.derivativeFilter * s + 1.0);
-    const double tau = model.currentLoop.timeConstant;
-    const double loopGain = model.currentLoop.gain > 0.0 ? model.currentLoop.gain : 1.0;
-    const std::complex<double> lag = loopGain / (tau * s + 1.0);
-    const Mechanics& m = model.mechanics;
-    const std::complex<double> axis = 1.0 / (m.inertia * s * s + m.viscous * s);
-    const double delay = model.servoCycle;  // the error is sampled once a cycle
-    Response r;
-    r.value = pid * lag * axis * std::exp(-s * delay);
-    r.magnitude = std::abs(r.value);
-    r.phase = std::arg(pid) - std::atan(w * tau) - kPi / 2.0 -
-              std::atan2(m.inertia * w, m.viscous) - w * delay;
-    return r;
-}
 
 // The frequency between `low` and `high` where `f` changes sign, by halving in log frequency.
 double edge(double low, double high, const std::function<double(double)>& f) {
@@ -63,16 +36,16 @@ StabilityMargins stabilityMargins(const AxisModel& model, const DriveGains& gain
     const double highest = kPi / model.servoCycle;  // the servo cycle's Nyquist frequency
     const double step = std::pow(highest / lowest, 1.0 / (kGridPoints - 1));
     const auto gainAboveOne = [&](double w) {
-        return std::log(openLoop(model, gains, w).magnitude);
+        return std::log(std::abs(loopAt(model, gains, w).openLoop));
     };
-    const auto phaseAboveHalfTurn = [&](double w) { return openLoop(model, gains, w).phase + kPi; };
+    const auto phaseAboveHalfTurn = [&](double w) { return loopAt(model, gains, w).phase + kPi; };
     double crossover = 0.0;
     double previous = lowest;
     for (int k = 0; k < kGridPoints; ++k) {
         const double w = lowest * std::pow(step, k);
-        const Response r = openLoop(model, gains, w);
-        margins.sensitivityPeak = std::max(margins.sensitivityPeak, 1.0 / std::abs(1.0 + r.value));
-        if (k > 0 && gainAboveOne(previous) >= 0.0 && r.magnitude < 1.0) {
+        const std::complex<double> loop = loopAt(model, gains, w).openLoop;
+        margins.sensitivityPeak = std::max(margins.sensitivityPeak, 1.0 / std::abs(1.0 + loop));
+        if (k > 0 && gainAboveOne(previous) >= 0.0 && std::abs(loop) < 1.0) {
             crossover = edge(previous, w, gainAboveOne);
         }
         previous = w;
@@ -88,7 +61,9 @@ StabilityMargins stabilityMargins(const AxisModel& model, const DriveGains& gain
     for (double w = crossover, next = w * step; next <= highest; w = next, next *= step) {
         if ((phaseAboveHalfTurn(next) > 0.0) != above) {
             const double halfTurn = edge(w, next, phaseAboveHalfTurn);
-            margins.gainMarginDb = -20.0 * std::log10(openLoop(model, gains, halfTurn).magnitude);
+            margins.halfTurnHz = halfTurn / (2.0 * kPi);
+            margins.gainMarginDb =
+                -20.0 * std::log10(std::abs(loopAt(model, gains, halfTurn).openLoop));
             break;
         }
     }

@@ -14,6 +14,7 @@ struct StabilityMargins {
     double phaseMarginDeg = 0.0;  // 180 deg plus the phase where the gain passes 1
     double gainMarginDb = 0.0;    // below 1 at the phase's -180 deg above the crossover; +inf: none
     double crossoverHz = 0.0;     // where the gain passes 1 (the highest such frequency)
+    double halfTurnHz = 0.0;      // where the gain margin is read; 0: no such frequency
     double sensitivityPeak = 0.0;  // the largest |1 / (1 + L)|: how much the loop amplifies noise
 };
 

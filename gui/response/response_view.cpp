@@ -251,7 +251,7 @@ QRect ResponseView::pictureArea() const {
           static_cast<QWidget*>(form_.label_2), static_cast<QWidget*>(form_.torqPlot),
           static_cast<QWidget*>(form_.runsLabel), static_cast<QWidget*>(form_.runList),
           static_cast<QWidget*>(form_.figures)}) {
-        area |= part->geometry();
+        area |= QRect(part->mapTo(&dialog_, QPoint(0, 0)), part->size());  // some sit in a tab
     }
     return area;
 }

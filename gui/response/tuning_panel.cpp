@@ -91,6 +91,7 @@ void TuningPanel::runKept(const StepCapture& capture) {
     form_.identifiedLabel->setText(text("Identifying the axis..."));
     showIdentifiedValues(form_, nullptr, 0.0);
     clearGainsTable(form_);
+    form_.bodePlot->clear();
     form_.putIntoFormButton->setEnabled(false);
     form_.tryOnDriveButton->setEnabled(false);
     const int run = ++runsKept_;
@@ -116,6 +117,10 @@ void TuningPanel::identified(const TuningProposal& tuned, const BandwidthChoice&
     form_.identifiedLabel->setText(QString::fromStdString(tuned_.identified.warning));
     showIdentifiedValues(form_, tuned_.identified.usable ? &tuned_.identified.model : nullptr,
                          tuned_.identified.fitPercent);
+    if (tuned_.identified.usable) {
+        form_.bodePlot->showAxis(tuned_.identified.model, {run_.gainP, run_.gainI, run_.gainD},
+                                 stepRecordOf(run_));
+    }
     const BandwidthChoice now = this->choice();
     if (tuned_.identified.usable && now.way == choice.way && now.value == choice.value &&
         now.damping == choice.damping) {
@@ -215,6 +220,7 @@ void TuningPanel::showProposal(const tuning::Proposal& proposal) {
     }
     form_.posPlot->predictedCurve = curve;
     form_.posPlot->update();
+    form_.bodePlot->showProposal(p.gains);
 }
 
 void TuningPanel::showCheck(const TrialVerdict& verdict, const tuning::StepFigures& measured,
