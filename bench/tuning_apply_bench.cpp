@@ -5,12 +5,13 @@
 // of the identification at the hard end of friction and load on the factory axis. A report for
 // the reader; nothing is asserted.
 //
-// Usage: tuning_apply_bench [AXES]   (40 by default; 400 for the full sweep)
+// Usage: tuning_apply_bench [AXES]   (30 by default; 400 for the full sweep)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <random>
 #include <string>
@@ -22,7 +23,7 @@
 #include "tuning_trial.h"
 
 namespace {
-constexpr int kDefaultAxes = 40;
+constexpr int kDefaultAxes = 30;
 constexpr uint16_t kTripFault = 0x1000;  // what the simulated drive's fault register shows
 
 double logUniform(std::mt19937_64& random, double low, double high) {
@@ -126,7 +127,6 @@ void runAxis(Sweep& sweep, std::mt19937_64& random, uint64_t seed) {
         return;
     }
     if (tuned.presentBetter()) {
-        ++sweep.presentBetter;
         ++sweep.declined["the present gains are better"];
         return;
     }
@@ -149,12 +149,19 @@ void runAxis(Sweep& sweep, std::mt19937_64& random, uint64_t seed) {
     sweep.keptMargins.push_back(
         tuning::stabilityMargins(tuned.identified.model, p.gains).phaseMarginDeg);
     sweep.keptNeverSettling += trial.measured.settlingTimeMs > tuning::kLongestSettlingMs ? 1 : 0;
-    if (tuning::worseFigure(trial.measured, response::figuresOf(capture)) != tuning::Figure::None) {
+    // The verdict compared the trial with the test it started from; a later test of both gains,
+    // with other noise, says whether the axis is better off.
+    const auto later = [&](const drive_sim::ServoTuning& axis) {
+        const drive_sim::StepMetrics f = simulated_step::runStepTest(axis, m, seed + 2).run.metrics;
+        return tuning::StepFigures{f.peakError, f.undershoot, f.settlingTimeMs};
+    };
+    if (tuning::worseFigure(later(simulated_step::withGains(factory, p.gains)), later(factory)) !=
+        tuning::Figure::None) {
         --sweep.noWorseThanFactory;
     }
 }
 
-void printSweep(const Sweep& s, double seconds) {
+void printSweep(const Sweep& s, double seconds, double processorSeconds) {
     const auto share = [&](int count) { return 100.0 * count / std::max(1, s.axes); };
     std::printf(
         "\n`tune --apply` at the automatic bandwidth over %d seeded axes: inertia x0.1-x10, "
@@ -163,8 +170,10 @@ void printSweep(const Sweep& s, double seconds) {
         s.axes);
     std::printf("| outcome | axes | share |\n|---|---|---|\n");
     std::printf("| the assistant's gains kept | %d | %.1f %% |\n", s.kept, share(s.kept));
-    std::printf("| what stays no worse than the factory gains on every figure | %d | %.1f %% |\n",
-                s.noWorseThanFactory, share(s.noWorseThanFactory));
+    std::printf(
+        "| what stays no worse than the factory gains on every figure of a later test | %d | "
+        "%.1f %% |\n",
+        s.noWorseThanFactory, share(s.noWorseThanFactory));
     for (const auto& [why, count] : s.declined) {
         std::printf("| factory gains stay: %s | %d | %.1f %% |\n", why.c_str(), count,
                     share(count));
@@ -183,13 +192,15 @@ void printSweep(const Sweep& s, double seconds) {
         "| phase margin of kept gains (deg) | %zu | %.1f | p10 %.1f | p5 %.1f | least %.1f |\n",
         s.keptMargins.size(), quantile(s.keptMargins, 0.5), quantile(s.keptMargins, 0.1),
         quantile(s.keptMargins, 0.05), quantile(s.keptMargins, 0.0));
-    std::printf("\n%d axes in %.1f s.\n", s.axes, seconds);
+    std::printf("\n%d axes and the table in %.1f s (%.1f s of processor time).\n", s.axes, seconds,
+                processorSeconds);
 }
 }  // namespace
 
 int main(int argc, char** argv) {
     const int axes = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultAxes;
     const auto start = std::chrono::steady_clock::now();
+    const std::clock_t processorStart = std::clock();
     printIdentificationTable(simulated_step::factoryAxis().peakCurrentMa / 1000.0);
     std::mt19937_64 random(2026);
     Sweep sweep;
@@ -197,6 +208,7 @@ int main(int argc, char** argv) {
         runAxis(sweep, random, uint64_t(n) * 10 + 1);
     }
     printSweep(sweep,
-               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+               double(std::clock() - processorStart) / CLOCKS_PER_SEC);
     return 0;
 }
