@@ -8,6 +8,7 @@
 
 #include "friction.h"
 #include "least_squares.h"
+#include "motion_fit.h"
 
 namespace tuning {
 
@@ -21,6 +22,10 @@ constexpr double kFlatShare = 0.05;           // of the injection: no current mo
 constexpr double kFilterCandidates[] = {0.0,    0.1e-3, 0.2e-3, 0.3e-3, 0.4e-3, 0.5e-3,
                                         0.7e-3, 1.0e-3, 1.5e-3, 2.0e-3, 3.0e-3};
 constexpr size_t kDirectionSpan = 3;  // points
+// The I scalings whose integral clamps are tried: four octaves either side of the first fit's.
+constexpr int kClampStepsPerOctave = 8;
+constexpr int kClampSteps = 4 * kClampStepsPerOctave;
+constexpr double kClampNearShare = 0.8;  // of the peak current
 
 double meanBefore(const std::vector<double>& values, int end) {
     if (end <= 0) {
@@ -49,39 +54,53 @@ CurrentLoop identifyCurrentLoop(const StepRecord& r) {
 
 // The controller's integral and filtered rate as the firmware forms them every servo cycle,
 // rebuilt from the capture's coarser points with the error taken as changing evenly in between.
+// The firmware's integral starts where it held the load and stops at its clamp (the integral
+// alone asks at most the peak current); the integral is given from its start.
 struct ControllerSignals {
     std::vector<double> integral;  // count s
     std::vector<double> rate;      // counts/s, filtered
 };
 
-ControllerSignals controllerSignals(const StepRecord& r, double filter) {
+struct IntegralClamp {
+    double start = 0.0;       // count s
+    double limit = INFINITY;  // count s
+};
+
+ControllerSignals controllerSignals(const StepRecord& r, double filter,
+                                    const IntegralClamp& clamp) {
     const int cyclesPerPoint = std::max(1, int(std::lround(r.samplePeriod / r.servoCycle)));
     const double filterStep = r.servoCycle / (filter + r.servoCycle);
     ControllerSignals s;
-    double integral = 0.0;
+    double integral = clamp.start;
     double rate = 0.0;
     double previous = r.positionError.empty() ? 0.0 : r.positionError.front();
     for (double error : r.positionError) {
         const double change = error - previous;
         for (int c = cyclesPerPoint - 1; c >= 0; --c) {
             integral += (error - change * c / cyclesPerPoint) * r.servoCycle;
+            integral = std::max(-clamp.limit, std::min(clamp.limit, integral));
             rate += (change / cyclesPerPoint / r.servoCycle - rate) * filterStep;
         }
         previous = error;
-        s.integral.push_back(integral);
+        s.integral.push_back(integral - clamp.start);
         s.rate.push_back(rate);
     }
     return s;
 }
 
 // Target = P sP e + I sI (integral) + D sD (filtered rate) + injection + what held the load.
-ControllerScaling identifyController(const StepRecord& r) {
+struct ControllerFit {
+    ControllerScaling scaling;
+    double residual = INFINITY;
+};
+
+ControllerFit identifyControllerWith(const StepRecord& r, const IntegralClamp& clamp) {
     const double held = meanBefore(r.targetCurrent, r.stepIndex);
     const bool used[] = {r.gains.p > 0, r.gains.i > 0, r.gains.d > 0};
     ControllerScaling best;
     double bestResidual = INFINITY;
     for (double filter : kFilterCandidates) {
-        const ControllerSignals s = controllerSignals(r, filter);
+        const ControllerSignals s = controllerSignals(r, filter, clamp);
         std::vector<std::vector<double>> rows;
         std::vector<double> y;
         for (size_t k = 0; k < r.targetCurrent.size(); ++k) {
@@ -113,7 +132,37 @@ ControllerScaling identifyController(const StepRecord& r) {
         }
         best = {scales[0], scales[1], scales[2], filter};
     }
-    return best;
+    return {best, bestResidual};
+}
+
+// Where the load and the injection together ask more than the peak current, the firmware's
+// integral stops at its clamp and the P term carries the rest. Where the clamp lies depends on
+// the I scaling the fit is after, so the clamps of scalings around the first fit's are tried
+// and the one that explains the target current best is kept.
+ControllerScaling identifyController(const StepRecord& r) {
+    ControllerFit best = identifyControllerWith(r, {});
+    const double first = r.gains.i * best.scaling.ampsPerCountSecondI;
+    if (!(first > 0.0)) {
+        return best.scaling;
+    }
+    const double held = meanBefore(r.targetCurrent, r.stepIndex);
+    // Far from the clamp the first fit stands; the search is for captures that came near it.
+    const ControllerSignals unclamped = controllerSignals(r, best.scaling.derivativeFilter, {});
+    double nearest = 0.0;
+    for (double integral : unclamped.integral) {
+        nearest = std::max(nearest, std::fabs(held + first * integral));
+    }
+    if (nearest < kClampNearShare * r.limits.peakCurrent) {
+        return best.scaling;
+    }
+    for (int step = -kClampSteps; step <= kClampSteps; ++step) {
+        const double ki = first * std::pow(2.0, double(step) / kClampStepsPerOctave);
+        const ControllerFit fit = identifyControllerWith(r, {held / ki, r.limits.peakCurrent / ki});
+        if (fit.residual < best.residual) {
+            best = fit;
+        }
+    }
+    return best.scaling;
 }
 
 // Twice integrated from the last point at rest, the motion's equation reads
@@ -232,6 +281,22 @@ double largestMagnitude(const std::vector<double>& values) {
 std::string formatPercent(double percent) {
     return std::to_string(int(std::lround(percent)));
 }
+
+// The motion's fit can match the position driven by the captured current better with a model
+// whose closed loop misses the captured error (a light axis, whose current changes faster than
+// the capture samples it): of it and the equation's fit, the one whose closed loop comes closer
+// is kept.
+Mechanics closerInClosedLoop(const StepRecord& record, AxisModel model,
+                             const Mechanics& regressed) {
+    const Mechanics refined = fitMotion(record, regressed);
+    if (!(regressed.inertia > 0.0)) {
+        return refined;
+    }
+    model.mechanics = regressed;
+    const double regressedFit = modelFitPercent(record, model);
+    model.mechanics = refined;
+    return modelFitPercent(record, model) > regressedFit ? refined : regressed;
+}
 }  // namespace
 
 Identification identifyAxis(const StepRecord& record) {
@@ -259,7 +324,7 @@ Identification identifyAxis(const StepRecord& record) {
     }
     result.model.currentLoop = identifyCurrentLoop(record);
     result.model.controller = identifyController(record);
-    result.model.mechanics = identifyMechanics(record);
+    result.model.mechanics = closerInClosedLoop(record, result.model, identifyMechanics(record));
     if (!(result.model.mechanics.inertia > 0.0)) {
         result.warning = "The axis barely moved: no inertia can be taken from the capture.";
         return result;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <locale>
 #include <sstream>
 #include <vector>
@@ -20,6 +21,7 @@ constexpr double kDerivativeShare = 0.1;    // of the continuous current, for on
 constexpr double kErrorShare = 0.5;         // of the following-error limit
 constexpr double kLowestBandwidthHz = 1.0;  // searched for a passing bandwidth
 constexpr int kSearchSteps = 24;
+constexpr int kFineSearchSteps = 4 * kSearchSteps;
 constexpr int kEdgeHalvings = 8;
 constexpr double kWorseSlack = 0.05;  // of the earlier figure
 constexpr int kWorseSlackUnits = 1;   // count or ms
@@ -210,13 +212,21 @@ namespace {
 // the current loop allow.
 struct Ladder {
     double rung = 1.0;
+    int steps = kSearchSteps;
     double at(int step) const { return kLowestBandwidthHz * std::pow(rung, step); }
 };
 
-Ladder ladderFor(const AxisModel& model) {
+Ladder ladderFor(const AxisModel& model, int steps = kSearchSteps) {
     ProposalLimit unused = ProposalLimit::None;
     const double fastest = fastestBandwidthHz(model, model.samplePeriod, unused);
-    return {std::pow(fastest / kLowestBandwidthHz, 1.0 / kSearchSteps)};
+    return {std::pow(fastest / kLowestBandwidthHz, 1.0 / steps), steps};
+}
+
+// The limits a bandwidth fails for being too low: the disturbance pushes the error too far, a
+// gain rounds away, or the integral is too slow to take the load in time.
+bool tooSlow(ProposalLimit limit) {
+    return limit == ProposalLimit::PeakError || limit == ProposalLimit::ZeroGain ||
+           limit == ProposalLimit::Settling;
 }
 
 // Closes in on the edge between a bandwidth that passes and one that does not by halving their
@@ -263,23 +273,26 @@ ProposalLimit choiceFailure(const AxisModel& model, const DriveLimits& limits,
 struct Edge {
     double passingHz = 0.0;  // 0: none passes
     ProposalLimit above = ProposalLimit::None;
+    // When none passes: the highest bandwidth that failed for being too low (or the lowest of
+    // the ladder), and what it failed.
+    double refusedHz = kLowestBandwidthHz;
+    ProposalLimit refused = ProposalLimit::None;
 };
 
 // The highest bandwidth of the ladder that passes as a choice, closed in on towards the rung
 // above it, and what fails there.
-Edge highestChoice(const AxisModel& model, const DriveLimits& limits, double injectedCurrent,
-                   double damping, double integralShare) {
-    const Ladder ladder = ladderFor(model);
-    const auto failure = [&](double hz) {
-        return choiceFailure(model, limits, injectedCurrent, hz, damping, integralShare);
-    };
-    for (int step = kSearchSteps; step >= 0; --step) {
-        if (failure(ladder.at(step)) != ProposalLimit::None) {
+Edge highestOnLadder(const Ladder& ladder, const std::function<ProposalLimit(double)>& failure) {
+    Edge edge;
+    for (int step = ladder.steps; step >= 0; --step) {
+        const ProposalLimit failed = failure(ladder.at(step));
+        if (failed != ProposalLimit::None) {
+            if (!tooSlow(edge.refused)) {
+                edge.refused = failed;
+                edge.refusedHz = ladder.at(step);
+            }
             continue;
         }
-        Edge edge;
-        if (step == kSearchSteps) {
-            fastestBandwidthHz(model, model.samplePeriod, edge.above);
+        if (step == ladder.steps) {
             edge.passingHz = ladder.at(step);
             return edge;
         }
@@ -289,7 +302,29 @@ Edge highestChoice(const AxisModel& model, const DriveLimits& limits, double inj
         edge.above = failure(failing);
         return edge;
     }
-    return {};
+    return edge;
+}
+
+// Where the axis allows only a narrow band (a gain that rounds away below it, the D term's
+// noise above it), the band can fall between two rungs: a ladder four times as fine is tried
+// before the choice gives up.
+Edge highestChoice(const AxisModel& model, const DriveLimits& limits, double injectedCurrent,
+                   double damping, double integralShare) {
+    const auto failure = [&](double hz) {
+        return choiceFailure(model, limits, injectedCurrent, hz, damping, integralShare);
+    };
+    Edge edge;
+    for (int steps : {kSearchSteps, kFineSearchSteps}) {
+        const Ladder ladder = ladderFor(model, steps);
+        edge = highestOnLadder(ladder, failure);
+        if (edge.passingHz > 0.0) {
+            if (edge.passingHz == ladder.at(ladder.steps)) {
+                fastestBandwidthHz(model, model.samplePeriod, edge.above);
+            }
+            return edge;
+        }
+    }
+    return edge;
 }
 }  // namespace
 
@@ -327,9 +362,13 @@ Proposal proposeGains(const AxisModel& model, const DriveLimits& limits, double 
 Proposal chooseGains(const AxisModel& model, const DriveLimits& limits, double injectedCurrent,
                      double damping) {
     Edge best;
+    Edge atFirstShare;
     double bestShare = kIntegralPoleShares[0];
     for (double share : kIntegralPoleShares) {
         const Edge edge = highestChoice(model, limits, injectedCurrent, damping, share);
+        if (share == kIntegralPoleShares[0]) {
+            atFirstShare = edge;
+        }
         // A slower integral only where it buys bandwidth: it recovers the load more slowly.
         if (edge.passingHz > best.passingHz * 1.01) {
             best = edge;
@@ -337,8 +376,9 @@ Proposal chooseGains(const AxisModel& model, const DriveLimits& limits, double i
         }
     }
     if (best.passingHz == 0.0) {
-        Proposal refused =
-            evaluate(model, limits, injectedCurrent, kLowestBandwidthHz, damping, bestShare);
+        // The highest bandwidth that failed for being too low says more than the lowest does.
+        Proposal refused = evaluate(model, limits, injectedCurrent, atFirstShare.refusedHz, damping,
+                                    kIntegralPoleShares[0]);
         if (refused.offered()) {
             refused.limit = ProposalLimit::PhaseMargin;
         }

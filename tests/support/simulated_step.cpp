@@ -49,11 +49,36 @@ Capture runStepTest(const drive_sim::ServoTuning& axis, const drive_sim::AxisMec
     return capture;
 }
 
+response::StepCapture responseCapture(const drive_sim::ServoTuning& axis, const Capture& capture) {
+    response::StepCapture run;
+    run.spanMs = int(std::lround(kPoints * kCyclesPerPoint * drive_sim::servo::kTickSeconds * 1e3));
+    run.gainP = axis.gainP;
+    run.gainI = axis.gainI;
+    run.gainD = axis.gainD;
+    run.peakCurrentMa = axis.peakCurrentMa;
+    run.continuousCurrentMa = axis.continuousCurrentMa;
+    run.followErrorLimit = axis.followErrorLimit;
+    run.figuresRead = true;
+    run.peakError = capture.run.metrics.peakError;
+    run.undershoot = capture.run.metrics.undershoot;
+    run.settlingTimeMs = capture.run.metrics.settlingTimeMs;
+    const tuning::StepRecord& r = capture.record;
+    for (size_t k = 0; k < r.positionError.size(); ++k) {
+        run.points.push_back(
+            {float(r.targetCurrent[k]), float(r.achievedCurrent[k]), float(r.positionError[k])});
+    }
+    return run;
+}
+
 drive_sim::ServoTuning withGains(drive_sim::ServoTuning axis, const tuning::DriveGains& gains) {
     axis.gainP = uint16_t(gains.p);
     axis.gainI = uint16_t(gains.i);
     axis.gainD = uint16_t(gains.d);
     return axis;
+}
+
+tuning::DriveGains gainsOf(const drive_sim::ServoTuning& axis) {
+    return {axis.gainP, axis.gainI, axis.gainD};
 }
 
 double inertiaInDriveUnits(const drive_sim::AxisMechanics& mechanics) {

@@ -2,7 +2,9 @@
 // axis's inertia and the firmware's scaling, and predict what its own proposal will do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "identification.h"
 #include "margins.h"
@@ -67,6 +69,44 @@ TEST(Identification, FindsTheInertiaAndTheFirmwaresScalingOfEachAxis) {
         expectWithin(m.currentLoop.timeConstant,
                      drive_sim::currentLoopSeconds(plant.inductance, axis.resistance), 0.3,
                      "current loop", plant.name);
+    }
+}
+
+// Dry friction near the injection itself, and a load that with the injection asks more than the
+// peak current, so that the firmware's integral stops at its clamp: the friction must not take
+// the inertia's share, nor the clamp the controller's scaling. With the integral clamped the P
+// term holds the rest of the load, and no bandwidth the axis allows makes that error settle.
+TEST(Identification, KeepsTheInertiaUnderStrongFrictionAndALoadNearThePeakCurrent) {
+    const double kt = AxisMechanics{}.torqueConstant;
+    const double peak = simulated_step::factoryAxis().peakCurrentMa / 1000.0;
+    struct Row {
+        double coulombAmps, loadShare;
+        tuning::ProposalLimit choice;
+    };
+    using tuning::ProposalLimit;
+    for (const Row row :
+         {Row{2.0, 0.0, ProposalLimit::None}, Row{1.5, 0.8, ProposalLimit::Settling},
+          Row{0.0, 0.8, ProposalLimit::Settling}}) {
+        const AxisMechanics m =
+            machine(1.0, row.coulombAmps * kt, 1.0, 1.0, row.loadShare * peak * kt);
+        const std::string name = "Coulomb " + std::to_string(row.coulombAmps) + " A, load " +
+                                 std::to_string(row.loadShare);
+        const tuning::StepRecord r =
+            simulated_step::runStepTest(simulated_step::factoryAxis(), m, 7).record;
+        const tuning::Identification id = tuning::identifyAxis(r);
+        ASSERT_TRUE(id.proposable) << name << ": " << id.warning;
+        EXPECT_GT(id.fitPercent, 80.0) << name;
+        expectWithin(id.model.mechanics.inertia, simulated_step::inertiaInDriveUnits(m), 0.2,
+                     "inertia", name.c_str());
+        EXPECT_NEAR(id.model.mechanics.coulomb, row.coulombAmps,
+                    std::max(0.05, 0.2 * row.coulombAmps))
+            << name;
+        expectWithin(id.model.controller.ampsPerCountSecondI,
+                     drive_sim::servo::kAmpsPerCountSecondI, 0.1, "I", name.c_str());
+        EXPECT_STREQ(
+            tuning::limitName(tuning::chooseGains(id.model, r.limits, r.injectedCurrent).limit),
+            tuning::limitName(row.choice))
+            << name;
     }
 }
 

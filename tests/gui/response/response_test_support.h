@@ -31,23 +31,5 @@ inline response::StepCapture dialogRun(
     const tuning::DriveGains& gains,
     const drive_sim::ServoTuning& servo = simulated_step::factoryAxis()) {
     const auto axis = simulated_step::withGains(servo, gains);
-    const auto simulated = simulated_step::runStepTest(axis, {}, 9);
-    const tuning::StepRecord& r = simulated.record;
-    response::StepCapture run;
-    run.spanMs = 100;
-    run.gainP = gains.p;
-    run.gainI = gains.i;
-    run.gainD = gains.d;
-    run.peakCurrentMa = axis.peakCurrentMa;
-    run.continuousCurrentMa = axis.continuousCurrentMa;
-    run.followErrorLimit = axis.followErrorLimit;
-    run.figuresRead = true;
-    run.peakError = simulated.run.metrics.peakError;
-    run.undershoot = simulated.run.metrics.undershoot;
-    run.settlingTimeMs = simulated.run.metrics.settlingTimeMs;
-    for (size_t k = 0; k < r.positionError.size(); ++k) {
-        run.points.push_back(
-            {float(r.targetCurrent[k]), float(r.achievedCurrent[k]), float(r.positionError[k])});
-    }
-    return run;
+    return simulated_step::responseCapture(axis, simulated_step::runStepTest(axis, {}, 9));
 }
