@@ -95,6 +95,13 @@ tuning::Proposal reproposed(const TuningProposal& tuned, const StepCapture& capt
     return proposal;
 }
 
+QString fixedText(double value, int decimals) {
+    // Rounded first, so that the text of a value a hair below zero carries no sign; the sum
+    // turns a rounded -0 into +0.
+    const double scale = std::pow(10.0, decimals);
+    return QString::number(std::round(value * scale) / scale + 0.0, 'f', decimals);
+}
+
 QString identifiedText(const tuning::Identification& identified) {
     const tuning::AxisModel& m = identified.model;
     if (!identified.usable) {
@@ -106,8 +113,8 @@ QString identifiedText(const tuning::Identification& identified) {
             "current lag %5 ms, fit %6 %")
             .arg(m.mechanics.inertia, 0, 'g', 3)
             .arg(m.mechanics.viscous, 0, 'g', 3)
-            .arg(m.mechanics.coulomb, 0, 'f', 3)
-            .arg(m.mechanics.load, 0, 'f', 3)
+            .arg(fixedText(m.mechanics.coulomb, 3))
+            .arg(fixedText(m.mechanics.load, 3))
             .arg(m.currentLoop.timeConstant * 1e3, 0, 'f', 3)
             .arg(identified.fitPercent, 0, 'f', 1);
     // A clamped capture or a poor fit still gives a model, but the user must see the doubt.

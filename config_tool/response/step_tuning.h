@@ -45,6 +45,9 @@ tuning::StepFigures figuresOf(const StepCapture& capture);
 
 // One line each, for the dialog and the command line; the identified axis carries its warning.
 QString identifiedText(const tuning::Identification& identified);
+// `value` with `decimals` decimals, 0 where it rounds to zero: a load of -0.0004 A is no load,
+// not "-0.000".
+QString fixedText(double value, int decimals);
 // With what limits the bandwidth when the assistant chose it: "... (80 % of the 30.1 Hz the axis
 // allows: above it the phase margin would fall below 45 deg; integral pole at 1.00 of the
 // bandwidth)".

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "step_capture.h"
+#include "step_tuning.h"
 #include "ui_plot_dialog.h"
 
 namespace response {
@@ -41,7 +42,7 @@ std::vector<ComparedRow> comparedRows(Ui::PlotDialog& f) {
 }
 
 Cell number(double value, int decimals) {
-    return {QString::number(value, 'f', decimals), value};
+    return {fixedText(value, decimals), value};
 }
 
 // In the order of comparedRows.
@@ -125,8 +126,8 @@ void showIdentifiedValues(Ui::PlotDialog& form, const tuning::AxisModel* model, 
     }
     form.inertiaValue->setText(QString::number(model->mechanics.inertia, 'g', 3));
     form.viscousValue->setText(QString::number(model->mechanics.viscous, 'g', 3));
-    form.coulombValue->setText(QString::number(model->mechanics.coulomb, 'f', 3));
-    form.loadValue->setText(QString::number(model->mechanics.load, 'f', 3));
+    form.coulombValue->setText(fixedText(model->mechanics.coulomb, 3));
+    form.loadValue->setText(fixedText(model->mechanics.load, 3));
     form.currentLagValue->setText(QString::number(model->currentLoop.timeConstant * 1e3, 'f', 3));
     form.fitValue->setText(QString::number(fitPercent, 'f', 1));
 }

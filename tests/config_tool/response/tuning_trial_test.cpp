@@ -2,6 +2,7 @@
 // condition each failure names.
 #include <gtest/gtest.h>
 
+#include "step_tuning.h"
 #include "tuning_trial.h"
 
 using response::judgeTrial;
@@ -68,5 +69,15 @@ TEST(TuningTrial, KeepsOnlyGainsTheDriveHoldsAndTheTestBearsOut) {
             judgeTrial(trial, predicted, c.againstPresent ? std::optional(present) : std::nullopt);
         EXPECT_EQ(verdict.kept, std::string(c.why).empty()) << c.what;
         EXPECT_TRUE(verdict.why.contains(c.why)) << c.what << ": " << verdict.why.toStdString();
+    }
+}
+
+// The identified values as the panel and `morvane tune` print them: no "-0.000" for a load the
+// identification found a hair below zero.
+TEST(TuningText, ValuesThatRoundToZeroHaveNoSign) {
+    const std::pair<double, const char*> cases[] = {
+        {-0.0004, "0.000"}, {0.0004, "0.000"}, {-0.0126, "-0.013"}, {2.0, "2.000"}};
+    for (const auto& [value, text] : cases) {
+        EXPECT_EQ(response::fixedText(value, 3), text) << value;
     }
 }
