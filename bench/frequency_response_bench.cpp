@@ -44,8 +44,10 @@ int main(int argc, char** argv) {
     const std::vector<double> hz = tuning::frequencyGrid(run.samplePeriod);
     response::BodePlot plot;
     plot.resize(plot.sizeHint());
-    plot.showAxis(model, run.gains, run);
-    plot.showProposal(proposed);
+    const tuning::StabilityMargins presentMargins = tuning::stabilityMargins(model, run.gains);
+    const tuning::StabilityMargins proposedMargins = tuning::stabilityMargins(model, proposed);
+    plot.showAxis(model, run.gains, presentMargins, run);
+    plot.showProposal(proposed, proposedMargins);
     QImage picture(plot.size(), QImage::Format_ARGB32_Premultiplied);
 
     struct Row {
@@ -54,14 +56,16 @@ int main(int argc, char** argv) {
     };
     const Row rows[] = {
         {"loop curves and margins, one gain set",
-         [&] { tuning::loopResponse(model, run.gains, hz); }},
+         [&] {
+             tuning::loopResponse(model, run.gains, hz, tuning::stabilityMargins(model, run.gains));
+         }},
         {"measured disturbance response", [&] { tuning::measuredDisturbance(run, hz); }},
         {"new run: showAxis + showProposal",
          [&] {
-             plot.showAxis(model, run.gains, run);
-             plot.showProposal(proposed);
+             plot.showAxis(model, run.gains, presentMargins, run);
+             plot.showProposal(proposed, proposedMargins);
          }},
-        {"new proposal: showProposal", [&] { plot.showProposal(proposed); }},
+        {"new proposal: showProposal", [&] { plot.showProposal(proposed, proposedMargins); }},
         {"paint, position loop view",
          [&] {
              plot.setView(response::BodePlot::Loop);

@@ -106,12 +106,11 @@ QJsonObject tuningDetails(const response::TuningProposal& tuned,
                                    {"current_lag_ms", m.currentLoop.timeConstant * 1e3},
                                    {"fit_percent", tuned.identified.fitPercent}}}};
     if (tuned.identified.usable) {
-        details["present"] =
-            QJsonObject{{"p", present.p},
-                        {"i", present.i},
-                        {"d", present.d},
-                        {"predicted", figuresObject(tuned.presentPredicted)},
-                        {"margins", marginsObject(tuning::stabilityMargins(m, present))}};
+        details["present"] = QJsonObject{{"p", present.p},
+                                         {"i", present.i},
+                                         {"d", present.d},
+                                         {"predicted", figuresObject(tuned.presentPredicted)},
+                                         {"margins", marginsObject(tuned.presentMargins)}};
         details["proposed"] =
             QJsonObject{{"p", p.gains.p},
                         {"i", p.gains.i},
@@ -191,8 +190,8 @@ SubcommandResult tune(const SubcommandCall& call) {
         "; proposed " + response::proposalText(tuned.proposal) + ", predicted " +
         response::figuresText(tuned.proposal.prediction.figures) +
         "; predicted for the present gains: " + response::figuresText(tuned.presentPredicted) +
-        (better.isEmpty() ? QString() : "; " + better) + "; margins of the present gains: " +
-        response::marginsText(tuning::stabilityMargins(tuned.identified.model, present)) +
+        (better.isEmpty() ? QString() : "; " + better) +
+        "; margins of the present gains: " + response::marginsText(tuned.presentMargins) +
         ", of the proposed: " +
         response::marginsText(
             tuning::stabilityMargins(tuned.identified.model, tuned.proposal.gains));

@@ -59,6 +59,7 @@ TuningProposal proposeForRun(const StepCapture& capture, const BandwidthChoice& 
         tuned.presentPredicted = tuning::predictStep(tuned.identified.model, record.gains,
                                                      record.injectedCurrent, record.limits)
                                      .figures;
+        tuned.presentMargins = tuning::stabilityMargins(tuned.identified.model, record.gains);
     }
     tuned.proposal = reproposed(tuned, capture, choice);
     return tuned;

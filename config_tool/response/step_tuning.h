@@ -19,7 +19,8 @@ tuning::StepRecord stepRecordOf(const StepCapture& capture);
 struct TuningProposal {
     tuning::Identification identified;
     tuning::Proposal proposal;
-    tuning::StepFigures presentPredicted;  // the model's figures for the gains the run had
+    tuning::StepFigures presentPredicted;     // the model's figures for the gains the run had
+    tuning::StabilityMargins presentMargins;  // and the model's margins under them
     // The proposal's prediction is worse than the present gains' on some figure.
     bool presentBetter() const;
 };

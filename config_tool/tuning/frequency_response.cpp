@@ -52,7 +52,7 @@ std::vector<double> frequencyGrid(double samplePeriod, int points) {
 }
 
 LoopResponse loopResponse(const AxisModel& model, const DriveGains& gains,
-                          const std::vector<double>& hz) {
+                          const std::vector<double>& hz, const StabilityMargins& margins) {
     LoopResponse response;
     if (!(model.mechanics.inertia > 0.0)) {
         return response;
@@ -66,7 +66,7 @@ LoopResponse loopResponse(const AxisModel& model, const DriveGains& gains,
         response.sensitivityDb.push_back(decibels(std::abs(sensitivity)));
         response.disturbanceCountsPerAmp.push_back(std::abs(at.plant * sensitivity));
     }
-    response.margins = stabilityMargins(model, gains);
+    response.margins = margins;
     return response;
 }
 

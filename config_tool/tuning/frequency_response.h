@@ -25,16 +25,19 @@ struct LoopResponse {
     StabilityMargins margins;  // as the panel and the command line report them
 };
 
-// Empty curves (with no margins) when the model has no inertia.
+// The curves for `gains`, with their margins as `stabilityMargins` worked them out (the caller
+// has them already: working them out again costs as much as the curves). Empty curves, with no
+// margins, when the model has no inertia.
 LoopResponse loopResponse(const AxisModel& model, const DriveGains& gains,
-                          const std::vector<double>& hz);
+                          const std::vector<double>& hz, const StabilityMargins& margins);
 
 // The disturbance response a capture measured: the error's answer to the injected current step,
 // differenced into the impulse response and transformed at the grid's frequencies. Below one
 // cycle over the capture's length after the step the capture holds too little of a period to
-// mean anything; where the magnitude is within three times what the noise alone would give, it
-// is the noise that shows. The noise is taken from the points before the step (the axis at rest,
-// the error dithering), at least the encoder's rounding (1/12 count squared).
+// mean anything; where the magnitude is within five times what the noise alone would give, it
+// is the noise that shows. The noise is the larger of the error's scatter before the step (the
+// axis at rest, dithering) and in the capture's last quarter (the loop's own unrest once the
+// answer has died away), and at least the encoder's rounding (1/12 count squared).
 struct MeasuredDisturbance {
     std::vector<double> hz;
     std::vector<double> countsPerAmp;

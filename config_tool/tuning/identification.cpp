@@ -285,17 +285,25 @@ std::string formatPercent(double percent) {
 // The motion's fit can match the position driven by the captured current better with a model
 // whose closed loop misses the captured error (a light axis, whose current changes faster than
 // the capture samples it): of it and the equation's fit, the one whose closed loop comes closer
-// is kept.
-Mechanics closerInClosedLoop(const StepRecord& record, AxisModel model,
-                             const Mechanics& regressed) {
-    const Mechanics refined = fitMotion(record, regressed);
+// is kept, with that closed-loop fit.
+struct FittedMechanics {
+    Mechanics mechanics;
+    double fitPercent = 0.0;  // 0 without inertia: nothing to run the closed loop on
+};
+
+FittedMechanics closerInClosedLoop(const StepRecord& record, AxisModel model,
+                                   const Mechanics& regressed) {
+    const auto fitted = [&](const Mechanics& mechanics) {
+        model.mechanics = mechanics;
+        return FittedMechanics{mechanics,
+                               mechanics.inertia > 0.0 ? modelFitPercent(record, model) : 0.0};
+    };
+    const FittedMechanics refined = fitted(fitMotion(record, regressed));
     if (!(regressed.inertia > 0.0)) {
         return refined;
     }
-    model.mechanics = regressed;
-    const double regressedFit = modelFitPercent(record, model);
-    model.mechanics = refined;
-    return modelFitPercent(record, model) > regressedFit ? refined : regressed;
+    const FittedMechanics kept = fitted(regressed);
+    return refined.mechanics.inertia > 0.0 && refined.fitPercent > kept.fitPercent ? refined : kept;
 }
 }  // namespace
 
@@ -324,13 +332,15 @@ Identification identifyAxis(const StepRecord& record) {
     }
     result.model.currentLoop = identifyCurrentLoop(record);
     result.model.controller = identifyController(record);
-    result.model.mechanics = closerInClosedLoop(record, result.model, identifyMechanics(record));
+    const FittedMechanics fitted =
+        closerInClosedLoop(record, result.model, identifyMechanics(record));
+    result.model.mechanics = fitted.mechanics;
     if (!(result.model.mechanics.inertia > 0.0)) {
         result.warning = "The axis barely moved: no inertia can be taken from the capture.";
         return result;
     }
     result.usable = true;
-    result.fitPercent = modelFitPercent(record, result.model);
+    result.fitPercent = fitted.fitPercent;
     result.proposable = false;
     if (largestMagnitude(record.targetCurrent) >= kSaturationShare * record.limits.peakCurrent) {
         result.warning =

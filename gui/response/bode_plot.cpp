@@ -144,10 +144,11 @@ BodePlot::BodePlot(QWidget* parent) : QWidget(parent) {
 }
 
 void BodePlot::showAxis(const tuning::AxisModel& model, const tuning::DriveGains& present,
+                        const tuning::StabilityMargins& presentMargins,
                         const tuning::StepRecord& run) {
     model_ = model;
     hz_ = tuning::frequencyGrid(run.samplePeriod);
-    present_ = tuning::loopResponse(model, present, hz_);
+    present_ = tuning::loopResponse(model, present, hz_, presentMargins);
     if (present_->hz.empty()) {
         present_.reset();
     }
@@ -156,9 +157,10 @@ void BodePlot::showAxis(const tuning::AxisModel& model, const tuning::DriveGains
     update();
 }
 
-void BodePlot::showProposal(const tuning::DriveGains& proposed) {
+void BodePlot::showProposal(const tuning::DriveGains& proposed,
+                            const tuning::StabilityMargins& proposedMargins) {
     if (present_) {
-        proposed_ = tuning::loopResponse(model_, proposed, hz_);
+        proposed_ = tuning::loopResponse(model_, proposed, hz_, proposedMargins);
         update();
     }
 }

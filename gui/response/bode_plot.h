@@ -21,10 +21,12 @@ public:
 
     explicit BodePlot(QWidget* parent = nullptr);
 
-    // The identified axis under the gains the run had, and what the run measured.
+    // The identified axis under the gains the run had, and what the run measured; each gain set
+    // with the margins the tuning panel shows for it.
     void showAxis(const tuning::AxisModel& model, const tuning::DriveGains& present,
-                  const tuning::StepRecord& run);
-    void showProposal(const tuning::DriveGains& proposed);
+                  const tuning::StabilityMargins& presentMargins, const tuning::StepRecord& run);
+    void showProposal(const tuning::DriveGains& proposed,
+                      const tuning::StabilityMargins& proposedMargins);
     void clear();
 
     View view() const { return view_; }

@@ -119,7 +119,7 @@ void TuningPanel::identified(const TuningProposal& tuned, const BandwidthChoice&
                          tuned_.identified.fitPercent);
     if (tuned_.identified.usable) {
         form_.bodePlot->showAxis(tuned_.identified.model, {run_.gainP, run_.gainI, run_.gainD},
-                                 stepRecordOf(run_));
+                                 tuned_.presentMargins, stepRecordOf(run_));
     }
     const BandwidthChoice now = this->choice();
     if (tuned_.identified.usable && now.way == choice.way && now.value == choice.value &&
@@ -190,9 +190,9 @@ void TuningPanel::showProposal(const tuning::Proposal& proposal) {
     // The assistant does not offer its own choice for a trial when the present gains do better.
     const bool tryable =
         p.offered() && bool(tryOnDrive_) && !(choice().byAssistant() && !better.isEmpty());
-    showGainsTable(
-        form_, {present, tuned_.presentPredicted, tuning::stabilityMargins(model, present)},
-        {p.gains, p.prediction.figures, tuning::stabilityMargins(model, p.gains)}, p.bandwidthHz);
+    const tuning::StabilityMargins proposedMargins = tuning::stabilityMargins(model, p.gains);
+    showGainsTable(form_, {present, tuned_.presentPredicted, tuned_.presentMargins},
+                   {p.gains, p.prediction.figures, proposedMargins}, p.bandwidthHz);
     // What the table cannot say, in sentences: what limits the bandwidth, whether the present
     // gains do better, and why nothing is offered.
     QStringList notes;
@@ -220,7 +220,7 @@ void TuningPanel::showProposal(const tuning::Proposal& proposal) {
     }
     form_.posPlot->predictedCurve = curve;
     form_.posPlot->update();
-    form_.bodePlot->showProposal(p.gains);
+    form_.bodePlot->showProposal(p.gains, proposedMargins);
 }
 
 void TuningPanel::showCheck(const TrialVerdict& verdict, const tuning::StepFigures& measured,

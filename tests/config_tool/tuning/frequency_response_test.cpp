@@ -36,14 +36,14 @@ TEST(FrequencyResponse, PureInertiaUnderPAloneAsWorkedOutByHand) {
                         {10.0, 8.07, -3.71, 1.6524},
                         {100.0, -31.93, 0.223, 0.025988}};
     for (const Row& row : rows) {
-        const auto r = tuning::loopResponse(model, {1, 0, 0}, {row.hz});
+        const auto r = tuning::loopResponse(model, {1, 0, 0}, {row.hz}, {});
         ASSERT_EQ(r.openLoopDb.size(), 1u);
         EXPECT_NEAR(r.openLoopDb[0], row.openLoopDb, 0.01) << row.hz;
         EXPECT_NEAR(r.openLoopPhaseDeg[0], -180.0, 0.01) << row.hz;
         EXPECT_NEAR(r.sensitivityDb[0], row.sensitivityDb, 0.01) << row.hz;
         EXPECT_NEAR(r.disturbanceCountsPerAmp[0] / row.countsPerAmp, 1.0, 1e-4) << row.hz;
     }
-    EXPECT_TRUE(tuning::loopResponse({}, {1, 0, 0}, {1.0}).hz.empty());  // no inertia: no curve
+    EXPECT_TRUE(tuning::loopResponse({}, {1, 0, 0}, {1.0}, {}).hz.empty());  // no inertia: no curve
 }
 
 // The measured response of simulated axes against the model identified from the same capture,
@@ -77,7 +77,8 @@ TEST(FrequencyResponse, MeasuredDisturbanceAgreesWithTheModelWhereItIsTrusted) {
                 std::uniform_int_distribution<int>(-row.scatterCounts, row.scatterCounts)(scatter);
         }
         const std::vector<double> hz = tuning::frequencyGrid(record.samplePeriod);
-        const auto modelled = tuning::loopResponse(model, record.gains, hz);
+        const auto modelled = tuning::loopResponse(model, record.gains, hz,
+                                                   tuning::stabilityMargins(model, record.gains));
         const auto measured = tuning::measuredDisturbance(record, hz);
         ASSERT_EQ(measured.trusted.size(), hz.size()) << row.name;
         EXPECT_NEAR(measured.lowestTrustedHz, 1.0 / 0.095, 1e-6) << row.name;

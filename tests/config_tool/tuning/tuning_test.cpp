@@ -53,6 +53,9 @@ TEST(Identification, FindsTheInertiaAndTheFirmwaresScalingOfEachAxis) {
         ASSERT_TRUE(id.usable) << plant.name << ": " << id.warning;
         EXPECT_EQ(id.warning, "") << plant.name;
         EXPECT_GT(id.fitPercent, 80.0) << plant.name;
+        // The fit said is the kept model's own, not the one it was chosen over.
+        EXPECT_DOUBLE_EQ(id.fitPercent, tuning::modelFitPercent(capture.record, id.model))
+            << plant.name;
         const tuning::AxisModel& m = id.model;
         expectWithin(m.mechanics.inertia, simulated_step::inertiaInDriveUnits(plant.mechanics), 0.2,
                      "inertia", plant.name);
