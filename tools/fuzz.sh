@@ -43,10 +43,14 @@ for fuzzer in "${harnesses[@]}"; do
     [ "$fuzzer" = subcommand_line ] && quiet=(-close_fd_mask=2)
     echo "--- ${fuzzer}_fuzzer, ${seconds} s"
     started=$SECONDS
+    # libFuzzer purges the sanitizer's allocator every second once the memory passes half the
+    # limit: past a million runs that took a third of the time in the kernel and cut the rate to
+    # a quarter. Without it the memory grows slowly (830 MB after 600,000 runs of report_lines),
+    # hence the 4 GiB limit.
     (cd "$work" && ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen TMPDIR="$work" \
         "$OLDPWD/$dir/tests/fuzz/${fuzzer}_fuzzer" -max_total_time="$seconds" -timeout=5 \
-        -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 "${runs_limit[@]}" "${quiet[@]}" \
-        corpus >fuzz.log 2>&1) || {
+        -rss_limit_mb=4096 -purge_allocator_interval=-1 -max_len=8192 -print_final_stats=1 \
+        "${runs_limit[@]}" "${quiet[@]}" corpus >fuzz.log 2>&1) || {
         tail -n 40 "$work"/fuzz.log
         echo "fuzz.sh: ${fuzzer}_fuzzer found a fault; its log and input are in $work" >&2
         exit 1
