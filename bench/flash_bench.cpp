@@ -15,6 +15,7 @@
 #include "flash_procedure.h"
 #include "flasher_window.h"
 #include "message_box_watcher.h"
+#include "offscreen.h"
 #include "provider.h"
 #include "sim_options.h"
 #include "vlf_writer.h"
@@ -77,9 +78,7 @@ Run flashAt(const FirmwareImage& image, double latencyMs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    chooseOffscreenUnlessAsked();
     QApplication app(argc, argv);
     const FirmwareImage image = patternImage();
 

@@ -2,7 +2,7 @@
 // simulated factory axis: the curves of the present gains with their margins and the measured
 // disturbance response (once per identified run), the proposal's curves (at every move of the
 // bandwidth or damping), and one paint of each view. A report; nothing is asserted.
-//   QT_QPA_PLATFORM=offscreen frequency_response_bench [REPEATS]
+//   frequency_response_bench [REPEATS]
 #include <QApplication>
 #include <QImage>
 #include <algorithm>
@@ -14,6 +14,7 @@
 
 #include "bode_plot.h"
 #include "identification.h"
+#include "offscreen.h"
 #include "proposal.h"
 #include "simulated_step.h"
 
@@ -34,6 +35,7 @@ std::pair<double, double> time(int repeats, const std::function<void()>& work) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    chooseOffscreenUnlessAsked();
     QApplication app(argc, argv);
     const int repeats = argc > 1 ? std::max(1, std::stoi(argv[1])) : 200;
     const tuning::StepRecord run =

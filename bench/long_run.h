@@ -14,12 +14,12 @@
 #include <functional>
 #include <string>
 
+#include "offscreen.h"
+
 // Before the application object: offscreen unless a platform is asked for, and Qt's warnings
 // about the boxes the run answers kept off the report.
 inline void startQuietlyOffscreen() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    chooseOffscreenUnlessAsked();
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
 }
 

@@ -31,6 +31,7 @@
 #include "link_error_report.h"
 #include "message_box_watcher.h"
 #include "morvane.h"
+#include "offscreen.h"
 #include "settings_form.h"
 #include "sim_fixture.h"
 #include "soak_tally.h"
@@ -309,9 +310,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 #endif
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    chooseOffscreenUnlessAsked();
     qInstallMessageHandler(dropBoxNoise);
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(morvane);

@@ -20,6 +20,7 @@
 #include <cstdlib>
 
 #include "job_file.h"
+#include "offscreen.h"
 #include "provider.h"
 #include "run_log.h"
 #include "run_result.h"
@@ -144,7 +145,7 @@ StationRun runStation(const station::Job& job, int unitsPerTile, const QString& 
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    chooseOffscreenUnlessAsked();
     const int unitsPerTile = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const QString latency = argc > 2 ? argv[2] : "1";
     QApplication app(argc, argv);
