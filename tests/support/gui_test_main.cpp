@@ -3,11 +3,11 @@
 
 #include <QApplication>
 
+#include "offscreen.h"
 #include "startup.h"
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    chooseOffscreenUnlessAsked();
     startup::followDesktopScaling();  // as the programs do, so the widgets are tested so
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

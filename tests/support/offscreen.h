@@ -1,5 +1,5 @@
-// Benchmarks run in CI and over ssh, where there is no display: before the application object,
-// choose the offscreen platform unless one is asked for.
+// Tests and benchmarks run in CI and over ssh, where there is no display: before the application
+// object, choose the offscreen platform unless one is asked for.
 #pragma once
 
 #include <QtGlobal>
